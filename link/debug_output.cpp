@@ -1,0 +1,62 @@
+// Diagnostic output: stderr on request, plus the traffic log.
+#include "link/debug_output.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdlib>
+#include <mutex>
+
+namespace kelpax {
+namespace {
+
+std::mutex logMutex; // Protects trafficLog
+FILE* trafficLog = nullptr;
+
+} // namespace
+
+bool debugToStderr() {
+    static const bool enabled = std::getenv("KELPAX_DEBUG") != nullptr;
+    return enabled;
+}
+
+void debugOutput(std::string_view text) {
+    if (debugToStderr()) {
+        std::fwrite(text.data(), 1, text.size(), stderr);
+    }
+    std::lock_guard lock(logMutex);
+    if (trafficLog) {
+        std::fwrite(text.data(), 1, text.size(), trafficLog);
+        std::fflush(trafficLog);
+    }
+}
+
+void debugPrintf(const char* format, ...) {
+    char buffer[4096];
+    va_list args;
+    va_start(args, format);
+    int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    if (n < 0) {
+        return;
+    }
+    debugOutput(std::string_view(buffer, std::min<size_t>(size_t(n), sizeof buffer - 1)));
+}
+
+bool openTrafficLog(const std::string& path) {
+    std::lock_guard lock(logMutex);
+    if (trafficLog) {
+        std::fclose(trafficLog);
+    }
+    trafficLog = std::fopen(path.c_str(), "a");
+    return trafficLog != nullptr;
+}
+
+void closeTrafficLog() {
+    std::lock_guard lock(logMutex);
+    if (trafficLog) {
+        std::fclose(trafficLog);
+        trafficLog = nullptr;
+    }
+}
+
+} // namespace kelpax
