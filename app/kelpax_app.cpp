@@ -1,0 +1,112 @@
+// The application object.
+#include "app/kelpax_app.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStatusBar>
+
+#include "app/crash_handler.h"
+#include "app/version.h"
+
+CKelpaxApp* CKelpaxApp::instance_ = nullptr;
+
+void CQtMessageBox::showMessage(std::string_view caption, std::string_view text,
+                                kelpax::MessageIcon icon) {
+  QMessageBox::Icon qtIcon = QMessageBox::Critical;
+  switch (icon) {
+  case kelpax::MessageIcon::Error:
+    qtIcon = QMessageBox::Critical;
+    break;
+  case kelpax::MessageIcon::Warning:
+    qtIcon = QMessageBox::Warning;
+    break;
+  case kelpax::MessageIcon::Information:
+    qtIcon = QMessageBox::Information;
+    break;
+  }
+  QMessageBox box(qtIcon, QString::fromUtf8(caption.data(), qsizetype(caption.size())),
+                  QString::fromUtf8(text.data(), qsizetype(text.size())), QMessageBox::Ok);
+  box.exec();
+}
+
+CKelpaxApp::CKelpaxApp(int& argc, char** argv) : CKelpaxApp(argc, argv, Options{}) {}
+
+CKelpaxApp::CKelpaxApp(int& argc, char** argv, Options options) : options_(std::move(options)) {
+  if (QCoreApplication::instance() == nullptr) {
+    ownedApplication_ = std::make_unique<QApplication>(argc, argv);
+  }
+  QApplication::setApplicationName(QStringLiteral("Kelpax"));
+  QApplication::setApplicationVersion(QString::fromLatin1(kelpax::kVersionText));
+  toolTips_ = std::make_unique<CToolTips>();
+  instance_ = this;
+}
+
+CKelpaxApp::~CKelpaxApp() {
+  mainWindow_.reset();
+  toolTips_.reset();
+  if (instance_ == this) {
+    instance_ = nullptr;
+  }
+}
+
+int CKelpaxApp::initInstance() {
+  // The folder comes first: a refused folder must leave every port and file untouched.
+  kelpax::MessageBoxSink& box = options_.messageBox ? *options_.messageBox : qtMessageBox_;
+  kelpax::StartupEnvironment env{box, *this};
+  if (options_.currentDirectory) {
+    env.currentDirectory = options_.currentDirectory;
+  }
+  if (!kelpax::checkWorkingFolder(env) || quitRequested_) {
+    return quitRequested_ ? exitCode_ : kelpax::kRefusedFolderExitCode;
+  }
+
+  if (options_.installCrashHandler) {
+    kelpax::CrashHandlerOptions crash;
+    crash.showMessageBox = QGuiApplication::platformName() != QLatin1String("offscreen") &&
+                           QGuiApplication::platformName() != QLatin1String("minimal");
+    kelpax::installCrashHandler(crash);
+  }
+
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    screenScale_ = screen->logicalDotsPerInchX() / 96.0;
+  }
+
+  createMainWindow();
+  return 0;
+}
+
+int CKelpaxApp::run() {
+  if (int code = initInstance(); code != 0) {
+    return code;
+  }
+  const int loopCode = QApplication::exec();
+  return quitRequested_ ? exitCode_ : loopCode;
+}
+
+void CKelpaxApp::quit(int exitCode) {
+  quitRequested_ = true;
+  exitCode_ = exitCode;
+  // Ends a running event loop; before exec() the caller sees quitRequested() instead.
+  QCoreApplication::exit(exitCode);
+}
+
+void CKelpaxApp::createMainWindow() {
+  mainWindow_ = std::make_unique<QMainWindow>();
+  mainWindow_->setWindowTitle(QStringLiteral("Kelpax"));
+
+  auto* placeholder = new QLabel(QStringLiteral("No camera connected"));
+  placeholder->setAlignment(Qt::AlignCenter);
+  placeholder->setMargin(int(24 * screenScale_));
+  toolTips_->attach(placeholder, QStringLiteral("Connect a camera to configure it"));
+  mainWindow_->setCentralWidget(placeholder);
+
+  auto* version = new QLabel(QString::fromLatin1(kelpax::kVersionText));
+  version->setObjectName(QStringLiteral("versionLabel"));
+  mainWindow_->statusBar()->addPermanentWidget(version);
+
+  mainWindow_->resize(int(480 * screenScale_), int(240 * screenScale_));
+  mainWindow_->show();
+}

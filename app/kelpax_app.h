@@ -1,0 +1,72 @@
+// The application object: Qt set-up, the working-folder check, the crash handler, the shared
+// tool tips and screen scale, and the main window.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/startup_checks.h"
+#include "app/tool_tips.h"
+
+class QApplication;
+class QMainWindow;
+
+// Shows the core's messages in a QMessageBox. Texts are UTF-8 (folders are shown as the
+// file system names them).
+class CQtMessageBox : public kelpax::MessageBoxSink {
+public:
+  void showMessage(std::string_view caption, std::string_view text,
+                   kelpax::MessageIcon icon) override;
+};
+
+class CKelpaxApp : public QObject, public kelpax::QuitHook {
+  Q_OBJECT
+
+public:
+  struct Options {
+    bool installCrashHandler = true;
+    // Replaces the real current directory (tests).
+    std::function<std::string()> currentDirectory;
+    // Replaces the real message box (tests); not owned.
+    kelpax::MessageBoxSink* messageBox = nullptr;
+  };
+
+  // Creates the QApplication unless one exists already.
+  CKelpaxApp(int& argc, char** argv);
+  CKelpaxApp(int& argc, char** argv, Options options);
+  ~CKelpaxApp() override;
+
+  // Start-up up to the shown main window. Returns 0 when the program may run its event loop,
+  // otherwise the exit code it must end with (nothing else has been initialised then).
+  int initInstance();
+  // initInstance, then the event loop; returns the program's exit code.
+  int run();
+
+  void quit(int exitCode) override;
+  bool quitRequested() const { return quitRequested_; }
+  int exitCode() const { return exitCode_; }
+
+  CToolTips& toolTips() { return *toolTips_; }
+  // Logical DPI of the primary screen against 96 DPI; 1.0 until initInstance has run.
+  double screenScale() const { return screenScale_; }
+  QMainWindow* mainWindow() const { return mainWindow_.get(); }
+
+  static CKelpaxApp* instance() { return instance_; }
+
+private:
+  void createMainWindow();
+
+  static CKelpaxApp* instance_;
+
+  Options options_;
+  std::unique_ptr<QApplication> ownedApplication_;
+  CQtMessageBox qtMessageBox_;
+  std::unique_ptr<CToolTips> toolTips_;
+  std::unique_ptr<QMainWindow> mainWindow_;
+  double screenScale_ = 1.0;
+  bool quitRequested_ = false;
+  int exitCode_ = 0;
+};
