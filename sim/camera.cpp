@@ -1,0 +1,185 @@
+// The ASCII command protocol of the simulated cameras.
+#include "sim/camera.h"
+
+#include <algorithm>
+
+namespace sim {
+namespace {
+
+constexpr char kCr = '\r';
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kPrompt = ">";
+constexpr std::string_view kPrivilegePassword = "qelmarst";
+// Longest line a camera buffers; the rest of an overlong line is thrown away.
+constexpr size_t kMaxLine = 256;
+
+std::vector<std::string_view> splitWords(std::string_view line) {
+  std::vector<std::string_view> words;
+  size_t pos = 0;
+  while (pos < line.size()) {
+    size_t start = line.find_first_not_of(' ', pos);
+    if (start == std::string_view::npos)
+      break;
+    size_t end = line.find(' ', start);
+    if (end == std::string_view::npos)
+      end = line.size();
+    words.push_back(line.substr(start, end - start));
+    pos = end;
+  }
+  return words;
+}
+
+// A five-digit serial number that stays the same for a model from run to run.
+std::string serialFor(std::string_view model) {
+  uint32_t hash = 2166136261u;
+  for (char c : model)
+    hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+  return std::to_string(10000 + hash % 90000);
+}
+
+} // namespace
+
+Camera::Camera(std::string model)
+    : model_(std::move(model)), serialNumber_(serialFor(model_)),
+      parameters_(stemsForModel(model_)) {
+  setFaults(Faults{});
+}
+
+void Camera::setFaults(const Faults& faults) {
+  faults_ = faults;
+  commandsSinceFaults_ = 0;
+  commandsSinceOpen_ = 0;
+  randomState_ = faults.seed;
+}
+
+std::string Camera::openLink() {
+  linkClosed_ = false;
+  commandsSinceOpen_ = 0;
+  lineBuffer_.clear();
+  if (faults_.silent || faults_.bootMessage.empty())
+    return {};
+  return outgoing(faults_.bootMessage);
+}
+
+std::string Camera::receive(std::string_view bytes) {
+  std::string out;
+  for (Reply& reply : feed(bytes))
+    out += reply.echo + reply.answer;
+  return out;
+}
+
+std::vector<Reply> Camera::feed(std::string_view bytes) {
+  std::vector<Reply> replies;
+  for (size_t i = 0; i < bytes.size() && !linkClosed_; ++i) {
+    char c = bytes[i];
+    if (c == '\n' || c == '\0')
+      continue;
+    if (c != kCr) {
+      if (lineBuffer_.size() < kMaxLine)
+        lineBuffer_ += c;
+      continue;
+    }
+    Reply reply = answerLine(lineBuffer_);
+    lineBuffer_.clear();
+    reply.lineEnd = i + 1;
+    replies.push_back(std::move(reply));
+  }
+  return replies;
+}
+
+Reply Camera::answerLine(std::string_view line) {
+  ++commandsReceived_;
+  ++commandsSinceFaults_;
+  ++commandsSinceOpen_;
+
+  Reply reply;
+  if (faults_.closeAfterCommands > 0 && commandsSinceOpen_ >= faults_.closeAfterCommands) {
+    reply.closesLink = true;
+    linkClosed_ = true;
+  }
+  // The command takes effect even when the camera stays silent about it.
+  std::vector<std::string> lines = commandAnswer(line);
+  if (faults_.silent)
+    return reply;
+
+  reply.echo = outgoing(std::string(line) + std::string(kLineEnd));
+  if (commandsSinceFaults_ <= faults_.bootEchoOnly)
+    return reply;
+
+  std::string answer;
+  if (faults_.errorAnswers && !line.empty()) {
+    answer = "Error : command failed" + std::string(kLineEnd);
+  } else {
+    for (const std::string& text : lines)
+      answer += text + std::string(kLineEnd);
+  }
+  answer += kPrompt;
+  reply.answer = outgoing(std::move(answer));
+  return reply;
+}
+
+std::vector<std::string> Camera::commandAnswer(std::string_view line) {
+  std::vector<std::string_view> words = splitWords(line);
+  if (words.empty())
+    return {};
+  std::string_view command = words[0];
+  std::span<const std::string_view> args(words.begin() + 1, words.end());
+
+  if (command == "gmn")
+    return {model_};
+  if (command == "gsn")
+    return {serialNumber_};
+  if (command == "gfv")
+    return {"FW 2.04.11"};
+  if (command == "gmv")
+    return {"MCU 1.32 FPGA 3.07"};
+  if (command == "gct")
+    return {"42.5"};
+  if (command == "aar") {
+    if (args.size() == 1 && args[0] == kPrivilegePassword) {
+      privileged_ = true;
+      return {"OK"};
+    }
+    if (args.size() == 1 && args[0] == "off") {
+      privileged_ = false;
+      return {"OK"};
+    }
+    return {"Error : invalid parameter"};
+  }
+  if (command.size() > 1 && (command[0] == 'g' || command[0] == 's') &&
+      parameters_.find(command.substr(1))) {
+    std::string answer;
+    if (command[0] == 'g')
+      parameters_.get(command.substr(1), args, answer);
+    else
+      parameters_.set(command.substr(1), args, answer);
+    return {answer};
+  }
+  return {"Error : unknown command"};
+}
+
+double Camera::nextRandom() {
+  // splitmix64: the same seed gives the same losses on every machine.
+  uint64_t z = (randomState_ += 0x9E3779B97F4A7C15ull);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  z ^= z >> 31;
+  return static_cast<double>(z >> 11) * 0x1.0p-53;
+}
+
+std::string Camera::outgoing(std::string bytes) {
+  if (faults_.dropRate <= 0 && faults_.corruptRate <= 0)
+    return bytes;
+  std::string out;
+  out.reserve(bytes.size());
+  for (char c : bytes) {
+    if (faults_.dropRate > 0 && nextRandom() < faults_.dropRate)
+      continue;
+    if (faults_.corruptRate > 0 && nextRandom() < faults_.corruptRate)
+      c = static_cast<char>(c ^ (1 << static_cast<int>(nextRandom() * 8)));
+    out += c;
+  }
+  return out;
+}
+
+} // namespace sim

@@ -1,0 +1,379 @@
+// libclsersim.so: a Camera Link serial library whose ports are simulated cameras.
+//
+// Ports come from KELPAX_SIM_CAMERAS (comma-separated models; unset means one Ko-25MC-C65,
+// empty means none), faults from KELPAX_SIM_FAULTS, the cameras' rate from KELPAX_SIM_BAUD and
+// KELPAX_SIM_PACING=0 turns pacing off; all are read on first use and again after
+// clsersimReset(). Writes feed the camera at once; reads hand out what has arrived by now.
+// A camera keeps its settings while the library is loaded; each open of a port is a new
+// link (boot message, close-after count).
+//
+// Built three ways: with CLSERSIM_NO_BAUD the library lacks clFlushPort and clSetBaudRate,
+// with CLSERSIM_NO_INIT it lacks clSerialInit, for testing how a loader copes.
+#include "sim/camera_session.h"
+#include "sim/faults.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#define CLSERSIM_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+using Clock = sim::CameraSession::Clock;
+
+constexpr int32_t kNoError = 0;
+constexpr int32_t kBufferTooSmall = -10001;
+constexpr int32_t kManufacturerDoesNotExist = -10002;
+constexpr int32_t kPortInUse = -10003;
+constexpr int32_t kTimeout = -10004;
+constexpr int32_t kInvalidIndex = -10005;
+constexpr int32_t kInvalidReference = -10006;
+constexpr int32_t kErrorNotFound = -10007;
+constexpr int32_t kBaudRateNotSupported = -10008;
+constexpr int32_t kOutOfMemory = -10009;
+constexpr int32_t kInvalidPtr = -10011;
+
+// Version code of the 1.1 serial interface, reported by clGetManufacturerInfo.
+constexpr uint32_t kInterfaceVersion1_1 = 3;
+constexpr const char* kManufacturer = "Kelpax camera simulator";
+constexpr const char* kDefaultCamera = "Ko-25MC-C65";
+
+struct BaudCode {
+  uint32_t bit;
+  int baud;
+};
+constexpr BaudCode kBaudCodes[] = {
+    {1, 9600},     {2, 19200},    {4, 38400},    {8, 57600},
+    {16, 115200},  {32, 230400},  {64, 460800},  {128, 921600},
+};
+constexpr uint32_t kSupportedBauds = 1 | 2 | 4 | 8 | 16;
+
+struct ErrorText {
+  int32_t code;
+  const char* text;
+};
+constexpr ErrorText kErrorTexts[] = {
+    {kNoError, "No error"},
+    {kBufferTooSmall, "Buffer too small"},
+    {kManufacturerDoesNotExist, "Manufacturer does not exist"},
+    {kPortInUse, "Port in use"},
+    {kTimeout, "Time-out"},
+    {kInvalidIndex, "Invalid port index"},
+    {kInvalidReference, "Invalid port reference"},
+    {kErrorNotFound, "Error code not found"},
+    {kBaudRateNotSupported, "Baud rate not supported"},
+    {kOutOfMemory, "Out of memory"},
+    {kInvalidPtr, "Invalid pointer"},
+};
+
+struct Port {
+  Port(std::string modelName, int baud, bool pacing)
+      : model(modelName), session(std::move(modelName), baud, pacing) {}
+
+  std::string model;
+  std::mutex mutex; // protects everything below
+  std::condition_variable arrived;
+  sim::CameraSession session;
+  bool open = false;
+  uintptr_t reference = 0;
+  int pcBaud = 9600; // the grabber's rate, set by clSetBaudRate
+};
+
+struct Library {
+  std::mutex mutex; // protects everything below; Port objects live until the next reset
+  bool loaded = false;
+  std::vector<std::unique_ptr<Port>> ports;
+  uintptr_t nextReference = 0x1000;
+};
+
+Library& library() {
+  static Library instance;
+  return instance;
+}
+
+int envBaud() {
+  const char* text = std::getenv("KELPAX_SIM_BAUD");
+  if (!text || !*text)
+    return 9600;
+  int baud = std::atoi(text);
+  return baud > 0 ? baud : 9600;
+}
+
+// Reads the environment and makes the ports. Library::mutex must be held.
+void loadLocked(Library& lib) {
+  if (lib.loaded)
+    return;
+  lib.loaded = true;
+  lib.ports.clear();
+
+  sim::Faults faults;
+  if (const char* spec = std::getenv("KELPAX_SIM_FAULTS")) {
+    std::string error;
+    if (!sim::parseFaults(spec, faults, &error))
+      std::fprintf(stderr, "clsersim: KELPAX_SIM_FAULTS ignored: %s\n", error.c_str());
+  }
+  const char* pacingText = std::getenv("KELPAX_SIM_PACING");
+  bool pacing = !(pacingText && std::strcmp(pacingText, "0") == 0);
+  int baud = envBaud();
+
+  const char* camerasText = std::getenv("KELPAX_SIM_CAMERAS");
+  std::string cameras = camerasText ? camerasText : kDefaultCamera;
+  size_t pos = 0;
+  while (pos <= cameras.size()) {
+    size_t comma = cameras.find(',', pos);
+    if (comma == std::string::npos)
+      comma = cameras.size();
+    std::string model = cameras.substr(pos, comma - pos);
+    while (!model.empty() && model.front() == ' ')
+      model.erase(0, 1);
+    while (!model.empty() && model.back() == ' ')
+      model.pop_back();
+    if (!model.empty()) {
+      auto port = std::make_unique<Port>(model, baud, pacing);
+      port->session.setFaults(faults);
+      lib.ports.push_back(std::move(port));
+    }
+    pos = comma + 1;
+  }
+}
+
+Port* portAt(uint32_t index) {
+  Library& lib = library();
+  std::lock_guard lock(lib.mutex);
+  loadLocked(lib);
+  return index < lib.ports.size() ? lib.ports[index].get() : nullptr;
+}
+
+// The open port behind a reference, locked; nullptr (and no lock) if there is none.
+std::unique_lock<std::mutex> lockPort(void* serialRef, Port*& port) {
+  port = nullptr;
+  uintptr_t reference = reinterpret_cast<uintptr_t>(serialRef);
+  Library& lib = library();
+  std::lock_guard lock(lib.mutex);
+  if (reference == 0)
+    return {};
+  for (auto& candidate : lib.ports) {
+    std::unique_lock portLock(candidate->mutex);
+    if (candidate->open && candidate->reference == reference) {
+      port = candidate.get();
+      return portLock;
+    }
+  }
+  return {};
+}
+
+// Copies a text with its terminating NUL, or says how much room it needs.
+int32_t copyText(const std::string& text, int8_t* buffer, uint32_t* bufferSize) {
+  if (!bufferSize)
+    return kInvalidPtr;
+  uint32_t needed = static_cast<uint32_t>(text.size() + 1);
+  if (!buffer || *bufferSize < needed) {
+    *bufferSize = needed;
+    return kBufferTooSmall;
+  }
+  std::memcpy(buffer, text.c_str(), needed);
+  *bufferSize = needed;
+  return kNoError;
+}
+
+} // namespace
+
+CLSERSIM_EXPORT int32_t clGetNumSerialPorts(uint32_t* numSerialPorts) {
+  if (!numSerialPorts)
+    return kInvalidPtr;
+  Library& lib = library();
+  std::lock_guard lock(lib.mutex);
+  loadLocked(lib);
+  *numSerialPorts = static_cast<uint32_t>(lib.ports.size());
+  return kNoError;
+}
+
+CLSERSIM_EXPORT int32_t clGetManufacturerInfo(int8_t* manufacturerName, uint32_t* bufferSize,
+                                              uint32_t* version) {
+  if (!version)
+    return kInvalidPtr;
+  *version = kInterfaceVersion1_1;
+  return copyText(kManufacturer, manufacturerName, bufferSize);
+}
+
+CLSERSIM_EXPORT int32_t clGetSerialPortIdentifier(uint32_t serialIndex, int8_t* type,
+                                                  uint32_t* bufferSize) {
+  Port* port = portAt(serialIndex);
+  if (!port)
+    return kInvalidIndex;
+  return copyText("clsersim#" + std::to_string(serialIndex) + " " + port->model, type,
+                  bufferSize);
+}
+
+#ifndef CLSERSIM_NO_INIT
+CLSERSIM_EXPORT int32_t clSerialInit(uint32_t serialIndex, void** serialRefPtr) {
+  if (!serialRefPtr)
+    return kInvalidPtr;
+  Library& lib = library();
+  std::lock_guard lock(lib.mutex);
+  loadLocked(lib);
+  if (serialIndex >= lib.ports.size())
+    return kInvalidIndex;
+  Port& port = *lib.ports[serialIndex];
+  std::lock_guard portLock(port.mutex);
+  if (port.open)
+    return kPortInUse;
+  port.open = true;
+  port.reference = lib.nextReference++;
+  port.pcBaud = 9600;
+  port.session.open(Clock::now());
+  *serialRefPtr = reinterpret_cast<void*>(port.reference);
+  return kNoError;
+}
+#endif
+
+CLSERSIM_EXPORT void clSerialClose(void* serialRef) {
+  Port* port = nullptr;
+  auto lock = lockPort(serialRef, port);
+  if (!port)
+    return;
+  port->open = false;
+  port->reference = 0;
+  port->arrived.notify_all();
+}
+
+CLSERSIM_EXPORT int32_t clSerialWrite(void* serialRef, int8_t* buffer, uint32_t* bufferSize,
+                                      uint32_t /*serialTimeout*/) {
+  Port* port = nullptr;
+  auto lock = lockPort(serialRef, port);
+  if (!port)
+    return kInvalidReference;
+  if (!buffer || !bufferSize)
+    return kInvalidPtr;
+  Clock::time_point now = Clock::now();
+  if (port->session.linkDown(now))
+    return kInvalidReference;
+  port->session.write(std::string_view(reinterpret_cast<const char*>(buffer), *bufferSize),
+                      port->pcBaud, now);
+  port->arrived.notify_all();
+  return kNoError;
+}
+
+CLSERSIM_EXPORT int32_t clSerialRead(void* serialRef, int8_t* buffer, uint32_t* bufferSize,
+                                     uint32_t serialTimeout) {
+  Port* port = nullptr;
+  auto lock = lockPort(serialRef, port);
+  if (!port)
+    return kInvalidReference;
+  if (!buffer || !bufferSize)
+    return kInvalidPtr;
+  uint32_t capacity = *bufferSize;
+  *bufferSize = 0;
+  if (capacity == 0)
+    return kNoError;
+
+  uintptr_t reference = port->reference;
+  Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(serialTimeout);
+  for (;;) {
+    Clock::time_point now = Clock::now();
+    std::string bytes = port->session.read(now, capacity);
+    if (!bytes.empty()) {
+      std::memcpy(buffer, bytes.data(), bytes.size());
+      *bufferSize = static_cast<uint32_t>(bytes.size());
+      return kNoError;
+    }
+    if (port->session.linkDown(now))
+      return kInvalidReference;
+    if (now >= deadline)
+      return kTimeout;
+    // Sleep until the next byte arrives or the time-out, whichever is first; a write from
+    // another thread wakes us to look again.
+    Clock::time_point wakeAt = deadline;
+    if (auto next = port->session.nextArrival(now))
+      wakeAt = std::min(wakeAt, *next);
+    port->arrived.wait_until(lock, wakeAt);
+    if (!port->open || port->reference != reference)
+      return kInvalidReference;
+  }
+}
+
+CLSERSIM_EXPORT int32_t clGetNumBytesAvail(void* serialRef, uint32_t* numBytes) {
+  Port* port = nullptr;
+  auto lock = lockPort(serialRef, port);
+  if (!port)
+    return kInvalidReference;
+  if (!numBytes)
+    return kInvalidPtr;
+  *numBytes = static_cast<uint32_t>(port->session.available(Clock::now()));
+  return kNoError;
+}
+
+#ifndef CLSERSIM_NO_BAUD
+CLSERSIM_EXPORT int32_t clFlushPort(void* serialRef) {
+  Port* port = nullptr;
+  auto lock = lockPort(serialRef, port);
+  if (!port)
+    return kInvalidReference;
+  port->session.discardArrived(Clock::now());
+  return kNoError;
+}
+#endif
+
+CLSERSIM_EXPORT int32_t clGetSupportedBaudRates(void* serialRef, uint32_t* baudRates) {
+  Port* port = nullptr;
+  auto lock = lockPort(serialRef, port);
+  if (!port)
+    return kInvalidReference;
+  if (!baudRates)
+    return kInvalidPtr;
+  *baudRates = kSupportedBauds;
+  return kNoError;
+}
+
+#ifndef CLSERSIM_NO_BAUD
+CLSERSIM_EXPORT int32_t clSetBaudRate(void* serialRef, uint32_t baudRate) {
+  Port* port = nullptr;
+  auto lock = lockPort(serialRef, port);
+  if (!port)
+    return kInvalidReference;
+  if ((baudRate & kSupportedBauds) == 0 || (baudRate & (baudRate - 1)) != 0)
+    return kBaudRateNotSupported;
+  for (const BaudCode& code : kBaudCodes)
+    if (code.bit == baudRate)
+      port->pcBaud = code.baud;
+  return kNoError;
+}
+#endif
+
+CLSERSIM_EXPORT int32_t clGetErrorText(int32_t errorCode, int8_t* errorText,
+                                       uint32_t* errorTextSize) {
+  for (const ErrorText& entry : kErrorTexts)
+    if (entry.code == errorCode)
+      return copyText(entry.text, errorText, errorTextSize);
+  return kErrorNotFound;
+}
+
+CLSERSIM_EXPORT int32_t clsersimSetFaults(uint32_t serialIndex, const char* spec) {
+  if (!spec)
+    return kInvalidPtr;
+  sim::Faults faults;
+  if (!sim::parseFaults(spec, faults, nullptr))
+    return kInvalidPtr;
+  Port* port = portAt(serialIndex);
+  if (!port)
+    return kInvalidIndex;
+  std::lock_guard lock(port->mutex);
+  port->session.setFaults(faults);
+  return kNoError;
+}
+
+// For tests only: no other call may be running.
+CLSERSIM_EXPORT void clsersimReset(void) {
+  Library& lib = library();
+  std::lock_guard lock(lib.mutex);
+  lib.ports.clear();
+  lib.loaded = false;
+}
