@@ -18,6 +18,9 @@ constexpr uint32_t kDllReadTimeoutMs = 100;
 constexpr int kPumpIntervalMs = 5;
 constexpr size_t kAckBurst = 6;
 constexpr size_t kBlockBurst = 524;
+// A burst longer than the wait's time-out (plus this grace) is cut there.
+constexpr auto kBurstGrace = std::chrono::milliseconds(100);
+constexpr unsigned kDeadlineCheckEvery = 64;
 
 bool holdsOkFromFourth(std::string_view answer) {
     return answer.size() > 3 && answer.find("OK", 3) != std::string_view::npos;
@@ -122,8 +125,8 @@ void CommandExchange::appendReceived(char byte) {
     }
 }
 
-void CommandExchange::readDllBurst(char byte) {
-    for (;;) {
+void CommandExchange::readDllBurst(char byte, Clock::time_point deadline) {
+    for (unsigned count = 1;; ++count) {
         appendReceived(byte);
         if (port_.scanning() && byte == '\0') {
             break;
@@ -141,6 +144,9 @@ void CommandExchange::readDllBurst(char byte) {
             waitBusy_ = false;
             break;
         }
+        if (count % kDeadlineCheckEvery == 0 && Clock::now() >= deadline) {
+            break;
+        }
         if (port_.readDllByte(byte, kDllReadTimeoutMs) != CameraPort::ReadResult::Byte) {
             break;
         }
@@ -151,14 +157,17 @@ void CommandExchange::readDllBurst(char byte) {
     }
 }
 
-void CommandExchange::readComBurst(char byte) {
-    for (;;) {
+void CommandExchange::readComBurst(char byte, Clock::time_point deadline) {
+    for (unsigned count = 1;; ++count) {
         if (port_.scanning() && byte == '\0') {
             break;
         }
         appendReceived(byte);
         if (byte == kPrompt && !binaryAckMode_ && !binaryBlockMode_) {
             waitBusy_ = false;
+            break;
+        }
+        if (count % kDeadlineCheckEvery == 0 && Clock::now() >= deadline) {
             break;
         }
         if (port_.readComByte(byte) != CameraPort::ReadResult::Byte) {
@@ -177,6 +186,8 @@ int CommandExchange::WaitMsg(uint32_t timeoutMs, uint32_t mode, bool notify) {
     }
     waitBusy_ = true;
     const Clock::time_point start = Clock::now();
+    const Clock::time_point burstDeadline =
+        start + std::chrono::milliseconds(timeoutMs) + kBurstGrace;
     do {
         const bool pumping = port_.scanning() || binaryAckMode_ || binaryBlockMode_;
         if (pumping && eventPump_ && eventPump_->pumpEvents()) {
@@ -196,14 +207,14 @@ int CommandExchange::WaitMsg(uint32_t timeoutMs, uint32_t mode, bool notify) {
             if (port_.readDllByte(byte, kDllReadTimeoutMs) != CameraPort::ReadResult::Byte) {
                 continue;
             }
-            readDllBurst(byte);
+            readDllBurst(byte, burstDeadline);
         } else {
             if (port_.readComByte(byte) != CameraPort::ReadResult::Byte) {
                 const long wait = pumping ? std::min<long>(left, kPumpIntervalMs) : left;
                 port_.waitComInput(int(std::max<long>(wait, 0)));
                 continue;
             }
-            readComBurst(byte);
+            readComBurst(byte, burstDeadline);
         }
         if (mode == kWaitForBurst || !waitBusy_) {
             if (notify) {

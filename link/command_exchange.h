@@ -1,6 +1,7 @@
 // ASCII command exchange: a command line out, the echo, answer lines and prompt back.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -71,8 +72,9 @@ public:
 private:
     enum class BurstEnd { Prompt, Other };
     void appendReceived(char byte);
-    void readComBurst(char first);
-    void readDllBurst(char first);
+    // A burst also ends at `deadline`, so a camera that never pauses cannot hold the wait.
+    void readComBurst(char first, std::chrono::steady_clock::time_point deadline);
+    void readDllBurst(char first, std::chrono::steady_clock::time_point deadline);
     void showStatus(const std::string& text);
 
     CameraPort& port_;
