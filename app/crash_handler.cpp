@@ -142,9 +142,15 @@ void writeDump(int signal, const siginfo_t* info, std::uint32_t code) {
   out.text(signalName(signal));
   out.text(")\nCode: ");
   out.decimal(info ? info->si_code : 0);
-  out.text("\nAddress: ");
-  out.hex(reinterpret_cast<std::uintptr_t>(info ? info->si_addr : nullptr),
-          2 * sizeof(std::uintptr_t));
+  if (info && info->si_code <= 0) {
+    // Sent with kill(), raise() or abort(): there is no fault address, only a sender.
+    out.text("\nSent by process: ");
+    out.decimal(info->si_pid);
+  } else {
+    out.text("\nAddress: ");
+    out.hex(reinterpret_cast<std::uintptr_t>(info ? info->si_addr : nullptr),
+            2 * sizeof(std::uintptr_t));
+  }
   out.text("\nException code: ");
   out.hex(code, 8);
   out.text("\nProcess: ");

@@ -48,6 +48,7 @@ void divideByZero() {
 }
 
 struct ChildOutcome {
+  pid_t pid = 0;
   int status = 0;
   std::string stderrText;
 };
@@ -75,6 +76,7 @@ protected:
       _exit(91); // reached only if the fault did not end the child
     }
     ChildOutcome outcome;
+    outcome.pid = child;
     waitpid(child, &outcome.status, 0);
     outcome.stderrText = readAll(errPath);
     return outcome;
@@ -101,6 +103,9 @@ TEST_F(CrashHandler, AccessViolationWritesDumpAndMessageAndEndsWithSignal) {
   EXPECT_NE(dump.find("Signal: 11 (SIGSEGV)"), std::string::npos) << dump;
   EXPECT_NE(dump.find("Code: " + std::to_string(SEGV_ACCERR)), std::string::npos) << dump;
   EXPECT_NE(dump.find("Exception code: 0xc0000005"), std::string::npos) << dump;
+  // The protected page's address is written, not a zero left by a missing si_addr.
+  EXPECT_EQ(dump.find("Address: 0x0000000000000000"), std::string::npos) << dump;
+  EXPECT_NE(dump.find("Address: 0x"), std::string::npos) << dump;
   EXPECT_NE(dump.find("Backtrace:\n"), std::string::npos) << dump;
   // At least a few frames follow, each naming the module it belongs to.
   const std::string frames = dump.substr(dump.find("Backtrace:\n"));
@@ -125,6 +130,10 @@ TEST_F(CrashHandler, AbortIsReportedAndStillEndsTheProcess) {
   ASSERT_TRUE(WIFSIGNALED(outcome.status)) << "exit status " << outcome.status;
   EXPECT_EQ(WTERMSIG(outcome.status), SIGABRT);
   EXPECT_NE(outcome.stderrText.find("Exception Code 0x40000015 arised !!"), std::string::npos);
+  const std::string dump = readAll(dir_ / "KelpaxDump.dmp");
+  EXPECT_NE(dump.find("Sent by process: " + std::to_string(outcome.pid)), std::string::npos)
+      << dump;
+  EXPECT_EQ(dump.find("Address:"), std::string::npos) << dump;
 }
 
 TEST_F(CrashHandler, DumpNameIsAParameter) {
