@@ -9,9 +9,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <pty.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -136,16 +138,9 @@ void PtyCamera::serve() {
   session.open(Clock::now());
 
   std::string toPc; // arrived at the PC's end but not yet taken by the terminal
+  std::optional<Clock::time_point> dropSince; // when the camera's last answer was out
   char buffer[4096];
   while (!stopping_) {
-    {
-      std::lock_guard lock(faultsMutex_);
-      if (hasPendingFaults_) {
-        session.setFaults(pendingFaults_);
-        hasPendingFaults_ = false;
-      }
-    }
-
     Clock::time_point now = Clock::now();
     toPc += session.read(now, toPc.max_size() - toPc.size());
     while (!toPc.empty()) {
@@ -158,16 +153,26 @@ void PtyCamera::serve() {
         break; // the terminal is full; wait for POLLOUT
       }
     }
-    if (session.linkDown(now) && toPc.empty()) {
-      // The camera dropped the link: the PC's reads and writes fail from here on.
-      closeTerminal();
-      linkDropped_ = true;
-      return;
-    }
-
     struct timespec timeout {};
     struct timespec* timeoutPtr = nullptr;
-    if (auto next = session.nextArrival(now)) {
+    if (session.linkDown(now) && toPc.empty()) {
+      // The camera dropped the link. Closing the master discards what the PC has not read
+      // yet, so the last answer is given up to a second to be read first; then the PC's
+      // reads and writes fail. The kernel moves bytes written to the master into the slave a
+      // moment later, so an empty slave counts only after a short settling time.
+      if (!dropSince)
+        dropSince = now;
+      int unread = 0;
+      bool settled = now - *dropSince >= std::chrono::milliseconds(20);
+      if (ioctl(slaveFd_, FIONREAD, &unread) != 0 || (settled && unread == 0) ||
+          now - *dropSince >= std::chrono::seconds(1)) {
+        closeTerminal();
+        linkDropped_ = true;
+        return;
+      }
+      timeout.tv_nsec = 5'000'000;
+      timeoutPtr = &timeout;
+    } else if (auto next = session.nextArrival(now)) {
       auto wait = std::max(*next - now, Clock::duration::zero());
       auto nanos = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
       timeout.tv_sec = static_cast<time_t>(nanos / 1'000'000'000);
@@ -186,6 +191,14 @@ void PtyCamera::serve() {
     if (fds[1].revents & POLLIN) {
       uint64_t count = 0;
       [[maybe_unused]] ssize_t n = read(wakeFd_, &count, sizeof count);
+    }
+    // Before the input: faults set before the PC wrote apply to what it wrote.
+    {
+      std::lock_guard lock(faultsMutex_);
+      if (hasPendingFaults_) {
+        session.setFaults(pendingFaults_);
+        hasPendingFaults_ = false;
+      }
     }
     if (fds[0].revents & POLLIN) {
       ssize_t n = read(masterFd_, buffer, sizeof buffer);

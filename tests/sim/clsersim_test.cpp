@@ -1,0 +1,407 @@
+// libclsersim.so loaded with dlopen, called through the standard Camera Link serial functions.
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr int32_t kNoError = 0;
+constexpr int32_t kBufferTooSmall = -10001;
+constexpr int32_t kPortInUse = -10003;
+constexpr int32_t kTimeout = -10004;
+constexpr int32_t kInvalidIndex = -10005;
+constexpr int32_t kInvalidReference = -10006;
+constexpr int32_t kErrorNotFound = -10007;
+constexpr int32_t kBaudRateNotSupported = -10008;
+constexpr int32_t kInvalidPtr = -10011;
+
+struct Api {
+  void* handle = nullptr;
+  int32_t (*serialInit)(uint32_t, void**) = nullptr;
+  int32_t (*serialRead)(void*, int8_t*, uint32_t*, uint32_t) = nullptr;
+  int32_t (*serialWrite)(void*, int8_t*, uint32_t*, uint32_t) = nullptr;
+  void (*serialClose)(void*) = nullptr;
+  int32_t (*getManufacturerInfo)(int8_t*, uint32_t*, uint32_t*) = nullptr;
+  int32_t (*getNumSerialPorts)(uint32_t*) = nullptr;
+  int32_t (*getSerialPortIdentifier)(uint32_t, int8_t*, uint32_t*) = nullptr;
+  int32_t (*getNumBytesAvail)(void*, uint32_t*) = nullptr;
+  int32_t (*flushPort)(void*) = nullptr;
+  int32_t (*getSupportedBaudRates)(void*, uint32_t*) = nullptr;
+  int32_t (*setBaudRate)(void*, uint32_t) = nullptr;
+  int32_t (*getErrorText)(int32_t, int8_t*, uint32_t*) = nullptr;
+  int32_t (*setFaults)(uint32_t, const char*) = nullptr;
+  void (*reset)() = nullptr;
+};
+
+template <typename F> void bind(void* handle, const char* name, F& function) {
+  function = reinterpret_cast<F>(dlsym(handle, name));
+}
+
+Api load(const char* path) {
+  Api api;
+  api.handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  if (!api.handle)
+    return api;
+  bind(api.handle, "clSerialInit", api.serialInit);
+  bind(api.handle, "clSerialRead", api.serialRead);
+  bind(api.handle, "clSerialWrite", api.serialWrite);
+  bind(api.handle, "clSerialClose", api.serialClose);
+  bind(api.handle, "clGetManufacturerInfo", api.getManufacturerInfo);
+  bind(api.handle, "clGetNumSerialPorts", api.getNumSerialPorts);
+  bind(api.handle, "clGetSerialPortIdentifier", api.getSerialPortIdentifier);
+  bind(api.handle, "clGetNumBytesAvail", api.getNumBytesAvail);
+  bind(api.handle, "clFlushPort", api.flushPort);
+  bind(api.handle, "clGetSupportedBaudRates", api.getSupportedBaudRates);
+  bind(api.handle, "clSetBaudRate", api.setBaudRate);
+  bind(api.handle, "clGetErrorText", api.getErrorText);
+  bind(api.handle, "clsersimSetFaults", api.setFaults);
+  bind(api.handle, "clsersimReset", api.reset);
+  return api;
+}
+
+class ClserSimTest : public testing::Test {
+protected:
+  static void SetUpTestSuite() { api_ = load(CLSERSIM_PATH); }
+
+  void SetUp() override {
+    ASSERT_NE(api_.handle, nullptr) << dlerror();
+    setenv("KELPAX_SIM_CAMERAS", "Ko-25MC-C65,Ka-47M-M40", 1);
+    setenv("KELPAX_SIM_PACING", "0", 1);
+    unsetenv("KELPAX_SIM_FAULTS");
+    unsetenv("KELPAX_SIM_BAUD");
+    api_.reset();
+  }
+  void TearDown() override {
+    if (api_.handle)
+      api_.reset();
+  }
+
+  void* openPort(uint32_t index) {
+    void* ref = nullptr;
+    EXPECT_EQ(api_.serialInit(index, &ref), kNoError);
+    return ref;
+  }
+
+  int32_t send(void* ref, std::string text) {
+    uint32_t size = static_cast<uint32_t>(text.size());
+    return api_.serialWrite(ref, reinterpret_cast<int8_t*>(text.data()), &size, 1000);
+  }
+
+  // Reads until the prompt; stops at the first error (a time-out included).
+  std::string readAnswer(void* ref, uint32_t timeoutMs = 2000, int32_t* lastResult = nullptr) {
+    std::string out;
+    int32_t result = kNoError;
+    while (out.find('>') == std::string::npos) {
+      int8_t buffer[64];
+      uint32_t size = sizeof buffer;
+      result = api_.serialRead(ref, buffer, &size, timeoutMs);
+      if (result != kNoError)
+        break;
+      out.append(reinterpret_cast<char*>(buffer), size);
+    }
+    if (lastResult)
+      *lastResult = result;
+    return out;
+  }
+
+  std::string identifier(uint32_t index) {
+    int8_t text[128];
+    uint32_t size = sizeof text;
+    if (api_.getSerialPortIdentifier(index, text, &size) != kNoError)
+      return {};
+    return reinterpret_cast<char*>(text);
+  }
+
+  static Api api_;
+};
+
+Api ClserSimTest::api_;
+
+TEST_F(ClserSimTest, ExportsEveryFunction) {
+  EXPECT_NE(api_.serialInit, nullptr);
+  EXPECT_NE(api_.serialRead, nullptr);
+  EXPECT_NE(api_.serialWrite, nullptr);
+  EXPECT_NE(api_.serialClose, nullptr);
+  EXPECT_NE(api_.getManufacturerInfo, nullptr);
+  EXPECT_NE(api_.getNumSerialPorts, nullptr);
+  EXPECT_NE(api_.getSerialPortIdentifier, nullptr);
+  EXPECT_NE(api_.getNumBytesAvail, nullptr);
+  EXPECT_NE(api_.flushPort, nullptr);
+  EXPECT_NE(api_.getSupportedBaudRates, nullptr);
+  EXPECT_NE(api_.setBaudRate, nullptr);
+  EXPECT_NE(api_.getErrorText, nullptr);
+  EXPECT_NE(api_.setFaults, nullptr);
+  EXPECT_NE(api_.reset, nullptr);
+}
+
+// Catches a variant that leaks the functions it must lack, or loses others with them.
+TEST(ClserSimVariantsTest, FixturesLackTheirFunctions) {
+  Api noBaud = load(CLSERSIM_NOBAUD_PATH);
+  ASSERT_NE(noBaud.handle, nullptr) << dlerror();
+  EXPECT_EQ(noBaud.flushPort, nullptr);
+  EXPECT_EQ(noBaud.setBaudRate, nullptr);
+  EXPECT_NE(noBaud.serialInit, nullptr);
+  EXPECT_NE(noBaud.getSupportedBaudRates, nullptr);
+
+  Api noInit = load(CLSERSIM_NOINIT_PATH);
+  ASSERT_NE(noInit.handle, nullptr) << dlerror();
+  EXPECT_EQ(noInit.serialInit, nullptr);
+  EXPECT_NE(noInit.serialRead, nullptr);
+  EXPECT_NE(noInit.flushPort, nullptr);
+  EXPECT_NE(noInit.setBaudRate, nullptr);
+
+  // Nothing of the simulator's C++ inside leaks out beside the C functions.
+  EXPECT_EQ(dlsym(noBaud.handle, "_ZN3sim6CameraC1ENSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE"),
+            nullptr);
+  dlclose(noBaud.handle);
+  dlclose(noInit.handle);
+}
+
+TEST_F(ClserSimTest, PortsComeFromTheEnvironment) {
+  uint32_t count = 0;
+  ASSERT_EQ(api_.getNumSerialPorts(&count), kNoError);
+  EXPECT_EQ(count, 2u);
+  EXPECT_EQ(identifier(0), "clsersim#0 Ko-25MC-C65");
+  EXPECT_EQ(identifier(1), "clsersim#1 Ka-47M-M40");
+  int8_t text[8];
+  uint32_t size = sizeof text;
+  EXPECT_EQ(api_.getSerialPortIdentifier(2, text, &size), kInvalidIndex);
+
+  setenv("KELPAX_SIM_CAMERAS", "Ka-47M-M40", 1);
+  api_.reset();
+  ASSERT_EQ(api_.getNumSerialPorts(&count), kNoError);
+  EXPECT_EQ(count, 1u);
+  EXPECT_EQ(identifier(0), "clsersim#0 Ka-47M-M40");
+
+  setenv("KELPAX_SIM_CAMERAS", "", 1);
+  api_.reset();
+  ASSERT_EQ(api_.getNumSerialPorts(&count), kNoError);
+  EXPECT_EQ(count, 0u);
+
+  unsetenv("KELPAX_SIM_CAMERAS");
+  api_.reset();
+  ASSERT_EQ(api_.getNumSerialPorts(&count), kNoError);
+  EXPECT_EQ(count, 1u);
+}
+
+// Catches an overrun of a short buffer and a size that does not say what is needed.
+TEST_F(ClserSimTest, TextsIntoShortBuffers) {
+  int8_t text[64];
+  uint32_t size = 5;
+  uint32_t version = 0;
+  EXPECT_EQ(api_.getManufacturerInfo(text, &size, &version), kBufferTooSmall);
+  uint32_t needed = size;
+  EXPECT_GT(needed, 5u);
+  size = needed;
+  ASSERT_EQ(api_.getManufacturerInfo(text, &size, &version), kNoError);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(text)).size() + 1, needed);
+  EXPECT_EQ(version, 3u);
+
+  size = 4;
+  EXPECT_EQ(api_.getSerialPortIdentifier(0, text, &size), kBufferTooSmall);
+  EXPECT_EQ(size, std::string("clsersim#0 Ko-25MC-C65").size() + 1);
+  EXPECT_EQ(api_.getManufacturerInfo(text, nullptr, &version), kInvalidPtr);
+}
+
+TEST_F(ClserSimTest, ErrorTexts) {
+  const int32_t codes[] = {0, -10001, -10002, -10003, -10004, -10005,
+                           -10006, -10007, -10008, -10009, -10011};
+  for (int32_t code : codes) {
+    int8_t text[128];
+    uint32_t size = sizeof text;
+    ASSERT_EQ(api_.getErrorText(code, text, &size), kNoError) << code;
+    EXPECT_GT(size, 1u) << code;
+  }
+  int8_t text[128];
+  uint32_t size = sizeof text;
+  EXPECT_EQ(api_.getErrorText(-10010, text, &size), kErrorNotFound);
+  EXPECT_EQ(api_.getErrorText(12345, text, &size), kErrorNotFound);
+}
+
+TEST_F(ClserSimTest, WriteThenReadTheAnswer) {
+  void* ref = openPort(0);
+  ASSERT_EQ(send(ref, "gmn\r"), kNoError);
+  EXPECT_EQ(readAnswer(ref), "gmn\r\nKo-25MC-C65\r\n>");
+  ASSERT_EQ(send(ref, "set 1000\r"), kNoError);
+  EXPECT_EQ(readAnswer(ref), "set 1000\r\nOK\r\n>");
+  api_.serialClose(ref);
+
+  void* other = openPort(1);
+  ASSERT_EQ(send(other, "gmn\r"), kNoError);
+  EXPECT_EQ(readAnswer(other), "gmn\r\nKa-47M-M40\r\n>");
+  api_.serialClose(other);
+}
+
+// Catches a read that ignores the caller's buffer size.
+TEST_F(ClserSimTest, ReadHandsOutNoMoreThanAsked) {
+  void* ref = openPort(0);
+  ASSERT_EQ(send(ref, "gmn\r"), kNoError);
+  uint32_t avail = 0;
+  ASSERT_EQ(api_.getNumBytesAvail(ref, &avail), kNoError);
+  EXPECT_EQ(avail, 19u);
+  int8_t buffer[8] = {};
+  uint32_t size = 3;
+  ASSERT_EQ(api_.serialRead(ref, buffer, &size, 100), kNoError);
+  EXPECT_EQ(size, 3u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 3), "gmn");
+  EXPECT_EQ(buffer[3], 0);
+  ASSERT_EQ(api_.getNumBytesAvail(ref, &avail), kNoError);
+  EXPECT_EQ(avail, 16u);
+  ASSERT_EQ(api_.flushPort(ref), kNoError);
+  ASSERT_EQ(api_.getNumBytesAvail(ref, &avail), kNoError);
+  EXPECT_EQ(avail, 0u);
+  api_.serialClose(ref);
+}
+
+TEST_F(ClserSimTest, PortInUseUntilClosed) {
+  void* ref = openPort(0);
+  void* second = nullptr;
+  EXPECT_EQ(api_.serialInit(0, &second), kPortInUse);
+  EXPECT_EQ(api_.serialInit(2, &second), kInvalidIndex);
+  EXPECT_EQ(api_.serialInit(0, nullptr), kInvalidPtr);
+  api_.serialClose(ref);
+
+  // The old reference is dead even though the port is open again.
+  void* again = openPort(0);
+  EXPECT_NE(again, ref);
+  EXPECT_EQ(send(ref, "gmn\r"), kInvalidReference);
+  uint32_t avail = 0;
+  EXPECT_EQ(api_.getNumBytesAvail(ref, &avail), kInvalidReference);
+  EXPECT_EQ(send(again, "gmn\r"), kNoError);
+  EXPECT_EQ(readAnswer(again), "gmn\r\nKo-25MC-C65\r\n>");
+  api_.serialClose(again);
+  api_.serialClose(again); // a second close is harmless
+}
+
+// Catches a time-out that returns at once, or a read that keeps stale bytes in the size.
+TEST_F(ClserSimTest, ReadTimesOutWhenNothingComes) {
+  void* ref = openPort(0);
+  int8_t buffer[16];
+  uint32_t size = sizeof buffer;
+  Clock::time_point start = Clock::now();
+  EXPECT_EQ(api_.serialRead(ref, buffer, &size, 100), kTimeout);
+  EXPECT_GE(Clock::now() - start, 100ms);
+  EXPECT_EQ(size, 0u);
+  api_.serialClose(ref);
+}
+
+// The first paced byte comes long before the time-out: a read must not sit out the whole
+// time-out, nor hand out bytes before they are on the wire.
+TEST_F(ClserSimTest, PacedReadReturnsWhenBytesArrive) {
+  setenv("KELPAX_SIM_PACING", "1", 1);
+  api_.reset();
+  void* ref = openPort(0);
+  Clock::time_point start = Clock::now();
+  ASSERT_EQ(send(ref, "gmn\r"), kNoError);
+  int8_t buffer[64];
+  uint32_t size = sizeof buffer;
+  ASSERT_EQ(api_.serialRead(ref, buffer, &size, 5000), kNoError);
+  EXPECT_GE(size, 1u);
+  EXPECT_LT(Clock::now() - start, 2500ms);
+
+  std::string answer = std::string(reinterpret_cast<char*>(buffer), size) + readAnswer(ref);
+  auto elapsed = Clock::now() - start;
+  EXPECT_EQ(answer, "gmn\r\nKo-25MC-C65\r\n>");
+  // 4 bytes out and 19 back at 9600, 10 bits each.
+  EXPECT_GE(elapsed, std::chrono::microseconds((4 + 19) * 10 * 1'000'000 / 9600));
+  api_.serialClose(ref);
+}
+
+TEST_F(ClserSimTest, BaudRatesAndMismatch) {
+  setenv("KELPAX_SIM_BAUD", "115200", 1);
+  api_.reset();
+  void* ref = openPort(0);
+  uint32_t rates = 0;
+  ASSERT_EQ(api_.getSupportedBaudRates(ref, &rates), kNoError);
+  EXPECT_EQ(rates, 1u | 2u | 4u | 8u | 16u);
+  EXPECT_EQ(api_.setBaudRate(ref, 32), kBaudRateNotSupported);
+  EXPECT_EQ(api_.setBaudRate(ref, 3), kBaudRateNotSupported);
+  EXPECT_EQ(api_.setBaudRate(ref, 0), kBaudRateNotSupported);
+
+  // The grabber starts at 9600: the camera at 115200 does not understand it.
+  ASSERT_EQ(send(ref, "gmn\r"), kNoError);
+  int32_t result = kNoError;
+  EXPECT_EQ(readAnswer(ref, 200, &result), "");
+  EXPECT_EQ(result, kTimeout);
+
+  ASSERT_EQ(api_.setBaudRate(ref, 16), kNoError);
+  ASSERT_EQ(send(ref, "gmn\r"), kNoError);
+  EXPECT_EQ(readAnswer(ref), "gmn\r\nKo-25MC-C65\r\n>");
+  api_.serialClose(ref);
+}
+
+TEST_F(ClserSimTest, FaultsFromTheEnvironmentAndAtRunTime) {
+  setenv("KELPAX_SIM_FAULTS", "boot-message=Booting...", 1);
+  api_.reset();
+  void* ref = openPort(1);
+  EXPECT_EQ(readAnswer(ref, 200), "Booting...");
+
+  ASSERT_EQ(api_.setFaults(1, "error"), kNoError);
+  ASSERT_EQ(send(ref, "gmn\r"), kNoError);
+  EXPECT_EQ(readAnswer(ref).rfind("gmn\r\nError", 0), 0u);
+
+  EXPECT_EQ(api_.setFaults(1, "no-such-fault"), kInvalidPtr);
+  EXPECT_EQ(api_.setFaults(7, "silent"), kInvalidIndex);
+  ASSERT_EQ(api_.setFaults(1, "silent"), kNoError);
+  ASSERT_EQ(send(ref, "gmn\r"), kNoError);
+  int32_t result = kNoError;
+  EXPECT_EQ(readAnswer(ref, 100, &result), "");
+  EXPECT_EQ(result, kTimeout);
+  api_.serialClose(ref);
+}
+
+// After the camera drops the link, reads and writes fail instead of timing out.
+TEST_F(ClserSimTest, DroppedLinkInvalidatesTheReference) {
+  ASSERT_EQ(api_.setFaults(0, "close-after=1"), kNoError);
+  void* ref = openPort(0);
+  ASSERT_EQ(send(ref, "gmn\r"), kNoError);
+  EXPECT_EQ(readAnswer(ref), "gmn\r\nKo-25MC-C65\r\n>");
+  EXPECT_EQ(send(ref, "gmn\r"), kInvalidReference);
+  int8_t buffer[8];
+  uint32_t size = sizeof buffer;
+  EXPECT_EQ(api_.serialRead(ref, buffer, &size, 100), kInvalidReference);
+  api_.serialClose(ref);
+
+  // A new opening is a new link.
+  void* again = openPort(0);
+  ASSERT_EQ(send(again, "gmn\r"), kNoError);
+  EXPECT_EQ(readAnswer(again), "gmn\r\nKo-25MC-C65\r\n>");
+  api_.serialClose(again);
+}
+
+// A close from another thread ends a read that is waiting.
+TEST_F(ClserSimTest, CloseWakesAWaitingRead) {
+  void* ref = openPort(0);
+  std::thread closer([&] {
+    std::this_thread::sleep_for(100ms);
+    api_.serialClose(ref);
+  });
+  int8_t buffer[8];
+  uint32_t size = sizeof buffer;
+  Clock::time_point start = Clock::now();
+  EXPECT_EQ(api_.serialRead(ref, buffer, &size, 5000), kInvalidReference);
+  EXPECT_LT(Clock::now() - start, 2500ms);
+  closer.join();
+}
+
+TEST_F(ClserSimTest, BadArguments) {
+  uint32_t size = 4;
+  int8_t buffer[4];
+  EXPECT_EQ(api_.serialRead(nullptr, buffer, &size, 10), kInvalidReference);
+  EXPECT_EQ(api_.serialWrite(reinterpret_cast<void*>(0x1234), buffer, &size, 10),
+            kInvalidReference);
+  EXPECT_EQ(api_.getNumSerialPorts(nullptr), kInvalidPtr);
+  void* ref = openPort(0);
+  EXPECT_EQ(api_.serialRead(ref, nullptr, &size, 10), kInvalidPtr);
+  EXPECT_EQ(api_.serialWrite(ref, buffer, nullptr, 10), kInvalidPtr);
+  api_.serialClose(ref);
+}
+
+} // namespace

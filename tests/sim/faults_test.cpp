@@ -1,0 +1,58 @@
+// Fault texts as typed on the command line or put in KELPAX_SIM_FAULTS.
+#include "sim/faults.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(FaultsTest, FullSpecSetsEveryField) {
+  sim::Faults faults;
+  std::string error;
+  ASSERT_TRUE(sim::parseFaults("silent,error,boot-echo=3,boot-message=Booting...,slow=200,"
+                               "drop=0.01,corrupt=0.02,close-after=5,seed=7",
+                               faults, &error))
+      << error;
+  EXPECT_TRUE(faults.silent);
+  EXPECT_TRUE(faults.errorAnswers);
+  EXPECT_EQ(faults.bootEchoOnly, 3);
+  EXPECT_EQ(faults.bootMessage, "Booting...");
+  EXPECT_EQ(faults.slowAnswerMs, 200);
+  EXPECT_DOUBLE_EQ(faults.dropRate, 0.01);
+  EXPECT_DOUBLE_EQ(faults.corruptRate, 0.02);
+  EXPECT_EQ(faults.closeAfterCommands, 5);
+  EXPECT_EQ(faults.seed, 7u);
+}
+
+TEST(FaultsTest, EmptySpecMeansNoFaultAndResetsEarlierOnes) {
+  sim::Faults faults;
+  faults.silent = true;
+  faults.closeAfterCommands = 3;
+  ASSERT_TRUE(sim::parseFaults("", faults, nullptr));
+  EXPECT_FALSE(faults.silent);
+  EXPECT_EQ(faults.closeAfterCommands, -1);
+}
+
+TEST(FaultsTest, BootMessageKeepsLineEndEscapes) {
+  sim::Faults faults;
+  ASSERT_TRUE(sim::parseFaults("boot-message=Boot\\r\\nReady", faults, nullptr));
+  EXPECT_EQ(faults.bootMessage, "Boot\r\nReady");
+}
+
+// A typo in a fault must be reported, not silently run a camera without the fault.
+TEST(FaultsTest, BadSpecsAreRefusedAndLeaveFaultsUntouched) {
+  const char* bad[] = {
+      "silnt",         "slow",          "slow=-5",  "slow=abc",   "drop=1.5",  "drop=-0.1",
+      "corrupt=x",     "close-after=0", "seed=",    "boot-echo=", "silent=1",  "drop=nan",
+      "close-after=2x",
+  };
+  for (const char* spec : bad) {
+    sim::Faults faults;
+    faults.slowAnswerMs = 42;
+    std::string error;
+    EXPECT_FALSE(sim::parseFaults(spec, faults, &error)) << spec;
+    EXPECT_FALSE(error.empty()) << spec;
+    EXPECT_EQ(faults.slowAnswerMs, 42) << spec;
+  }
+}
+
+} // namespace
