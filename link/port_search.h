@@ -1,0 +1,35 @@
+// Finding the ports a camera may sit behind: PC serial ports and the ports of every
+// Camera Link serial library in the search folders.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/camera_port.h"
+
+namespace kelpax {
+
+// The folders searched for Camera Link serial libraries, in order: the standard folders,
+// the program's own folder, then each folder of CLSERIALPATH not already listed.
+std::vector<std::string> clserSearchFolders();
+
+// Every clser*.so / libclser*.so (versioned names too) in the folders, in folder order and
+// by name within a folder; a file name already taken from an earlier folder is skipped.
+std::vector<std::string> findClserLibraries(const std::vector<std::string>& folders);
+
+// The frame-grabber maker in a library's file name: the letters after "clser", without
+// "lib", ".so" and a version suffix ("libclsersim.so.1" gives "sim").
+std::string makerFromLibraryName(std::string_view path);
+
+// Appends a slot for each port of each library (identifier "COM1" skipped); returns the
+// number of slots added.
+int EnumClserPorts(CameraPort& port, const std::vector<std::string>& libraries);
+
+// Appends a slot for each PC serial port the system lists; returns the number added.
+int EnumComPorts(CameraPort& port);
+
+// The folder holding the running program.
+std::string programFolder();
+
+} // namespace kelpax
