@@ -315,6 +315,8 @@ TEST(ComExchange, PortVanishingMidCommand) {
     std::thread t([&] {
         peer->receive(4);
         peer->send("gmn\r\nKo-");
+        // Let the partial answer be read before the end goes away (a hang-up flushes input).
+        std::this_thread::sleep_for(50ms);
         peer->hangUp();
     });
     std::string answer = link.exchange.Query("gmn", 300, false);
