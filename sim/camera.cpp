@@ -1,7 +1,6 @@
 // The ASCII command protocol of the simulated cameras.
 #include "sim/camera.h"
 
-#include <algorithm>
 
 namespace sim {
 namespace {

@@ -1,13 +1,13 @@
 // A simulated camera on the ASCII command protocol: bytes in, echo + answer + prompt out.
 #pragma once
 
-#include "sim/faults.h"
-#include "sim/parameter_store.h"
-
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "sim/faults.h"
+#include "sim/parameter_store.h"
 
 namespace sim {
 

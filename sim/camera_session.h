@@ -1,12 +1,12 @@
 // A camera at the far end of a paced serial link: what the PC side of a transport talks to.
 #pragma once
 
-#include "sim/camera.h"
-#include "sim/paced_link.h"
-
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "sim/camera.h"
+#include "sim/paced_link.h"
 
 namespace sim {
 

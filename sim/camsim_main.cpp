@@ -1,16 +1,17 @@
 // kelpax-camsim: serves one simulated camera on a pseudo-terminal until SIGINT or SIGTERM.
-#include "sim/faults.h"
-#include "sim/pty_camera.h"
-
-#include <CLI/CLI.hpp>
 #include <csignal>
 #include <cstdio>
+
+#include <CLI/CLI.hpp>
 #include <pthread.h>
+
+#include "sim/faults.h"
+#include "sim/pty_camera.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"Simulated camera on a pseudo-terminal"};
   sim::PtyOptions options;
-  std::string faultSpec;
+  std::string faultText;
   bool noPacing = false;
   app.add_option("--pty", options.linkPath, "Link to create to the terminal, e.g. /tmp/ttyCAM0")
       ->required();
@@ -19,14 +20,14 @@ int main(int argc, char** argv) {
       ->capture_default_str()
       ->check(CLI::PositiveNumber);
   app.add_flag("--no-pacing", noPacing, "Answer at once instead of at the line rate");
-  app.add_option("--faults", faultSpec,
+  app.add_option("--faults", faultText,
                  "Faults, e.g. silent,error,boot-echo=3,boot-message=Booting...,slow=200,"
                  "drop=0.01,corrupt=0.01,close-after=5,seed=7");
   CLI11_PARSE(app, argc, argv);
   options.pacing = !noPacing;
 
   std::string error;
-  if (!faultSpec.empty() && !sim::parseFaults(faultSpec, options.faults, &error)) {
+  if (!faultText.empty() && !sim::parseFaults(faultText, options.faults, &error)) {
     std::fprintf(stderr, "kelpax-camsim: %s\n", error.c_str());
     return 2;
   }
@@ -43,9 +44,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kelpax-camsim: %s\n", error.c_str());
     return 1;
   }
-  std::printf("%s -> %s (%s, %d baud%s)\n", camera.linkPath().c_str(),
-              camera.slavePath().c_str(), options.model.c_str(), options.baud,
-              options.pacing ? "" : ", no pacing");
+  std::printf("%s -> %s (%s, %d baud%s)\n", camera.linkPath().c_str(), camera.slavePath().c_str(),
+              options.model.c_str(), options.baud, options.pacing ? "" : ", no pacing");
   std::fflush(stdout);
 
   int signal = 0;

@@ -9,9 +9,6 @@
 //
 // Built three ways: with CLSERSIM_NO_BAUD the library lacks clFlushPort and clSetBaudRate,
 // with CLSERSIM_NO_INIT it lacks clSerialInit, for testing how a loader copes.
-#include "sim/camera_session.h"
-#include "sim/faults.h"
-
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -22,6 +19,9 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "sim/camera_session.h"
+#include "sim/faults.h"
 
 #define CLSERSIM_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -51,8 +51,8 @@ struct BaudCode {
   int baud;
 };
 constexpr BaudCode kBaudCodes[] = {
-    {1, 9600},     {2, 19200},    {4, 38400},    {8, 57600},
-    {16, 115200},  {32, 230400},  {64, 460800},  {128, 921600},
+    {1, 9600},    {2, 19200},   {4, 38400},   {8, 57600},
+    {16, 115200}, {32, 230400}, {64, 460800}, {128, 921600},
 };
 constexpr uint32_t kSupportedBauds = 1 | 2 | 4 | 8 | 16;
 
@@ -115,9 +115,9 @@ void loadLocked(Library& lib) {
   lib.ports.clear();
 
   sim::Faults faults;
-  if (const char* spec = std::getenv("KELPAX_SIM_FAULTS")) {
+  if (const char* text = std::getenv("KELPAX_SIM_FAULTS")) {
     std::string error;
-    if (!sim::parseFaults(spec, faults, &error))
+    if (!sim::parseFaults(text, faults, &error))
       std::fprintf(stderr, "clsersim: KELPAX_SIM_FAULTS ignored: %s\n", error.c_str());
   }
   const char* pacingText = std::getenv("KELPAX_SIM_PACING");
@@ -209,8 +209,7 @@ CLSERSIM_EXPORT int32_t clGetSerialPortIdentifier(uint32_t serialIndex, int8_t* 
   Port* port = portAt(serialIndex);
   if (!port)
     return kInvalidIndex;
-  return copyText("clsersim#" + std::to_string(serialIndex) + " " + port->model, type,
-                  bufferSize);
+  return copyText("clsersim#" + std::to_string(serialIndex) + " " + port->model, type, bufferSize);
 }
 
 #ifndef CLSERSIM_NO_INIT
@@ -356,11 +355,11 @@ CLSERSIM_EXPORT int32_t clGetErrorText(int32_t errorCode, int8_t* errorText,
   return kErrorNotFound;
 }
 
-CLSERSIM_EXPORT int32_t clsersimSetFaults(uint32_t serialIndex, const char* spec) {
-  if (!spec)
+CLSERSIM_EXPORT int32_t clsersimSetFaults(uint32_t serialIndex, const char* text) {
+  if (!text)
     return kInvalidPtr;
   sim::Faults faults;
-  if (!sim::parseFaults(spec, faults, nullptr))
+  if (!sim::parseFaults(text, faults, nullptr))
     return kInvalidPtr;
   Port* port = portAt(serialIndex);
   if (!port)

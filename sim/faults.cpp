@@ -49,18 +49,19 @@ std::string unescape(std::string_view text) {
 
 } // namespace
 
-bool parseFaults(std::string_view spec, Faults& out, std::string* error) {
+bool parseFaults(std::string_view text, Faults& out, std::string* error) {
   Faults faults;
-  while (!spec.empty()) {
-    size_t comma = spec.find(',');
-    std::string_view item = spec.substr(0, comma);
-    spec = comma == std::string_view::npos ? std::string_view() : spec.substr(comma + 1);
+  while (!text.empty()) {
+    size_t comma = text.find(',');
+    std::string_view item = text.substr(0, comma);
+    text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
     if (item.empty())
       continue;
 
     size_t eq = item.find('=');
     std::string_view key = item.substr(0, eq);
-    std::string_view value = eq == std::string_view::npos ? std::string_view() : item.substr(eq + 1);
+    std::string_view value =
+        eq == std::string_view::npos ? std::string_view() : item.substr(eq + 1);
     bool hasValue = eq != std::string_view::npos;
     bool ok = true;
 

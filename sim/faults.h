@@ -8,21 +8,21 @@
 namespace sim {
 
 struct Faults {
-  bool silent = false;          // commands are read, nothing is sent back
-  bool errorAnswers = false;    // every command is answered with an "Error" line
-  int bootEchoOnly = 0;         // the next N commands get their echo line only, no answer, no prompt
-  std::string bootMessage;      // sent unasked when the link opens
-  int slowAnswerMs = 0;         // delay between the echo and the answer of every command
-  double dropRate = 0;          // probability that a byte sent back is lost
-  double corruptRate = 0;       // probability that a byte sent back has one bit flipped
-  int closeAfterCommands = -1;  // the link closes once the answer to the Nth command is out
-  uint32_t seed = 1;            // seeds the lost/corrupted byte draws so runs repeat
+  bool silent = false;         // commands are read, nothing is sent back
+  bool errorAnswers = false;   // every command is answered with an "Error" line
+  int bootEchoOnly = 0;        // the next N commands get their echo line only, no answer, no prompt
+  std::string bootMessage;     // sent unasked when the link opens
+  int slowAnswerMs = 0;        // delay between the echo and the answer of every command
+  double dropRate = 0;         // probability that a byte sent back is lost
+  double corruptRate = 0;      // probability that a byte sent back has one bit flipped
+  int closeAfterCommands = -1; // the link closes once the answer to the Nth command is out
+  uint32_t seed = 1;           // seeds the lost/corrupted byte draws so runs repeat
 };
 
 // Parses "silent,error,boot-echo=3,boot-message=Booting...,slow=200,drop=0.01,corrupt=0.01,
 // close-after=5,seed=7" (any subset, any order; empty means no fault). A boot message runs to
 // the end of its item; "\r" and "\n" in it stand for CR and LF. On failure returns false, says
 // why in *error (if given) and leaves out untouched.
-bool parseFaults(std::string_view spec, Faults& out, std::string* error);
+bool parseFaults(std::string_view text, Faults& out, std::string* error);
 
 } // namespace sim

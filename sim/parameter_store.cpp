@@ -116,8 +116,8 @@ bool ParameterStore::set(std::string_view stem, std::span<const std::string_view
   std::vector<double> parsed;
   for (size_t i = channelArgs; i < args.size(); ++i) {
     double value = 0;
-    bool ok = def->type == StemType::Real ? parseReal(args[i], value)
-                                          : parseInteger(args[i], value);
+    bool ok =
+        def->type == StemType::Real ? parseReal(args[i], value) : parseInteger(args[i], value);
     if (!ok) {
       answer = kErrorValue;
       return false;

@@ -1,14 +1,14 @@
 // The values a camera keeps behind its "gxx"/"sxx" stems.
 #pragma once
 
-#include "sim/stem_table.h"
-
 #include <map>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "sim/stem_table.h"
 
 namespace sim {
 

@@ -1,15 +1,13 @@
 // Serves a simulated camera on the master side of a pseudo-terminal.
 #include "sim/pty_camera.h"
 
-#include "sim/camera_session.h"
-#include "sim/tty_rate.h"
-
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <filesystem>
-#include <fcntl.h>
 #include <optional>
+
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/eventfd.h>
@@ -17,10 +15,15 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "sim/camera_session.h"
+#include "sim/tty_rate.h"
+
 namespace sim {
 namespace {
 
-std::string systemError(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string systemError(const std::string& what) {
+  return what + ": " + std::strerror(errno);
+}
 
 bool fail(std::string* error, std::string text) {
   if (error)
@@ -32,7 +35,9 @@ bool fail(std::string* error, std::string text) {
 
 PtyCamera::PtyCamera(PtyOptions options) : options_(std::move(options)) {}
 
-PtyCamera::~PtyCamera() { stop(); }
+PtyCamera::~PtyCamera() {
+  stop();
+}
 
 bool PtyCamera::start(std::string* error) {
   if (thread_.joinable() || masterFd_ >= 0)

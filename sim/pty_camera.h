@@ -1,12 +1,12 @@
 // A simulated camera served on a pseudo-terminal, reached by the PC through a symlink.
 #pragma once
 
-#include "sim/faults.h"
-
 #include <atomic>
 #include <mutex>
 #include <string>
 #include <thread>
+
+#include "sim/faults.h"
 
 namespace sim {
 

@@ -8,7 +8,12 @@ constexpr StemDef kCommonStems[] = {
     // exposure time, µs
     {.stem = "et", .min = 10, .max = 10000000, .defaultValue = 1000},
     // analogue gain per channel (1 = all, 2..4 = R, G, B)
-    {.stem = "ag", .min = 0, .max = 480, .defaultValue = 0, .hasChannel = true, .channelMin = 1,
+    {.stem = "ag",
+     .min = 0,
+     .max = 480,
+     .defaultValue = 0,
+     .hasChannel = true,
+     .channelMin = 1,
      .channelMax = 4},
     // digital gain, times
     {.stem = "dg", .type = StemType::Real, .min = 1.0, .max = 16.0, .defaultValue = 1.0},
@@ -20,6 +25,8 @@ constexpr StemDef kCommonStems[] = {
 
 } // namespace
 
-std::span<const StemDef> stemsForModel(std::string_view) { return kCommonStems; }
+std::span<const StemDef> stemsForModel(std::string_view) {
+  return kCommonStems;
+}
 
 } // namespace sim

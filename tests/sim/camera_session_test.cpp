@@ -1,7 +1,7 @@
 // Wire timing of a camera behind a paced link, on a made-up clock so every instant is exact.
-#include "sim/camera_session.h"
-
 #include <gtest/gtest.h>
+
+#include "sim/camera_session.h"
 
 namespace {
 
@@ -13,11 +13,13 @@ using std::chrono::nanoseconds;
 const Clock::time_point t0 = Clock::time_point() + std::chrono::hours(1);
 
 // Wire time of n bytes at baud, 10 bits each, rounded down to the nanosecond.
-nanoseconds wire(int64_t n, int baud) { return nanoseconds(n * 10'000'000'000 / baud); }
+nanoseconds wire(int64_t n, int baud) {
+  return nanoseconds(n * 10'000'000'000 / baud);
+}
 
-sim::Faults faultsFrom(const char* spec) {
+sim::Faults faultsFrom(const char* text) {
   sim::Faults faults;
-  EXPECT_TRUE(sim::parseFaults(spec, faults, nullptr)) << spec;
+  EXPECT_TRUE(sim::parseFaults(text, faults, nullptr)) << text;
   return faults;
 }
 

@@ -1,14 +1,15 @@
 // The camera's command protocol, in process: exact bytes of echo, answers and prompt.
-#include "sim/camera.h"
-
 #include <bitset>
+
 #include <gtest/gtest.h>
+
+#include "sim/camera.h"
 
 namespace {
 
-sim::Faults faultsFrom(const char* spec) {
+sim::Faults faultsFrom(const char* text) {
   sim::Faults faults;
-  EXPECT_TRUE(sim::parseFaults(spec, faults, nullptr)) << spec;
+  EXPECT_TRUE(sim::parseFaults(text, faults, nullptr)) << text;
   return faults;
 }
 
@@ -44,8 +45,8 @@ TEST(CameraTest, ExposureRangeEdges) {
     const char* value;
     bool accepted;
   };
-  const Case cases[] = {{"10", true},   {"9", false},     {"10000000", true}, {"10000001", false},
-                        {"-1", false},  {"1.5", false},   {"12ab", false},    {"", false}};
+  const Case cases[] = {{"10", true},  {"9", false},   {"10000000", true}, {"10000001", false},
+                        {"-1", false}, {"1.5", false}, {"12ab", false},    {"", false}};
   for (const Case& c : cases) {
     sim::Camera camera("Ko-25MC-C65");
     std::string command = std::string("set ") + c.value;

@@ -2,10 +2,11 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <dlfcn.h>
-#include <gtest/gtest.h>
 #include <string>
 #include <thread>
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -158,8 +159,9 @@ TEST(ClserSimVariantsTest, FixturesLackTheirFunctions) {
   EXPECT_NE(noInit.setBaudRate, nullptr);
 
   // Nothing of the simulator's C++ inside leaks out beside the C functions.
-  EXPECT_EQ(dlsym(noBaud.handle, "_ZN3sim6CameraC1ENSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE"),
-            nullptr);
+  EXPECT_EQ(
+      dlsym(noBaud.handle, "_ZN3sim6CameraC1ENSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE"),
+      nullptr);
   dlclose(noBaud.handle);
   dlclose(noInit.handle);
 }
@@ -211,7 +213,7 @@ TEST_F(ClserSimTest, TextsIntoShortBuffers) {
 }
 
 TEST_F(ClserSimTest, ErrorTexts) {
-  const int32_t codes[] = {0, -10001, -10002, -10003, -10004, -10005,
+  const int32_t codes[] = {0,      -10001, -10002, -10003, -10004, -10005,
                            -10006, -10007, -10008, -10009, -10011};
   for (int32_t code : codes) {
     int8_t text[128];

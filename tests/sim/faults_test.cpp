@@ -1,11 +1,11 @@
 // Fault texts as typed on the command line or put in KELPAX_SIM_FAULTS.
-#include "sim/faults.h"
-
 #include <gtest/gtest.h>
+
+#include "sim/faults.h"
 
 namespace {
 
-TEST(FaultsTest, FullSpecSetsEveryField) {
+TEST(FaultsTest, FullTextSetsEveryField) {
   sim::Faults faults;
   std::string error;
   ASSERT_TRUE(sim::parseFaults("silent,error,boot-echo=3,boot-message=Booting...,slow=200,"
@@ -23,7 +23,7 @@ TEST(FaultsTest, FullSpecSetsEveryField) {
   EXPECT_EQ(faults.seed, 7u);
 }
 
-TEST(FaultsTest, EmptySpecMeansNoFaultAndResetsEarlierOnes) {
+TEST(FaultsTest, EmptyTextMeansNoFaultAndResetsEarlierOnes) {
   sim::Faults faults;
   faults.silent = true;
   faults.closeAfterCommands = 3;
@@ -39,19 +39,18 @@ TEST(FaultsTest, BootMessageKeepsLineEndEscapes) {
 }
 
 // A typo in a fault must be reported, not silently run a camera without the fault.
-TEST(FaultsTest, BadSpecsAreRefusedAndLeaveFaultsUntouched) {
+TEST(FaultsTest, BadTextsAreRefusedAndLeaveFaultsUntouched) {
   const char* bad[] = {
-      "silnt",         "slow",          "slow=-5",  "slow=abc",   "drop=1.5",  "drop=-0.1",
-      "corrupt=x",     "close-after=0", "seed=",    "boot-echo=", "silent=1",  "drop=nan",
-      "close-after=2x",
+      "silnt",         "slow",  "slow=-5",    "slow=abc", "drop=1.5", "drop=-0.1",      "corrupt=x",
+      "close-after=0", "seed=", "boot-echo=", "silent=1", "drop=nan", "close-after=2x",
   };
-  for (const char* spec : bad) {
+  for (const char* text : bad) {
     sim::Faults faults;
     faults.slowAnswerMs = 42;
     std::string error;
-    EXPECT_FALSE(sim::parseFaults(spec, faults, &error)) << spec;
-    EXPECT_FALSE(error.empty()) << spec;
-    EXPECT_EQ(faults.slowAnswerMs, 42) << spec;
+    EXPECT_FALSE(sim::parseFaults(text, faults, &error)) << text;
+    EXPECT_FALSE(error.empty()) << text;
+    EXPECT_EQ(faults.slowAnswerMs, 42) << text;
   }
 }
 

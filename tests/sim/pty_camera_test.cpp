@@ -1,17 +1,17 @@
 // The camera on a real pseudo-terminal, reached through its link as the program would.
-#include "sim/pty_camera.h"
-
-#include "sim/tty_rate.h"
-
 #include <chrono>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <thread>
+
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <termios.h>
-#include <thread>
 #include <unistd.h>
+
+#include "sim/pty_camera.h"
+#include "sim/tty_rate.h"
 
 namespace {
 
@@ -62,7 +62,9 @@ public:
     Clock::time_point deadline = Clock::now() + timeout;
     while (Clock::now() < deadline) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-      struct pollfd pfd {fd_, POLLIN, 0};
+      struct pollfd pfd {
+        fd_, POLLIN, 0
+      };
       if (poll(&pfd, 1, static_cast<int>(left.count()) + 1) <= 0)
         break;
       char buffer[256];
