@@ -81,7 +81,7 @@ BENCHMARK_CAPTURE(roundTrip, paced_gmn, std::string("gmn"), true)->UseManualTime
 BENCHMARK_CAPTURE(roundTrip, paced_set_1000, std::string("set 1000"), true)
     ->UseManualTime()
     ->Iterations(200);
-BENCHMARK_CAPTURE(roundTrip, paced_five_lines, std::string("gsim lines 5"), true)
+BENCHMARK_CAPTURE(roundTrip, paced_five_lines, std::string("simlines 5"), true)
     ->UseManualTime()
     ->Iterations(200);
 BENCHMARK_CAPTURE(roundTrip, unpaced_gmn, std::string("gmn"), false)

@@ -1,6 +1,7 @@
 // The ASCII command protocol of the simulated cameras.
 #include "sim/camera.h"
 
+#include <algorithm>
 
 namespace sim {
 namespace {
@@ -134,6 +135,19 @@ std::vector<std::string> Camera::commandAnswer(std::string_view line) {
     return {"MCU 1.32 FPGA 3.07"};
   if (command == "gct")
     return {"42.5"};
+  // The simulator's own diagnostic: N numbered answer lines, for measuring long answers.
+  if (command == "simlines" && args.size() == 1) {
+    int count = 0;
+    for (char c : args[0]) {
+      if (c < '0' || c > '9' || count > 100)
+        return {"Error : invalid parameter"};
+      count = count * 10 + (c - '0');
+    }
+    std::vector<std::string> lines;
+    for (int i = 1; i <= std::min(count, 100); ++i)
+      lines.push_back("line " + std::to_string(i));
+    return lines;
+  }
   if (command == "aar") {
     if (args.size() == 1 && args[0] == kPrivilegePassword) {
       privileged_ = true;
