@@ -151,7 +151,7 @@ void CommandExchange::readDllBurst(char byte, Clock::time_point deadline) {
             break;
         }
     }
-    if (debugToStderr()) {
+    if (debugActive()) {
         debugPrintf("%s, %d, %s\n", "CGetPortDlg::WaitMsg", __LINE__,
                     port_.lastReadErrorText().c_str());
     }
@@ -174,7 +174,7 @@ void CommandExchange::readComBurst(char byte, Clock::time_point deadline) {
             break;
         }
     }
-    if (debugToStderr()) {
+    if (debugActive()) {
         debugPrintf("%s, %d, %s\n", "CGetPortDlg::WaitMsg", __LINE__,
                     port_.lastReadErrorText().c_str());
     }

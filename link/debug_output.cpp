@@ -2,6 +2,7 @@
 #include "link/debug_output.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdarg>
 #include <cstdlib>
 #include <mutex>
@@ -11,6 +12,7 @@ namespace {
 
 std::mutex logMutex; // Protects trafficLog
 FILE* trafficLog = nullptr;
+std::atomic<bool> trafficLogOpen{false};
 
 } // namespace
 
@@ -18,6 +20,8 @@ bool debugToStderr() {
     static const bool enabled = std::getenv("KELPAX_DEBUG") != nullptr;
     return enabled;
 }
+
+bool debugActive() { return debugToStderr() || trafficLogOpen.load(std::memory_order_relaxed); }
 
 void debugOutput(std::string_view text) {
     if (debugToStderr()) {
@@ -48,6 +52,7 @@ bool openTrafficLog(const std::string& path) {
         std::fclose(trafficLog);
     }
     trafficLog = std::fopen(path.c_str(), "a");
+    trafficLogOpen = trafficLog != nullptr;
     return trafficLog != nullptr;
 }
 
@@ -56,6 +61,7 @@ void closeTrafficLog() {
     if (trafficLog) {
         std::fclose(trafficLog);
         trafficLog = nullptr;
+        trafficLogOpen = false;
     }
 }
 

@@ -21,4 +21,7 @@ void closeTrafficLog();
 // True when KELPAX_DEBUG is set in the environment (read once).
 bool debugToStderr();
 
+// True when a diagnostic line would go anywhere; lets hot paths skip formatting.
+bool debugActive();
+
 } // namespace kelpax

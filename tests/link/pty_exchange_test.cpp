@@ -12,6 +12,7 @@
 
 #include "link/camera_port.h"
 #include "link/command_exchange.h"
+#include "link/debug_output.h"
 #include "tests/link/tty_rate.h"
 
 using namespace kelpax;
@@ -325,4 +326,27 @@ TEST(ComExchange, PortVanishingMidCommand) {
     EXPECT_FALSE(link.exchange.SendCommand("set 1000", 200, true));
     EXPECT_EQ(link.exchange.lastResult(), CommandResult::NoAnswer);
     EXPECT_EQ(link.status.lines.back(), "Camera connection error!");
+}
+
+// Every answer also lands in the traffic log while one is open.
+TEST(ComExchange, AnswersGoToTheTrafficLog) {
+    const std::string log = "/tmp/kelpax-traffic-" + std::to_string(getpid()) + ".log";
+    ASSERT_TRUE(openTrafficLog(log));
+    {
+        ScriptedPeer peer;
+        Link link(peer.path());
+        auto t = answerOnce(peer, "set 1000\r", "set 1000\r\nOK\r\n>");
+        EXPECT_TRUE(link.exchange.SendCommand("set 1000", 1000, true));
+        t.join();
+    }
+    closeTrafficLog();
+    FILE* f = fopen(log.c_str(), "r");
+    ASSERT_NE(f, nullptr);
+    char text[4096] = {};
+    size_t n = fread(text, 1, sizeof text - 1, f);
+    fclose(f);
+    unlink(log.c_str());
+    const std::string logged(text, n);
+    EXPECT_NE(logged.find("set 1000\r\nOK\r\n>"), std::string::npos) << logged;
+    EXPECT_NE(logged.find("CGetPortDlg::WaitMsg"), std::string::npos) << logged;
 }
