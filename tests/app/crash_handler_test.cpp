@@ -77,7 +77,16 @@ protected:
     }
     ChildOutcome outcome;
     outcome.pid = child;
-    waitpid(child, &outcome.status, 0);
+    // A handler that returns without ending the process faults forever; give up after 10 s.
+    for (int waited = 0; waitpid(child, &outcome.status, WNOHANG) == 0; ++waited) {
+      if (waited == 1000) {
+        kill(child, SIGKILL);
+        waitpid(child, &outcome.status, 0);
+        ADD_FAILURE() << "crashed child did not end within 10 s";
+        break;
+      }
+      usleep(10000);
+    }
     outcome.stderrText = readAll(errPath);
     return outcome;
   }
@@ -134,6 +143,18 @@ TEST_F(CrashHandler, AbortIsReportedAndStillEndsTheProcess) {
   EXPECT_NE(dump.find("Sent by process: " + std::to_string(outcome.pid)), std::string::npos)
       << dump;
   EXPECT_EQ(dump.find("Address:"), std::string::npos) << dump;
+}
+
+// A signal sent by another process does not come back when the handler returns: only the
+// re-raise ends the process.
+TEST_F(CrashHandler, SignalSentByKillIsReportedAndEndsTheProcess) {
+  auto outcome = crashChild(optionsInDir(), [] { kill(getpid(), SIGBUS); });
+
+  ASSERT_TRUE(WIFSIGNALED(outcome.status)) << "exit status " << outcome.status;
+  EXPECT_EQ(WTERMSIG(outcome.status), SIGBUS);
+  EXPECT_NE(outcome.stderrText.find("Exception Code 0xc0000006 arised !!"), std::string::npos);
+  EXPECT_NE(readAll(dir_ / "KelpaxDump.dmp").find("Signal: " + std::to_string(SIGBUS)),
+            std::string::npos);
 }
 
 TEST_F(CrashHandler, DumpNameIsAParameter) {
