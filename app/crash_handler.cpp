@@ -16,6 +16,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "link/program_folder.h"
+
 extern char** environ;
 
 namespace kelpax {
@@ -234,15 +236,6 @@ std::uint32_t exceptionCodeForSignal(int signal, int code) {
   default:
     return kAccessViolation;
   }
-}
-
-std::string programFolder() {
-  std::error_code error;
-  auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) {
-    return {};
-  }
-  return exe.parent_path().string();
 }
 
 std::string crashDumpPath() {

@@ -33,7 +33,4 @@ std::string crashDumpPath();
 // The Windows exception code reported for a signal and its si_code.
 std::uint32_t exceptionCodeForSignal(int signal, int code);
 
-// The folder of the running program (from /proc/self/exe), empty if it cannot be read.
-std::string programFolder();
-
 } // namespace kelpax

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "link/debug_output.h"
+#include "link/program_folder.h"
 
 namespace kelpax {
 namespace fs = std::filesystem;
@@ -43,12 +44,6 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
 }
 
 } // namespace
-
-std::string programFolder() {
-    std::error_code ec;
-    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string() : exe.parent_path().string();
-}
 
 std::vector<std::string> clserSearchFolders() {
     std::vector<std::string> folders(std::begin(kStandardFolders), std::end(kStandardFolders));

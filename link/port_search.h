@@ -29,7 +29,4 @@ int EnumClserPorts(CameraPort& port, const std::vector<std::string>& libraries);
 // Appends a slot for each PC serial port the system lists; returns the number added.
 int EnumComPorts(CameraPort& port);
 
-// The folder holding the running program.
-std::string programFolder();
-
 } // namespace kelpax

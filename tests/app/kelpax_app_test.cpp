@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QListWidget>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QScreen>
@@ -96,6 +97,9 @@ TEST(KelpaxApp, HashFolderShowsErrorBoxAndEndsWith18BeforeAnyWindow) {
 TEST(KelpaxApp, PlainFolderShowsPlaceholderWindowWithVersionAtRightOfStatusBar) {
   ScopedFolder folder("line 2");
   BoxCloser closer;
+  // The window lists the ports found, here the simulated cameras' library.
+  setenv("CLSERIALPATH", std::filesystem::path(CLSERSIM_PATH).parent_path().c_str(), 1);
+  setenv("KELPAX_SIM_CAMERAS", "Ko-25MC-C65,Ka-47M-M40", 1);
   CKelpaxApp app(argc, argv, testOptions());
 
   ASSERT_EQ(app.initInstance(), 0);
@@ -104,9 +108,12 @@ TEST(KelpaxApp, PlainFolderShowsPlaceholderWindowWithVersionAtRightOfStatusBar) 
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(window->isVisible());
   EXPECT_EQ(window->windowTitle(), "Kelpax");
-  auto* central = qobject_cast<QLabel*>(window->centralWidget());
+  auto* central = window->centralWidget()->findChild<QLabel*>("placeholder");
   ASSERT_NE(central, nullptr);
   EXPECT_EQ(central->text(), "No camera connected");
+  auto* ports = window->centralWidget()->findChild<QListWidget*>("portList");
+  ASSERT_NE(ports, nullptr);
+  EXPECT_EQ(ports->findItems("clsersim#1 Ka-47M-M40", Qt::MatchContains).size(), 1);
 
   QStatusBar* status = window->statusBar();
   auto* version = status->findChild<QLabel*>("versionLabel");
