@@ -137,6 +137,10 @@ void PtyCamera::closeTerminal() {
     std::filesystem::remove(options_.linkPath, ec);
 }
 
+namespace {
+constexpr auto kWakeMargin = std::chrono::microseconds(60);
+} // namespace
+
 void PtyCamera::serve() {
   using Clock = CameraSession::Clock;
   // A byte lasts 87 us at 115200 baud; the default 50 us timer slack would blur the wire.
@@ -181,7 +185,9 @@ void PtyCamera::serve() {
       timeout.tv_nsec = 5'000'000;
       timeoutPtr = &timeout;
     } else if (auto next = session.nextArrival(now)) {
-      auto wait = std::max(*next - now, Clock::duration::zero());
+      // Sleep until shortly before the next byte is due, then keep checking: waking a
+      // sleeping thread takes tens of microseconds, most of a byte's time at 115200 baud.
+      auto wait = std::max(*next - now - kWakeMargin, Clock::duration::zero());
       auto nanos = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
       timeout.tv_sec = static_cast<time_t>(nanos / 1'000'000'000);
       timeout.tv_nsec = static_cast<long>(nanos % 1'000'000'000);
