@@ -17,14 +17,14 @@ std::string printableAnswer(std::string_view answer);
 
 class TraceWriter : public TrafficObserver {
 public:
-    explicit TraceWriter(FILE* out);
-    void bytesSent(std::string_view bytes) override;
-    void bytesReceived(std::string_view bytes) override;
+  explicit TraceWriter(FILE* out);
+  void bytesSent(std::string_view bytes) override;
+  void bytesReceived(std::string_view bytes) override;
 
 private:
-    void line(const char* direction, std::string_view bytes);
-    FILE* out_;
-    std::chrono::steady_clock::time_point start_;
+  void line(const char* direction, std::string_view bytes);
+  FILE* out_;
+  std::chrono::steady_clock::time_point start_;
 };
 
 } // namespace kelpax

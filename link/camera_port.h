@@ -21,30 +21,30 @@ inline constexpr int kClserLibraryUnusable = -100;
 
 // Bits returned by LoadClserDll, one per entry point found.
 enum ClserEntryBits : int {
-    kHasFlushPort = 0x2,
-    kHasGetErrorText = 0x4,
-    kHasGetManufacturerInfo = 0x8,
-    kHasGetNumBytesAvail = 0x10,
-    kHasGetNumSerialPorts = 0x20,
-    kHasGetSerialPortIdentifier = 0x40,
-    kHasGetSupportedBaudRates = 0x80,
-    kHasSerialClose = 0x100,
-    kHasSerialInit = 0x200,
-    kHasSerialWrite = 0x400,
-    kHasSerialRead = 0x800,
-    kHasSetBaudRate = 0x1000,
+  kHasFlushPort = 0x2,
+  kHasGetErrorText = 0x4,
+  kHasGetManufacturerInfo = 0x8,
+  kHasGetNumBytesAvail = 0x10,
+  kHasGetNumSerialPorts = 0x20,
+  kHasGetSerialPortIdentifier = 0x40,
+  kHasGetSupportedBaudRates = 0x80,
+  kHasSerialClose = 0x100,
+  kHasSerialInit = 0x200,
+  kHasSerialWrite = 0x400,
+  kHasSerialRead = 0x800,
+  kHasSetBaudRate = 0x1000,
 };
 
 // One candidate port of the port table.
 struct PortEntry {
-    uint8_t found = 0;     // the camera on this port passed identification
-    uint8_t isDll = 0;     // 0 = PC serial port, 1 = Camera Link library port
-    std::string maker;     // frame-grabber maker, from the library's file name
-    std::string portName;  // device path, or the identifier the library reports
-    std::string dllPath;   // full path of the Camera Link serial library
-    uint32_t portIndex = 0; // serial index within the library
-    std::string modelName; // the camera's identification answer
-    uint16_t baudCode = 0;
+  uint8_t found = 0;      // the camera on this port passed identification
+  uint8_t isDll = 0;      // 0 = PC serial port, 1 = Camera Link library port
+  std::string maker;      // frame-grabber maker, from the library's file name
+  std::string portName;   // device path, or the identifier the library reports
+  std::string dllPath;    // full path of the Camera Link serial library
+  uint32_t portIndex = 0; // serial index within the library
+  std::string modelName;  // the camera's identification answer
+  uint16_t baudCode = 0;
 };
 
 // Baud codes are the Camera Link baud-rate bits: 1, 2, 4, 8, 16. On a PC serial port
@@ -57,106 +57,106 @@ std::string ClErrorText(int code);
 // Sees every byte that crosses the port (the command line's trace).
 class TrafficObserver {
 public:
-    virtual ~TrafficObserver() = default;
-    virtual void bytesSent(std::string_view bytes) = 0;
-    virtual void bytesReceived(std::string_view bytes) = 0;
+  virtual ~TrafficObserver() = default;
+  virtual void bytesSent(std::string_view bytes) = 0;
+  virtual void bytesReceived(std::string_view bytes) = 0;
 };
 
 class CameraPort {
 public:
-    CameraPort() = default;
-    ~CameraPort();
-    CameraPort(const CameraPort&) = delete;
-    CameraPort& operator=(const CameraPort&) = delete;
+  CameraPort() = default;
+  ~CameraPort();
+  CameraPort(const CameraPort&) = delete;
+  CameraPort& operator=(const CameraPort&) = delete;
 
-    // The port table, filled by the port scan.
-    std::array<PortEntry, kMaxPorts>& ports() { return ports_; }
-    const std::array<PortEntry, kMaxPorts>& ports() const { return ports_; }
-    int portCount() const { return portCount_; }
-    void setPortCount(int count);
-    // Appends an entry; false when the table is full.
-    bool addPort(const PortEntry& entry);
+  // The port table, filled by the port scan.
+  std::array<PortEntry, kMaxPorts>& ports() { return ports_; }
+  const std::array<PortEntry, kMaxPorts>& ports() const { return ports_; }
+  int portCount() const { return portCount_; }
+  void setPortCount(int count);
+  // Appends an entry; false when the table is full.
+  bool addPort(const PortEntry& entry);
 
-    int currentIndex() const { return currentIndex_; }
-    bool isOpen() const { return isOpen_; }
-    bool isDllPortOpen() const { return isOpen_ && openIsDll_; }
-    bool scanning() const { return scanning_; }
-    void setScanning(bool on) { scanning_ = on; }
+  int currentIndex() const { return currentIndex_; }
+  bool isOpen() const { return isOpen_; }
+  bool isDllPortOpen() const { return isOpen_ && openIsDll_; }
+  bool scanning() const { return scanning_; }
+  void setScanning(bool on) { scanning_ = on; }
 
-    // Binds a Camera Link serial library. Returns the bits of the entry points found;
-    // 0 when the library cannot be loaded, and then no entry point stays bound.
-    int LoadClserDll(const std::string& path);
+  // Binds a Camera Link serial library. Returns the bits of the entry points found;
+  // 0 when the library cannot be loaded, and then no entry point stays bound.
+  int LoadClserDll(const std::string& path);
 
-    int OpenPort(int index, unsigned baudCode);
-    int OpenComPort(const std::string& name, unsigned baudCode);
-    int OpenDllPort(const std::string& dllPath, uint32_t portIndex, unsigned baudCode);
-    void ClosePort();
+  int OpenPort(int index, unsigned baudCode);
+  int OpenComPort(const std::string& name, unsigned baudCode);
+  int OpenDllPort(const std::string& dllPath, uint32_t portIndex, unsigned baudCode);
+  void ClosePort();
 
-    // Writes the text, one byte per character, with a carriage return when appendCr.
-    bool WritePort(std::string_view text, bool appendCr);
+  // Writes the text, one byte per character, with a carriage return when appendCr.
+  bool WritePort(std::string_view text, bool appendCr);
 
-    // Raw readers for the wait loop. Each takes one byte from what the port delivered.
-    enum class ReadResult { Byte, Nothing, Failed };
-    // PC serial port: returns at once with a queued byte or nothing.
-    ReadResult readComByte(char& byte);
-    // Camera Link port: waits up to `timeoutMs` for one byte.
-    ReadResult readDllByte(char& byte, uint32_t timeoutMs);
-    // PC serial port: waits up to `timeoutMs` for input, so the wait loop need not spin.
-    void waitComInput(int timeoutMs);
-    // Text of the last read's result, for the diagnostics after a burst.
-    std::string lastReadErrorText() const;
+  // Raw readers for the wait loop. Each takes one byte from what the port delivered.
+  enum class ReadResult { Byte, Nothing, Failed };
+  // PC serial port: returns at once with a queued byte or nothing.
+  ReadResult readComByte(char& byte);
+  // Camera Link port: waits up to `timeoutMs` for one byte.
+  ReadResult readDllByte(char& byte, uint32_t timeoutMs);
+  // PC serial port: waits up to `timeoutMs` for input, so the wait loop need not spin.
+  void waitComInput(int timeoutMs);
+  // Text of the last read's result, for the diagnostics after a burst.
+  std::string lastReadErrorText() const;
 
-    // Characters received and not yet taken, and the answer taken last.
-    std::string& receiveBuffer() { return receiveBuffer_; }
-    const std::string& lastAnswer() const { return lastAnswer_; }
-    void setLastAnswer(std::string answer) { lastAnswer_ = std::move(answer); }
+  // Characters received and not yet taken, and the answer taken last.
+  std::string& receiveBuffer() { return receiveBuffer_; }
+  const std::string& lastAnswer() const { return lastAnswer_; }
+  void setLastAnswer(std::string answer) { lastAnswer_ = std::move(answer); }
 
-    // The bound entry points of the library loaded last (null when absent).
-    struct ClserEntries {
-        clser::FlushPortFn flushPort = nullptr;
-        clser::GetErrorTextFn getErrorText = nullptr;
-        clser::GetManufacturerInfoFn getManufacturerInfo = nullptr;
-        clser::GetNumBytesAvailFn getNumBytesAvail = nullptr;
-        clser::GetNumSerialPortsFn getNumSerialPorts = nullptr;
-        clser::GetSerialPortIdentifierFn getSerialPortIdentifier = nullptr;
-        clser::GetSupportedBaudRatesFn getSupportedBaudRates = nullptr;
-        clser::SetBaudRateFn setBaudRate = nullptr;
-        clser::CloseFn serialClose = nullptr;
-        clser::InitFn serialInit = nullptr;
-        clser::WriteFn serialWrite = nullptr;
-        clser::ReadFn serialRead = nullptr;
-    };
-    const ClserEntries& clser() const { return clser_; }
+  // The bound entry points of the library loaded last (null when absent).
+  struct ClserEntries {
+    clser::FlushPortFn flushPort = nullptr;
+    clser::GetErrorTextFn getErrorText = nullptr;
+    clser::GetManufacturerInfoFn getManufacturerInfo = nullptr;
+    clser::GetNumBytesAvailFn getNumBytesAvail = nullptr;
+    clser::GetNumSerialPortsFn getNumSerialPorts = nullptr;
+    clser::GetSerialPortIdentifierFn getSerialPortIdentifier = nullptr;
+    clser::GetSupportedBaudRatesFn getSupportedBaudRates = nullptr;
+    clser::SetBaudRateFn setBaudRate = nullptr;
+    clser::CloseFn serialClose = nullptr;
+    clser::InitFn serialInit = nullptr;
+    clser::WriteFn serialWrite = nullptr;
+    clser::ReadFn serialRead = nullptr;
+  };
+  const ClserEntries& clser() const { return clser_; }
 
-    void setTrafficObserver(TrafficObserver* observer) { observer_ = observer; }
+  void setTrafficObserver(TrafficObserver* observer) { observer_ = observer; }
 
 private:
-    bool writeDllPass(const char* data, size_t count, size_t& written, bool lastCallOfPass,
-                      bool& failed);
-    bool writeComCall(const char* data, size_t count, size_t& written);
+  bool writeDllPass(const char* data, size_t count, size_t& written, bool lastCallOfPass,
+                    bool& failed);
+  bool writeComCall(const char* data, size_t count, size_t& written);
 
-    std::array<PortEntry, kMaxPorts> ports_{};
-    int portCount_ = 0;
-    int currentIndex_ = -1;
-    bool isOpen_ = false;
-    bool openIsDll_ = false;
-    bool scanning_ = false;
+  std::array<PortEntry, kMaxPorts> ports_{};
+  int portCount_ = 0;
+  int currentIndex_ = -1;
+  bool isOpen_ = false;
+  bool openIsDll_ = false;
+  bool scanning_ = false;
 
-    ComDevice com_;
-    int comWriteMultiplier_ = 0; // ms per byte of a write's time-out
-    void* serialRef_ = nullptr;
-    void* dllModule_ = nullptr;
-    ClserEntries clser_;
+  ComDevice com_;
+  int comWriteMultiplier_ = 0; // ms per byte of a write's time-out
+  void* serialRef_ = nullptr;
+  void* dllModule_ = nullptr;
+  ClserEntries clser_;
 
-    // Bytes the port delivered that the wait loop has not consumed yet; they stand for
-    // what a byte-by-byte reader would still find queued in the driver.
-    std::deque<char> delivered_;
-    int lastReadCode_ = 0;
-    bool lastReadFailed_ = false;
+  // Bytes the port delivered that the wait loop has not consumed yet; they stand for
+  // what a byte-by-byte reader would still find queued in the driver.
+  std::deque<char> delivered_;
+  int lastReadCode_ = 0;
+  bool lastReadFailed_ = false;
 
-    std::string receiveBuffer_;
-    std::string lastAnswer_;
-    TrafficObserver* observer_ = nullptr;
+  std::string receiveBuffer_;
+  std::string lastAnswer_;
+  TrafficObserver* observer_ = nullptr;
 };
 
 } // namespace kelpax

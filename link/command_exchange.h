@@ -31,82 +31,82 @@ std::string answerToken(std::string_view answer, int tokenIndex);
 
 class CommandExchange {
 public:
-    explicit CommandExchange(CameraPort& port);
+  explicit CommandExchange(CameraPort& port);
 
-    void setStatusLine(StatusLine* statusLine) { statusLine_ = statusLine; }
-    void setAnswerHandler(AnswerHandler* handler) { answerHandler_ = handler; }
-    void setEventPump(EventPump* pump) { eventPump_ = pump; }
-    void setCacheHook(ParameterCacheHook* hook) { cacheHook_ = hook; }
+  void setStatusLine(StatusLine* statusLine) { statusLine_ = statusLine; }
+  void setAnswerHandler(AnswerHandler* handler) { answerHandler_ = handler; }
+  void setEventPump(EventPump* pump) { eventPump_ = pump; }
+  void setCacheHook(ParameterCacheHook* hook) { cacheHook_ = hook; }
 
-    CameraPort& port() { return port_; }
+  CameraPort& port() { return port_; }
 
-    int WaitMsg(uint32_t timeoutMs, uint32_t mode, bool notify);
-    std::string TakeAnswer();
+  int WaitMsg(uint32_t timeoutMs, uint32_t mode, bool notify);
+  std::string TakeAnswer();
 
-    std::string Query(std::string_view command, uint32_t timeoutMs, bool notify);
-    std::string QueryValue(std::string_view command);
-    std::string QueryValue(std::string_view command, uint32_t timeoutMs);
-    std::string QueryToken(std::string_view command, int tokenIndex, uint32_t timeoutMs);
-    std::string QueryQuiet(std::string_view command);
+  std::string Query(std::string_view command, uint32_t timeoutMs, bool notify);
+  std::string QueryValue(std::string_view command);
+  std::string QueryValue(std::string_view command, uint32_t timeoutMs);
+  std::string QueryToken(std::string_view command, int tokenIndex, uint32_t timeoutMs);
+  std::string QueryQuiet(std::string_view command);
 
-    bool SendCommand(std::string_view command, uint32_t timeoutMs, bool showStatus);
-    // The outcome of the last SendCommand.
-    CommandResult lastResult() const { return lastResult_; }
+  bool SendCommand(std::string_view command, uint32_t timeoutMs, bool showStatus);
+  // The outcome of the last SendCommand.
+  CommandResult lastResult() const { return lastResult_; }
 
-    // Collects text the camera sends unasked (the port window's one-second timer).
-    void idlePoll() { WaitMsg(0, kWaitForBurst, true); }
+  // Collects text the camera sends unasked (the port window's one-second timer).
+  void idlePoll() { WaitMsg(0, kWaitForBurst, true); }
 
-    bool binaryAckMode() const { return binaryAckMode_; }
-    void setBinaryAckMode(bool on) { binaryAckMode_ = on; }
-    bool binaryBlockMode() const { return binaryBlockMode_; }
-    void setBinaryBlockMode(bool on) { binaryBlockMode_ = on; }
-    bool transferRunning() const { return binaryAckMode_ || binaryBlockMode_; }
-    bool linkAlive() const { return linkAlive_; }
-    bool waitBusy() const { return waitBusy_; }
-    bool queryBusy() const { return queryBusy_; }
+  bool binaryAckMode() const { return binaryAckMode_; }
+  void setBinaryAckMode(bool on) { binaryAckMode_ = on; }
+  bool binaryBlockMode() const { return binaryBlockMode_; }
+  void setBinaryBlockMode(bool on) { binaryBlockMode_ = on; }
+  bool transferRunning() const { return binaryAckMode_ || binaryBlockMode_; }
+  bool linkAlive() const { return linkAlive_; }
+  bool waitBusy() const { return waitBusy_; }
+  bool queryBusy() const { return queryBusy_; }
 
-    // The receive buffer keeps at most this many characters; a camera that never sends
-    // the prompt cannot grow it without bound.
-    static constexpr size_t kReceiveLimit = 1 << 20;
+  // The receive buffer keeps at most this many characters; a camera that never sends
+  // the prompt cannot grow it without bound.
+  static constexpr size_t kReceiveLimit = 1 << 20;
 
 private:
-    enum class BurstEnd { Prompt, Other };
-    void appendReceived(char byte);
-    // A burst also ends at `deadline`, so a camera that never pauses cannot hold the wait.
-    void readComBurst(char first, std::chrono::steady_clock::time_point deadline);
-    void readDllBurst(char first, std::chrono::steady_clock::time_point deadline);
-    void showStatus(const std::string& text);
+  enum class BurstEnd { Prompt, Other };
+  void appendReceived(char byte);
+  // A burst also ends at `deadline`, so a camera that never pauses cannot hold the wait.
+  void readComBurst(char first, std::chrono::steady_clock::time_point deadline);
+  void readDllBurst(char first, std::chrono::steady_clock::time_point deadline);
+  void showStatus(const std::string& text);
 
-    CameraPort& port_;
-    StatusLine* statusLine_ = nullptr;
-    AnswerHandler* answerHandler_ = nullptr;
-    EventPump* eventPump_ = nullptr;
-    ParameterCacheHook* cacheHook_ = nullptr;
+  CameraPort& port_;
+  StatusLine* statusLine_ = nullptr;
+  AnswerHandler* answerHandler_ = nullptr;
+  EventPump* eventPump_ = nullptr;
+  ParameterCacheHook* cacheHook_ = nullptr;
 
-    // Plain flags, not locks: they only stop re-entry through the event pump.
-    bool waitBusy_ = false;
-    bool queryBusy_ = false;
-    bool binaryAckMode_ = false;
-    bool binaryBlockMode_ = false;
-    bool linkAlive_ = false;
-    CommandResult lastResult_ = CommandResult::NoAnswer;
+  // Plain flags, not locks: they only stop re-entry through the event pump.
+  bool waitBusy_ = false;
+  bool queryBusy_ = false;
+  bool binaryAckMode_ = false;
+  bool binaryBlockMode_ = false;
+  bool linkAlive_ = false;
+  CommandResult lastResult_ = CommandResult::NoAnswer;
 };
 
 // Relays completed answers to the terminal unless a scan, a transfer or factory tuning
 // owns the channel, and never the privileged-level exchange.
 class TerminalRelay : public AnswerHandler {
 public:
-    TerminalRelay(const CommandExchange& exchange, TerminalSink& terminal)
-        : exchange_(exchange), terminal_(terminal) {}
-    void setScanning(bool on) { scanning_ = on; }
-    void setTuningMode(bool on) { tuningMode_ = on; }
-    void answerReceived(const std::string& received) override;
+  TerminalRelay(const CommandExchange& exchange, TerminalSink& terminal)
+      : exchange_(exchange), terminal_(terminal) {}
+  void setScanning(bool on) { scanning_ = on; }
+  void setTuningMode(bool on) { tuningMode_ = on; }
+  void answerReceived(const std::string& received) override;
 
 private:
-    const CommandExchange& exchange_;
-    TerminalSink& terminal_;
-    bool scanning_ = false;
-    bool tuningMode_ = false;
+  const CommandExchange& exchange_;
+  TerminalSink& terminal_;
+  bool scanning_ = false;
+  bool tuningMode_ = false;
 };
 
 } // namespace kelpax

@@ -7,9 +7,9 @@
 namespace kelpax {
 
 std::string programFolder() {
-    std::error_code error;
-    auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string() : exe.parent_path().string();
+  std::error_code error;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string() : exe.parent_path().string();
 }
 
 } // namespace kelpax

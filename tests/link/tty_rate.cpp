@@ -5,9 +5,9 @@
 #include <sys/ioctl.h>
 
 int ttyOutputRate(int fd) {
-    struct termios2 tio {};
-    if (ioctl(fd, TCGETS2, &tio) != 0) {
-        return -1;
-    }
-    return int(tio.c_ospeed);
+  struct termios2 tio {};
+  if (ioctl(fd, TCGETS2, &tio) != 0) {
+    return -1;
+  }
+  return int(tio.c_ospeed);
 }
