@@ -351,3 +351,31 @@ TEST(ComExchange, AnswersGoToTheTrafficLog) {
   EXPECT_NE(logged.find("set 1000\r\nOK\r\n>"), std::string::npos) << logged;
   EXPECT_NE(logged.find("CGetPortDlg::WaitMsg"), std::string::npos) << logged;
 }
+
+// The value cache hears of queries by their command text and of accepted commands by the
+// whole answer (whose first line echoes the command); refused or unanswered ones never.
+TEST(ComExchange, CacheHearsOfAcceptedTrafficOnly) {
+  struct Hook : ParameterCacheHook {
+    void updateFromTraffic(std::string_view text) override { seen.emplace_back(text); }
+    std::vector<std::string> seen;
+  } hook;
+  ScriptedPeer peer;
+  Link link(peer.path());
+  link.exchange.setCacheHook(&hook);
+
+  auto t = answerOnce(peer, "get\r", "get\r\n1000\r\n>");
+  EXPECT_EQ(link.exchange.QueryValue("get"), "1000");
+  t.join();
+  t = answerOnce(peer, "set 1200\r", "set 1200\r\nOK\r\n>");
+  EXPECT_TRUE(link.exchange.SendCommand("set 1200", 1000, true));
+  t.join();
+  t = answerOnce(peer, "set 0\r", "set 0\r\nError : out of range\r\n>");
+  EXPECT_FALSE(link.exchange.SendCommand("set 0", 1000, true));
+  t.join();
+  EXPECT_FALSE(link.exchange.SendCommand("set 5", 30, true)); // no answer
+  EXPECT_EQ(link.exchange.Query("get", 30, false), "");       // no answer
+
+  ASSERT_EQ(hook.seen.size(), 2u);
+  EXPECT_EQ(hook.seen[0], "get");
+  EXPECT_EQ(hook.seen[1], "set 1200\r\nOK\r\n>");
+}
