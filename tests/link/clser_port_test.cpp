@@ -54,6 +54,18 @@ PortEntry dllEntry(const std::string& path, uint32_t index = 0) {
   return e;
 }
 
+// The scripted library's first port, open at code 16.
+class OpenScriptedPort : public ::testing::Test {
+protected:
+  void SetUp() override {
+    port.addPort(dllEntry(CLSER_FIXTURE_PATH));
+    ASSERT_EQ(port.OpenPort(0, 16), 0);
+  }
+  Fixture f;
+  CameraPort port;
+  CommandExchange exchange{port};
+};
+
 } // namespace
 
 TEST(LoadClserDll, ReportsEachEntryPointBit) {
@@ -119,11 +131,7 @@ TEST(WritePort, RefusedWithoutOpenPort) {
 
 // Would catch a long command going out in one call, or the second half counted from the
 // wrong place.
-TEST(WritePort, LongCommandGoesOutInTwoHalves) {
-  Fixture f;
-  CameraPort port;
-  port.addPort(dllEntry(CLSER_FIXTURE_PATH));
-  ASSERT_EQ(port.OpenPort(0, 16), 0);
+TEST_F(OpenScriptedPort, WriteLongCommandGoesOutInTwoHalves) {
   const std::string command(600, 'a');
   ASSERT_TRUE(port.WritePort(command, true));
   ASSERT_EQ(f.writeCallCount(), 2u);
@@ -137,11 +145,7 @@ TEST(WritePort, LongCommandGoesOutInTwoHalves) {
   EXPECT_EQ(f.writeCallCount(), 1u);
 }
 
-TEST(WritePort, PartialWritesContinueAndGiveUpAfterElevenPasses) {
-  Fixture f;
-  CameraPort port;
-  port.addPort(dllEntry(CLSER_FIXTURE_PATH));
-  ASSERT_EQ(port.OpenPort(0, 16), 0);
+TEST_F(OpenScriptedPort, WritePartialWritesContinueAndGiveUpAfterElevenPasses) {
 
   // The library takes 100 bytes a call: 600 + CR need a split pass and then more passes.
   f.setWriteLimit(100);
@@ -165,23 +169,14 @@ TEST(WritePort, PartialWritesContinueAndGiveUpAfterElevenPasses) {
   EXPECT_FALSE(port.WritePort("gmn", true));
 }
 
-TEST(WritePort, ErrorOnSecondCallOfSplitPassFails) {
-  Fixture f;
-  CameraPort port;
-  port.addPort(dllEntry(CLSER_FIXTURE_PATH));
-  ASSERT_EQ(port.OpenPort(0, 16), 0);
+TEST_F(OpenScriptedPort, WriteErrorOnSecondCallOfSplitPassFails) {
   f.setWriteResult(-10004);
   EXPECT_FALSE(port.WritePort(std::string(600, 'd'), true));
   EXPECT_EQ(f.writeCallCount(), 2u);
 }
 
 // Text after the prompt belongs to the next exchange, not to this answer.
-TEST(DllExchange, TextAfterPromptStaysForNextWait) {
-  Fixture f;
-  CameraPort port;
-  port.addPort(dllEntry(CLSER_FIXTURE_PATH));
-  ASSERT_EQ(port.OpenPort(0, 16), 0);
-  CommandExchange exchange(port);
+TEST_F(OpenScriptedPort, TextAfterPromptStaysForNextWait) {
   const std::string script = "gmn\r\nKo-25MC-C65\r\n>Booting...";
   f.queueRead(script.data(), uint32_t(script.size()));
   EXPECT_EQ(exchange.WaitMsg(1000, kWaitForPrompt, false), int(kWaitForPrompt));
@@ -191,12 +186,7 @@ TEST(DllExchange, TextAfterPromptStaysForNextWait) {
 }
 
 // In the binary modes a Camera Link burst stops at the frame sizes, not at ">".
-TEST(DllExchange, BinaryModesStopBurstsAtFrameSizes) {
-  Fixture f;
-  CameraPort port;
-  port.addPort(dllEntry(CLSER_FIXTURE_PATH));
-  ASSERT_EQ(port.OpenPort(0, 16), 0);
-  CommandExchange exchange(port);
+TEST_F(OpenScriptedPort, BinaryModesStopBurstsAtFrameSizes) {
   const std::string acks("\x02>\x00\x01\x03\x06\x02>\x00\x02\x03\x06", 12);
   f.queueRead(acks.data(), uint32_t(acks.size()));
   exchange.setBinaryAckMode(true);
@@ -214,12 +204,7 @@ TEST(DllExchange, BinaryModesStopBurstsAtFrameSizes) {
 }
 
 // While scanning, a NUL ends the burst (it is kept on Camera Link ports).
-TEST(DllExchange, NulEndsBurstWhileScanning) {
-  Fixture f;
-  CameraPort port;
-  port.addPort(dllEntry(CLSER_FIXTURE_PATH));
-  ASSERT_EQ(port.OpenPort(0, 16), 0);
-  CommandExchange exchange(port);
+TEST_F(OpenScriptedPort, NulEndsBurstWhileScanning) {
   const std::string noise("ab\0cd>", 6);
   f.queueRead(noise.data(), uint32_t(noise.size()));
   port.setScanning(true);
