@@ -70,7 +70,6 @@ public:
   static constexpr size_t kReceiveLimit = 1 << 20;
 
 private:
-  enum class BurstEnd { Prompt, Other };
   void appendReceived(char byte);
   // A burst also ends at `deadline`, so a camera that never pauses cannot hold the wait.
   void readComBurst(char first, std::chrono::steady_clock::time_point deadline);
