@@ -1,0 +1,108 @@
+// A port whose registers are a byte array: for tests and browsing without a camera.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "GenApi/Nodes.h"
+
+namespace GenApi {
+
+// Register addresses of the file-access features (FileSelector ... FileSize) and the values of
+// their enum entries, as MemoryPort needs them to play the camera's side of the file protocol.
+struct FileAccessLayout {
+  uint64_t selectorAddress = 0;          // FileSelector: 4-byte register
+  uint64_t operationSelectorAddress = 0; // FileOperationSelector
+  uint64_t openModeAddress = 0;          // FileOpenMode
+  uint64_t executeAddress = 0;           // FileOperationExecute (cleared when the op is done)
+  uint64_t offsetAddress = 0;            // FileAccessOffset
+  uint64_t lengthAddress = 0;            // FileAccessLength
+  uint64_t statusAddress = 0;            // FileOperationStatus
+  uint64_t resultAddress = 0;            // FileOperationResult
+  uint64_t sizeAddress = 0;              // FileSize
+  uint64_t bufferAddress = 0;            // FileAccessBuffer
+  uint64_t bufferLength = 0;
+  unsigned registerLength = 4; // bytes of each integer register above
+  bool bigEndian = false;
+  // Enum entry values of FileOperationSelector, FileOpenMode and FileOperationStatus.
+  int64_t opOpen = 0, opClose = 1, opRead = 2, opWrite = 3, opDelete = 4;
+  int64_t modeRead = 0, modeWrite = 1, modeReadWrite = 2;
+  int64_t statusSuccess = 0, statusFailure = 1;
+
+  // Reads the layout from a description that has the file-access features. Throws
+  // GenICam::RuntimeException when one of them is missing or is not a plain register.
+  static FileAccessLayout FromXml(const gcstring& xml);
+};
+
+class MemoryPort : public IPort {
+public:
+  explicit MemoryPort(size_t size = 0x10000, bool bigEndian = false);
+  // Sized from the highest register (Address + Length) of the description, at least `minSize`.
+  // Self-clearing is emulated for every Command register and every register named by a
+  // node with IsSelfClearing = Yes (cleared after `readsBeforeClear` reads), and the file
+  // protocol when the file-access features are present.
+  static std::unique_ptr<MemoryPort> ForXml(const gcstring& xml, unsigned readsBeforeClear = 0,
+                                            size_t minSize = 0x100);
+  static std::unique_ptr<MemoryPort> ForXmlFile(const gcstring& path,
+                                                unsigned readsBeforeClear = 0);
+  // Highest Address + Length of all registers of the description (0 when none).
+  static uint64_t HighestAddress(const gcstring& xml);
+
+  void Read(void* buffer, int64_t address, int64_t length) override;
+  void Write(const void* buffer, int64_t address, int64_t length) override;
+  EAccessMode GetAccessMode() const override;
+
+  size_t size() const;
+  // Direct access to the registers, bypassing emulation and counters.
+  void poke(uint64_t address, const void* data, size_t length);
+  void peek(uint64_t address, void* data, size_t length) const;
+  void pokeInteger(uint64_t address, unsigned length, int64_t value);
+  int64_t peekInteger(uint64_t address, unsigned length) const;
+
+  // A register that the camera clears (to 0) by itself: after a non-zero write it reads back
+  // the written value for `readsBeforeClear` reads, then 0. 0 clears it at once.
+  void emulateSelfClearing(uint64_t address, unsigned length, unsigned readsBeforeClear);
+  // Plays the camera's side of the file protocol on the registers of `layout`: a write of a
+  // non-zero value to the execute register performs the selected operation on the file of
+  // the FileSelector value and clears the execute register (after `readsBeforeClear` reads).
+  void emulateFileAccess(const FileAccessLayout& layout, unsigned readsBeforeClear = 0);
+  // Contents of the device file with FileSelector value `selector`.
+  std::vector<uint8_t> file(int64_t selector) const;
+  void setFile(int64_t selector, std::vector<uint8_t> contents);
+
+  // A port that fails: every Read/Write throws GenICam::AccessException.
+  void setFailing(bool failing);
+  void setAccessMode(EAccessMode mode);
+  uint64_t readCount() const;
+  uint64_t writeCount() const;
+
+private:
+  struct SelfClearing {
+    unsigned length;
+    unsigned readsBeforeClear;
+    unsigned readsLeft = 0;
+    bool armed = false;
+  };
+  void checkRange(int64_t address, int64_t length) const;
+  void runFileOperation();
+  int64_t getReg(uint64_t address) const;
+  void setReg(uint64_t address, int64_t value);
+
+  mutable std::mutex mutex_;
+  std::vector<uint8_t> memory_;
+  bool bigEndian_;
+  std::map<uint64_t, SelfClearing> selfClearing_;
+  std::optional<FileAccessLayout> fileLayout_;
+  std::map<int64_t, std::vector<uint8_t>> files_;
+  std::map<int64_t, int64_t> openFiles_; // selector value -> open mode
+  bool failing_ = false;
+  EAccessMode accessMode_ = RW;
+  uint64_t reads_ = 0;
+  uint64_t writes_ = 0;
+};
+
+} // namespace GenApi
