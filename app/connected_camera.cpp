@@ -1,0 +1,61 @@
+// The camera on the open port as the pages see it.
+#include "app/connected_camera.h"
+
+#include "app/model_identification.h"
+#include "link/debug_output.h"
+
+namespace kelpax {
+namespace {
+constexpr int kFailuresBeforeNotice = 10;
+constexpr uint32_t kFillTimeoutMs = 3000;
+} // namespace
+
+ConnectedCamera::ConnectedCamera(CommandExchange& exchange) : exchange_(exchange) {
+  exchange_.setCacheHook(&cache_);
+}
+
+ConnectedCamera::~ConnectedCamera() {
+  exchange_.setCacheHook(nullptr);
+}
+
+bool ConnectedCamera::sendCommand(std::string_view command, uint32_t timeoutMs, bool showStatus) {
+  return exchange_.SendCommand(command, timeoutMs, showStatus);
+}
+
+void ConnectedCamera::identify(std::string_view modelName, StatusLine* statusLine) {
+  identifyModel(modelName, exchange_, model_, cache_, statusLine);
+}
+
+int ConnectedCamera::fillCache(const std::function<void(int percent)>& progress,
+                               const std::function<void()>& onFailures) {
+  const size_t count = cache_.size();
+  int failures = 0;
+  int failuresSinceNotice = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const std::string query = "g" + cache_.entry(i).name;
+    exchange_.port().receiveBuffer().clear();
+    bool stored = false;
+    if (exchange_.port().WritePort(query, true)) {
+      exchange_.WaitMsg(kFillTimeoutMs, kWaitForPrompt, true);
+      stored = cache_.takeFromTraffic(exchange_.TakeAnswer());
+    }
+    debugPrintf("%s %s\n", query.c_str(), stored ? " TRUE" : "  FALSE");
+    if (!stored) {
+      ++failures;
+      if (++failuresSinceNotice < kFailuresBeforeNotice) {
+        // The first entry is asked again: a camera still waking up misses it.
+        if (i == 0)
+          --i;
+        continue;
+      }
+      failuresSinceNotice = 0;
+      if (onFailures)
+        onFailures();
+    }
+    if (progress)
+      progress(count == 1 ? 100 : static_cast<int>(100 * i / (count - 1)));
+  }
+  return failures;
+}
+
+} // namespace kelpax

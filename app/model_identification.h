@@ -1,0 +1,34 @@
+// Model identification: from the camera's model name and a few queries to a descriptor,
+// ranges and the family's cache registration.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "app/model_descriptor.h"
+#include "link/command_exchange.h"
+#include "pages/parameter_cache.h"
+
+namespace kelpax {
+
+// Everything that follows from the name alone: series, size class, colour, C2, letter flag,
+// rate code and value, the Ke page. Fields the name does not give stay at none or 0.
+void describeModelName(std::string_view modelName, ModelDescriptor& model);
+
+// The model ranges for the series and size (the sensor size must be known for Ke cameras,
+// which overwrite it).
+void applyModelRanges(ModelDescriptor& model);
+
+// Sensor size from the answers to "gsw" and "gsh": the first word of the second line, or
+// nothing when the answer is missing or "error".
+std::optional<int32_t> sensorDimensionFrom(std::string_view answer);
+// Width and height from a "gccd" answer: the numbers after the first and second "=".
+void sensorSizeFromCcdAnswer(std::string_view answer, int32_t& width, int32_t& height);
+
+// Full identification against the connected camera: the name, "groi" where the model may
+// support regions, the sensor size (with the privileged "gccd" fallback), the ranges, then
+// the cache is emptied and the family's stems registered. Always succeeds.
+bool identifyModel(std::string_view modelName, CommandExchange& exchange, ModelDescriptor& model,
+                   ParameterCache& cache, StatusLine* statusLine = nullptr);
+
+} // namespace kelpax
