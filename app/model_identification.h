@@ -6,18 +6,11 @@
 #include <string_view>
 
 #include "app/model_descriptor.h"
+#include "app/model_rules.h"
 #include "link/command_exchange.h"
 #include "pages/parameter_cache.h"
 
 namespace kelpax {
-
-// Everything that follows from the name alone: series, size class, colour, C2, letter flag,
-// rate code and value, the Ke page. Fields the name does not give stay at none or 0.
-void describeModelName(std::string_view modelName, ModelDescriptor& model);
-
-// The model ranges for the series and size (the sensor size must be known for Ke cameras,
-// which overwrite it).
-void applyModelRanges(ModelDescriptor& model);
 
 // Sensor size from the answers to "gsw" and "gsh": the first word of the second line, or
 // nothing when the answer is missing or "error".

@@ -40,8 +40,8 @@ std::string serialFor(std::string_view model) {
 } // namespace
 
 Camera::Camera(std::string model)
-    : model_(std::move(model)), serialNumber_(serialFor(model_)),
-      parameters_(stemsForModel(model_)) {
+    : model_(std::move(model)), serialNumber_(serialFor(model_)), info_(simModelFor(model_)),
+      parameters_(info_.stems) {
   setFaults(Faults{});
 }
 
@@ -159,14 +159,35 @@ std::vector<std::string> Camera::commandAnswer(std::string_view line) {
     }
     return {"Error : invalid parameter"};
   }
-  if (command.size() > 1 && (command[0] == 'g' || command[0] == 's') &&
-      parameters_.find(command.substr(1))) {
-    std::string answer;
-    if (command[0] == 'g')
-      parameters_.get(command.substr(1), args, answer);
-    else
-      parameters_.set(command.substr(1), args, answer);
-    return {answer};
+  if (command == "gsw" && info_.answersSensorSize)
+    return {std::to_string(info_.sensorWidth)};
+  if (command == "gsh" && info_.answersSensorSize)
+    return {std::to_string(info_.sensorHeight)};
+  // The sensor description is factory information: only at the privileged level.
+  if (command == "gccd") {
+    if (!privileged_)
+      return {"Error : access denied"};
+    return {"sensor = simulated", "width = " + std::to_string(info_.sensorWidth),
+            "height = " + std::to_string(info_.sensorHeight)};
+  }
+  if (command == "groi" && info_.supportsRegions)
+    return {"1 0 0 " + std::to_string(info_.sensorWidth) + " " +
+            std::to_string(info_.sensorHeight)};
+  if (command.size() > 1 && (command[0] == 'g' || command[0] == 's')) {
+    // Stems may carry an index or selector word: "sag 1 100" is stem "ag 1", value 100.
+    std::string stem(command.substr(1));
+    if (!args.empty() && parameters_.find(stem + " " + std::string(args[0]))) {
+      stem += " " + std::string(args[0]);
+      args = args.subspan(1);
+    }
+    if (parameters_.find(stem)) {
+      std::string answer;
+      if (command[0] == 'g')
+        parameters_.get(stem, args, answer);
+      else
+        parameters_.set(stem, args, answer);
+      return {answer};
+    }
   }
   return {"Error : unknown command"};
 }

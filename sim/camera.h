@@ -44,6 +44,7 @@ public:
   void setSerialNumber(std::string serial) { serialNumber_ = std::move(serial); }
   bool privileged() const { return privileged_; }
   int commandsReceived() const { return commandsReceived_; }
+  const SimModel& info() const { return info_; }
   ParameterStore& parameters() { return parameters_; }
   const ParameterStore& parameters() const { return parameters_; }
 
@@ -56,6 +57,7 @@ private:
 
   std::string model_;
   std::string serialNumber_;
+  SimModel info_;
   ParameterStore parameters_;
   Faults faults_;
   std::string lineBuffer_; // bytes of the line not yet ended by CR

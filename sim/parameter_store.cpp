@@ -33,20 +33,6 @@ bool parseReal(std::string_view text, double& out) {
   return true;
 }
 
-bool parseChannel(const StemDef& def, std::string_view text, int& channel, std::string& answer) {
-  double number = 0;
-  if (!parseInteger(text, number)) {
-    answer = kErrorValue;
-    return false;
-  }
-  if (number < def.channelMin || number > def.channelMax) {
-    answer = kErrorRange;
-    return false;
-  }
-  channel = static_cast<int>(number);
-  return true;
-}
-
 std::string format(const StemDef& def, double value) {
   char text[64];
   if (def.type == StemType::Real)
@@ -58,14 +44,9 @@ std::string format(const StemDef& def, double value) {
 
 } // namespace
 
-ParameterStore::ParameterStore(std::span<const StemDef> stems) : stems_(stems) {
-  for (const StemDef& def : stems_) {
-    int first = def.hasChannel ? def.channelMin : 0;
-    int last = def.hasChannel ? def.channelMax : 0;
-    for (int channel = first; channel <= last; ++channel)
-      values_[{std::string(def.stem), channel}] =
-          std::vector<double>(static_cast<size_t>(def.valueCount), def.defaultValue);
-  }
+ParameterStore::ParameterStore(std::vector<StemDef> stems) : stems_(std::move(stems)) {
+  for (const StemDef& def : stems_)
+    values_[def.stem] = def.defaults;
 }
 
 const StemDef* ParameterStore::find(std::string_view stem) const {
@@ -82,15 +63,12 @@ bool ParameterStore::get(std::string_view stem, std::span<const std::string_view
     answer = "Error : unknown command";
     return false;
   }
-  int channel = 0;
-  if (args.size() != (def->hasChannel ? 1u : 0u)) {
+  if (!args.empty()) {
     answer = kErrorCount;
     return false;
   }
-  if (def->hasChannel && !parseChannel(*def, args[0], channel, answer))
-    return false;
   answer.clear();
-  for (double value : values_.at({std::string(stem), channel})) {
+  for (double value : values_.find(stem)->second) {
     if (!answer.empty())
       answer += ' ';
     answer += format(*def, value);
@@ -105,19 +83,14 @@ bool ParameterStore::set(std::string_view stem, std::span<const std::string_view
     answer = "Error : unknown command";
     return false;
   }
-  size_t channelArgs = def->hasChannel ? 1 : 0;
-  if (args.size() != channelArgs + static_cast<size_t>(def->valueCount)) {
+  if (args.size() != static_cast<size_t>(def->valueCount)) {
     answer = kErrorCount;
     return false;
   }
-  int channel = 0;
-  if (def->hasChannel && !parseChannel(*def, args[0], channel, answer))
-    return false;
   std::vector<double> parsed;
-  for (size_t i = channelArgs; i < args.size(); ++i) {
+  for (std::string_view arg : args) {
     double value = 0;
-    bool ok =
-        def->type == StemType::Real ? parseReal(args[i], value) : parseInteger(args[i], value);
+    bool ok = def->type == StemType::Real ? parseReal(arg, value) : parseInteger(arg, value);
     if (!ok) {
       answer = kErrorValue;
       return false;
@@ -128,14 +101,13 @@ bool ParameterStore::set(std::string_view stem, std::span<const std::string_view
     }
     parsed.push_back(value);
   }
-  values_[{std::string(stem), channel}] = std::move(parsed);
+  values_.find(stem)->second = std::move(parsed);
   answer = "OK";
   return true;
 }
 
-std::optional<std::vector<double>> ParameterStore::values(std::string_view stem,
-                                                          int channel) const {
-  auto it = values_.find({std::string(stem), channel});
+std::optional<std::vector<double>> ParameterStore::values(std::string_view stem) const {
+  auto it = values_.find(stem);
   if (it == values_.end())
     return std::nullopt;
   return it->second;

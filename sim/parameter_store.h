@@ -14,7 +14,7 @@ namespace sim {
 
 class ParameterStore {
 public:
-  explicit ParameterStore(std::span<const StemDef> stems);
+  explicit ParameterStore(std::vector<StemDef> stems);
 
   const StemDef* find(std::string_view stem) const;
 
@@ -24,18 +24,11 @@ public:
            std::string& answer) const;
   bool set(std::string_view stem, std::span<const std::string_view> args, std::string& answer);
 
-  // The values of a stem (of one channel, for stems that have channels).
-  std::optional<std::vector<double>> values(std::string_view stem, int channel = 0) const;
+  std::optional<std::vector<double>> values(std::string_view stem) const;
 
 private:
-  struct Key {
-    std::string stem;
-    int channel;
-    auto operator<=>(const Key&) const = default;
-  };
-
-  std::span<const StemDef> stems_;
-  std::map<Key, std::vector<double>> values_;
+  std::vector<StemDef> stems_;
+  std::map<std::string, std::vector<double>, std::less<>> values_;
 };
 
 } // namespace sim

@@ -1,32 +1,152 @@
-// Stem tables of the simulated cameras.
+// Stem tables of the simulated cameras, built from the families' stem lists and ranges.
 #include "sim/stem_table.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "app/model_rules.h"
+#include "pages/parameter_cache.h"
+#include "pages/stem_lists.h"
 
 namespace sim {
 namespace {
 
-constexpr StemDef kCommonStems[] = {
-    // exposure time, µs
-    {.stem = "et", .min = 10, .max = 10000000, .defaultValue = 1000},
-    // analogue gain per channel (1 = all, 2..4 = R, G, B)
-    {.stem = "ag",
-     .min = 0,
-     .max = 480,
-     .defaultValue = 0,
-     .hasChannel = true,
-     .channelMin = 1,
-     .channelMax = 4},
-    // digital gain, times
-    {.stem = "dg", .type = StemType::Real, .min = 1.0, .max = 16.0, .defaultValue = 1.0},
-    // trigger mode: 0 free run, 1 edge, 2 pulse width, 3 reset-continuous
-    {.stem = "tm", .min = 0, .max = 3, .defaultValue = 0},
-    // area of interest: x, y, width, height
-    {.stem = "ar", .valueCount = 4, .min = 0, .max = 8192, .defaultValue = 0},
+struct Limits {
+  double min;
+  double max;
+  double defaultValue;
 };
+
+// Plausible limits per stem for the cameras' switches and levels; the model's own ranges
+// (exposure, gain, offset, sensor size) are filled in from the model below.
+const std::unordered_map<std::string_view, Limits>& stemLimits() {
+  static const std::unordered_map<std::string_view, Limits> limits = {
+      {"tm", {0, 4, 0}},         {"ts", {1, 2, 1}},        {"es", {0, 1, 0}},
+      {"tp", {0, 1, 0}},         {"sp", {0, 1, 0}},        {"st", {0, 1, 0}},
+      {"ar", {0, 1, 0}},         {"fn", {0, 255, 1}},      {"so", {0, 10000, 0}},
+      {"db", {8, 12, 8}},        {"ti", {0, 3, 0}},        {"dc", {0, 1, 0}},
+      {"fc", {0, 1, 0}},         {"ii", {0, 1, 0}},        {"hf", {0, 1, 0}},
+      {"rx", {0, 1, 0}},         {"ry", {0, 1, 0}},        {"ls", {0, 2, 0}},
+      {"ci", {0, 2, 0}},         {"fo", {0, 4095, 0}},     {"fi", {0, 4, 1}},
+      {"rm", {0, 2, 0}},         {"bf", {0, 1, 0}},        {"cm", {1, 4, 1}},
+      {"cl", {0, 5, 0}},         {"ps", {0, 1, 0}},        {"bv", {1, 8, 1}},
+      {"bh", {1, 8, 1}},         {"fm", {0, 2, 0}},        {"tt", {-10, 80, 40}},
+      {"go 2", {-128, 127, 0}},  {"go 3", {-128, 127, 0}}, {"go 4", {-128, 127, 0}},
+      {"oo 1", {-128, 127, 0}},  {"oo 2", {-128, 127, 0}}, {"oo 3", {-128, 127, 0}},
+      {"oo 4", {-128, 127, 0}},  {"dg", {1, 16, 1}},       {"g", {0, 48, 0}},
+      {"bl", {0, 255, 0}},       {"fr", {1, 1000, 30}},    {"lr", {1, 200000, 10000}},
+      {"rr", {0.001, 100, 1}},   {"sr", {0, 1, 0}},        {"to", {0, 100, 0}},
+      {"dbl", {0, 255, 0}},      {"dbt", {0, 100, 0}},     {"cpo", {0, 100, 0}},
+      {"hpo", {0, 100, 0}},      {"ast", {0, 1, 0}},       {"np x", {0, 8000, 4000}},
+      {"np y", {0, 8000, 4000}}, {"ptm", {0, 1, 0}},
+  };
+  return limits;
+}
+
+struct SensorSize {
+  std::string_view sizeClass;
+  int width;
+  int height;
+};
+
+constexpr SensorSize kSensorSizes[] = {
+    {"1M", 1024, 1024},      {"2M", 1920, 1080},  {"3M", 2048, 1536},    {"4M", 2048, 2048},
+    {"5M", 2448, 2048},      {"6M", 3072, 2048},  {"8M", 3296, 2472},    {"10M", 3664, 2748},
+    {"11M", 4008, 2672},     {"12M", 4096, 3072}, {"16M", 4864, 3232},   {"25M", 5120, 5120},
+    {"29M", 6576, 4384},     {"43M", 7920, 5440}, {"47M", 8856, 5280},   {"50M", 7920, 6004},
+    {"71M", 10000, 7096},    {"90M", 9568, 9512}, {"101M", 11648, 8742}, {"151M", 14192, 10640},
+    {"155M", 14192, 10920},  {"16K", 16384, 1},   {"8KC", 8192, 1},      {"8K2C", 8192, 2},
+    {"18KC", 18432, 1},      {"12KC", 12288, 1},  {"9KC", 9216, 1},      {"4KC", 4096, 1},
+    {"generic", 1392, 1040},
+};
+
+std::string_view baseOf(std::string_view stem) {
+  return stem.substr(0, stem.find(' '));
+}
+
+StemDef stemFor(const kelpax::StemRegistration& reg, const kelpax::ModelDescriptor& model,
+                const SimModel& sim) {
+  StemDef def;
+  def.stem = std::string(reg.stem);
+  def.valueCount = std::max(1, reg.flags & kelpax::kFlagCountMask);
+  def.type = (reg.flags & kelpax::kFlagIsFloat) ? StemType::Real : StemType::Integer;
+
+  Limits limits{0, 65535, 0};
+  const std::string_view base = baseOf(reg.stem);
+  if (auto it = stemLimits().find(reg.stem); it != stemLimits().end())
+    limits = it->second;
+  else if (auto baseIt = stemLimits().find(base); baseIt != stemLimits().end())
+    limits = baseIt->second;
+
+  const double width = std::max(1, sim.sensorWidth);
+  const double height = std::max(1, sim.sensorHeight);
+  if (base == "et") {
+    limits = {static_cast<double>(model.exposureUs.min), static_cast<double>(model.exposureUs.max),
+              1000};
+  } else if (base == "ag") {
+    limits = {static_cast<double>(model.gain.min), static_cast<double>(model.gain.max),
+              static_cast<double>(model.gain.min)};
+  } else if (base == "ao") {
+    limits = {static_cast<double>(model.offset.min), static_cast<double>(model.offset.max),
+              static_cast<double>(std::min<int32_t>(model.offset.max, model.offset.min + 10))};
+  } else if (base == "iw" || base == "ww" || base == "wx" || base == "ox") {
+    limits = {0, width, (base == "iw" || base == "ww") ? width : 0};
+  } else if (base == "ih" || base == "wh" || base == "wy" || base == "oy") {
+    limits = {0, height, (base == "ih" || base == "wh") ? height : 0};
+  }
+  def.min = limits.min;
+  def.max = limits.max;
+  def.defaults.assign(static_cast<size_t>(def.valueCount), limits.defaultValue);
+
+  // Areas: first and last column or line of the sensor.
+  if (base == "ha" && def.valueCount == 2) {
+    def.max = width - 1;
+    def.defaults = {0, width - 1};
+  } else if (base == "va" && def.valueCount == 2) {
+    def.max = height - 1;
+    def.defaults = {0, height - 1};
+  }
+  return def;
+}
 
 } // namespace
 
-std::span<const StemDef> stemsForModel(std::string_view) {
-  return kCommonStems;
+SimModel simModelFor(std::string_view modelName) {
+  SimModel sim;
+  sim.name = std::string(modelName);
+
+  kelpax::ModelDescriptor model;
+  kelpax::describeModelName(modelName, model);
+  for (const SensorSize& size : kSensorSizes) {
+    if (model.sizeClass == size.sizeClass) {
+      sim.sensorWidth = size.width;
+      sim.sensorHeight = size.height;
+    }
+  }
+  if (sim.sensorWidth == 0) {
+    sim.sensorWidth = 1392;
+    sim.sensorHeight = 1040;
+  }
+  kelpax::applyModelRanges(model);
+
+  using kelpax::Series;
+  sim.answersSensorSize = model.series != Series::Kx && model.series != Series::Kh;
+  sim.supportsRegions = (model.series == Series::Ko || model.sizeClass == "25M") &&
+                        model.sizeClass != "2M" && model.sizeClass != "3M" &&
+                        model.sizeClass != "4M";
+
+  for (const kelpax::StemRegistration& reg : kelpax::stemsForSeries(model.series)) {
+    const bool known = std::any_of(sim.stems.begin(), sim.stems.end(),
+                                   [&](const StemDef& def) { return def.stem == reg.stem; });
+    if (!known)
+      sim.stems.push_back(stemFor(reg, model, sim));
+  }
+  // A camera of no known family still keeps the common exposure and gain.
+  if (sim.stems.empty()) {
+    for (std::string_view stem : {"et", "ag", "tm"})
+      sim.stems.push_back(stemFor({stem, 1}, model, sim));
+  }
+  return sim;
 }
 
 } // namespace sim

@@ -1,30 +1,37 @@
-// The parameter stems a camera answers: one row per stem, read by the simulator's store.
+// What a simulated camera of a given model answers: its family's stems with plausible values
+// and ranges, its sensor size, and which identification queries it knows.
 #pragma once
 
-#include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace sim {
 
 enum class StemType { Integer, Real };
 
-// A stem "xx" is queried with "gxx [channel]" and set with "sxx [channel] value...".
-// Values are checked against [min, max]; a channel, when the stem has one, against
-// [channelMin, channelMax], and each channel keeps its own values.
+// A stem ("et", "ag 1", "np x") is queried with "g" + stem and set with "s" + stem + values.
+// Every value is checked against [min, max].
 struct StemDef {
-  std::string_view stem;
+  std::string stem;
   StemType type = StemType::Integer;
-  int valueCount = 1; // values after the channel
+  int valueCount = 1;
   double min = 0;
   double max = 0;
-  double defaultValue = 0;
-  bool hasChannel = false;
-  int channelMin = 0;
-  int channelMax = 0;
+  std::vector<double> defaults; // one per value
 };
 
-// The stems of a model. Every model shares a small common table for now; each family's full
-// list goes here as it is written.
-std::span<const StemDef> stemsForModel(std::string_view model);
+struct SimModel {
+  std::string name;
+  int sensorWidth = 0;
+  int sensorHeight = 0;
+  // Older firmware does not know "gsw"/"gsh": the size is then read with "gccd" at the
+  // privileged level.
+  bool answersSensorSize = true;
+  bool supportsRegions = false; // answers "groi"
+  std::vector<StemDef> stems;
+};
+
+SimModel simModelFor(std::string_view modelName);
 
 } // namespace sim

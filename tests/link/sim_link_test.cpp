@@ -178,8 +178,8 @@ TEST_F(SimClser, SearchFindsSimulatedCameras) {
   CommandExchange exchange(port);
   ASSERT_EQ(port.OpenPort(1, 16), 0);
   EXPECT_EQ(exchange.QueryValue("gmn"), "Ka-47M-M40");
-  EXPECT_TRUE(exchange.SendCommand("set 1500", 3000, false));
-  EXPECT_EQ(exchange.QueryValue("get"), "1500");
+  EXPECT_TRUE(exchange.SendCommand("stm 1", 3000, false));
+  EXPECT_EQ(exchange.QueryValue("gtm"), "1");
   port.ClosePort();
 }
 

@@ -45,8 +45,8 @@ TEST(CameraTest, ExposureRangeEdges) {
     const char* value;
     bool accepted;
   };
-  const Case cases[] = {{"10", true},  {"9", false},   {"10000000", true}, {"10000001", false},
-                        {"-1", false}, {"1.5", false}, {"12ab", false},    {"", false}};
+  const Case cases[] = {{"10", true},  {"9", false},   {"7000000", true}, {"7000001", false},
+                        {"-1", false}, {"1.5", false}, {"12ab", false},   {"", false}};
   for (const Case& c : cases) {
     sim::Camera camera("Ko-25MC-C65");
     std::string command = std::string("set ") + c.value;
@@ -64,18 +64,18 @@ TEST(CameraTest, ExposureRangeEdges) {
 
 TEST(CameraTest, OutOfRangeGainIsRefusedWithItsText) {
   sim::Camera camera("Ko-25MC-C65");
-  EXPECT_EQ(camera.receive("sag 1 9999\r"), "sag 1 9999\r\nError : value out of range\r\n>");
-  EXPECT_EQ(camera.receive("gag 1\r"), "gag 1\r\n0\r\n>");
+  EXPECT_EQ(camera.receive("sag 9999\r"), "sag 9999\r\nError : value out of range\r\n>");
+  EXPECT_EQ(camera.receive("sag 64\r"), "sag 64\r\nError : value out of range\r\n>");
+  EXPECT_EQ(camera.receive("gag\r"), "gag\r\n0\r\n>");
 }
 
-// Catches channels sharing one value, or a get that ignores its channel.
-TEST(CameraTest, GainChannelsAreKeptApart) {
-  sim::Camera camera("Ko-25MC-C65");
+// Catches indexed stems sharing one value, or "ag 1" answered as if it were "ag".
+TEST(CameraTest, IndexedStemsAreKeptApart) {
+  sim::Camera camera("Kx-4M-M40");
   EXPECT_EQ(camera.receive("sag 1 100\r"), "sag 1 100\r\nOK\r\n>");
-  EXPECT_EQ(camera.receive("sag 3 250\r"), "sag 3 250\r\nOK\r\n>");
+  EXPECT_EQ(camera.receive("sag 2 250\r"), "sag 2 250\r\nOK\r\n>");
   EXPECT_EQ(camera.receive("gag 1\r"), "gag 1\r\n100\r\n>");
-  EXPECT_EQ(camera.receive("gag 2\r"), "gag 2\r\n0\r\n>");
-  EXPECT_EQ(camera.receive("gag 3\r"), "gag 3\r\n250\r\n>");
+  EXPECT_EQ(camera.receive("gag 2\r"), "gag 2\r\n250\r\n>");
 
   for (const char* refused : {"gag 9", "gag", "gag x", "sag 9 10", "sag 1", "sag 1 2 3"}) {
     std::string answer = camera.receive(std::string(refused) + "\r");
@@ -96,12 +96,47 @@ TEST(CameraTest, RealValuedDigitalGain) {
 
 TEST(CameraTest, SeveralValuesAnswerOnOneLine) {
   sim::Camera camera("Ko-25MC-C65");
-  EXPECT_EQ(camera.receive("sar 0 8 640 480\r"), "sar 0 8 640 480\r\nOK\r\n>");
-  EXPECT_EQ(camera.receive("gar\r"), "gar\r\n0 8 640 480\r\n>");
-  EXPECT_NE(camera.receive("sar 1 2\r").find("Error"), std::string::npos);
-  EXPECT_EQ(camera.receive("gar\r"), "gar\r\n0 8 640 480\r\n>");
-  ASSERT_TRUE(camera.parameters().values("ar").has_value());
-  EXPECT_EQ(camera.parameters().values("ar")->at(3), 480);
+  EXPECT_EQ(camera.receive("sha 8 647\r"), "sha 8 647\r\nOK\r\n>");
+  EXPECT_EQ(camera.receive("gha\r"), "gha\r\n8 647\r\n>");
+  EXPECT_NE(camera.receive("sha 1\r").find("Error"), std::string::npos);
+  EXPECT_NE(camera.receive("sha 0 99999\r").find("Error"), std::string::npos);
+  EXPECT_EQ(camera.receive("gha\r"), "gha\r\n8 647\r\n>");
+  ASSERT_TRUE(camera.parameters().values("ha").has_value());
+  EXPECT_EQ(camera.parameters().values("ha")->at(1), 647);
+}
+
+// Identification queries: the sensor size where the firmware knows "gsw", the privileged
+// "gccd" otherwise, and regions only on the models that have them.
+TEST(CameraTest, SensorSizeAndRegionAnswersFollowTheModel) {
+  sim::Camera ko("Ko-25MC-C65");
+  EXPECT_EQ(ko.receive("gsw\r"), "gsw\r\n5120\r\n>");
+  EXPECT_EQ(ko.receive("gsh\r"), "gsh\r\n5120\r\n>");
+  EXPECT_EQ(ko.receive("groi\r").find("Error"), std::string::npos);
+
+  sim::Camera small("Ko-2M-M75");
+  EXPECT_NE(small.receive("groi\r").find("Error"), std::string::npos);
+
+  sim::Camera kx("Kx-4M-M40");
+  EXPECT_NE(kx.receive("gsw\r").find("Error"), std::string::npos);
+  EXPECT_NE(kx.receive("gccd\r").find("Error"), std::string::npos);
+  kx.receive("aar qelmarst\r");
+  const std::string ccd = kx.receive("gccd\r");
+  EXPECT_NE(ccd.find("width = 2048\r\n"), std::string::npos) << ccd;
+  EXPECT_NE(ccd.find("height = 2048\r\n"), std::string::npos) << ccd;
+}
+
+// Every family's stems answer a query, so a connection can fill its cache from any model.
+TEST(CameraTest, EveryFamilyAnswersItsStems) {
+  for (const char* model :
+       {"Kx-4M-M40", "Kh-5M-M15", "Kr-2M-M30", "Ka-47M-M40", "Kn-47M-C35", "KnP-16M-M4",
+        "Ki-71M-M5", "Ko-12M-M65", "Kw-4M-C80", "Ku-16K-M80", "Ke-4K5C-MH40", "Ky-29M-C5"}) {
+    sim::Camera camera(model);
+    ASSERT_FALSE(camera.info().stems.empty()) << model;
+    for (const sim::StemDef& def : camera.info().stems) {
+      const std::string answer = camera.receive("g" + def.stem + "\r");
+      EXPECT_EQ(answer.find("Error"), std::string::npos) << model << " g" << def.stem;
+    }
+  }
 }
 
 TEST(CameraTest, UnknownAndEmptyLines) {

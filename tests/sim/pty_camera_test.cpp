@@ -113,8 +113,8 @@ TEST(PtyCameraTest, AnswersThroughTheLink) {
   ASSERT_TRUE(pc.isOpen());
   ASSERT_TRUE(pc.send("gmn\r"));
   EXPECT_EQ(pc.readAnswer(), "gmn\r\nKo-25MC-C65\r\n>");
-  ASSERT_TRUE(pc.send("sag 1 9999\r"));
-  EXPECT_EQ(pc.readAnswer(), "sag 1 9999\r\nError : value out of range\r\n>");
+  ASSERT_TRUE(pc.send("sag 9999\r"));
+  EXPECT_EQ(pc.readAnswer(), "sag 9999\r\nError : value out of range\r\n>");
   EXPECT_EQ(served.camera.commandsReceived(), 2);
 }
 
