@@ -140,6 +140,10 @@ void applyModelRanges(ModelDescriptor& model) {
   model.exposureUs = {10, 7000000};
   model.gain.min = 0;
   model.offset.min = 0;
+  // Maxima that no rule below sets (Kw, Ko 4M with C2, the Ka 47M gain) take the generic
+  // limits, so a previously connected camera's limits never apply to this one.
+  model.gain.max = 899;
+  model.offset.max = 255;
   auto longExposure = [&] {
     model.exposureUs = {1, 60000000};
     model.offset = {0, 60000000};
@@ -155,9 +159,6 @@ void applyModelRanges(ModelDescriptor& model) {
   case Series::Kw:
     if (size == "4M")
       model.exposureUs = {10, 6000000};
-    // The gain and offset maxima of Kw cameras are not the camera's to tell; the generic
-    // limits keep a previous camera's values from applying to this one.
-    generic();
     break;
   case Series::Ko:
     if (size == "10M") {

@@ -132,9 +132,29 @@ bool ParameterCache::holdsValue(std::string_view name) const {
          (entry->intValues[0] != -1 || entry->floatValues[0] != -1.0f);
 }
 
+ParameterEntry* ParameterCache::multiValueEntryOf(std::string_view text) {
+  // The echo of a command with several values ("sha 8 1023") holds more blanks than its
+  // stem: look for the stem among the leading words, leaving exactly the entry's values.
+  if (text.find("OK") == std::string_view::npos)
+    return nullptr;
+  const std::string_view echo = text.substr(0, text.find_first_of("\r\n"));
+  const std::vector<std::string_view> words = blankWords(echo);
+  for (size_t stemWords = words.size() > 1 ? words.size() - 1 : 0; stemWords > 0; --stemWords) {
+    std::string stem;
+    for (size_t i = 0; i < stemWords; ++i)
+      stem += (i ? " " : "") + std::string(words[i]);
+    ParameterEntry* entry = findMutable(std::string_view(stem).substr(1));
+    if (entry && entry->valueCount > 1 && words.size() - stemWords == entry->valueCount)
+      return entry;
+  }
+  return nullptr;
+}
+
 bool ParameterCache::takeFromTraffic(std::string_view text) {
   ParameterEntry* entry =
       text.find('>') == std::string_view::npos ? findMutable(text) : findMutable(echoedStem(text));
+  if (!entry && text.find('>') != std::string_view::npos)
+    entry = multiValueEntryOf(text);
   if (!entry || entry->name.empty())
     return false;
 
@@ -162,6 +182,9 @@ bool ParameterCache::takeFromTraffic(std::string_view text) {
       return false;
     const std::string_view rest = view.substr(lineStart + 1);
     valueText = rest.substr(0, rest.find('\n'));
+    // A camera that answers nothing sends the prompt where the values belong.
+    if (valueText == ">")
+      return false;
   } else {
     return false;
   }

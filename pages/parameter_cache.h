@@ -63,6 +63,7 @@ public:
 
 private:
   ParameterEntry* findMutable(std::string_view name);
+  ParameterEntry* multiValueEntryOf(std::string_view text);
 
   std::vector<ParameterEntry> entries_;
 };

@@ -221,6 +221,7 @@ void PtyCamera::serve() {
         session.write(std::string_view(buffer, static_cast<size_t>(n)), ttyBaud(masterFd_),
                       Clock::now());
         commandsReceived_ = session.camera().commandsReceived();
+        privileged_ = session.camera().privileged();
       }
     } else if (fds[0].revents & (POLLERR | POLLNVAL | POLLHUP)) {
       return; // cannot happen while slaveFd_ is open; do not spin if it does

@@ -36,6 +36,8 @@ public:
 
   void setFaults(const Faults& faults);
   int commandsReceived() const { return commandsReceived_.load(); }
+  // Whether the camera's privileged command level is open, as of the last command.
+  bool privileged() const { return privileged_.load(); }
   // True once the camera has dropped the link (the link is then gone from the file system).
   bool linkDropped() const { return linkDropped_.load(); }
 
@@ -53,6 +55,7 @@ private:
   std::atomic<bool> stopping_{false};
   std::atomic<bool> linkDropped_{false};
   std::atomic<int> commandsReceived_{0};
+  std::atomic<bool> privileged_{false};
 
   std::mutex faultsMutex_; // protects pendingFaults_, hasPendingFaults_
   Faults pendingFaults_;

@@ -1,0 +1,240 @@
+// Model identification: names to descriptors, ranges, and the queries against a camera.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "app/connected_camera.h"
+#include "app/model_identification.h"
+#include "sim/pty_camera.h"
+
+using namespace kelpax;
+
+namespace {
+
+struct NameCase {
+  const char* name;
+  Series series;
+  const char* sizeClass;
+  int colour;
+  bool c2;
+  int rateCode;
+};
+
+// Would catch "Kr" not mapped to Kh, "KnP" taken as Kn, "101M" taken as "1M" or "10M",
+// "8K2C" taken as "8KC", and wrong rate codes.
+TEST(ModelName, SeriesSizeColourAndRateCode) {
+  const NameCase cases[] = {
+      {"Kr-2M-M30", Series::Kh, "2M", 2, false, 0},
+      {"KnP-16M-M4", Series::KnP, "16M", 2, false, 269},
+      {"Kn-47M-C35", Series::Kn, "47M", 1, false, 271},
+      {"Ko-101M-M5", Series::Ko, "101M", 2, false, 266},
+      {"Ki-151MC-C7", Series::Ki, "151M", 1, false, 270},
+      {"Ku-8K2C-M80", Series::Ku, "8K2C", 2, false, 259},
+      {"Ku-8KC-C40", Series::Ku, "8KC", 1, false, 258},
+      {"Ko-12M-M65", Series::Ko, "12M", 2, false, 268},
+      {"Ko-25MC-C160", Series::Ko, "25M", 1, false, 262},
+      {"Ko-4MC2-C80", Series::Ko, "4M", 1, true, 259},
+      {"Kx-310-M64", Series::Kx, "generic", 2, false, 256},
+      {"Kh-K264-68", Series::Kh, "generic", 0, false, 0},
+      {"Ka-K072-M52", Series::Ka, "generic", 2, false, 267},
+      {"Ky-29M-C5", Series::Ky, "29M", 1, false, 266},
+      {"Kw-4M-C340", Series::Kw, "4M", 1, false, 265},
+      {"Ka-50MX-M150", Series::Ka, "50M", 2, false, 261},
+      {"Ka-99Q-M75", Series::Ka, "", 2, false, 260},
+      // No rate digits in segment 2: found in the size segment from its second character.
+      {"Ko-1110M-M", Series::Ko, "", 2, false, 263},
+      {"Ko-2M160-C", Series::Ko, "2M", 1, false, 262},
+      {"Qx-4M-M40", Series::None, "4M", 2, false, 258},
+      {"Ko--25M--M70", Series::Ko, "25M", 2, false, 272},
+      {"", Series::None, "", 0, false, 0},
+  };
+  for (const NameCase& c : cases) {
+    ModelDescriptor model;
+    describeModelName(c.name, model);
+    EXPECT_EQ(model.series, c.series) << c.name;
+    EXPECT_EQ(model.sizeClass, c.sizeClass) << c.name;
+    EXPECT_EQ(model.colour, c.colour) << c.name;
+    EXPECT_EQ(model.c2, c.c2) << c.name;
+    EXPECT_EQ(model.rateCode, c.rateCode) << c.name;
+  }
+}
+
+// Would catch the Ke page chosen wrongly (4K5C newer, 4K7C normal) and wrong Ke rate codes.
+TEST(ModelName, KeClassRateValueAndPage) {
+  struct KeCase {
+    const char* name;
+    const char* sizeClass;
+    int rateValue;
+    int colour;
+    char letter;
+    KePage page;
+    int rateCode;
+  };
+  const KeCase cases[] = {
+      {"Ke-4K5C-M40", "4", 50, 2, 0, KePage::Newer, 273},
+      {"Ke-4K7C-M40", "4", 70, 2, 0, KePage::Normal, 273},
+      {"Ke-3KC-MH60", "3", 0, 2, 'H', KePage::Newer, 0},
+      {"Ke-6K2C-ME80", "6", 20, 2, 'E', KePage::Newer, 0},
+      {"Ke-2K4C-M120", "2", 40, 2, 0, KePage::Normal, 276},
+      {"Ke-9K2C-C50", "9", 20, 1, 0, KePage::Colour, 326},
+      {"Ke-18K1C-H80", "18", 10, 0, 'H', KePage::Colour, 275},
+  };
+  for (const KeCase& c : cases) {
+    ModelDescriptor model;
+    describeModelName(c.name, model);
+    EXPECT_EQ(model.series, Series::Ke) << c.name;
+    EXPECT_EQ(model.sizeClass, c.sizeClass) << c.name;
+    EXPECT_EQ(model.rateValue, c.rateValue) << c.name;
+    EXPECT_EQ(model.colour, c.colour) << c.name;
+    EXPECT_EQ(model.letterFlag, c.letter) << c.name;
+    EXPECT_EQ(model.kePage, c.page) << c.name;
+    EXPECT_EQ(model.rateCode, c.rateCode) << c.name;
+  }
+}
+
+// Would catch wrong ranges per series and size.
+TEST(ModelRanges, PerSeriesAndSize) {
+  struct RangeCase {
+    const char* name;
+    ValueRange gain, offset, exposure;
+  };
+  const RangeCase cases[] = {
+      {"Ko-10M-M40", {0, 127}, {0, 63}, {10, 7000000}},
+      {"Ko-25MC-C65", {0, 63}, {0, 63}, {10, 7000000}},
+      {"Ko-4MC2-C80", {0, 899}, {0, 255}, {10, 6000000}},
+      {"Ko-50M-M5", {1, 30}, {0, 60000000}, {1, 60000000}},
+      {"Ko-151M-C5", {1, 30}, {0, 60000000}, {1, 60000000}},
+      {"Ki-71M-M5", {0, 63}, {0, 63}, {10, 7000000}},
+      {"Ki-101M-M5", {1, 30}, {0, 60000000}, {1, 60000000}},
+      {"Ku-16K-M80", {0, 899}, {0, 255}, {10, 7000000}},
+      {"Ka-47M-M40", {0, 899}, {1, 60000000}, {1, 60000000}},
+      {"Ka-29MC2-C5", {0, 899}, {0, 255}, {10, 7000000}},
+      {"Kw-4M-C80", {0, 899}, {0, 255}, {10, 6000000}},
+      {"Kx-4M-M40", {0, 899}, {0, 255}, {10, 7000000}},
+      {"Ke-4K5C-M40", {1, 32}, {0, 2048}, {1, 20000}},
+      {"Ke-4K7C-M40", {1, 32}, {0, 2048}, {1, 10000}},
+  };
+  for (const RangeCase& c : cases) {
+    ModelDescriptor model;
+    // A previous camera's ranges must not survive into the next identification.
+    model.gain = {5, 5};
+    model.offset = {7, 7};
+    describeModelName(c.name, model);
+    applyModelRanges(model);
+    EXPECT_EQ(model.gain.min, c.gain.min) << c.name;
+    EXPECT_EQ(model.gain.max, c.gain.max) << c.name;
+    EXPECT_EQ(model.offset.min, c.offset.min) << c.name;
+    EXPECT_EQ(model.offset.max, c.offset.max) << c.name;
+    EXPECT_EQ(model.exposureUs.min, c.exposure.min) << c.name;
+    EXPECT_EQ(model.exposureUs.max, c.exposure.max) << c.name;
+  }
+}
+
+TEST(ModelIdentification, SensorAnswersAreRead) {
+  EXPECT_EQ(sensorDimensionFrom("gsw\r\n5120\r\n>"), 5120);
+  EXPECT_EQ(sensorDimensionFrom("gsw\r\nERROR\r\n>"), std::nullopt);
+  EXPECT_EQ(sensorDimensionFrom("gsw\r\nError : unknown command\r\n>"), std::nullopt);
+  EXPECT_EQ(sensorDimensionFrom("gsw\r\n>"), std::nullopt);
+  EXPECT_EQ(sensorDimensionFrom(""), std::nullopt);
+  int32_t w = -1, h = -1;
+  sensorSizeFromCcdAnswer("gccd\r\nsensor = x\r\nwidth = 2048\r\nheight = 1536\r\n>", w, h);
+  // The first "=" belongs to the sensor line: width and height come from the first two.
+  EXPECT_EQ(w, 0);
+  EXPECT_EQ(h, 2048);
+  sensorSizeFromCcdAnswer("gccd\r\nW = 4 096\r\nH = 3072\r\n>", w, h);
+  EXPECT_EQ(w, 4096);
+  EXPECT_EQ(h, 3072);
+  sensorSizeFromCcdAnswer("", w, h);
+  EXPECT_EQ(w, 0);
+  EXPECT_EQ(h, 0);
+}
+
+struct RecordingStatus : StatusLine {
+  void showStatus(const std::string& text) override { texts.push_back(text); }
+  std::vector<std::string> texts;
+};
+
+class IdentifyOnPty : public ::testing::Test {
+protected:
+  void connect(const std::string& model) {
+    sim::PtyOptions options;
+    options.model = model;
+    options.linkPath = "/tmp/kelpax-ident-" + std::to_string(getpid());
+    options.baud = 115200;
+    camera_ = std::make_unique<sim::PtyCamera>(options);
+    std::string error;
+    ASSERT_TRUE(camera_->start(&error)) << error;
+    PortEntry entry;
+    entry.portName = options.linkPath;
+    port_.addPort(entry);
+    ASSERT_EQ(port_.OpenPort(0, 16), 0);
+  }
+  void TearDown() override { port_.ClosePort(); }
+
+  std::unique_ptr<sim::PtyCamera> camera_;
+  CameraPort port_;
+  CommandExchange exchange_{port_};
+};
+
+TEST_F(IdentifyOnPty, KoCameraWithRegionsAndSensorSize) {
+  connect("Ko-25MC-C65");
+  ConnectedCamera camera(exchange_);
+  RecordingStatus status;
+  camera.identify("Ko-25MC-C65", &status);
+  const ModelDescriptor& model = camera.modelDescriptor();
+  EXPECT_TRUE(model.roiSupported);
+  EXPECT_EQ(model.sensorWidth, 5120);
+  EXPECT_EQ(model.sensorHeight, 5120);
+  EXPECT_EQ(model.aoiMaxX, 5119);
+  ASSERT_FALSE(status.texts.empty());
+  EXPECT_EQ(status.texts.back(), ""); // the status of the region query is cleared
+  EXPECT_NE(camera.parameterCache().find("rx"), nullptr);
+
+  EXPECT_EQ(camera.fillCache(), 0);
+  EXPECT_EQ(camera.cacheInt("et"), 1000);
+  EXPECT_EQ(camera.cacheInt("ha", 1), 5119);
+  EXPECT_TRUE(camera.sendCommand("set 2500", 3000, true));
+  EXPECT_EQ(camera.cacheInt("et"), 2500);
+  EXPECT_FALSE(camera.sendCommand("set 9", 3000, true));
+  EXPECT_EQ(camera.cacheInt("et"), 2500);
+}
+
+// Would catch the "gccd" fallback not leaving the privileged level.
+TEST_F(IdentifyOnPty, SizeFromSensorInfoInsideThePrivilegedLevel) {
+  connect("Kx-4M-M40");
+  ConnectedCamera camera(exchange_);
+  camera.identify("Kx-4M-M40");
+  EXPECT_FALSE(camera.modelDescriptor().roiSupported);
+  // The simulated answer's first "=" is the sensor name line, as a camera may send it.
+  EXPECT_EQ(camera.modelDescriptor().sensorHeight, 2048);
+  EXPECT_FALSE(camera_->privileged());
+  EXPECT_EQ(camera.fillCache(), 0);
+}
+
+// Would catch a fill that stops at a camera refusing every query, or one that never retries
+// the first entry: ten failures give a notice, and the fill still reaches the end.
+TEST_F(IdentifyOnPty, RefusingCameraStillIdentifiesAndFillsWithNotices) {
+  connect("Ko-12M-M65");
+  sim::Faults refusing;
+  refusing.errorAnswers = true;
+  camera_->setFaults(refusing);
+  ConnectedCamera camera(exchange_);
+  camera.identify("Ko-12M-M65");
+  EXPECT_EQ(camera.modelDescriptor().series, Series::Ko);
+  EXPECT_FALSE(camera.modelDescriptor().roiSupported);
+  EXPECT_EQ(camera.modelDescriptor().sensorWidth, 0);
+  EXPECT_FALSE(camera_->privileged());
+
+  const int entries = static_cast<int>(camera.parameterCache().size());
+  int notices = 0;
+  std::vector<int> progress;
+  const int failures =
+      camera.fillCache([&](int percent) { progress.push_back(percent); }, [&] { ++notices; });
+  // Entry 0 is asked ten times, every later entry once.
+  EXPECT_EQ(failures, 10 + entries - 1);
+  EXPECT_EQ(notices, failures / 10);
+  ASSERT_FALSE(progress.empty());
+  EXPECT_EQ(progress.front(), 0);
+  EXPECT_EQ(camera.cacheInt("et"), -1);
+}
+
+} // namespace
