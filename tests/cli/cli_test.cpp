@@ -109,6 +109,43 @@ TEST(KelpaxCli, QueryAndSendOverPseudoTerminal) {
   EXPECT_NE(traced.err.find("RX "), std::string::npos);
 }
 
+// Would catch identification or the cache not reaching the command line: wrong tabs, a
+// value not re-read after a set, an out-of-range value sent to the camera.
+TEST(KelpaxCli, InfoGetAndSetThroughTheValueCache) {
+  const std::string link = (scratch() / "ttyCAM1").string();
+  CamsimProcess camsim(link, "Ko-12M-M65");
+  ASSERT_TRUE(fs::exists(link));
+  const std::string on = " --port " + link + " --baud 16 ";
+
+  CliRun info = run(cli + " info" + on);
+  EXPECT_EQ(info.status, 0) << info.err;
+  EXPECT_NE(info.out.find("series       Ko\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("rate code    268\n"), std::string::npos);
+  EXPECT_NE(info.out.find("sensor       4096 x 3072\n"), std::string::npos);
+  EXPECT_NE(info.out.find("gain         0 .. 63\n"), std::string::npos);
+  EXPECT_NE(info.out.find("tab 0        VIEW         CKo12M52_SettingDlg section 0\n"),
+            std::string::npos);
+  EXPECT_NE(info.out.find("tab 3        FFC          CFFCSetting\n"), std::string::npos);
+  EXPECT_NE(info.out.find(", 0 not answered"), std::string::npos);
+
+  CliRun set = run(cli + " set" + on + "ha 10 100");
+  EXPECT_EQ(set.status, 0) << set.err;
+  EXPECT_EQ(set.out, "OK\nha 10 100\n");
+  EXPECT_EQ(run(cli + " get" + on + "ha").out, "10 100\n");
+
+  // The model's exposure range is checked before anything is sent.
+  CliRun outside = run(cli + " set --trace" + on + "et 9");
+  EXPECT_EQ(outside.status, 1);
+  EXPECT_NE(outside.err.find("outside 10 .. 7000000"), std::string::npos) << outside.err;
+  EXPECT_EQ(outside.err.find("TX set"), std::string::npos);
+
+  // A value the camera refuses: its reason, and what it keeps instead.
+  CliRun refused = run(cli + " set" + on + "tm 9");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.out, "CAMERA ERROR\ntm 0\n");
+  EXPECT_NE(refused.err.find("Error : value out of range"), std::string::npos);
+}
+
 TEST(KelpaxCli, FailuresExitNonZeroWithMessage) {
   CliRun missing = run(cli + " query --port /nonexistent/ttyX gmn");
   EXPECT_NE(missing.status, 0);
