@@ -4,6 +4,7 @@
 
 #include "app/connected_camera.h"
 #include "app/model_identification.h"
+#include "pages/command_vocabulary.h"
 #include "sim/pty_camera.h"
 
 using namespace kelpax;
@@ -235,6 +236,43 @@ TEST_F(IdentifyOnPty, RefusingCameraStillIdentifiesAndFillsWithNotices) {
   ASSERT_FALSE(progress.empty());
   EXPECT_EQ(progress.front(), 0);
   EXPECT_EQ(camera.cacheInt("et"), -1);
+}
+
+struct SentRecorder : TrafficObserver {
+  void bytesSent(std::string_view bytes) override { sent += bytes; }
+  void bytesReceived(std::string_view) override {}
+  std::string sent;
+};
+
+// Would catch a privileged level left open: closed when the camera refused to open it, and
+// closed however the scope that held it ends.
+TEST_F(IdentifyOnPty, PrivilegedLevelIsAlwaysLeft) {
+  connect("Ko-25MC-C65");
+  SentRecorder wire;
+  port_.setTrafficObserver(&wire);
+  {
+    PrivilegedLevel level(exchange_);
+    EXPECT_TRUE(level.opened());
+    EXPECT_TRUE(camera_->privileged());
+  }
+  EXPECT_FALSE(camera_->privileged());
+  try {
+    PrivilegedLevel level(exchange_);
+    throw std::runtime_error("a page failed half-way");
+  } catch (const std::runtime_error&) {
+  }
+  EXPECT_FALSE(camera_->privileged());
+
+  sim::Faults refusing;
+  refusing.errorAnswers = true;
+  camera_->setFaults(refusing);
+  wire.sent.clear();
+  {
+    PrivilegedLevel level(exchange_);
+    EXPECT_FALSE(level.opened());
+  }
+  EXPECT_EQ(wire.sent, "aar qelmarst\raar off\r");
+  port_.setTrafficObserver(nullptr);
 }
 
 } // namespace
