@@ -1,0 +1,155 @@
+// The node map behind CNodeMapRef: the engine's document, our node objects, the dependency
+// graph that drives callbacks, polling clocks and event data.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "GenApi/NodeMapRef.h"
+#include "arv_port_device.h"
+#include "xml_model.h"
+
+typedef struct _ArvGc ArvGc;
+typedef struct _ArvGcNode ArvGcNode;
+typedef struct _GError GError;
+
+namespace kelpax::genapi {
+
+class NodeMapImpl;
+
+// Base of every node object. Values go through the engine node `arv()`; names, properties
+// and links come from our own XML reading `xml()`.
+class NodeImpl : public virtual GenApi::INode, public virtual GenApi::IValue {
+public:
+  NodeImpl(NodeMapImpl& map, size_t index, ArvGcNode* arv);
+  ~NodeImpl() override;
+
+  GenApi::gcstring GetName(bool fullQualified = false) const override;
+  GenApi::gcstring GetDisplayName() const override;
+  GenApi::gcstring GetToolTip() const override;
+  GenApi::gcstring GetDescription() const override;
+  GenApi::EVisibility GetVisibility() const override;
+  GenApi::ENameSpace GetNameSpace() const override;
+  GenApi::EInterfaceType GetPrincipalInterfaceType() const override;
+  GenApi::gcstring GetNodeKind() const override;
+  int64_t GetPollingTime() const override;
+  bool IsFeature() const override;
+  void GetPropertyNames(GenApi::gcstring_vector& names) const override;
+  bool GetProperty(const GenApi::gcstring& name, GenApi::gcstring& value,
+                   GenApi::gcstring& attribute) const override;
+  GenApi::gcstring GetPropertyText(const GenApi::gcstring& name) const override;
+  bool IsSelector() const override;
+  void GetSelectedFeatures(GenApi::FeatureList_t& features) const override;
+  void GetSelectingFeatures(GenApi::FeatureList_t& features) const override;
+  void GetChildren(GenApi::NodeList_t& children) const override;
+  void GetParents(GenApi::NodeList_t& parents) const override;
+  void InvalidateNode() override;
+  GenApi::INodeMap* GetNodeMap() const override;
+  GenApi::EAccessMode GetAccessMode() const override;
+
+  GenApi::INode* GetNode() override { return this; }
+  GenApi::gcstring ToString(bool verify = false, bool ignoreCache = false) override;
+  void FromString(const GenApi::gcstring& value, bool verify = true) override;
+  bool IsValueCacheValid() const override { return false; }
+
+  const XmlNode& xml() const;
+  ArvGcNode* arv() const { return arv_; }
+  size_t index() const { return index_; }
+  NodeMapImpl& map() const { return map_; }
+  void setInterfaceType(GenApi::EInterfaceType type) { interface_ = type; }
+
+  // Callbacks of this node, guarded by the process-wide callback registry.
+  std::map<GenApi::CallbackHandleType, std::shared_ptr<GenApi::NodeCallback>> callbacks;
+  int64_t pollClock = 0;
+
+protected:
+  // The engine's access mode without implemented/available, RO when it names none.
+  virtual GenApi::EAccessMode baseAccessMode() const;
+  void requireReadable() const;
+  void requireWritable() const;
+  // Throws the GError's text as an AccessException naming this feature; frees the error.
+  [[noreturn]] void fail(GError* error) const;
+  [[noreturn]] void outOfRange(const std::string& what) const;
+  void changed();
+
+private:
+  NodeMapImpl& map_;
+  size_t index_;
+  ArvGcNode* arv_;
+  GenApi::EInterfaceType interface_ = GenApi::intfIBase;
+};
+
+class NodeMapImpl final : public GenApi::INodeMap, public PortBridge {
+public:
+  NodeMapImpl(std::string deviceName, XmlModel model);
+  ~NodeMapImpl() override;
+
+  void GetNodes(GenApi::NodeList_t& nodes) const override;
+  GenApi::INode* GetNode(const GenApi::gcstring& name) const override;
+  void InvalidateNodes() const override;
+  bool Connect(GenApi::IPort* port, const GenApi::gcstring& portName) const override;
+  GenApi::gcstring GetDeviceName() override { return deviceName_; }
+  void Poll(int64_t elapsedTimeMs) override;
+  void Lock() const override { enter(); }
+  void Unlock() const override { leave(); }
+
+  bool readMemory(uint64_t address, uint32_t size, void* buffer, std::string& error) override;
+  bool writeMemory(uint64_t address, uint32_t size, const void* buffer,
+                   std::string& error) override;
+
+  const XmlModel& model() const { return model_; }
+  NodeImpl* node(size_t index) const { return nodes_[index].get(); }
+  NodeImpl* find(const std::string& name) const;
+  bool isFeature(size_t index) const { return feature_[index]; }
+  const std::vector<size_t>& dependents(size_t index) const { return dependents_[index]; }
+  const std::vector<size_t>& dependencies(size_t index) const { return dependencies_[index]; }
+
+  // Queues the callbacks of node `index` and of everything that depends on it; they fire when
+  // the outermost lock is released.
+  void changed(size_t index) const;
+  void setEventData(size_t eventPort, const uint8_t* data, size_t length);
+
+  void enter() const;
+  void leave() const;
+
+private:
+  void addLink(size_t from, size_t to);
+  ArvGcNode* engineNode(size_t index) const;
+
+  std::string deviceName_;
+  XmlModel model_;
+  ArvDevice* device_ = nullptr;
+  ArvGc* gc_ = nullptr;
+  std::vector<std::unique_ptr<NodeImpl>> nodes_;
+  std::vector<std::vector<size_t>> dependents_;
+  std::vector<std::vector<size_t>> dependencies_;
+  std::vector<bool> feature_;
+  std::vector<std::vector<uint8_t>> eventData_;
+
+  mutable std::recursive_mutex mutex_;
+  mutable int depth_ = 0;
+  mutable std::vector<size_t> pending_;
+  mutable std::vector<bool> isPending_;
+  mutable GenApi::IPort* port_ = nullptr;
+};
+
+// Holds the node map's lock for a scope; callbacks queued meanwhile fire on release.
+class MapGuard {
+public:
+  explicit MapGuard(const NodeMapImpl& map) : map_(map) { map_.enter(); }
+  ~MapGuard() { map_.leave(); }
+  MapGuard(const MapGuard&) = delete;
+  MapGuard& operator=(const MapGuard&) = delete;
+
+private:
+  const NodeMapImpl& map_;
+};
+
+// Makes the node object for the engine node `arv` of kind `kind`.
+std::unique_ptr<NodeImpl> makeNode(NodeMapImpl& map, size_t index, ArvGcNode* arv);
+
+} // namespace kelpax::genapi

@@ -1,0 +1,134 @@
+// Camera files through FileProtocolAdapter against the memory port's file emulation.
+#include <numeric>
+
+#include <gtest/gtest.h>
+
+#include "test_camera.h"
+
+using namespace GenApi;
+using GenICam::FileProtocolAdapter;
+using kelpax::test::TestCamera;
+
+namespace {
+
+std::vector<char> pattern(size_t n) {
+  std::vector<char> v(n);
+  for (size_t i = 0; i < n; ++i)
+    v[i] = char((i * 7 + 3) & 0xFF);
+  return v;
+}
+
+TEST(FileAccessLayout, ReadFromTheDescription) {
+  FileAccessLayout l = FileAccessLayout::FromXml(kelpax::test::readData("kelpax_camera.xml"));
+  EXPECT_EQ(l.selectorAddress, 0x0500u);
+  EXPECT_EQ(l.executeAddress, 0x050Cu);
+  EXPECT_EQ(l.bufferAddress, 0x0540u);
+  EXPECT_EQ(l.bufferLength, 64u);
+  EXPECT_EQ(l.opDelete, 4);
+  EXPECT_EQ(l.modeReadWrite, 2);
+  EXPECT_THROW(FileAccessLayout::FromXml(kelpax::test::readData("leading_line.xml")),
+               GenICam::RuntimeException);
+}
+
+// Round trips of several sizes around the 64-byte buffer, with and without a slow camera.
+class FileRoundTrip : public ::testing::TestWithParam<std::tuple<size_t, unsigned>> {};
+
+TEST_P(FileRoundTrip, WrittenBytesReadBackIdentically) {
+  // Catches lost or repeated pieces when a file spans several buffer loads, and operations
+  // read before the camera finished them.
+  auto [size, readsBeforeClear] = GetParam();
+  TestCamera cam(readsBeforeClear);
+  FileProtocolAdapter files;
+  ASSERT_TRUE(files.attach(cam.map._Ptr)) << files.lastError();
+  EXPECT_EQ(files.getBufSize("UserData", std::ios::out), 64);
+  std::vector<char> data = pattern(size);
+  ASSERT_TRUE(files.openFile("UserData", std::ios::out)) << files.lastError();
+  EXPECT_EQ(files.write(data.data(), 0, int64_t(size), "UserData"), std::streamsize(size))
+      << files.lastError();
+  ASSERT_TRUE(files.closeFile("UserData")) << files.lastError();
+  std::vector<uint8_t> stored = cam.port->file(0);
+  EXPECT_EQ(std::vector<char>(stored.begin(), stored.end()), data);
+  EXPECT_EQ(files.getFileSize("UserData"), int64_t(size));
+
+  ASSERT_TRUE(files.openFile("UserData", std::ios::in)) << files.lastError();
+  std::vector<char> back(size + 10, 'x');
+  EXPECT_EQ(files.read(back.data(), 0, std::streamsize(size + 10), "UserData"),
+            std::streamsize(size));
+  back.resize(size);
+  EXPECT_EQ(back, data);
+  EXPECT_TRUE(files.closeFile("UserData"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, FileRoundTrip,
+                         ::testing::Values(std::make_tuple(size_t{1}, 0u),
+                                           std::make_tuple(size_t{64}, 0u),
+                                           std::make_tuple(size_t{65}, 0u),
+                                           std::make_tuple(size_t{300}, 0u),
+                                           std::make_tuple(size_t{300}, 4u)));
+
+TEST(FileAccess, ReadingAtAnOffsetAndFilesAreKeptApart) {
+  TestCamera cam;
+  cam.port->setFile(1, {10, 11, 12, 13, 14, 15});
+  FileProtocolAdapter files;
+  ASSERT_TRUE(files.attach(cam.map._Ptr));
+  ASSERT_TRUE(files.openFile("LUTLuminance", std::ios::in));
+  char buf[8] = {};
+  EXPECT_EQ(files.read(buf, 4, 8, "LUTLuminance"), 2);
+  EXPECT_EQ(buf[0], 14);
+  EXPECT_EQ(buf[1], 15);
+  EXPECT_EQ(files.getFileSize("UserData"), 0);
+  EXPECT_EQ(files.getFileSize("LUTLuminance"), 6);
+}
+
+TEST(FileAccess, CameraRefusalsAreReportedNotIgnored) {
+  // Catches an adapter that reports success when the camera's status says Failure.
+  TestCamera cam;
+  FileProtocolAdapter files;
+  ASSERT_TRUE(files.attach(cam.map._Ptr));
+  char b[4] = {1, 2, 3, 4};
+  EXPECT_EQ(files.write(b, 0, 4, "Firmware"), -1) << "not open";
+  EXPECT_NE(files.lastError().find("Failure"), std::string::npos) << files.lastError();
+  ASSERT_TRUE(files.openFile("Firmware", std::ios::in));
+  EXPECT_FALSE(files.openFile("Firmware", std::ios::in)) << "already open";
+  EXPECT_EQ(files.write(b, 0, 4, "Firmware"), -1) << "opened for reading";
+  EXPECT_FALSE(files.deleteFile("Firmware")) << "still open";
+  EXPECT_TRUE(files.closeFile("Firmware"));
+  EXPECT_FALSE(files.closeFile("Firmware"));
+  EXPECT_FALSE(files.openFile("NoSuchFile", std::ios::in));
+  EXPECT_NE(files.lastError().find("NoSuchFile"), std::string::npos);
+  EXPECT_EQ(files.read(nullptr, 0, 4, "Firmware"), -1);
+}
+
+TEST(FileAccess, DeleteEmptiesTheFile) {
+  TestCamera cam;
+  cam.port->setFile(2, std::vector<uint8_t>(100, 0x5A));
+  FileProtocolAdapter files;
+  ASSERT_TRUE(files.attach(cam.map._Ptr));
+  EXPECT_EQ(files.getFileSize("Firmware"), 100);
+  EXPECT_TRUE(files.deleteFile("Firmware"));
+  EXPECT_EQ(files.getFileSize("Firmware"), 0);
+}
+
+TEST(FileAccess, NodeMapWithoutFileFeaturesIsRefused) {
+  CNodeMapRef map;
+  map._LoadXMLFromString(kelpax::test::readData("leading_line.xml"));
+  FileProtocolAdapter files;
+  EXPECT_FALSE(files.attach(map._Ptr));
+  EXPECT_NE(files.lastError().find("FileSelector"), std::string::npos);
+  EXPECT_FALSE(files.attach(nullptr));
+  EXPECT_FALSE(files.openFile("UserData", std::ios::in));
+  EXPECT_EQ(files.getBufSize("UserData", std::ios::in), -1);
+}
+
+TEST(FileAccess, CameraThatNeverFinishesTimesOut) {
+  // Catches an endless wait when the execute register never clears.
+  TestCamera cam;
+  FileProtocolAdapter files;
+  ASSERT_TRUE(files.attach(cam.map._Ptr));
+  files.setTimeoutMs(50);
+  cam.port->emulateSelfClearing(0x050C, 4, 1u << 30); // clears only after ~10^9 reads
+  EXPECT_FALSE(files.openFile("UserData", std::ios::in));
+  EXPECT_NE(files.lastError().find("did not finish"), std::string::npos) << files.lastError();
+}
+
+} // namespace
