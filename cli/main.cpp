@@ -127,6 +127,35 @@ int identifyCamera(ConnectedCamera& camera, uint32_t timeoutMs) {
   return kExitOk;
 }
 
+// A port opened and its camera identified, for the verbs that work through the value cache.
+struct IdentifiedCamera {
+  int open(const LinkOptions& options) {
+    if (int rc = openLink(port, options, trace); rc != kExitOk)
+      return rc;
+    exchange.setStatusLine(&status);
+    return identifyCamera(camera, options.timeoutMs);
+  }
+  CameraPort port;
+  std::optional<TraceWriter> trace;
+  CommandExchange exchange{port};
+  StatusKeeper status;
+  ConnectedCamera camera{exchange};
+};
+
+// The exit code a query's answer earns; failures are explained on stderr.
+int queryOutcome(const std::string& answer) {
+  const CommandResult result = judgeAnswer(answer);
+  if (result == CommandResult::NoAnswer) {
+    std::cerr << "kelpax-cli: Camera connection error!\n";
+    return kExitNoAnswer;
+  }
+  if (result == CommandResult::CameraError) {
+    std::cerr << "kelpax-cli: " << errorTextOf(answer) << "\n";
+    return kExitCameraError;
+  }
+  return kExitOk;
+}
+
 std::string cachedValues(const ParameterEntry& entry) {
   std::string text;
   char number[48];
@@ -145,14 +174,10 @@ std::string rangeText(const ValueRange& range) {
 }
 
 int runInfo(const LinkOptions& options, bool showValues) {
-  CameraPort port;
-  std::optional<TraceWriter> trace;
-  if (int rc = openLink(port, options, trace); rc != kExitOk)
+  IdentifiedCamera session;
+  if (int rc = session.open(options); rc != kExitOk)
     return rc;
-  CommandExchange exchange(port);
-  ConnectedCamera camera(exchange);
-  if (int rc = identifyCamera(camera, options.timeoutMs); rc != kExitOk)
-    return rc;
+  ConnectedCamera& camera = session.camera;
   const int failures = camera.fillCache();
   const ModelDescriptor& m = camera.modelDescriptor();
   static const char* const kColours[] = {"not stated", "colour", "monochrome"};
@@ -195,24 +220,14 @@ int runInfo(const LinkOptions& options, bool showValues) {
 }
 
 int runGet(const LinkOptions& options, const std::string& stem) {
-  CameraPort port;
-  std::optional<TraceWriter> trace;
-  if (int rc = openLink(port, options, trace); rc != kExitOk)
+  IdentifiedCamera session;
+  if (int rc = session.open(options); rc != kExitOk)
     return rc;
-  CommandExchange exchange(port);
-  ConnectedCamera camera(exchange);
-  if (int rc = identifyCamera(camera, options.timeoutMs); rc != kExitOk)
-    return rc;
+  CommandExchange& exchange = session.exchange;
+  ConnectedCamera& camera = session.camera;
   const std::string answer = exchange.Query("g" + stem, options.timeoutMs, false);
-  const CommandResult result = judgeAnswer(answer);
-  if (result == CommandResult::NoAnswer) {
-    std::cerr << "kelpax-cli: Camera connection error!\n";
-    return kExitNoAnswer;
-  }
-  if (result == CommandResult::CameraError) {
-    std::cerr << "kelpax-cli: " << errorTextOf(answer) << "\n";
-    return kExitCameraError;
-  }
+  if (int rc = queryOutcome(answer); rc != kExitOk)
+    return rc;
   const ParameterEntry* entry = camera.parameterCache().find(stem);
   if (entry && camera.cache().takeFromTraffic(answer)) {
     std::cout << cachedValues(*entry) << "\n";
@@ -228,16 +243,12 @@ int runGet(const LinkOptions& options, const std::string& stem) {
 
 int runSet(const LinkOptions& options, const std::string& stem,
            const std::vector<std::string>& values) {
-  CameraPort port;
-  std::optional<TraceWriter> trace;
-  if (int rc = openLink(port, options, trace); rc != kExitOk)
+  IdentifiedCamera session;
+  if (int rc = session.open(options); rc != kExitOk)
     return rc;
-  CommandExchange exchange(port);
-  StatusKeeper status;
-  exchange.setStatusLine(&status);
-  ConnectedCamera camera(exchange);
-  if (int rc = identifyCamera(camera, options.timeoutMs); rc != kExitOk)
-    return rc;
+  CommandExchange& exchange = session.exchange;
+  ConnectedCamera& camera = session.camera;
+  const StatusKeeper& status = session.status;
   // The model's own ranges are checked here, as the pages check them, before anything is sent.
   const ModelDescriptor& m = camera.modelDescriptor();
   const ValueRange* range = stem == "et"   ? &m.exposureUs
@@ -278,15 +289,8 @@ int runExchange(const LinkOptions& options, const std::string& command, bool que
   CommandExchange exchange(port);
   if (query) {
     const std::string answer = exchange.Query(command, options.timeoutMs, false);
-    const CommandResult result = judgeAnswer(answer);
-    if (result == CommandResult::NoAnswer) {
-      std::cerr << "kelpax-cli: Camera connection error!\n";
-      return kExitNoAnswer;
-    }
-    if (result == CommandResult::CameraError) {
-      std::cerr << "kelpax-cli: " << errorTextOf(answer) << "\n";
-      return kExitCameraError;
-    }
+    if (int rc = queryOutcome(answer); rc != kExitOk)
+      return rc;
     std::cout << answerToken(answer, 0) << "\n";
     return kExitOk;
   }
