@@ -1,0 +1,898 @@
+// The walk over a node map, and the traffic between rows and nodes.
+#include "nodeview/feature_tree.h"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include <strings.h>
+
+#include "nodeview/nodeview_log.h"
+
+namespace nodeview {
+namespace {
+
+using namespace GenApi;
+using Clock = std::chrono::steady_clock;
+
+bool equalsIgnoringCase(const std::string& a, const char* b) {
+  return ::strcasecmp(a.c_str(), b) == 0;
+}
+
+std::string shortestDouble(double value) {
+  char text[64];
+  auto [end, error] = std::to_chars(text, text + sizeof text, value);
+  return error == std::errc() ? std::string(text, end) : std::string("0");
+}
+
+std::string withName(const char* format, const char* first, const std::string& second) {
+  char text[1024];
+  std::snprintf(text, sizeof text, format, first, second.c_str());
+  return text;
+}
+
+std::vector<std::string> splitTabs(const std::string& text) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find('\t', start);
+    std::string part = text.substr(start, end == std::string::npos ? end : end - start);
+    if (!part.empty()) {
+      parts.push_back(part);
+    }
+    if (end == std::string::npos) {
+      break;
+    }
+    start = end + 1;
+  }
+  return parts;
+}
+
+// The available entries of an enumeration in the node's own order.
+std::vector<IEnumEntry*> availableEntries(IEnumeration* enumeration) {
+  NodeList_t nodes;
+  enumeration->GetEntries(nodes);
+  std::vector<IEnumEntry*> entries;
+  for (INode* node : nodes) {
+    auto* entry = dynamic_cast<IEnumEntry*>(node);
+    if (entry && IsAvailable(node)) {
+      entries.push_back(entry);
+    }
+  }
+  return entries;
+}
+
+} // namespace
+
+const char* accessModeText(EAccessMode mode) {
+  switch (mode) {
+  case NI:
+    return "NI";
+  case NA:
+    return "NA";
+  case WO:
+    return "WO";
+  case RO:
+    return "RO";
+  case RW:
+    return "RW";
+  default:
+    return "UNKNOWN";
+  }
+}
+
+const char* PropertyRow::interfaceName() const {
+  switch (kind) {
+  case RowKind::Integer:
+  case RowKind::IntegerSlider:
+  case RowKind::IntegerText:
+    return "IInteger";
+  case RowKind::Float:
+  case RowKind::FloatSlider:
+    return "IFloat";
+  case RowKind::Boolean:
+    return "IBoolean";
+  case RowKind::Enumeration:
+    return "IEnumeration";
+  case RowKind::String:
+    return "IString";
+  case RowKind::Command:
+    return "ICommand";
+  case RowKind::Group:
+    break;
+  }
+  return "";
+}
+
+std::string PropertyRow::valueText() const {
+  switch (kind) {
+  case RowKind::Integer:
+  case RowKind::IntegerSlider:
+    return std::to_string(intValue);
+  case RowKind::Float:
+  case RowKind::FloatSlider:
+    return shortestDouble(floatValue);
+  case RowKind::Boolean:
+    return checked ? "TRUE" : "FALSE";
+  case RowKind::Group:
+    return kGroupValue;
+  case RowKind::Command:
+    return kCommandValue;
+  case RowKind::IntegerText:
+  case RowKind::Enumeration:
+  case RowKind::String:
+    break;
+  }
+  return text;
+}
+
+FeatureTree::FeatureTree(TreeHooks hooks) : hooks_(std::move(hooks)) {}
+
+FeatureTree::~FeatureTree() {
+  clear();
+  waitForWorkers();
+}
+
+void FeatureTree::notify(const char* category, const std::string& line) const {
+  if (hooks_.notify) {
+    hooks_.notify(category, line);
+  }
+}
+
+void FeatureTree::reportFeatureError(const std::string& name, const std::string& description) {
+  char line[2048];
+  std::snprintf(line, sizeof line, "%s : Feature '%s' : %s", name.c_str(), name.c_str(),
+                description.c_str());
+  notify("Error", line);
+  NODEVIEW_LOG(kLogError, "%s", line);
+}
+
+void FeatureTree::clear() {
+  for (auto handle : callbacks_) {
+    Deregister(handle);
+  }
+  callbacks_.clear();
+  eventPorts_.clear();
+  properties_.clear();
+  eventNames_.clear();
+  root_.reset();
+}
+
+void FeatureTree::rebuild() {
+  clear();
+  if (!nodeMap_ || !nodeMap_->_IsLoaded()) {
+    return;
+  }
+  try {
+    INode* rootNode = nodeMap_->_GetNode("Root");
+    CEnumerationPtr eventSelector = nodeMap_->_GetNode("EventSelector");
+    if (eventSelector) {
+      for (IEnumEntry* entry : availableEntries(eventSelector)) {
+        eventNames_.push_back(entry->GetSymbolic());
+      }
+    }
+    auto* category = dynamic_cast<ICategory*>(rootNode);
+    if (rootNode && category && rootNode->GetVisibility() != Invisible && IsAvailable(rootNode)) {
+      root_ = std::make_unique<PropertyRow>();
+      root_->kind = RowKind::Group;
+      root_->name = category->ToString();
+      walk(category, root_.get());
+      root_->visibility = rootNode->GetVisibility();
+    }
+  } catch (const std::exception& e) {
+    debugLinef("%s\n", e.what());
+  }
+}
+
+void FeatureTree::walk(ICategory* category, PropertyRow* group) {
+  try {
+    FeatureList_t features;
+    category->GetFeatures(features);
+    for (IValue* value : features) {
+      INode* node = value->GetNode();
+      std::string name = node->GetName();
+      for (const auto& eventName : eventNames_) {
+        if (name.find("Event" + eventName) != std::string::npos) {
+          auto port = std::make_unique<CEventPort>();
+          if (port->AttachNode(node)) {
+            eventPorts_.push_back(std::move(port));
+          }
+        }
+      }
+      EAccessMode access = node->GetAccessMode();
+      EInterfaceType type = node->GetPrincipalInterfaceType();
+      if (type == intfICategory) {
+        if (access >= _UndefinedAccesMode) {
+          continue;
+        }
+        auto sub = std::make_unique<PropertyRow>();
+        sub->kind = RowKind::Group;
+        sub->name = name;
+        sub->parent = group;
+        sub->visibility = node->GetVisibility();
+        walk(dynamic_cast<ICategory*>(node), sub.get());
+        group->children.push_back(std::move(sub));
+        continue;
+      }
+      bool featureType = type == intfIInteger || type == intfIFloat || type == intfIEnumeration ||
+                         type == intfIBoolean || type == intfIString || type == intfICommand;
+      if (!featureType || access == NI || access >= _UndefinedAccesMode) {
+        continue;
+      }
+      if (auto row = makeRow(node)) {
+        addFeature(group, std::move(row));
+      }
+      callbacks_.push_back(Register(node, [hook = hooks_.nodeChanged](INode* changed) {
+        if (hook) {
+          hook(changed);
+        }
+      }));
+    }
+  } catch (const std::exception& e) {
+    debugLinef("%s\n", e.what());
+  } catch (...) {
+  }
+}
+
+void FeatureTree::addFeature(PropertyRow* group, std::unique_ptr<PropertyRow> row) {
+  char line[512];
+  std::snprintf(line, sizeof line, "Adding %s type, %s", row->interfaceName(), row->name.c_str());
+  notify("Info", line);
+  row->parent = group;
+  properties_.push_back(row.get());
+  group->children.push_back(std::move(row));
+}
+
+IntegerDisplay FeatureTree::integerDisplay(IInteger* integer, const std::string& name) const {
+  if (isGevIPv4Feature(name)) {
+    return IntegerDisplay::IPv4;
+  }
+  if (isGevMacFeature(name)) {
+    return IntegerDisplay::Mac;
+  }
+  switch (integer->GetRepresentation()) {
+  case HexNumber:
+    return IntegerDisplay::Hex;
+  case IPV4Address:
+    return IntegerDisplay::IPv4;
+  case MACAddress:
+    return IntegerDisplay::Mac;
+  case Linear:
+  case Logarithmic:
+  case PureNumber:
+    return IntegerDisplay::Number;
+  default:
+    return IntegerDisplay::NoRow;
+  }
+}
+
+std::unique_ptr<PropertyRow> FeatureTree::makeRow(INode* node) {
+  auto row = std::make_unique<PropertyRow>();
+  row->node = node;
+  row->name = node->GetName();
+  row->description = node->GetToolTip();
+  EAccessMode access = node->GetAccessMode();
+  row->readable = IsReadable(access);
+  switch (node->GetPrincipalInterfaceType()) {
+  case intfIInteger: {
+    auto* integer = dynamic_cast<IInteger*>(node);
+    row->display = integerDisplay(integer, row->name);
+    if (row->display == IntegerDisplay::NoRow) {
+      return nullptr;
+    }
+    if (row->display != IntegerDisplay::Number) {
+      row->kind = RowKind::IntegerText;
+    } else {
+      std::int64_t inc = row->readable ? integer->GetInc() : 0;
+      row->kind = inc > 0 && row->name != "Focus" ? RowKind::IntegerSlider : RowKind::Integer;
+    }
+    break;
+  }
+  case intfIFloat: {
+    gcstring value, attribute;
+    row->kind = node->GetProperty("Inc", value, attribute) ? RowKind::FloatSlider : RowKind::Float;
+    break;
+  }
+  case intfIEnumeration:
+    row->kind = RowKind::Enumeration;
+    if (equalsIgnoringCase(row->name, "GevGVSPExtendedIDMode") && row->readable) {
+      auto* enumeration = dynamic_cast<IEnumeration*>(node);
+      if (equalsIgnoringCase(enumeration->ToString(), "On")) {
+        notify("Error", withName("Error '%s' is not supported", row->name.c_str(), ""));
+        enumeration->SetIntValue(0, true);
+      }
+    }
+    break;
+  case intfIBoolean:
+    row->kind = RowKind::Boolean;
+    break;
+  case intfIString:
+    row->kind = RowKind::String;
+    break;
+  case intfICommand:
+    row->kind = RowKind::Command;
+    row->text = kCommandValue;
+    break;
+  default:
+    return nullptr;
+  }
+  try {
+    readRow(*row, false);
+  } catch (const GenICam::GenericException& e) {
+    // One feature the camera answers badly must not hide the rest of its category: the row
+    // stays, without a value, so the operator can set a good one.
+    reportFeatureError(row->name, e.GetDescription());
+    row->readable = false;
+  }
+  row->visibility = node->GetVisibility();
+  return row;
+}
+
+void FeatureTree::readRow(PropertyRow& row, bool report) {
+  INode* node = row.node;
+  EAccessMode access = node->GetAccessMode();
+  row.readable = IsReadable(access);
+  row.enabled = IsWritable(access) && mode_ != kModeReadOnly;
+  switch (row.kind) {
+  case RowKind::Integer:
+  case RowKind::IntegerSlider:
+  case RowKind::IntegerText: {
+    auto* integer = dynamic_cast<IInteger*>(node);
+    if (row.readable) {
+      row.intValue = integer->GetValue(false, false);
+      row.intMin = integer->GetMin();
+      row.intMax = integer->GetMax();
+      row.intInc = integer->GetInc();
+    }
+    if (row.kind == RowKind::IntegerText) {
+      row.text = formatInteger(row.display, row.intValue, row.name);
+    }
+    checkWidth(row);
+    break;
+  }
+  case RowKind::Float:
+  case RowKind::FloatSlider: {
+    auto* number = dynamic_cast<IFloat*>(node);
+    if (row.readable) {
+      row.floatValue = number->GetValue(false, false);
+      row.floatMin = number->GetMin();
+      row.floatMax = number->GetMax();
+      row.floatInc = number->HasInc() ? number->GetInc() : 0;
+    }
+    break;
+  }
+  case RowKind::Enumeration: {
+    auto* enumeration = dynamic_cast<IEnumeration*>(node);
+    row.options.clear();
+    for (IEnumEntry* entry : availableEntries(enumeration)) {
+      row.options.push_back(entry->GetSymbolic());
+    }
+    if (row.readable) {
+      row.text = enumeration->ToString();
+    }
+    break;
+  }
+  case RowKind::Boolean:
+    if (row.readable) {
+      row.checked = dynamic_cast<IBoolean*>(node)->GetValue(false, false);
+    }
+    break;
+  case RowKind::String:
+    if (row.readable) {
+      row.text = dynamic_cast<IString*>(node)->GetValue(false, false);
+    }
+    break;
+  case RowKind::Command:
+  case RowKind::Group:
+    break;
+  }
+  if (report) {
+    notify("Info", "Refreshed " + row.name);
+  }
+}
+
+void FeatureTree::checkWidth(const PropertyRow& row) {
+  if (row.name == "Width" && row.readable && (row.intValue % 4 != 0 || row.intValue < 4)) {
+    notify("Error", "Width must be a multiple of 4!");
+  }
+}
+
+PropertyRow* FeatureTree::rowForNode(const INode* node) const {
+  for (PropertyRow* row : properties_) {
+    if (row->node == node) {
+      return row;
+    }
+  }
+  return nullptr;
+}
+
+PropertyRow* FeatureTree::rowNamed(const std::string& name) const {
+  for (PropertyRow* row : properties_) {
+    if (row->name == name) {
+      return row;
+    }
+  }
+  return nullptr;
+}
+
+void FeatureTree::refreshRow(PropertyRow& row) {
+  if (!row.node) {
+    return;
+  }
+  try {
+    readRow(row, true);
+  } catch (const GenICam::GenericException& e) {
+    reportFeatureError(row.name, e.GetDescription());
+  } catch (const std::exception& e) {
+    reportFeatureError(row.name, e.what());
+  }
+}
+
+std::int64_t FeatureTree::pollingTimeOf(const INode* node, const INodeMap* map) {
+  std::int64_t own = node->GetPollingTime();
+  if (own > 0) {
+    return own;
+  }
+  std::string valueName = node->GetPropertyText("pValue");
+  if (valueName.empty() || !map) {
+    return own;
+  }
+  INode* valueNode = map->GetNode(valueName);
+  if (!valueNode) {
+    return own;
+  }
+  return parseDecimal(valueNode->GetPropertyText("PollingTime")).value_or(own);
+}
+
+void FeatureTree::startPolling(const INode* node) {
+  std::int64_t time = pollingTimeOf(node, nodeMap_ ? nodeMap_->_Ptr : nullptr);
+  if (time > 0) {
+    lastPollingTime_ = time;
+    if (hooks_.startPollTimer) {
+      hooks_.startPollTimer(time);
+    }
+  }
+}
+
+void FeatureTree::pollOnce() {
+  if (nodeMap_ && nodeMap_->_IsLoaded()) {
+    nodeMap_->_Poll(lastPollingTime_);
+  }
+}
+
+void FeatureTree::writeRow(PropertyRow& row, const std::string& text) {
+  INode* node = row.node;
+  if (!node || !nodeMap_) {
+    return;
+  }
+  char line[512];
+  std::snprintf(line, sizeof line, "Updating %s type, %s", row.interfaceName(), row.name.c_str());
+  try {
+    bool writable = IsWritable(node);
+    switch (row.kind) {
+    case RowKind::IntegerText:
+    case RowKind::Integer:
+    case RowKind::IntegerSlider: {
+      notify("Info", line);
+      auto* integer = dynamic_cast<IInteger*>(node);
+      auto value = row.kind == RowKind::IntegerText ? parseIntegerText(row.display, text)
+                                                    : parseDecimal(text);
+      if (!value) {
+        notify("Error", "Input value is in invalid format.");
+        break;
+      }
+      std::int64_t low = row.readable ? integer->GetMin() : row.intMin;
+      std::int64_t high = row.readable ? integer->GetMax() : row.intMax;
+      if (writable) {
+        integer->SetValue(std::clamp(*value, low, std::max(low, high)), true);
+        startPolling(node);
+      }
+      break;
+    }
+    case RowKind::Float:
+    case RowKind::FloatSlider: {
+      notify("Info", line);
+      auto* number = dynamic_cast<IFloat*>(node);
+      auto value = parseDouble(text);
+      if (!value) {
+        notify("Error", "Input value is in invalid format.");
+        break;
+      }
+      double low = row.readable ? number->GetMin() : row.floatMin;
+      double high = row.readable ? number->GetMax() : row.floatMax;
+      if (writable) {
+        number->SetValue(std::clamp(*value, low, std::max(low, high)), true);
+        startPolling(node);
+      }
+      break;
+    }
+    case RowKind::Enumeration: {
+      notify("Info", line);
+      auto* enumeration = dynamic_cast<IEnumeration*>(node);
+      IEnumEntry* entry = enumeration->GetEntryByName(text);
+      if (!entry) {
+        notify("Error", "Input value is in invalid format.");
+        break;
+      }
+      std::int64_t value = entry->GetValue();
+      if (equalsIgnoringCase(row.name, "GevGVSPExtendedIDMode") && row.readable) {
+        IEnumEntry* current = enumeration->GetCurrentEntry();
+        if (current && equalsIgnoringCase(current->GetSymbolic(), "Off") &&
+            current->GetValue() != value) {
+          notify("Error", withName("Error '%s' is not supported", row.name.c_str(), ""));
+          value = current->GetValue();
+        }
+      }
+      enumeration->SetIntValue(value, true);
+      std::int64_t time = pollingTimeOf(node, nodeMap_->_Ptr);
+      startPolling(node);
+      std::string valueName = node->GetPropertyText("pValue");
+      INode* valueNode = valueName.empty() ? nullptr : nodeMap_->_GetNode(valueName);
+      if (time > 0 && valueNode &&
+          equalsIgnoringCase(valueNode->GetPropertyText("IsSelfClearing"), "YES")) {
+        startSelfClearingWait(enumeration, value, time);
+      }
+      break;
+    }
+    case RowKind::Boolean: {
+      bool value = text == "1" || text == "TRUE" || equalsIgnoringCase(text, "true");
+      std::snprintf(line, sizeof line, "Updating %s type, %s = %s", row.interfaceName(),
+                    row.name.c_str(), value ? "True" : "False");
+      notify("Info", line);
+      dynamic_cast<IBoolean*>(node)->SetValue(value, true);
+      startPolling(node);
+      break;
+    }
+    case RowKind::String:
+      notify("Info", line);
+      dynamic_cast<IString*>(node)->SetValue(text, true);
+      startPolling(node);
+      break;
+    case RowKind::Command:
+    case RowKind::Group:
+      break;
+    }
+  } catch (const GenICam::GenericException& e) {
+    reportFeatureError(row.name, e.GetDescription());
+  } catch (int code) {
+    notify("Error", gcErrorLine(code));
+    if (code == kGcWriteProtect && hooks_.error) {
+      hooks_.error("Error", "Can't write to a this section.");
+    }
+  } catch (const std::exception& e) {
+    reportFeatureError(row.name, e.what());
+  }
+  refreshRow(row);
+}
+
+void FeatureTree::startSelfClearingWait(IEnumeration* enumeration, std::int64_t written,
+                                        std::int64_t pollingTime) {
+  auto workers = workers_;
+  INodeMap* map = nodeMap_->_Ptr;
+  std::int64_t limit = waitLimitMs_;
+  {
+    std::lock_guard lock(workers->mutex);
+    ++workers->running;
+  }
+  std::thread([workers, map, enumeration, written, pollingTime, limit] {
+    auto start = Clock::now();
+    try {
+      while (!workers->stop) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(pollingTime));
+        map->Poll(pollingTime);
+        if (enumeration->GetIntValue(false, true) != written ||
+            Clock::now() - start >= std::chrono::milliseconds(limit)) {
+          break;
+        }
+      }
+    } catch (const std::exception& e) {
+      debugLinef("%s\n", e.what());
+    }
+    std::lock_guard lock(workers->mutex);
+    --workers->running;
+    workers->idle.notify_all();
+  }).detach();
+}
+
+void FeatureTree::waitForWorkers() {
+  workers_->stop = true;
+  std::unique_lock lock(workers_->mutex);
+  workers_->idle.wait(lock, [this] { return workers_->running == 0; });
+  workers_->stop = false;
+}
+
+void FeatureTree::waitUntilDone(ICommand* command, std::int64_t pollingTime) {
+  auto start = Clock::now();
+  while (!command->IsDone(true)) {
+    if (Clock::now() - start >= std::chrono::milliseconds(waitLimitMs_)) {
+      break;
+    }
+    if (pollingTime > 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(pollingTime));
+    }
+    nodeMap_->_Poll(pollingTime);
+  }
+}
+
+FeatureTree::AfterCommand FeatureTree::executeCommand(PropertyRow& row) {
+  INode* node = row.node;
+  auto* command = dynamic_cast<ICommand*>(node);
+  if (!command || !nodeMap_) {
+    return AfterCommand::Nothing;
+  }
+  try {
+    std::string registerName = node->GetPropertyText("pValue");
+    INode* registerNode = registerName.empty() ? nullptr : nodeMap_->_GetNode(registerName);
+    gcstring registerAccess, bit, attribute;
+    bool hasBit = false;
+    if (registerNode) {
+      registerAccess = registerNode->GetPropertyText("AccessMode");
+      hasBit = registerNode->GetProperty("Bit", bit, attribute);
+    }
+    if (row.name == "UserSetSave") {
+      CEnumerationPtr selector = nodeMap_->_GetNode("UserSetSelector");
+      if (!selector || !IsReadable(selector->GetNode())) {
+        return AfterCommand::Nothing;
+      }
+    }
+    if (IsWritable(node)) {
+      if (registerAccess != "RW" && hasBit) {
+        notify("Error", "Execution failed, IExecution");
+      } else {
+        command->Execute(true);
+        std::int64_t time = pollingTimeOf(node, nodeMap_->_Ptr);
+        lastPollingTime_ = time;
+        waitUntilDone(command, time);
+        if (time > 0 && hooks_.startPollTimer) {
+          hooks_.startPollTimer(time);
+        }
+        notify("Info", withName("Executing %s type, %s", "IExecution", row.name));
+      }
+    }
+    if (node->IsSelector()) {
+      FeatureList_t selected;
+      node->GetSelectedFeatures(selected);
+      for (IValue* value : selected) {
+        if (PropertyRow* target = rowForNode(value->GetNode())) {
+          refreshRow(*target);
+        }
+      }
+    }
+    if (row.name == "UserSetLoad") {
+      NodeList_t nodes;
+      nodeMap_->_GetNodes(nodes);
+      for (INode* each : nodes) {
+        each->InvalidateNode();
+      }
+      for (PropertyRow* each : properties_) {
+        refreshRow(*each);
+      }
+      return AfterCommand::Rebuild;
+    }
+  } catch (const GenICam::GenericException& e) {
+    reportFeatureError(row.name, e.GetDescription());
+    refreshRow(row);
+  } catch (int code) {
+    notify("Error", gcErrorLine(code));
+    if (code == kGcWriteProtect && hooks_.error) {
+      hooks_.error("Error", "Can't write to a this section.");
+    }
+  } catch (const std::exception& e) {
+    reportFeatureError(row.name, e.what());
+  }
+  return AfterCommand::Nothing;
+}
+
+// The value text of any feature node, formatted as its row would show it.
+static std::string nodeValueText(INode* node) {
+  switch (node->GetPrincipalInterfaceType()) {
+  case intfIInteger: {
+    auto* integer = dynamic_cast<IInteger*>(node);
+    std::string name = node->GetName();
+    IntegerDisplay display = isGevIPv4Feature(name)  ? IntegerDisplay::IPv4
+                             : isGevMacFeature(name) ? IntegerDisplay::Mac
+                                                     : IntegerDisplay::Number;
+    if (display == IntegerDisplay::Number) {
+      switch (integer->GetRepresentation()) {
+      case HexNumber:
+        display = IntegerDisplay::Hex;
+        break;
+      case IPV4Address:
+        display = IntegerDisplay::IPv4;
+        break;
+      case MACAddress:
+        display = IntegerDisplay::Mac;
+        break;
+      default:
+        break;
+      }
+    }
+    return formatInteger(display, integer->GetValue(), name);
+  }
+  case intfIFloat:
+    return shortestDouble(dynamic_cast<IFloat*>(node)->GetValue());
+  case intfIBoolean:
+    return dynamic_cast<IBoolean*>(node)->GetValue() ? "TRUE" : "FALSE";
+  case intfICommand:
+    return kCommandValue;
+  default:
+    return dynamic_cast<IValue*>(node)->ToString();
+  }
+}
+
+std::vector<FeatureItem> FeatureTree::collectItems() {
+  std::vector<FeatureItem> items;
+  if (root_) {
+    collectRow(*root_, items);
+  }
+  return items;
+}
+
+void FeatureTree::collectRow(const PropertyRow& row, std::vector<FeatureItem>& items) {
+  if (row.kind == RowKind::Group) {
+    items.push_back({row.name, kGroupValue, false, "", "", ""});
+    for (const auto& child : row.children) {
+      collectRow(*child, items);
+    }
+    return;
+  }
+  INode* node = row.node;
+  EAccessMode access = node->GetAccessMode();
+  if (access == NI || node->GetVisibility() == Invisible) {
+    return;
+  }
+  items.push_back({row.name, row.valueText(), false, "", "", accessModeText(access)});
+  std::string selectedNames = node->GetPropertyText("pSelected");
+  auto* selector = dynamic_cast<IEnumeration*>(node);
+  if (selectedNames.empty() || !selector || !IsReadable(access)) {
+    return;
+  }
+  std::int64_t before = 0;
+  try {
+    before = selector->GetIntValue(true);
+  } catch (const GenICam::GenericException& e) {
+    reportFeatureError(row.name, e.GetDescription());
+    return;
+  }
+  for (const std::string& selectedName : splitTabs(selectedNames)) {
+    INode* selected = nodeMap_->_GetNode(selectedName);
+    if (!selected) {
+      continue;
+    }
+    for (IEnumEntry* entry : availableEntries(selector)) {
+      try {
+        selector->SetIntValue(entry->GetValue(), true);
+        if (!IsReadable(selected)) {
+          continue;
+        }
+        items.push_back({selectedName, nodeValueText(selected), true, row.name,
+                         entry->GetSymbolic(), accessModeText(selected->GetAccessMode())});
+      } catch (const GenICam::GenericException& e) {
+        reportFeatureError(selectedName, e.GetDescription());
+      }
+    }
+  }
+  try {
+    selector->SetIntValue(before, true);
+  } catch (const GenICam::GenericException& e) {
+    reportFeatureError(row.name, e.GetDescription());
+  }
+}
+
+bool FeatureTree::resetToDefaultUserSet() {
+  if (!nodeMap_ || !nodeMap_->_IsLoaded()) {
+    return false;
+  }
+  try {
+    CEnumerationPtr selector = nodeMap_->_GetNode("UserSetSelector");
+    if (!selector) {
+      return false;
+    }
+    IEnumEntry* entry = selector->GetEntryByName("Default");
+    if (!entry || !IsAvailable(entry->GetNode())) {
+      return false;
+    }
+    selector->SetIntValue(entry->GetValue(), true);
+    CCommandPtr load = nodeMap_->_GetNode("UserSetLoad");
+    if (!load) {
+      return false;
+    }
+    load->Execute(true);
+    waitUntilDone(load, pollingTimeOf(load->GetNode(), nodeMap_->_Ptr));
+    nodeMap_->_InvalidateNodes();
+    return true;
+  } catch (const GenICam::GenericException& e) {
+    reportFeatureError("UserSetLoad", e.GetDescription());
+  }
+  return false;
+}
+
+void FeatureTree::applyItems(const std::vector<FeatureItem>& items) {
+  if (!nodeMap_ || !nodeMap_->_IsLoaded()) {
+    return;
+  }
+  for (const auto& item : items) {
+    try {
+      applyItem(item);
+    } catch (const GenICam::GenericException& e) {
+      reportFeatureError(item.name, e.GetDescription());
+    } catch (int code) {
+      notify("Error", gcErrorLine(code));
+    } catch (const std::exception& e) {
+      reportFeatureError(item.name, e.what());
+    }
+  }
+}
+
+void FeatureTree::applyItem(const FeatureItem& item) {
+  if (item.hasSelector) {
+    INode* selectorNode = nodeMap_->_GetNode(item.selectorName);
+    auto* selector = dynamic_cast<IEnumeration*>(selectorNode);
+    if (selector && IsWritable(selectorNode)) {
+      if (IEnumEntry* entry = selector->GetEntryByName(item.selectorValue)) {
+        selector->SetIntValue(entry->GetValue(), true);
+      }
+    }
+  }
+  INode* node = nodeMap_->_GetNode(item.name);
+  if (!node || !IsWritable(node)) {
+    return;
+  }
+  switch (node->GetPrincipalInterfaceType()) {
+  case intfIInteger: {
+    auto value = parseFeatureFileInteger(item.value);
+    if (!value) {
+      reportFeatureError(item.name, "'" + item.value + "' is not an integer value");
+      return;
+    }
+    dynamic_cast<IInteger*>(node)->SetValue(*value, true);
+    break;
+  }
+  case intfIFloat: {
+    auto* number = dynamic_cast<IFloat*>(node);
+    auto value = parseDouble(item.value);
+    if (!value) {
+      reportFeatureError(item.name, "'" + item.value + "' is not a number");
+      return;
+    }
+    if (*value < number->GetMin() || *value > number->GetMax()) {
+      reportFeatureError(item.name, item.value + " is outside the feature's range");
+      return;
+    }
+    number->SetValue(*value, true);
+    break;
+  }
+  case intfIEnumeration: {
+    auto* enumeration = dynamic_cast<IEnumeration*>(node);
+    IEnumEntry* entry = enumeration->GetEntryByName(item.value);
+    if (!entry) {
+      reportFeatureError(item.name, "'" + item.value + "' is not one of its entries");
+      return;
+    }
+    enumeration->SetIntValue(entry->GetValue(), true);
+    break;
+  }
+  case intfIBoolean:
+    dynamic_cast<IBoolean*>(node)->SetValue(item.value == "TRUE", true);
+    if (PropertyRow* row = rowForNode(node)) {
+      refreshRow(*row);
+    }
+    break;
+  case intfIString:
+    dynamic_cast<IString*>(node)->SetValue(item.value, true);
+    break;
+  case intfICommand:
+    if (hooks_.ask && hooks_.ask("Warning", "Are you sure you want to execute Command Node?")) {
+      auto* command = dynamic_cast<ICommand*>(node);
+      command->Execute(true);
+      waitUntilDone(command, pollingTimeOf(node, nodeMap_->_Ptr));
+    }
+    break;
+  default:
+    break;
+  }
+}
+
+} // namespace nodeview
