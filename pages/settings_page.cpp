@@ -1,0 +1,318 @@
+// The generic settings page: pending radios, one value path, snap back to the cache.
+#include "pages/settings_page.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "pages/command_vocabulary.h"
+#include "pages/exposure_format.h"
+#include "pages/page_rules.h"
+
+namespace kelpax {
+
+int32_t SettingsPage::RadioGroup::valueOf(size_t index) const {
+  if (!decl.values.empty())
+    return index < decl.values.size() ? decl.values[index] : decl.values.front();
+  return decl.firstValue + static_cast<int32_t>(index);
+}
+
+size_t SettingsPage::RadioGroup::indexFromCache(int32_t cached) const {
+  if (!decl.values.empty()) {
+    auto it = std::find(decl.values.begin(), decl.values.end(), cached);
+    return it == decl.values.end() ? 0 : static_cast<size_t>(it - decl.values.begin());
+  }
+  return static_cast<size_t>(
+      radioIndexFromCache(cached, decl.firstValue, static_cast<int>(buttons.size())));
+}
+
+SettingsPage::SettingsPage(PageHost& host, QWidget* parent) : QWidget(parent), host_(host) {
+  markAsNotificationReceiver(this);
+}
+
+SettingsPage::RadioGroup& SettingsPage::addRadioGroup(RadioGroupDecl decl) {
+  RadioGroup& group = groups_.emplace_back();
+  group.box = new QGroupBox(decl.title, this);
+  auto* layout = new QVBoxLayout(group.box);
+  for (const QString& label : decl.labels) {
+    auto* button = new CMButton(label, group.box);
+    layout->addWidget(button);
+    group.buttons.push_back(button);
+  }
+  layout->addStretch();
+  group.decl = std::move(decl);
+  return group;
+}
+
+SettingsPage::CheckBox& SettingsPage::addCheckBox(CheckBoxDecl decl) {
+  CheckBox& check = checks_.emplace_back();
+  check.box = new CMCheckBox(decl.label, this);
+  check.decl = std::move(decl);
+  return check;
+}
+
+SettingsPage::Value& SettingsPage::addValue(ValueDecl decl) {
+  Value& value = values_.emplace_back();
+  const int id = nextControlId_++;
+  value.edit = new CIntegerEdit(this);
+  value.edit->setControlId(id);
+  value.edit->setWheelStep(decl.spinStep);
+  value.spin = new CMySpinCtrl(this);
+  value.spin->setControlId(id);
+  if (decl.slider != SliderMap::None) {
+    value.slider = new CMySlierCtrl(this);
+    value.slider->setControlId(id);
+    if (decl.slider == SliderMap::ExposureLog)
+      value.slider->setRange(0, kExposureSliderMax);
+    else if (decl.slider == SliderMap::StrobeLog)
+      value.slider->setRange(0, kStrobeSliderMax);
+    if (decl.sliderTick > 0)
+      value.slider->setTickInterval(decl.sliderTick);
+  }
+  value.decl = std::move(decl);
+  return value;
+}
+
+SettingsPage::RadioGroup* SettingsPage::radioGroup(std::string_view stem) {
+  auto it = std::find_if(groups_.begin(), groups_.end(),
+                         [&](const RadioGroup& g) { return g.decl.stem == stem; });
+  return it == groups_.end() ? nullptr : &*it;
+}
+
+SettingsPage::CheckBox* SettingsPage::checkBox(std::string_view stem) {
+  auto it = std::find_if(checks_.begin(), checks_.end(),
+                         [&](const CheckBox& c) { return c.decl.stem == stem; });
+  return it == checks_.end() ? nullptr : &*it;
+}
+
+SettingsPage::Value* SettingsPage::value(std::string_view stem) {
+  auto it = std::find_if(values_.begin(), values_.end(),
+                         [&](const Value& v) { return v.decl.stem == stem; });
+  return it == values_.end() ? nullptr : &*it;
+}
+
+std::optional<int32_t> SettingsPage::cachedValue(const std::string& stem) const {
+  if (!host_.parameterCache().holdsValue(stem))
+    return std::nullopt;
+  return host_.cacheInt(stem);
+}
+
+bool SettingsPage::send(const std::string& command, uint32_t timeoutMs) {
+  if (command.empty())
+    return false;
+  return host_.sendCommand(command, timeoutMs, true);
+}
+
+void SettingsPage::setControlsFromCache() {
+  for (RadioGroup& group : groups_) {
+    if (group.buttons.empty())
+      continue;
+    const size_t index = group.indexFromCache(host_.cacheInt(group.decl.stem));
+    group.buttons[index]->setChecked(true);
+  }
+  for (CheckBox& check : checks_)
+    check.box->setChecked(cachedValue(check.decl.stem).value_or(0) != 0);
+  for (Value& value : values_) {
+    if (const auto cached = cachedValue(value.decl.stem))
+      value.edit->setValueFromCode(*cached);
+  }
+  setOwnControlsFromCache();
+  updateEnabling();
+}
+
+void SettingsPage::refreshAll() {
+  for (const Value& value : values_)
+    showValue(value);
+}
+
+void SettingsPage::postRefreshAll() {
+  postNotification(this, Notification::RefreshAll);
+}
+
+int SettingsPage::sliderPosition(const Value& value, int32_t shown) const {
+  switch (value.decl.slider) {
+  case SliderMap::Linear:
+    return shown;
+  case SliderMap::ExposureLog: {
+    const ValueRange range = value.decl.range ? value.decl.range() : ValueRange{};
+    return exposureSliderPosition(shown, range.min, range.max);
+  }
+  case SliderMap::StrobeLog:
+    return strobeSliderPosition(shown);
+  case SliderMap::None:
+    break;
+  }
+  return 0;
+}
+
+int32_t SettingsPage::valueOfSliderPosition(const Value& value, int position) const {
+  switch (value.decl.slider) {
+  case SliderMap::Linear:
+    return position;
+  case SliderMap::ExposureLog: {
+    const ValueRange range = value.decl.range ? value.decl.range() : ValueRange{};
+    return exposureFromSliderPosition(position, range.min, range.max);
+  }
+  case SliderMap::StrobeLog:
+    return strobeFromSliderPosition(position, host_.cacheInt(value.decl.stem));
+  case SliderMap::None:
+    break;
+  }
+  return position;
+}
+
+void SettingsPage::showValue(const Value& value) {
+  const std::optional<int32_t> cached = cachedValue(value.decl.stem);
+  if (cached) {
+    value.edit->setValueFromCode(*cached);
+  } else {
+    // Nothing known about this value: an empty field rather than a made-up number.
+    value.edit->setValueFromCode(-1);
+    value.edit->clear();
+  }
+  if (value.slider) {
+    if (value.decl.slider == SliderMap::Linear && value.decl.range) {
+      const ValueRange range = value.decl.range();
+      value.slider->setRange(range.min, range.max);
+    }
+    value.slider->setValue(cached ? sliderPosition(value, *cached) : value.slider->minimum());
+  }
+  if (value.showLabels)
+    value.showLabels(cached);
+}
+
+void SettingsPage::commitValue(Value& value, std::optional<int64_t> candidate) {
+  const ValueRange range = value.decl.range ? value.decl.range() : ValueRange{INT32_MIN, INT32_MAX};
+  if (candidate && range.contains(*candidate)) {
+    const uint32_t timeout = value.decl.timeoutMs ? value.decl.timeoutMs() : kCommandTimeoutMs;
+    send(formatCommand(value.decl.format, static_cast<int>(*candidate)), timeout);
+  }
+  showValue(value);
+}
+
+void SettingsPage::onValueCommitted(int controlId) {
+  for (Value& value : values_) {
+    if (value.edit->controlId() == controlId) {
+      commitValue(value, value.edit->value());
+      return;
+    }
+  }
+}
+
+void SettingsPage::onSpinStepped(bool raise) {
+  for (Value& value : values_) {
+    if (!value.spin->inUse())
+      continue;
+    value.spin->clearInUse();
+    std::optional<int64_t> candidate;
+    if (const auto cached = cachedValue(value.decl.stem))
+      candidate = int64_t{*cached} + (raise ? value.decl.spinStep : -value.decl.spinStep);
+    commitValue(value, candidate);
+    return;
+  }
+}
+
+void SettingsPage::onSliderReleased(int controlId) {
+  for (Value& value : values_) {
+    if (value.slider && value.slider->controlId() == controlId) {
+      commitValue(value, valueOfSliderPosition(value, value.slider->value()));
+      return;
+    }
+  }
+}
+
+void SettingsPage::queueEnablingUpdate() {
+  QMetaObject::invokeMethod(
+      this, [this] { updateEnabling(); }, Qt::QueuedConnection);
+}
+
+void SettingsPage::onRadioClicked() {
+  for (RadioGroup& group : groups_) {
+    for (size_t i = 0; i < group.buttons.size(); ++i) {
+      CMButton* button = group.buttons[i];
+      if (!button->isPending())
+        continue;
+      button->clearPending();
+      if (button->isChecked())
+        return; // already the camera's setting
+      if (send(formatCommand(group.decl.format, group.valueOf(i)))) {
+        button->postPress();
+        queueEnablingUpdate();
+      }
+      return;
+    }
+  }
+  for (CheckBox& check : checks_) {
+    if (!check.box->isPending())
+      continue;
+    check.box->clearPending();
+    if (send(formatCommand(check.decl.format, check.box->isChecked() ? 0 : 1))) {
+      check.box->postPress();
+      queueEnablingUpdate();
+    }
+    return;
+  }
+}
+
+bool SettingsPage::event(QEvent* event) {
+  if (event->type() != PageNotificationEvent::eventType())
+    return QWidget::event(event);
+  const auto* notification = static_cast<PageNotificationEvent*>(event);
+  switch (notification->kind()) {
+  case Notification::ValueCommitted:
+    onValueCommitted(notification->payload());
+    break;
+  case Notification::SpinStepped:
+    onSpinStepped(notification->payload() == 1);
+    break;
+  case Notification::SliderReleased:
+    onSliderReleased(notification->payload());
+    break;
+  case Notification::RefreshAll:
+    refreshAll();
+    break;
+  case Notification::RadioClicked:
+    onRadioClicked();
+    break;
+  case Notification::ComboChanged:
+    onComboChanged(notification->payload(), notification->control());
+    break;
+  case Notification::ButtonClicked:
+    onButtonClicked(notification->payload());
+    break;
+  }
+  return true;
+}
+
+void SettingsPage::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+  case Qt::Key_Escape:
+    refreshAll(); // Escape restores what the camera holds
+    event->accept();
+    break;
+  case Qt::Key_Return:
+  case Qt::Key_Enter:
+    event->accept(); // Enter never closes a page
+    break;
+  default:
+    QWidget::keyPressEvent(event);
+  }
+}
+
+void SettingsPage::mousePressEvent(QMouseEvent* event) {
+  if (commitOnBackgroundClick_ && event->button() == Qt::LeftButton) {
+    QWidget* focused = focusWidget();
+    for (Value& value : values_) {
+      if (value.edit == focused) {
+        if (value.edit->takeText())
+          commitValue(value, value.edit->value());
+        break;
+      }
+    }
+  }
+  QWidget::mousePressEvent(event);
+}
+
+} // namespace kelpax

@@ -1,0 +1,140 @@
+// The generic settings page. A page declares its controls (radio groups, check boxes,
+// values with edit, spin and slider); this class turns each operator action into one set
+// command and shows what the camera's value cache holds afterwards.
+#pragma once
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QStringList>
+#include <QWidget>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "pages/control_widgets.h"
+#include "pages/edit_widgets.h"
+#include "pages/page_host.h"
+
+namespace kelpax {
+
+class SettingsPage : public QWidget {
+  Q_OBJECT
+
+public:
+  static constexpr uint32_t kCommandTimeoutMs = 3000;
+
+  // One radio per choice; the button's index picks the value sent.
+  struct RadioGroupDecl {
+    QString title{};
+    const char* format = nullptr; // "stm %d"
+    std::string stem{};           // cached as "tm"
+    QStringList labels{};
+    // Button i sends firstValue + i, or values[i] when values are given.
+    int32_t firstValue = 0;
+    std::vector<int32_t> values{};
+  };
+  struct RadioGroup {
+    RadioGroupDecl decl;
+    QGroupBox* box = nullptr;
+    std::vector<CMButton*> buttons;
+    int32_t valueOf(size_t index) const;
+    // The button the cached value selects.
+    size_t indexFromCache(int32_t cached) const;
+  };
+
+  // Sends 1 to switch on, 0 to switch off; checked while the cache holds a value not 0.
+  struct CheckBoxDecl {
+    QString label{};
+    const char* format = nullptr; // "sar %d"
+    std::string stem{};
+  };
+  struct CheckBox {
+    CheckBoxDecl decl;
+    CMCheckBox* box = nullptr;
+  };
+
+  enum class SliderMap { None, Linear, ExposureLog, StrobeLog };
+  struct ValueDecl {
+    const char* format = nullptr; // "set %d"
+    std::string stem{};           // "et"
+    int32_t spinStep = 1;
+    // What may be sent; read at the time of sending, since it may come from the model.
+    std::function<ValueRange()> range{};
+    SliderMap slider = SliderMap::None;
+    int sliderTick = 0;
+    std::function<uint32_t()> timeoutMs{}; // kCommandTimeoutMs when not given
+  };
+  struct Value {
+    ValueDecl decl;
+    CIntegerEdit* edit = nullptr;
+    CMySpinCtrl* spin = nullptr;
+    CMySlierCtrl* slider = nullptr; // only with a slider map
+    // Shows unit labels for the cached value (nothing when the cache holds none).
+    std::function<void(std::optional<int32_t>)> showLabels;
+  };
+
+  explicit SettingsPage(PageHost& host, QWidget* parent = nullptr);
+
+  PageHost& host() const { return host_; }
+
+  // The main window's refresh: radios, check boxes and edits from the cache, then the
+  // enabling. It posts RefreshAll afterwards (postRefreshAll).
+  void setControlsFromCache();
+  // Every value's edit, slider and labels from the cache; nothing is sent.
+  void refreshAll();
+  void postRefreshAll();
+
+  // A front-end page commits its focused edit when the page background is clicked.
+  void setCommitOnBackgroundClick(bool on) { commitOnBackgroundClick_ = on; }
+
+  RadioGroup* radioGroup(std::string_view stem);
+  CheckBox* checkBox(std::string_view stem);
+  Value* value(std::string_view stem);
+
+protected:
+  // Builders; the page lays the widgets out. Radio buttons come inside their group box.
+  RadioGroup& addRadioGroup(RadioGroupDecl decl);
+  CheckBox& addCheckBox(CheckBoxDecl decl);
+  Value& addValue(ValueDecl decl);
+
+  // Sends one command with the status line on; true when the camera accepted it.
+  bool send(const std::string& command, uint32_t timeoutMs = kCommandTimeoutMs);
+  // The value path every source feeds: a candidate inside the range is sent; then, sent or
+  // not, accepted or not, the cached value is shown.
+  void commitValue(Value& value, std::optional<int64_t> candidate);
+  void showValue(const Value& value);
+  std::optional<int32_t> cachedValue(const std::string& stem) const;
+
+  // After an accepted radio or check-box command (queued behind the button's own change).
+  virtual void updateEnabling() {}
+  // Controls the page fills from the cache itself.
+  virtual void setOwnControlsFromCache() {}
+  virtual void onButtonClicked(int /*controlId*/) {}
+  virtual void onComboChanged(int /*controlId*/, QWidget* /*combo*/) {}
+
+  bool event(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
+private:
+  void onRadioClicked();
+  void onValueCommitted(int controlId);
+  void onSpinStepped(bool raise);
+  void onSliderReleased(int controlId);
+  void queueEnablingUpdate();
+  int sliderPosition(const Value& value, int32_t shown) const;
+  int32_t valueOfSliderPosition(const Value& value, int position) const;
+
+  PageHost& host_;
+  // Deques keep the references the builders return valid.
+  std::deque<RadioGroup> groups_;
+  std::deque<CheckBox> checks_;
+  std::deque<Value> values_;
+  int nextControlId_ = 1000;
+  bool commitOnBackgroundClick_ = false;
+};
+
+} // namespace kelpax

@@ -1,0 +1,425 @@
+// The custom controls offscreen: what each lets through, when it reports to its page and
+// with which payload.
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QProgressBar>
+#include <QTest>
+#include <memory>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "pages/control_widgets.h"
+#include "pages/edit_widgets.h"
+#include "pages/menu_tip_widget.h"
+#include "pages/status_bar_widget.h"
+
+using namespace kelpax;
+
+namespace {
+
+// Stands in for a page: records the notifications and the keys that reach it.
+class RecordingPage : public QWidget {
+public:
+  struct Seen {
+    Notification kind;
+    int payload;
+    QWidget* control;
+  };
+  RecordingPage() {
+    markAsNotificationReceiver(this);
+    resize(300, 200);
+  }
+  std::vector<Seen> seen;
+  std::vector<int> keys;
+
+protected:
+  bool event(QEvent* event) override {
+    if (event->type() == PageNotificationEvent::eventType()) {
+      const auto* n = static_cast<PageNotificationEvent*>(event);
+      seen.push_back({n->kind(), n->payload(), n->control()});
+      return true;
+    }
+    if (event->type() == QEvent::KeyPress)
+      keys.push_back(static_cast<QKeyEvent*>(event)->key());
+    return QWidget::event(event);
+  }
+};
+
+void settle() {
+  QCoreApplication::processEvents();
+  QCoreApplication::processEvents();
+}
+
+// The focus must really move for the focus-out commit; offscreen, activate the window.
+void focusInto(QWidget* page, QWidget* field) {
+  page->show();
+  page->activateWindow();
+  field->setFocus();
+  settle();
+}
+
+class IntegerEditTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    edit = new CIntegerEdit(&page);
+    edit->setControlId(1042);
+    other = new QLineEdit(&page);
+    other->move(0, 50);
+    focusInto(&page, edit);
+  }
+  RecordingPage page;
+  CIntegerEdit* edit = nullptr;
+  QLineEdit* other = nullptr;
+};
+
+// Would catch letters or points reaching the field, or the typed count off.
+TEST_F(IntegerEditTest, OnlyDigitsAndSignsAreTyped) {
+  edit->clear();
+  QTest::keyClicks(edit, "1a2.b-+ x");
+  EXPECT_EQ(edit->text(), "12-+");
+  EXPECT_EQ(edit->typedCount(), 4);
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  EXPECT_EQ(edit->text(), "12-");
+  EXPECT_EQ(edit->typedCount(), 3);
+  EXPECT_TRUE(page.seen.empty());
+}
+
+// Would catch pasted text bypassing the key filter.
+TEST_F(IntegerEditTest, PasteIsSwallowed) {
+  edit->setValueFromCode(5);
+  QGuiApplication::clipboard()->setText("abc999");
+  QTest::keySequence(edit, QKeySequence::Paste);
+  EXPECT_EQ(edit->text(), "5");
+}
+
+// Would catch a synchronous report (the page must see it only from the queue), a missing
+// identifier, or the shown text not normalised.
+TEST_F(IntegerEditTest, EnterCommitsAndPostsOnce) {
+  edit->setValueFromCode(5); // selects all, so typing replaces it
+  EXPECT_EQ(edit->selectedText(), "5");
+  QTest::keyClicks(edit, "+042");
+  QTest::keyClick(edit, Qt::Key_Return);
+  EXPECT_TRUE(page.seen.empty()) << "posted, not sent";
+  settle();
+  ASSERT_EQ(page.seen.size(), 1u);
+  EXPECT_EQ(page.seen[0].kind, Notification::ValueCommitted);
+  EXPECT_EQ(page.seen[0].payload, 1042);
+  EXPECT_EQ(edit->value(), 42);
+  EXPECT_EQ(edit->text(), "42");
+  EXPECT_EQ(edit->typedCount(), 0);
+}
+
+// Would catch an out-of-range value stored or reported when the edit checks its range.
+TEST_F(IntegerEditTest, RangeCheckRefusesQuietly) {
+  edit->setLimits(1, 255);
+  edit->setRangeCheck(true);
+  edit->setValueFromCode(10);
+  for (const char* typed : {"256", "0"}) {
+    QTest::keyClicks(edit, typed);
+    QTest::keyClick(edit, Qt::Key_Enter);
+    settle();
+    EXPECT_EQ(edit->text(), "10") << typed;
+    EXPECT_EQ(edit->value(), 10) << typed;
+  }
+  EXPECT_TRUE(page.seen.empty());
+  QTest::keyClicks(edit, "255");
+  QTest::keyClick(edit, Qt::Key_Enter);
+  settle();
+  EXPECT_EQ(page.seen.size(), 1u);
+  EXPECT_EQ(edit->value(), 255);
+}
+
+// Would catch a commit on every focus change (sending values nobody typed) or none at all.
+TEST_F(IntegerEditTest, LeavingCommitsOnlyAfterTyping) {
+  edit->setValueFromCode(7);
+  other->setFocus();
+  settle();
+  EXPECT_TRUE(page.seen.empty());
+  edit->setFocus();
+  edit->selectAll();
+  QTest::keyClicks(edit, "99");
+  other->setFocus();
+  settle();
+  ASSERT_EQ(page.seen.size(), 1u);
+  EXPECT_EQ(edit->value(), 99);
+}
+
+// The wheel reports beyond the limits (the page's own check drops it). Would catch the
+// wheel honouring the edit's range check or ignoring its step.
+TEST_F(IntegerEditTest, WheelStepsPastTheLimits) {
+  edit->setLimits(1, 255);
+  edit->setRangeCheck(true);
+  edit->setWheelStep(10);
+  edit->setValueFromCode(250);
+  QWheelEvent up(QPointF(5, 5), edit->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120),
+                 Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(edit, &up);
+  settle();
+  EXPECT_EQ(edit->value(), 260);
+  EXPECT_EQ(edit->text(), "260");
+  ASSERT_EQ(page.seen.size(), 1u);
+  EXPECT_EQ(page.seen[0].kind, Notification::ValueCommitted);
+}
+
+// Escape belongs to the page (it restores its values). Would catch the integer edit eating it.
+TEST_F(IntegerEditTest, EscapeReachesThePage) {
+  QTest::keyClick(edit, Qt::Key_Escape);
+  EXPECT_EQ(page.keys, std::vector<int>{Qt::Key_Escape});
+}
+
+TEST(FloatEdit, KeysEnterAndEscape) {
+  RecordingPage page;
+  auto* edit = new CFloatEdit(&page);
+  edit->setControlId(7);
+  focusInto(&page, edit);
+  edit->clear();
+  QTest::keyClicks(edit, "1x.5+-");
+  EXPECT_EQ(edit->text(), "1.5-") << "a plus sign does not belong in a real";
+  edit->setValueFromCode(2.99, 1);
+  EXPECT_EQ(edit->text(), "2.9") << "cut, not rounded";
+  edit->setValueFromCode(2.5, 0);
+  EXPECT_EQ(edit->text(), "2") << "0 decimals drops the point";
+  edit->setValueFromCode(-0.125, 2);
+  EXPECT_EQ(edit->text(), "-0.12");
+  edit->setValueFromCode(1.5);
+  EXPECT_EQ(edit->text(), "1.500000");
+  // Enter reports even with nothing typed; Escape stops in the edit.
+  QTest::keyClick(edit, Qt::Key_Return);
+  QTest::keyClick(edit, Qt::Key_Escape);
+  settle();
+  ASSERT_EQ(page.seen.size(), 1u);
+  EXPECT_EQ(page.seen[0].payload, 7);
+  EXPECT_DOUBLE_EQ(edit->value(), 1.5);
+  EXPECT_TRUE(page.keys.empty());
+}
+
+TEST(StringEdit, AcceptsPrintableTextAndEscapeRestores) {
+  RecordingPage page;
+  auto* edit = new CStringEdit(&page);
+  focusInto(&page, edit);
+  edit->setTextFromCode("cam");
+  QTest::keyClicks(edit, "a!b#c'( -~");
+  EXPECT_EQ(edit->text(), "abc( -~");
+  QTest::keyClick(edit, Qt::Key_Return);
+  EXPECT_EQ(edit->committedText(), "abc( -~");
+  QTest::keyClicks(edit, "zz");
+  QTest::keyClick(edit, Qt::Key_Escape);
+  EXPECT_EQ(edit->text(), "abc( -~");
+  EXPECT_EQ(edit->selectedText(), "abc( -~");
+  settle();
+  EXPECT_EQ(page.seen.size(), 1u);
+}
+
+// Would catch a radio that changes on the operator's press instead of waiting for the
+// camera, or a pending mark cleared before the page has seen it.
+TEST(CMButton, PressMarksPendingWithoutChanging) {
+  RecordingPage page;
+  auto* box = new QWidget(&page); // a group box between button and page
+  auto* first = new CMButton("first", box);
+  auto* second = new CMButton("second", box);
+  second->move(0, 30);
+  page.show();
+  first->setChecked(true);
+  QTest::mouseClick(second, Qt::LeftButton);
+  EXPECT_FALSE(second->isChecked());
+  EXPECT_TRUE(first->isChecked());
+  EXPECT_TRUE(second->isPending()) << "the release must not clear the mark before the page";
+  settle();
+  ASSERT_EQ(page.seen.size(), 1u);
+  EXPECT_EQ(page.seen[0].kind, Notification::RadioClicked);
+  EXPECT_EQ(page.seen[0].control, second);
+  EXPECT_FALSE(second->isPending()) << "the release clears it after the page had its turn";
+}
+
+// Would catch the page's own press not changing the button, or double clicks and arrow
+// keys changing it behind the camera's back.
+TEST(CMButton, OnlyThePagesPressChangesIt) {
+  RecordingPage page;
+  auto* first = new CMButton("first", &page);
+  auto* second = new CMButton("second", &page);
+  second->move(0, 30);
+  focusInto(&page, first);
+  first->setChecked(true);
+  QTest::mouseDClick(second, Qt::LeftButton);
+  QTest::keyClick(first, Qt::Key_Down);
+  settle();
+  EXPECT_TRUE(first->isChecked());
+  second->postPress();
+  EXPECT_FALSE(second->isChecked()) << "the press is queued";
+  settle();
+  EXPECT_TRUE(second->isChecked());
+  EXPECT_FALSE(first->isChecked());
+}
+
+TEST(CMCheckBox, PagesPressToggles) {
+  RecordingPage page;
+  auto* box = new CMCheckBox("reset", &page);
+  page.show();
+  QTest::mouseClick(box, Qt::LeftButton);
+  settle();
+  EXPECT_FALSE(box->isChecked());
+  ASSERT_EQ(page.seen.size(), 1u);
+  box->postPress();
+  settle();
+  EXPECT_TRUE(box->isChecked());
+  box->postPress();
+  settle();
+  EXPECT_FALSE(box->isChecked());
+}
+
+// Up raises: with the default reversed range the up arrow is a change of -1, posted as 1.
+// Would catch the direction swapped or the mark of the spin in use missing.
+TEST(CMySpinCtrl, UpRaisesDownLowers) {
+  RecordingPage page;
+  auto* spin = new CMySpinCtrl(&page);
+  page.show();
+  QTest::mouseClick(spin->upButton(), Qt::LeftButton);
+  EXPECT_TRUE(spin->inUse());
+  QTest::mouseClick(spin->downButton(), Qt::LeftButton);
+  settle();
+  ASSERT_EQ(page.seen.size(), 2u);
+  EXPECT_EQ(page.seen[0].kind, Notification::SpinStepped);
+  EXPECT_EQ(page.seen[0].payload, 1);
+  EXPECT_EQ(page.seen[1].payload, 0);
+  spin->clearInUse();
+  EXPECT_FALSE(spin->inUse());
+}
+
+// The payload follows the change of position, not the arrow: a non-reversed range makes up
+// a change of +1, which lowers. Changes other than one step are ignored.
+TEST(CMySpinCtrl, PayloadFollowsThePositionChange) {
+  RecordingPage page;
+  auto* spin = new CMySpinCtrl(&page);
+  spin->setRange(0, 100);
+  page.show();
+  QTest::mouseClick(spin->upButton(), Qt::LeftButton);
+  spin->positionChanged(2);
+  spin->positionChanged(-5);
+  settle();
+  ASSERT_EQ(page.seen.size(), 1u);
+  EXPECT_EQ(page.seen[0].payload, 0);
+}
+
+class SliderTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    slider = new CMySlierCtrl(&page);
+    slider->setControlId(77);
+    slider->setGeometry(0, 0, 200, 30);
+    slider->setRange(0, 1000);
+    slider->setValue(500);
+    page.show();
+    settle();
+  }
+  RecordingPage page;
+  CMySlierCtrl* slider = nullptr;
+};
+
+// Would catch a click near the left end landing on a proportional value instead of the
+// minimum, or its report waiting for a release the edge press never gets.
+TEST_F(SliderTest, EdgePressJumpsAndReportsAtOnce) {
+  QTest::mousePress(slider, Qt::LeftButton, {}, QPoint(3, 15));
+  EXPECT_EQ(slider->value(), 0);
+  settle();
+  ASSERT_EQ(page.seen.size(), 1u);
+  EXPECT_EQ(page.seen[0].kind, Notification::SliderReleased);
+  EXPECT_EQ(page.seen[0].payload, 77);
+  QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(3, 15));
+  settle();
+  EXPECT_EQ(page.seen.size(), 1u);
+  QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(196, 15));
+  EXPECT_EQ(slider->value(), 1000);
+}
+
+// Would catch an inner press reported before the operator lets go, or the jump arithmetic
+// of the control differing from (x - 9) / (width - 18).
+TEST_F(SliderTest, InnerPressReportsOnRelease) {
+  slider->setValue(1000); // thumb at the right end, away from x = 64
+  QTest::mousePress(slider, Qt::LeftButton, {}, QPoint(64, 15));
+  EXPECT_EQ(slider->value(), 1000 * 55 / 182);
+  settle();
+  EXPECT_TRUE(page.seen.empty());
+  QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(64, 15));
+  settle();
+  ASSERT_EQ(page.seen.size(), 1u);
+  EXPECT_EQ(page.seen[0].kind, Notification::SliderReleased);
+}
+
+// Would catch ButtonClicked going to the button's own page rather than the page's parent.
+TEST(CMyButton, ReportsToThePagesParent) {
+  RecordingPage window;
+  RecordingPage* inner = new RecordingPage;
+  inner->setParent(&window);
+  auto* button = new CMyButton(">", inner);
+  button->setControlId(32800);
+  window.show();
+  QTest::mouseClick(button, Qt::LeftButton);
+  settle();
+  EXPECT_TRUE(inner->seen.empty());
+  ASSERT_EQ(window.seen.size(), 1u);
+  EXPECT_EQ(window.seen[0].kind, Notification::ButtonClicked);
+  EXPECT_EQ(window.seen[0].payload, 32800);
+}
+
+// Would catch a changed selection not reported, or reported without its control.
+TEST(CMyComboBox, SelectionChangePosts) {
+  RecordingPage page;
+  auto* combo = new CMyComboBox(&page);
+  combo->setControlId(5);
+  combo->addItems({"one", "two"});
+  focusInto(&page, combo);
+  combo->setCurrentIndex(0);
+  settle();
+  EXPECT_TRUE(page.seen.empty()) << "a change from code is not the operator's";
+  QTest::keyClick(combo, Qt::Key_Down);
+  settle();
+  ASSERT_EQ(page.seen.size(), 1u);
+  EXPECT_EQ(page.seen[0].kind, Notification::ComboChanged);
+  EXPECT_EQ(page.seen[0].payload, 5);
+  EXPECT_EQ(page.seen[0].control, combo);
+}
+
+// Would catch wrong part edges or the progress bar left outside the third part.
+TEST(CMyStatusBar, PartsAndProgressBar) {
+  CMyStatusBar bar;
+  bar.resize(840, 24);
+  EXPECT_EQ(bar.partRect(0), QRect(0, 0, 400, 24));
+  EXPECT_EQ(bar.partRect(1), QRect(400, 0, 109, 24));
+  EXPECT_EQ(bar.partRect(2), QRect(509, 0, 163, 24));
+  EXPECT_EQ(bar.partRect(3), QRect(672, 0, 168, 24));
+  bar.showStatus(" >> OK (12 ms)");
+  EXPECT_EQ(bar.partText(0), " >> OK (12 ms)");
+  auto* progress = new QProgressBar;
+  bar.setProgressBar(progress);
+  bar.show();
+  progress->show();
+  settle();
+  EXPECT_TRUE(bar.partRect(2).contains(progress->geometry()));
+  bar.resize(420, 24);
+  settle();
+  EXPECT_TRUE(bar.partRect(2).contains(progress->geometry())) << "follows a resize";
+}
+
+// Would catch the whole status tip shown, or the popup left open after the menu closes.
+TEST(CMenuTipManager, ShowsThePromptOfTheHighlightedItem) {
+  QMenu menu;
+  QAction* open = menu.addAction("Open");
+  open->setStatusTip("Load a camera setting file\nLoad");
+  menu.addAction("Plain");
+  CMenuTipManager tips;
+  tips.install(&menu);
+  menu.popup(QPoint(10, 10));
+  settle();
+  menu.setActiveAction(open);
+  settle();
+  EXPECT_TRUE(tips.popup()->isVisible());
+  EXPECT_EQ(tips.popup()->text(), "Load a camera setting file");
+  EXPECT_EQ(tips.popup()->margin(), 4);
+  menu.hide();
+  settle();
+  EXPECT_FALSE(tips.popup()->isVisible());
+}
+
+} // namespace
