@@ -1,6 +1,9 @@
 // Rows of the feature tree as a Qt item model.
 #include "nodeview/feature_model.h"
 
+#include <QFont>
+#include <QGuiApplication>
+#include <QPalette>
 #include <algorithm>
 
 namespace nodeview {
@@ -118,6 +121,17 @@ QVariant FeatureModel::data(const QModelIndex& index, int role) const {
   }
   if (role == Qt::ToolTipRole) {
     return QString::fromStdString(row->description.empty() ? row->name : row->description);
+  }
+  if (row->kind == RowKind::Group) {
+    // Category rows are shaded and bold across both columns.
+    if (role == Qt::BackgroundRole) {
+      return QGuiApplication::palette().brush(QPalette::Midlight);
+    }
+    if (role == Qt::FontRole) {
+      QFont font;
+      font.setBold(true);
+      return font;
+    }
   }
   if (index.column() == 0) {
     return role == Qt::DisplayRole ? QVariant(QString::fromStdString(row->name)) : QVariant();
