@@ -90,6 +90,25 @@ void CCustomEdit::focusOutEvent(QFocusEvent* event) {
     onLeaveAfterTyping();
 }
 
+void CCustomEdit::selectAllShown() {
+  // An edit without the focus shows no selection; it is selected once the focus arrives.
+  if (hasFocus()) {
+    selectAll();
+    selectOnFocus_ = false;
+  } else {
+    deselect();
+    selectOnFocus_ = true;
+  }
+}
+
+void CCustomEdit::focusInEvent(QFocusEvent* event) {
+  QLineEdit::focusInEvent(event);
+  if (selectOnFocus_) {
+    selectAll();
+    selectOnFocus_ = false;
+  }
+}
+
 void CCustomEdit::postCommitted() {
   postNotification(notificationReceiver(this), Notification::ValueCommitted, controlId(), this);
 }
@@ -103,7 +122,7 @@ bool CIntegerEdit::acceptsCharacter(QChar c) const {
 void CIntegerEdit::setValueFromCode(int32_t value) {
   value_ = value;
   setText(QString::asprintf("%d", value));
-  selectAll();
+  selectAllShown();
   resetTypedCount();
 }
 
@@ -155,7 +174,7 @@ void CFloatEdit::setValueFromCode(double value, int decimals) {
   if (decimals >= 0 && point >= 0)
     text.truncate(decimals == 0 ? point : point + 1 + decimals);
   setText(text);
-  selectAll();
+  selectAllShown();
   resetTypedCount();
 }
 
@@ -188,7 +207,7 @@ bool CStringEdit::acceptsCharacter(QChar c) const {
 void CStringEdit::setTextFromCode(const QString& text) {
   committed_ = text;
   setText(text);
-  selectAll();
+  selectAllShown();
   resetTypedCount();
 }
 

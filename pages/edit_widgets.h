@@ -24,6 +24,7 @@ public:
 protected:
   void mousePressEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
 
   // Whether a typed character may enter the field.
@@ -36,10 +37,13 @@ protected:
   virtual bool onEscape() { return false; }
 
   void resetTypedCount() { typedCount_ = 0; }
+  // Selects the whole text, at once when the edit has the focus, else when it gets it.
+  void selectAllShown();
   void postCommitted();
 
 private:
   int typedCount_ = 0;
+  bool selectOnFocus_ = false;
 };
 
 class CIntegerEdit : public CCustomEdit {

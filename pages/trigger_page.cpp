@@ -33,6 +33,7 @@ QHBoxLayout* editRow(SettingsPage::Value& value, const QString& caption, const Q
   row->addWidget(value.spin);
   if (!unit.isEmpty())
     row->addWidget(new QLabel(unit));
+  row->addSpacing(12);
   for (QWidget* widget : after)
     row->addWidget(widget);
   row->addStretch();
@@ -131,7 +132,6 @@ void CTriggerSetting::build(const Wording& wording) {
   shutterLabel_->hide(); // the generic page shows the time only
   rangeMinLabel_ = new QLabel(this);
   rangeMaxLabel_ = new QLabel(this);
-  rangeMaxLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   strobeLabel_ = valueLabel(this);
   exposureMarks_ = new SliderMarks(this);
   strobeMarks_ = new SliderMarks(this);
@@ -158,8 +158,9 @@ void CTriggerSetting::build(const Wording& wording) {
   auto* rangeRow = new QHBoxLayout;
   rangeRow->addWidget(new QLabel("Range:", exposureBox));
   rangeRow->addWidget(rangeMinLabel_);
-  rangeRow->addStretch();
+  rangeRow->addWidget(new QLabel("~", exposureBox));
   rangeRow->addWidget(rangeMaxLabel_);
+  rangeRow->addStretch();
   exposureLayout->addLayout(rangeRow);
 
   auto* strobeBox = new QGroupBox("Strobe Offset", this);

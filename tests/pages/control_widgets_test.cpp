@@ -111,6 +111,18 @@ TEST_F(IntegerEditTest, EnterCommitsAndPostsOnce) {
   EXPECT_EQ(edit->typedCount(), 0);
 }
 
+// A value set from code is selected, but only shows selected once the edit has the focus.
+// Would catch every edit of a page showing a highlighted number.
+TEST_F(IntegerEditTest, SelectionFromCodeWaitsForTheFocus) {
+  other->setFocus();
+  settle();
+  edit->setValueFromCode(123);
+  EXPECT_FALSE(edit->hasSelectedText());
+  edit->setFocus();
+  settle();
+  EXPECT_EQ(edit->selectedText(), "123");
+}
+
 // Would catch an out-of-range value stored or reported when the edit checks its range.
 TEST_F(IntegerEditTest, RangeCheckRefusesQuietly) {
   edit->setLimits(1, 255);
