@@ -9,5 +9,8 @@ class CMainFrame;
 CMainFrame* currentFrame();
 // Deletes the browser window (the next export call makes a new one).
 void destroyFrame();
+// Deletes the window and the node maps the library built itself (RunDeviceProperty,
+// RunDeviceProperty_CXP); their ports must still exist.
+void releaseLibraryNodeMaps();
 
 } // namespace nodeview

@@ -77,13 +77,7 @@ public:
     kelpax::installCrashHandler(crash);
   }
   ~CNodeviewApp() {
-    destroyFrame();
-    LibraryState& s = state();
-    s.device.reset();
-    s.interface.reset();
-    s.stream.reset();
-    s.xml.clear();
-    s.portName.clear();
+    releaseLibraryNodeMaps();
     debugLine("CNodeviewApp::ExitInstance\n");
   }
 };
@@ -113,6 +107,16 @@ void destroyFrame() {
     }
   }
   s.frame.clear();
+}
+
+void releaseLibraryNodeMaps() {
+  destroyFrame();
+  LibraryState& s = state();
+  s.device.reset();
+  s.interface.reset();
+  s.stream.reset();
+  s.xml.clear();
+  s.portName.clear();
 }
 
 } // namespace nodeview

@@ -120,6 +120,10 @@ TEST_F(ExportsTest, CoaXPressFrameHasThreePanes) {
       RunDeviceProperty_CXP(xml.c_str(), devicePort.get(), "Device", xml.c_str(),
                             interfacePort.get(), "Device", xml.c_str(), nullptr, "Device");
   ASSERT_NE(window, nullptr);
+  // The library's node maps use the ports: they go first.
+  struct Release {
+    ~Release() { releaseLibraryNodeMaps(); }
+  } release;
   auto* frame = qobject_cast<CCXPMainFrame*>(currentFrame());
   ASSERT_NE(frame, nullptr);
   ASSERT_EQ(frame->tabs()->count(), 3);
