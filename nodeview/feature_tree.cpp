@@ -744,7 +744,9 @@ void FeatureTree::collectRow(const PropertyRow& row, std::vector<FeatureItem>& i
     return;
   }
   items.push_back({row.name, row.valueText(), false, "", "", accessModeText(access)});
-  std::string selectedNames = node->GetPropertyText("pSelected");
+  // Every pSelected element: GetProperty joins them with tabs.
+  gcstring selectedNames, attributes;
+  node->GetProperty("pSelected", selectedNames, attributes);
   auto* selector = dynamic_cast<IEnumeration*>(node);
   if (selectedNames.empty() || !selector || !IsReadable(access)) {
     return;

@@ -1,12 +1,14 @@
 // nodeview-browse: the feature browser on a GenICam XML file, with the camera's registers kept
 // in memory, so a camera description can be inspected without the camera.
-//   nodeview-browse [--list] [--save-json FILE] [--screenshot PNG] [--verbose] XMLFILE
+//   nodeview-browse [--set NAME=VALUE]... [--list] [--save-json FILE] [--screenshot PNG]
+//                   [--verbose] XMLFILE
 #include <QApplication>
 #include <QMessageBox>
 #include <QTreeView>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "GenApi/GenApi.h"
 #include "app/crash_handler.h"
@@ -18,7 +20,9 @@
 namespace {
 
 const char kUsage[] =
-    "usage: nodeview-browse [--list] [--save-json FILE] [--screenshot PNG] [--verbose] XMLFILE\n"
+    "usage: nodeview-browse [--set NAME=VALUE]... [--list] [--save-json FILE] [--screenshot PNG]\n"
+    "                       [--verbose] XMLFILE\n"
+    "  --set NAME=VALUE  give a feature a value first, as a feature file would\n"
     "  --list            print the feature tree as text and exit\n"
     "  --save-json FILE  write the features to a JSON feature file and exit\n"
     "  --screenshot PNG  save a picture of the window and exit\n"
@@ -71,6 +75,7 @@ int main(int argc, char** argv) {
   std::string jsonPath;
   std::string screenshotPath;
   std::string xmlPath;
+  std::vector<nodeview::FeatureItem> settings;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--list") {
@@ -79,6 +84,16 @@ int main(int argc, char** argv) {
       verbose = true;
     } else if ((arg == "--save-json" || arg == "--screenshot") && i + 1 < argc) {
       (arg == "--save-json" ? jsonPath : screenshotPath) = argv[++i];
+    } else if (arg == "--set" && i + 1 < argc) {
+      std::string setting = argv[++i];
+      auto equals = setting.find('=');
+      if (equals == std::string::npos || equals == 0) {
+        std::fprintf(stderr, "nodeview-browse: --set needs NAME=VALUE, not '%s'\n",
+                     setting.c_str());
+        return 2;
+      }
+      settings.push_back(
+          {setting.substr(0, equals), setting.substr(equals + 1), false, "", "", "RW"});
     } else if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       return 0;
@@ -135,6 +150,23 @@ int main(int argc, char** argv) {
     return 1;
   }
   int status = 0;
+  if (!settings.empty()) {
+    nodeview::CPropertiesViewBar* pane = frame->devicePane();
+    for (const auto& setting : settings) {
+      if (!nodeMap._GetNode(setting.name)) {
+        std::fprintf(stderr, "nodeview-browse: %s has no feature %s\n", xmlPath.c_str(),
+                     setting.name.c_str());
+        nodeview::destroyFrame();
+        return 2;
+      }
+    }
+    int errorsBefore = owner.errors;
+    pane->tree().applyItems(settings);
+    if (owner.errors > errorsBefore) {
+      status = 1;
+    }
+    pane->refreshCommand();
+  }
   if (list) {
     std::string text = nodeview::featureListing(frame->devicePane()->tree().collectItems());
     std::fputs(text.c_str(), stdout);

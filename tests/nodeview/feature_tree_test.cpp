@@ -1,5 +1,6 @@
 // The walk over a node map and the traffic between rows and the camera, without a window.
 #include <chrono>
+#include <set>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -323,6 +324,24 @@ TEST_F(TreeTest, CollectsSelectedValuesAndRestoresTheSelector) {
     EXPECT_EQ(selected[std::size_t(i)].value, values[i]);
   }
   EXPECT_EQ(camera.peek(kGainSelector), 1);
+}
+
+// Catches a selector with several pSelected elements saved for its first one only.
+TEST_F(TreeTest, CollectsEverySelectedFeature) {
+  tree.rebuild();
+  std::set<std::string> names;
+  int items = 0;
+  for (const auto& item : tree.collectItems()) {
+    if (item.hasSelector && item.selectorName == "FileSelector") {
+      names.insert(item.name);
+      ++items;
+    }
+  }
+  EXPECT_EQ(names,
+            (std::set<std::string>{"FileOperationSelector", "FileOpenMode", "FileAccessOffset",
+                                   "FileAccessLength", "FileOperationStatus", "FileOperationResult",
+                                   "FileSize"}));
+  EXPECT_EQ(items, 7 * 3);
 }
 
 // Catches invisible, not-implemented, command and CoaXPress features in a feature file.
