@@ -26,10 +26,11 @@ struct LibraryState {
   std::string portName;
 };
 
-LibraryState& state() {
-  static LibraryState s;
-  return s;
-}
+// Defined before the application object, so it is destroyed after it: the application
+// object's exit work still finds the state.
+LibraryState libraryState;
+
+LibraryState& state() { return libraryState; }
 
 // Creates the frame on first use; a frame of the other kind is replaced.
 template <class Frame> CMainFrame* ensureFrame() {

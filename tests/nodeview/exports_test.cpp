@@ -136,6 +136,27 @@ TEST_F(ExportsTest, CoaXPressFrameHasThreePanes) {
   EXPECT_EQ(frame->streamPane()->tree().root(), nullptr);
 }
 
+// Catches a node map of the library's own that is freed while the pane still watches it: a
+// second call replaces the first map (run under ASan, a use after free shows here).
+TEST_F(ExportsTest, OwnNodeMapIsReplacedSafely) {
+  std::string xml;
+  ASSERT_EQ(readWholeFile(dataFile("browser_camera.xml"), xml), "");
+  auto port = GenApi::MemoryPort::ForXml(xml);
+  struct Release {
+    ~Release() { releaseLibraryNodeMaps(); }
+  } release;
+  QWidget* first = RunDeviceProperty(xml.c_str(), port.get(), "Device");
+  ASSERT_NE(first, nullptr);
+  EXPECT_TRUE(first->isVisible());
+  QWidget* second = RunDeviceProperty(xml.c_str(), port.get(), "Device");
+  EXPECT_EQ(second, first);
+  CPropertiesViewBar* pane = currentFrame()->devicePane();
+  ASSERT_NE(pane->tree().rowNamed("Width"), nullptr);
+  pane->tree().writeRow(*pane->tree().rowNamed("Width"), "640");
+  EXPECT_EQ(port->peekInteger(kWidth, 4), 640);
+  EXPECT_EQ(RunDeviceProperty("no description", port.get(), "Device"), nullptr);
+}
+
 // Catches an export that throws or returns a window for XML that does not load.
 TEST_F(ExportsTest, BrokenXmlGivesNoWindow) {
   GenApi::MemoryPort port;
