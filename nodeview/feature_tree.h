@@ -96,6 +96,9 @@ public:
   PropertyRow* root() const { return root_.get(); }
   const std::vector<PropertyRow*>& properties() const { return properties_; }
   const std::vector<std::string>& eventNames() const { return eventNames_; }
+  // The event ports attached to features named after an event.
+  std::size_t eventPortCount() const { return eventPorts_.size(); }
+  GenApi::CEventPort* eventPort(std::size_t i) const { return eventPorts_.at(i).get(); }
   std::size_t callbackCount() const { return callbacks_.size(); }
   PropertyRow* rowForNode(const GenApi::INode* node) const;
   PropertyRow* rowNamed(const std::string& name) const;

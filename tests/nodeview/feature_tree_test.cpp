@@ -150,6 +150,25 @@ TEST_F(TreeTest, BadValueKeepsTheRestOfTheCategory) {
   EXPECT_EQ(errors, 1);
 }
 
+// Catches event data that never reaches the features named after an available event.
+TEST_F(TreeTest, EventFeaturesHearTheirEvents) {
+  std::vector<GenApi::INode*> changed;
+  TreeHooks h = hooks();
+  h.nodeChanged = [&changed](GenApi::INode* node) { changed.push_back(node); };
+  FeatureTree events(h);
+  events.setNodeMap(camera.map());
+  events.rebuild();
+  EXPECT_EQ(events.eventNames(), (std::vector<std::string>{"ExposureEnd"}));
+  ASSERT_GE(events.eventPortCount(), 1u);
+  const std::uint8_t data[12] = {0x44, 0x33, 0x22, 0x11, 0, 0, 0, 0, 7, 0, 0, 0};
+  events.eventPort(0)->DeliverMessage(data, sizeof data);
+  PropertyRow* timestamp = events.rowNamed("EventExposureEndTimestamp");
+  ASSERT_NE(timestamp, nullptr);
+  EXPECT_NE(std::find(changed.begin(), changed.end(), timestamp->node), changed.end());
+  events.refreshRow(*timestamp);
+  EXPECT_EQ(timestamp->intValue, 0x11223344);
+}
+
 // Catches enumeration options shown in reverse order or with unavailable entries.
 TEST_F(TreeTest, EnumerationOptionsKeepDocumentOrder) {
   camera.poke(0x0114, 4, 0x01100003);
