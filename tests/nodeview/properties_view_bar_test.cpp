@@ -4,8 +4,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSlider>
 #include <QTest>
 #include <QThread>
@@ -261,6 +265,22 @@ TEST_F(PaneTest, FileOperationSelectorEnablesFileAccess) {
   EXPECT_EQ(dialog.deviceFiles()->itemText(2), QStringLiteral("Firmware"));
   pane->grid()->setCurrentIndex(pane->model().indexFor(row("Width"), 0));
   EXPECT_FALSE(pane->action(kCmdFileAccess)->isEnabled());
+}
+
+// Catches a dialog that starts nothing, shows no result or leaves its progress at zero.
+TEST_F(PaneTest, FileAccessDialogRunsATransfer) {
+  fs::path local = folder / "lut.bin";
+  ASSERT_EQ(writeFileReplacing(local.string(), std::string(200, 'L')), "");
+  CFileAccessDialog dialog(pane.get());
+  dialog.deviceFiles()->setCurrentText(QStringLiteral("LUTLuminance"));
+  dialog.modeButton(1)->setChecked(true);
+  dialog.localPath()->setText(QString::fromStdString(local.string()));
+  ASSERT_TRUE(dialog.start());
+  EXPECT_FALSE(dialog.startButton()->isEnabled());
+  ASSERT_TRUE(waitFor([&dialog] { return dialog.startButton()->isEnabled(); }, 20000));
+  EXPECT_EQ(dialog.result()->text(), QStringLiteral("Done (8192)"));
+  EXPECT_EQ(dialog.progress()->value(), 100);
+  EXPECT_EQ(camera.port().memory().file(1).size(), 200u);
 }
 
 std::string fileText(const fs::path& path) {
