@@ -4,6 +4,8 @@
 #include <QClipboard>
 #include <QMenu>
 #include <QProgressBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <memory>
 #include <vector>
@@ -354,6 +356,36 @@ TEST_F(SliderTest, InnerPressReportsOnRelease) {
   settle();
   EXPECT_TRUE(page.seen.empty());
   QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(64, 15));
+  settle();
+  ASSERT_EQ(page.seen.size(), 1u);
+  EXPECT_EQ(page.seen[0].kind, Notification::SliderReleased);
+}
+
+// Would catch a press on the thumb jumping (or reporting) instead of starting a drag.
+TEST_F(SliderTest, ThumbDragsAndReportsOnRelease) {
+  QStyleOptionSlider option;
+  option.initFrom(slider);
+  option.orientation = slider->orientation();
+  option.minimum = slider->minimum();
+  option.maximum = slider->maximum();
+  option.sliderPosition = slider->value();
+  option.sliderValue = slider->value();
+  option.subControls = QStyle::SC_All;
+  const QPoint thumb =
+      slider->style()
+          ->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider)
+          .center();
+  QTest::mousePress(slider, Qt::LeftButton, {}, thumb);
+  EXPECT_EQ(slider->value(), 500) << "a press on the thumb does not jump";
+  // A move with the button held (QTest's moves carry no buttons).
+  QMouseEvent move(QEvent::MouseMove, QPointF(thumb + QPoint(40, 0)),
+                   slider->mapToGlobal(QPointF(thumb + QPoint(40, 0))), Qt::NoButton,
+                   Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(slider, &move);
+  EXPECT_GT(slider->value(), 500);
+  settle();
+  EXPECT_TRUE(page.seen.empty());
+  QTest::mouseRelease(slider, Qt::LeftButton, {}, thumb + QPoint(40, 0));
   settle();
   ASSERT_EQ(page.seen.size(), 1u);
   EXPECT_EQ(page.seen[0].kind, Notification::SliderReleased);
