@@ -30,7 +30,9 @@ struct LibraryState {
 // object's exit work still finds the state.
 LibraryState libraryState;
 
-LibraryState& state() { return libraryState; }
+LibraryState& state() {
+  return libraryState;
+}
 
 // Creates the frame on first use; a frame of the other kind is replaced.
 template <class Frame> CMainFrame* ensureFrame() {
