@@ -167,7 +167,7 @@ std::vector<std::string> Camera::commandAnswer(std::string_view line) {
   if (command == "gccd") {
     if (!privileged_)
       return {"Error : access denied"};
-    return {"sensor = simulated", "width = " + std::to_string(info_.sensorWidth),
+    return {"width = " + std::to_string(info_.sensorWidth),
             "height = " + std::to_string(info_.sensorHeight)};
   }
   if (command == "groi" && info_.supportsRegions)

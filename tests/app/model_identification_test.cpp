@@ -205,8 +205,9 @@ TEST_F(IdentifyOnPty, SizeFromSensorInfoInsideThePrivilegedLevel) {
   ConnectedCamera camera(exchange_);
   camera.identify("Kx-4M-M40");
   EXPECT_FALSE(camera.modelDescriptor().roiSupported);
-  // The simulated answer's first "=" is the sensor name line, as a camera may send it.
+  EXPECT_EQ(camera.modelDescriptor().sensorWidth, 2048);
   EXPECT_EQ(camera.modelDescriptor().sensorHeight, 2048);
+  EXPECT_EQ(camera.modelDescriptor().aoiMaxY, 2047);
   EXPECT_FALSE(camera_->privileged());
   EXPECT_EQ(camera.fillCache(), 0);
 }
