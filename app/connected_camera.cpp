@@ -39,7 +39,7 @@ int ConnectedCamera::fillCache(const std::function<void(int percent)>& progress,
       exchange_.WaitMsg(kFillTimeoutMs, kWaitForPrompt, true);
       stored = cache_.takeFromTraffic(exchange_.TakeAnswer());
     }
-    debugPrintf("%s %s\n", query.c_str(), stored ? " TRUE" : "  FALSE");
+    debugPrintf("%s%s\n", query.c_str(), stored ? " TRUE" : "  FALSE");
     if (!stored) {
       ++failures;
       if (++failuresSinceNotice < kFailuresBeforeNotice) {
