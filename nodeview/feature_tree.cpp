@@ -149,6 +149,24 @@ void FeatureTree::reportFeatureError(const std::string& name, const std::string&
   NODEVIEW_LOG(kLogError, "%s", line);
 }
 
+void FeatureTree::reportCurrentException(const std::string& name) {
+  try {
+    throw;
+  } catch (const GenICam::GenericException& e) {
+    reportFeatureError(name, e.GetDescription());
+  } catch (int code) {
+    // The transport layer's own error codes.
+    notify("Error", gcErrorLine(code));
+    if (code == kGcWriteProtect && hooks_.error) {
+      hooks_.error("Error", "Can't write to a this section.");
+    }
+  } catch (const std::exception& e) {
+    reportFeatureError(name, e.what());
+  } catch (...) {
+    reportFeatureError(name, "Unknown Exception.");
+  }
+}
+
 void FeatureTree::clear() {
   for (auto handle : callbacks_) {
     Deregister(handle);
@@ -183,6 +201,10 @@ void FeatureTree::rebuild() {
     }
   } catch (const std::exception& e) {
     debugLinef("%s\n", e.what());
+  } catch (int code) {
+    debugLinef("%s\n", gcErrorLine(code).c_str());
+  } catch (...) {
+    debugLine("[Quorvane SDK Exception] : Unknown Exception.\n");
   }
 }
 
@@ -320,10 +342,10 @@ std::unique_ptr<PropertyRow> FeatureTree::makeRow(INode* node) {
   }
   try {
     readRow(*row, false);
-  } catch (const GenICam::GenericException& e) {
+  } catch (...) {
     // One feature the camera answers badly must not hide the rest of its category: the row
     // stays, without a value, so the operator can set a good one.
-    reportFeatureError(row->name, e.GetDescription());
+    reportCurrentException(row->name);
     row->readable = false;
   }
   row->visibility = node->GetVisibility();
@@ -423,10 +445,8 @@ void FeatureTree::refreshRow(PropertyRow& row) {
   }
   try {
     readRow(row, true);
-  } catch (const GenICam::GenericException& e) {
-    reportFeatureError(row.name, e.GetDescription());
-  } catch (const std::exception& e) {
-    reportFeatureError(row.name, e.what());
+  } catch (...) {
+    reportCurrentException(row.name);
   }
 }
 
@@ -458,7 +478,11 @@ void FeatureTree::startPolling(const INode* node) {
 
 void FeatureTree::pollOnce() {
   if (nodeMap_ && nodeMap_->_IsLoaded()) {
-    nodeMap_->_Poll(lastPollingTime_);
+    try {
+      nodeMap_->_Poll(lastPollingTime_);
+    } catch (...) {
+      reportCurrentException(nodeMap_->_GetDeviceName());
+    }
   }
 }
 
@@ -554,15 +578,8 @@ void FeatureTree::writeRow(PropertyRow& row, const std::string& text) {
     case RowKind::Group:
       break;
     }
-  } catch (const GenICam::GenericException& e) {
-    reportFeatureError(row.name, e.GetDescription());
-  } catch (int code) {
-    notify("Error", gcErrorLine(code));
-    if (code == kGcWriteProtect && hooks_.error) {
-      hooks_.error("Error", "Can't write to a this section.");
-    }
-  } catch (const std::exception& e) {
-    reportFeatureError(row.name, e.what());
+  } catch (...) {
+    reportCurrentException(row.name);
   }
   refreshRow(row);
 }
@@ -589,6 +606,10 @@ void FeatureTree::startSelfClearingWait(IEnumeration* enumeration, std::int64_t 
       }
     } catch (const std::exception& e) {
       debugLinef("%s\n", e.what());
+    } catch (int code) {
+      debugLinef("%s\n", gcErrorLine(code).c_str());
+    } catch (...) {
+      debugLine("[Quorvane SDK Exception] : Unknown Exception.\n");
     }
     std::lock_guard lock(workers->mutex);
     --workers->running;
@@ -671,16 +692,9 @@ FeatureTree::AfterCommand FeatureTree::executeCommand(PropertyRow& row) {
       }
       return AfterCommand::Rebuild;
     }
-  } catch (const GenICam::GenericException& e) {
-    reportFeatureError(row.name, e.GetDescription());
+  } catch (...) {
+    reportCurrentException(row.name);
     refreshRow(row);
-  } catch (int code) {
-    notify("Error", gcErrorLine(code));
-    if (code == kGcWriteProtect && hooks_.error) {
-      hooks_.error("Error", "Can't write to a this section.");
-    }
-  } catch (const std::exception& e) {
-    reportFeatureError(row.name, e.what());
   }
   return AfterCommand::Nothing;
 }
@@ -754,8 +768,8 @@ void FeatureTree::collectRow(const PropertyRow& row, std::vector<FeatureItem>& i
   std::int64_t before = 0;
   try {
     before = selector->GetIntValue(true);
-  } catch (const GenICam::GenericException& e) {
-    reportFeatureError(row.name, e.GetDescription());
+  } catch (...) {
+    reportCurrentException(row.name);
     return;
   }
   for (const std::string& selectedName : splitTabs(selectedNames)) {
@@ -771,15 +785,15 @@ void FeatureTree::collectRow(const PropertyRow& row, std::vector<FeatureItem>& i
         }
         items.push_back({selectedName, nodeValueText(selected), true, row.name,
                          entry->GetSymbolic(), accessModeText(selected->GetAccessMode())});
-      } catch (const GenICam::GenericException& e) {
-        reportFeatureError(selectedName, e.GetDescription());
+      } catch (...) {
+        reportCurrentException(selectedName);
       }
     }
   }
   try {
     selector->SetIntValue(before, true);
-  } catch (const GenICam::GenericException& e) {
-    reportFeatureError(row.name, e.GetDescription());
+  } catch (...) {
+    reportCurrentException(row.name);
   }
 }
 
@@ -805,8 +819,8 @@ bool FeatureTree::resetToDefaultUserSet() {
     waitUntilDone(load, pollingTimeOf(load->GetNode(), nodeMap_->_Ptr));
     nodeMap_->_InvalidateNodes();
     return true;
-  } catch (const GenICam::GenericException& e) {
-    reportFeatureError("UserSetLoad", e.GetDescription());
+  } catch (...) {
+    reportCurrentException("UserSetLoad");
   }
   return false;
 }
@@ -818,12 +832,8 @@ void FeatureTree::applyItems(const std::vector<FeatureItem>& items) {
   for (const auto& item : items) {
     try {
       applyItem(item);
-    } catch (const GenICam::GenericException& e) {
-      reportFeatureError(item.name, e.GetDescription());
-    } catch (int code) {
-      notify("Error", gcErrorLine(code));
-    } catch (const std::exception& e) {
-      reportFeatureError(item.name, e.what());
+    } catch (...) {
+      reportCurrentException(item.name);
     }
   }
 }

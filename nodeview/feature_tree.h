@@ -139,6 +139,9 @@ private:
   void checkWidth(const PropertyRow& row);
   void notify(const char* category, const std::string& line) const;
   void reportFeatureError(const std::string& name, const std::string& description);
+  // Inside a catch block: reports the exception in flight as the error of feature `name`
+  // (an integer code from the transport layer as its "GC Error" line).
+  void reportCurrentException(const std::string& name);
   void startPolling(const GenApi::INode* node);
   void waitUntilDone(GenApi::ICommand* command, std::int64_t pollingTime);
   void startSelfClearingWait(GenApi::IEnumeration* enumeration, std::int64_t written,

@@ -75,6 +75,8 @@ int runDeviceFileTransfer(CNodeMapRef* nodeMap, const DeviceFileRequest& request
     closeOpenFile(nodeMap, request.deviceFile);
   } catch (const GenICam::GenericException& e) {
     debugLinef("%s\n", e.GetDescription());
+  } catch (int code) {
+    debugLinef("%s\n", gcErrorLine(code).c_str());
   }
   GenICam::FileProtocolAdapter adapter;
   if (!adapter.attach(nodeMap->_Ptr)) {
@@ -164,6 +166,8 @@ std::vector<std::string> deviceFileNames(CNodeMapRef* nodeMap, std::string* curr
     }
   } catch (const GenICam::GenericException& e) {
     debugLinef("%s\n", e.GetDescription());
+  } catch (int code) {
+    debugLinef("%s\n", gcErrorLine(code).c_str());
   }
   return names;
 }

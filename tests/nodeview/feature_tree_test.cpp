@@ -35,7 +35,9 @@ protected:
       questions.push_back(caption + ": " + text);
       return answer;
     };
-    h.error = [this](const std::string&, const std::string& text) { boxes.push_back(text); };
+    h.error = [this](const std::string& caption, const std::string& text) {
+      boxes.push_back(caption + ": " + text);
+    };
     return h;
   }
 
@@ -484,6 +486,84 @@ TEST_F(TreeTest, UserSetSaveRunsWithAReadableSelector) {
   camera.port().forget();
   tree.executeCommand(row("UserSetSave"));
   EXPECT_TRUE(camera.port().wrote(kUserSetSave));
+}
+
+// "UserSetSave" without any "UserSetSelector": catches a save run anyway.
+TEST(UserSetSave, DoesNothingWithoutASelector) {
+  TestCamera camera("browser_camera.xml", {{"UserSetSelector", "UserSetChooser"}});
+  std::vector<std::string> lines;
+  TreeHooks hooks;
+  hooks.notify = [&lines](const char*, const std::string& line) { lines.push_back(line); };
+  FeatureTree tree(hooks);
+  tree.setNodeMap(camera.map());
+  tree.rebuild();
+  ASSERT_EQ(camera.map()->_GetNode("UserSetSelector"), nullptr);
+  PropertyRow* save = tree.rowNamed("UserSetSave");
+  ASSERT_NE(save, nullptr);
+  camera.port().forget();
+  tree.executeCommand(*save);
+  EXPECT_FALSE(camera.port().wrote(kUserSetSave));
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "Executing IExecution type, UserSetSave"), 0);
+}
+
+// A pane in mode 4 is read-only: catches a row the operator can still edit there.
+TEST_F(TreeTest, ReadOnlyModeDisablesEveryRow) {
+  for (std::uint32_t mode : {1u, kModeReadOnly}) {
+    tree.setMode(mode);
+    tree.rebuild();
+    EXPECT_EQ(row("Width").enabled, mode == 1) << mode;
+    EXPECT_EQ(row("AcquisitionStart").enabled, mode == 1) << mode;
+    if (mode == kModeReadOnly) {
+      for (const PropertyRow* each : tree.properties()) {
+        EXPECT_FALSE(each->enabled) << each->name;
+      }
+    }
+  }
+}
+
+struct CodeCase {
+  const char* what; // the operation that meets the failing register
+  int code;
+  const char* line;
+  bool box; // "Can't write to a this section."
+};
+
+// The transport layer throws its own integer codes: catches a code reported without its text,
+// the write-protect message box missing (or shown for other codes), and a failing item that
+// stops the rest of a feature file.
+TEST_F(TreeTest, TransportLayerCodesAreDescribed) {
+  const CodeCase cases[] = {
+      {"write", -10010, "GC Error : Code(-10010) Desc(Write protect)", true},
+      {"write", -1011, "GC Error : Code(-1011) Desc(Timeout)", false},
+      {"write", -4242, "GC Error : Code(-4242) Desc(Unknown error)", false},
+      {"execute", -10010, "GC Error : Code(-10010) Desc(Write protect)", true},
+      {"execute", -10012, "GC Error : Code(-10012) Desc(Busy)", false},
+      {"file", -10010, "GC Error : Code(-10010) Desc(Write protect)", true},
+      {"file", -1005, "GC Error : Code(-1005) Desc(Access denied)", false},
+  };
+  tree.rebuild();
+  for (const auto& c : cases) {
+    std::string what = c.what;
+    notes.clear();
+    boxes.clear();
+    camera.poke(kFocus, 4, 0);
+    std::int64_t address = what == "execute" ? kAcquisitionStart : kHeight;
+    camera.port().throwOnWrite(address, c.code);
+    if (what == "write") {
+      tree.writeRow(row("Height"), "100");
+    } else if (what == "execute") {
+      tree.executeCommand(row("AcquisitionStart"));
+    } else {
+      tree.applyItems(
+          {{"Height", "100", false, "", "", "RW"}, {"Focus", "15", false, "", "", "RW"}});
+      EXPECT_EQ(camera.peek(kFocus), 15) << "the next item is taken";
+    }
+    camera.port().throwOnWrite(-1, 0);
+    EXPECT_EQ(count("Error", c.line), 1) << c.what << " " << c.code;
+    EXPECT_EQ(boxes, c.box ? std::vector<std::string>{"Error: Can't write to a this section."}
+                           : std::vector<std::string>{})
+        << c.what << " " << c.code;
+  }
 }
 
 // Catches a "UserSetLoad" that leaves stale rows: the grid must be rebuilt after it.

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -31,6 +32,9 @@ public:
     memory_->Read(buffer, address, length);
   }
   void Write(const void* buffer, int64_t address, int64_t length) override {
+    if (address == failAddress_) {
+      throw failCode_; // as a transport layer reports its own errors
+    }
     std::int64_t value = 0;
     std::memcpy(&value, buffer, std::size_t(std::min<int64_t>(length, 8)));
     {
@@ -42,6 +46,11 @@ public:
   GenApi::EAccessMode GetAccessMode() const override { return memory_->GetAccessMode(); }
 
   GenApi::MemoryPort& memory() { return *memory_; }
+  // Writes to `address` throw the integer `code` from now on; -1 stops that.
+  void throwOnWrite(std::int64_t address, int code) {
+    failAddress_ = address;
+    failCode_ = code;
+  }
   std::vector<PortWrite> writes() const {
     std::lock_guard lock(mutex_);
     return writes_;
@@ -73,14 +82,24 @@ private:
   std::unique_ptr<GenApi::MemoryPort> memory_;
   mutable std::mutex mutex_; // Protects writes_
   std::vector<PortWrite> writes_;
+  std::int64_t failAddress_ = -1;
+  int failCode_ = 0;
 };
 
 // A loaded, connected node map on a recording memory port.
 class TestCamera {
 public:
-  explicit TestCamera(const char* file = "browser_camera.xml") {
+  // `renames` replace texts of the description before it is loaded (a feature renamed away).
+  explicit TestCamera(const char* file = "browser_camera.xml",
+                      const std::vector<std::pair<std::string, std::string>>& renames = {}) {
     std::string error = readWholeFile(dataFile(file), xml_);
     EXPECT_EQ(error, "");
+    for (const auto& [from, to] : renames) {
+      for (std::size_t at = xml_.find(from); at != std::string::npos;
+           at = xml_.find(from, at + to.size())) {
+        xml_.replace(at, from.size(), to);
+      }
+    }
     port_ = std::make_unique<RecordingPort>(GenApi::MemoryPort::ForXml(xml_));
     map_.reset(new GenApi::CNodeMapRef("Device"));
     map_->_LoadXMLFromString(xml_);

@@ -40,6 +40,10 @@ bool FileProtocolAdapter::attach(INodeMap* nodeMap) {
   } catch (const GenericException& e) {
     lastError_ = e.GetDescription();
     return false;
+  } catch (int code) {
+    // A transport layer's own error code from the port.
+    lastError_ = "Transport layer error code " + std::to_string(code);
+    return false;
   }
   map_ = nodeMap;
   return true;
@@ -88,6 +92,10 @@ bool FileProtocolAdapter::openFile(const char* fileName, std::ios_base::openmode
   } catch (const GenericException& e) {
     lastError_ = e.GetDescription();
     return false;
+  } catch (int code) {
+    // A transport layer's own error code from the port.
+    lastError_ = "Transport layer error code " + std::to_string(code);
+    return false;
   }
 }
 
@@ -98,6 +106,10 @@ bool FileProtocolAdapter::closeFile(const char* fileName) {
   } catch (const GenericException& e) {
     lastError_ = e.GetDescription();
     return false;
+  } catch (int code) {
+    // A transport layer's own error code from the port.
+    lastError_ = "Transport layer error code " + std::to_string(code);
+    return false;
   }
 }
 
@@ -107,6 +119,10 @@ bool FileProtocolAdapter::deleteFile(const char* fileName) {
     return executeAndWait();
   } catch (const GenericException& e) {
     lastError_ = e.GetDescription();
+    return false;
+  } catch (int code) {
+    // A transport layer's own error code from the port.
+    lastError_ = "Transport layer error code " + std::to_string(code);
     return false;
   }
 }
@@ -119,6 +135,10 @@ int64_t FileProtocolAdapter::getBufSize(const char*, std::ios_base::openmode) {
   } catch (const GenericException& e) {
     lastError_ = e.GetDescription();
     return -1;
+  } catch (int code) {
+    // A transport layer's own error code from the port.
+    lastError_ = "Transport layer error code " + std::to_string(code);
+    return -1;
   }
 }
 
@@ -130,6 +150,10 @@ int64_t FileProtocolAdapter::getFileSize(const char* fileName) {
     return need<IInteger>(map_, "FileSize")->GetValue();
   } catch (const GenericException& e) {
     lastError_ = e.GetDescription();
+    return -1;
+  } catch (int code) {
+    // A transport layer's own error code from the port.
+    lastError_ = "Transport layer error code " + std::to_string(code);
     return -1;
   }
 }
@@ -162,6 +186,10 @@ std::streamsize FileProtocolAdapter::write(const char* buffer, int64_t offset, i
     return std::streamsize(done);
   } catch (const GenericException& e) {
     lastError_ = e.GetDescription();
+    return -1;
+  } catch (int code) {
+    // A transport layer's own error code from the port.
+    lastError_ = "Transport layer error code " + std::to_string(code);
     return -1;
   }
 }
@@ -200,6 +228,10 @@ std::streamsize FileProtocolAdapter::read(char* buffer, int64_t offset, std::str
     return std::streamsize(done);
   } catch (const GenericException& e) {
     lastError_ = e.GetDescription();
+    return -1;
+  } catch (int code) {
+    // A transport layer's own error code from the port.
+    lastError_ = "Transport layer error code " + std::to_string(code);
     return -1;
   }
 }

@@ -25,6 +25,29 @@ CallbackRegistry& registry() {
   return *r;
 }
 
+std::string portErrorText(int code) {
+  return "Transport layer error code " + std::to_string(code);
+}
+
+thread_local std::optional<PortErrorCode> lastPortErrorCode;
+
+} // namespace
+
+void rememberPortErrorCode(int code, const std::string& text) {
+  lastPortErrorCode = PortErrorCode{code, text};
+}
+
+std::optional<int> takePortErrorCode(const std::string& message) {
+  std::optional<PortErrorCode> last;
+  last.swap(lastPortErrorCode);
+  if (last && message.find(last->text) != std::string::npos) {
+    return last->code;
+  }
+  return std::nullopt;
+}
+
+namespace {
+
 bool isLinkTag(const std::string& tag) {
   return tag.size() > 1 && tag[0] == 'p' && std::isupper(static_cast<unsigned char>(tag[1])) &&
          tag != "pFeature" && tag != "pSelected" && tag != "pInvalidator" && tag != "pPort" &&
@@ -212,6 +235,12 @@ bool NodeMapImpl::readMemory(uint64_t address, uint32_t size, void* buffer, std:
     error = e.GetDescription();
   } catch (const std::exception& e) {
     error = e.what();
+  } catch (int code) {
+    error = portErrorText(code);
+    rememberPortErrorCode(code, error);
+  } catch (...) {
+    // Nothing may unwind through the engine's C frames.
+    error = "The port failed";
   }
   return false;
 }
@@ -233,6 +262,12 @@ bool NodeMapImpl::writeMemory(uint64_t address, uint32_t size, const void* buffe
     error = e.GetDescription();
   } catch (const std::exception& e) {
     error = e.what();
+  } catch (int code) {
+    error = portErrorText(code);
+    rememberPortErrorCode(code, error);
+  } catch (...) {
+    // Nothing may unwind through the engine's C frames.
+    error = "The port failed";
   }
   return false;
 }

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -136,6 +137,17 @@ private:
   mutable std::vector<bool> isPending_;
   mutable GenApi::IPort* port_ = nullptr;
 };
+
+// A transport layer reports some failures by throwing its integer error code from the port.
+// The engine between the node and the port only passes text, so the code waits here, on the
+// thread that called the port, until the node that failed throws it again.
+struct PortErrorCode {
+  int code;
+  std::string text; // the error text the engine was given with it
+};
+void rememberPortErrorCode(int code, const std::string& text);
+// The code remembered with an error text that contains `text`'s marker; forgotten either way.
+std::optional<int> takePortErrorCode(const std::string& message);
 
 // Holds the node map's lock for a scope; callbacks queued meanwhile fire on release.
 class MapGuard {

@@ -279,10 +279,13 @@ void NodeImpl::requireWritable() const {
 }
 
 void NodeImpl::fail(GError* error) const {
-  std::string text = "Feature '" + xml().name + "': " + (error ? error->message : "failed");
+  std::string message = error ? error->message : "failed";
   if (error)
     g_error_free(error);
-  throw GenICam::AccessException(text);
+  // A port that threw an integer code: the caller sees the code, as from the transport layer.
+  if (std::optional<int> code = takePortErrorCode(message))
+    throw *code;
+  throw GenICam::AccessException("Feature '" + xml().name + "': " + message);
 }
 
 void NodeImpl::outOfRange(const std::string& what) const {
