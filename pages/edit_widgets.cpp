@@ -62,9 +62,10 @@ void CCustomEdit::keyPressEvent(QKeyEvent* event) {
     return;
   }
   if (event->key() == Qt::Key_Backspace) {
+    // Lowered even below zero: a backspace followed by one character leaves the count at 0,
+    // so leaving the field then commits nothing.
     QLineEdit::keyPressEvent(event);
-    if (typedCount_ > 0)
-      --typedCount_;
+    --typedCount_;
     return;
   }
   if (changesTextWithoutTyping(event)) {

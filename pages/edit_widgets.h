@@ -18,7 +18,7 @@ class CCustomEdit : public QLineEdit, public ControlIdentity {
 public:
   explicit CCustomEdit(QWidget* parent = nullptr);
 
-  // Characters accepted since the last commit, less those taken back with backspace.
+  // Characters accepted since the last commit, less one per backspace (it may go below 0).
   int typedCount() const { return typedCount_; }
 
 protected:

@@ -8,6 +8,7 @@
 #include <QStyleOptionSlider>
 #include <QTest>
 #include <memory>
+#include <variant>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -226,6 +227,119 @@ TEST(StringEdit, AcceptsPrintableTextAndEscapeRestores) {
   EXPECT_EQ(page.seen.size(), 1u);
 }
 
+// The typed count decides whether leaving a field commits it: each accepted character
+// raises it, each backspace lowers it, even below zero. Would catch a count held at zero
+// (a backspace then one digit committing on leaving), a commit without any typing, or
+// swallowed characters counted.
+TEST_F(IntegerEditTest, TypedCountDecidesTheCommitOnLeaving) {
+  struct Case {
+    const char* name;
+    std::vector<std::variant<const char*, Qt::Key>> keys;
+    int count;
+    bool commits;
+  };
+  const Case cases[] = {
+      {"nothing typed", {}, 0, false},
+      {"one digit", {"4"}, 1, true},
+      {"swallowed letters", {"ab."}, 0, false},
+      {"digit taken back", {"4", Qt::Key_Backspace}, 0, false},
+      {"backspace then a digit", {Qt::Key_Backspace, "4"}, 0, false},
+      {"backspace then two digits", {Qt::Key_Backspace, "45"}, 1, true},
+      {"two backspaces", {Qt::Key_Backspace, Qt::Key_Backspace}, -2, false},
+  };
+  for (const Case& c : cases) {
+    edit->setFocus();
+    settle();
+    edit->setValueFromCode(123);
+    edit->end(false); // typing appends rather than replaces
+    page.seen.clear();
+    for (const auto& key : c.keys) {
+      if (std::holds_alternative<const char*>(key))
+        QTest::keyClicks(edit, std::get<const char*>(key));
+      else
+        QTest::keyClick(edit, std::get<Qt::Key>(key));
+    }
+    EXPECT_EQ(edit->typedCount(), c.count) << c.name;
+    other->setFocus();
+    settle();
+    EXPECT_EQ(page.seen.size(), c.commits ? 1u : 0u) << c.name;
+  }
+}
+
+// Would catch a real edit that reports on every focus change or never on leaving, a wheel
+// that ignores its step or does not report, or shows anything but "%f".
+TEST(FloatEdit, LeavingAfterTypingAndTheWheel) {
+  RecordingPage page;
+  auto* edit = new CFloatEdit(&page);
+  edit->setControlId(9);
+  auto* other = new QLineEdit(&page);
+  other->move(0, 50);
+  focusInto(&page, edit);
+  edit->setValueFromCode(1.25);
+  other->setFocus();
+  settle();
+  EXPECT_TRUE(page.seen.empty()) << "leaving without typing";
+  edit->setFocus();
+  edit->selectAll();
+  QTest::keyClicks(edit, "2.5");
+  other->setFocus();
+  settle();
+  ASSERT_EQ(page.seen.size(), 1u);
+  EXPECT_EQ(page.seen[0].kind, Notification::ValueCommitted);
+  EXPECT_EQ(page.seen[0].payload, 9);
+  EXPECT_DOUBLE_EQ(edit->value(), 2.5);
+
+  struct WheelCase {
+    double step;
+    int angle;
+    const char* shown;
+  };
+  const WheelCase wheel[] = {{1.0, 120, "3.500000"}, {0.25, -240, "3.000000"}, {1.0, 60, ""}};
+  for (const WheelCase& w : wheel) {
+    page.seen.clear();
+    edit->setWheelStep(w.step);
+    const QString before = edit->text();
+    QWheelEvent turn(QPointF(5, 5), edit->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, w.angle),
+                     Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(edit, &turn);
+    settle();
+    if (*w.shown == '\0') {
+      // Half a notch is kept for the next turn: nothing moves yet.
+      EXPECT_EQ(edit->text(), before);
+      EXPECT_TRUE(page.seen.empty());
+    } else {
+      EXPECT_EQ(edit->text(), w.shown) << w.angle;
+      EXPECT_EQ(page.seen.size(), 1u) << w.angle;
+    }
+  }
+}
+
+// Leaving a text field after typing reports without taking the text as committed; Escape
+// then brings back the text of the last Enter. Would catch the leave storing the text.
+TEST(StringEdit, LeavingReportsWithoutStoring) {
+  RecordingPage page;
+  auto* edit = new CStringEdit(&page);
+  auto* other = new QLineEdit(&page);
+  other->move(0, 50);
+  focusInto(&page, edit);
+  edit->setTextFromCode("piece");
+  other->setFocus();
+  settle();
+  EXPECT_TRUE(page.seen.empty()) << "leaving without typing";
+  edit->setFocus();
+  edit->end(false);
+  QTest::keyClicks(edit, "42");
+  other->setFocus();
+  settle();
+  ASSERT_EQ(page.seen.size(), 1u);
+  EXPECT_EQ(page.seen[0].kind, Notification::ValueCommitted);
+  EXPECT_EQ(edit->text(), "piece42");
+  EXPECT_EQ(edit->committedText(), "piece");
+  edit->setFocus();
+  QTest::keyClick(edit, Qt::Key_Escape);
+  EXPECT_EQ(edit->text(), "piece");
+}
+
 // Would catch a radio that changes on the operator's press instead of waiting for the
 // camera, or a pending mark cleared before the page has seen it.
 TEST(CMButton, PressMarksPendingWithoutChanging) {
@@ -359,6 +473,34 @@ TEST_F(SliderTest, InnerPressReportsOnRelease) {
   settle();
   ASSERT_EQ(page.seen.size(), 1u);
   EXPECT_EQ(page.seen[0].kind, Notification::SliderReleased);
+}
+
+// The inner area, x from 8 to width - 8 and y from 3 to height - 5 (here 200 x 30), decides
+// when a press away from the thumb reports: inside on release, outside at once. Would catch
+// either edge off by one, or the y limits ignored.
+TEST_F(SliderTest, InnerAreaDecidesWhenAPressReports) {
+  struct Case {
+    QPoint at;
+    bool atOnce;
+    int value;
+  };
+  const Case cases[] = {
+      {{7, 15}, true, 0},      {{8, 15}, false, 0},   {{192, 15}, false, 1000},
+      {{193, 15}, true, 1000}, {{60, 2}, true, 280},  {{60, 3}, false, 280},
+      {{60, 25}, false, 280},  {{60, 26}, true, 280}, {{150, 15}, false, 774},
+  };
+  for (const Case& c : cases) {
+    slider->setValue(c.at.x() < 100 ? 1000 : 0); // keep the thumb away from the press
+    page.seen.clear();
+    QTest::mousePress(slider, Qt::LeftButton, {}, c.at);
+    EXPECT_EQ(slider->value(), c.value) << c.at.x() << "," << c.at.y();
+    settle();
+    EXPECT_EQ(page.seen.size(), c.atOnce ? 1u : 0u) << c.at.x() << "," << c.at.y();
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, c.at);
+    settle();
+    ASSERT_EQ(page.seen.size(), 1u) << "one report per press " << c.at.x() << "," << c.at.y();
+    EXPECT_EQ(page.seen[0].kind, Notification::SliderReleased);
+  }
 }
 
 // Would catch a press on the thumb jumping (or reporting) instead of starting a drag.
