@@ -5,6 +5,7 @@
 #include "app/connected_camera.h"
 #include "app/model_identification.h"
 #include "pages/command_vocabulary.h"
+#include "pages/stem_lists.h"
 #include "sim/pty_camera.h"
 
 using namespace kelpax;
@@ -55,6 +56,56 @@ TEST(ModelName, SeriesSizeColourAndRateCode) {
     EXPECT_EQ(model.sizeClass, c.sizeClass) << c.name;
     EXPECT_EQ(model.colour, c.colour) << c.name;
     EXPECT_EQ(model.c2, c.c2) << c.name;
+    EXPECT_EQ(model.rateCode, c.rateCode) << c.name;
+  }
+}
+
+// Every size token in the order the cameras' names are read, each with a tail that a
+// careless prefix test would take for another class. Would catch a token missing from the
+// list, or one tested before a longer token it is a prefix of.
+TEST(ModelName, EverySizeClassToken) {
+  struct Case {
+    const char* size;
+    const char* sizeClass;
+  };
+  const Case cases[] = {
+      {"1M", "1M"},   {"1MC", "1M"},   {"310", "generic"}, {"K264", "generic"}, {"K072", "generic"},
+      {"2M", "2M"},   {"3M", "3M"},    {"4M", "4M"},       {"4MC2", "4M"},      {"5M", "5M"},
+      {"6M", "6M"},   {"8M", "8M"},    {"10M", "10M"},     {"11M", "11M"},      {"12M", "12M"},
+      {"16M", "16M"}, {"25MC", "25M"}, {"29M", "29M"},     {"43M", "43M"},      {"47M", "47M"},
+      {"71M", "71M"}, {"90M", "90M"},  {"101M", "101M"},   {"151M", "151M"},    {"155M", "155M"},
+      {"16K", "16K"}, {"8KC", "8KC"},  {"8K2C", "8K2C"},   {"18KC", "18KC"},    {"12KC", "12KC"},
+      {"9KC", "9KC"}, {"4KC", "4KC"},  {"50M", "50M"},     {"50MC2", "50M"},    {"15M", ""},
+      {"M1", ""},     {"3K", ""},      {"", ""},
+  };
+  for (const Case& c : cases) {
+    ModelDescriptor model;
+    describeModelName(std::string("Kx-") + c.size + "-M", model);
+    EXPECT_EQ(model.sizeClass, c.sizeClass) << c.size;
+    EXPECT_EQ(sizeClassOfSegment(c.size), c.sizeClass) << c.size;
+  }
+}
+
+// Every rate code of the third segment, and the search of the size segment when it holds
+// none. Would catch a code off by one, a partial digit match ("65" taken as "6"), or the
+// size segment searched from its first character.
+TEST(ModelName, EveryRateCode) {
+  struct Case {
+    const char* name;
+    int rateCode;
+  };
+  const Case cases[] = {
+      {"Kx-4M-M64", 256},    {"Kx-4M-M68", 257},  {"Kx-4M-M40", 258},  {"Kx-4M-M80", 259},
+      {"Kx-4M-M75", 260},    {"Kx-4M-M150", 261}, {"Kx-4M-M160", 262}, {"Kx-4M-M110", 263},
+      {"Kx-4M-M180", 264},   {"Kx-4M-M340", 265}, {"Kx-4M-M5", 266},   {"Kx-4M-M52", 267},
+      {"Kx-4M-M65", 268},    {"Kx-4M-M4", 269},   {"Kx-4M-M7", 270},   {"Kx-4M-M35", 271},
+      {"Kx-4M-M70", 272},    {"Kx-4M-M66", 0},    {"Kx-4M-M6", 0},     {"Kx-4M-64", 269},
+      {"Kx-4M-M64x1", 256},  {"Kx-110M-M", 0},    {"Kx-2110M-M", 263}, {"Kx-2180-M99", 264},
+      {"Kx-3160110-M", 263}, {"Kx-4M", 0},
+  };
+  for (const Case& c : cases) {
+    ModelDescriptor model;
+    describeModelName(c.name, model);
     EXPECT_EQ(model.rateCode, c.rateCode) << c.name;
   }
 }
@@ -113,6 +164,23 @@ TEST(ModelRanges, PerSeriesAndSize) {
       {"Kx-4M-M40", {0, 899}, {0, 255}, {10, 7000000}},
       {"Ke-4K5C-M40", {1, 32}, {0, 2048}, {1, 20000}},
       {"Ke-4K7C-M40", {1, 32}, {0, 2048}, {1, 10000}},
+      {"Ke-9K2C-C50", {1, 32}, {0, 2048}, {1, 10000}},
+      {"Ko-3M-M40", {0, 63}, {0, 63}, {10, 7000000}},
+      {"Ko-90M-M5", {0, 63}, {0, 63}, {10, 7000000}},
+      {"Ko-4M-C80", {0, 63}, {0, 63}, {10, 7000000}},
+      {"Ko-101M-M5", {1, 30}, {0, 60000000}, {1, 60000000}},
+      {"Ki-25M-M65", {0, 63}, {0, 63}, {10, 7000000}},
+      {"Ki-151M-C5", {1, 30}, {0, 60000000}, {1, 60000000}},
+      {"Ki-16M-M5", {0, 899}, {0, 255}, {10, 7000000}},
+      {"Ku-71M-M5", {0, 63}, {0, 63}, {10, 7000000}},
+      {"Ku-101M-M5", {1, 30}, {0, 60000000}, {1, 60000000}},
+      {"Ka-43M-M40", {0, 899}, {0, 255}, {10, 7000000}},
+      {"Kw-8M-C80", {0, 899}, {0, 255}, {10, 7000000}},
+      {"Kh-4M-M40", {0, 899}, {0, 255}, {10, 7000000}},
+      {"Kn-47M-M35", {0, 899}, {0, 255}, {10, 7000000}},
+      {"KnP-16M-M4", {0, 899}, {0, 255}, {10, 7000000}},
+      {"Ky-29M-C5", {0, 899}, {0, 255}, {10, 7000000}},
+      {"Qx-4M-M40", {0, 899}, {0, 255}, {10, 7000000}},
   };
   for (const RangeCase& c : cases) {
     ModelDescriptor model;
@@ -274,6 +342,55 @@ TEST_F(IdentifyOnPty, PrivilegedLevelIsAlwaysLeft) {
   }
   EXPECT_EQ(wire.sent, "aar qelmarst\raar off\r");
   port_.setTrafficObserver(nullptr);
+}
+
+// The identification's queries in their order: regions only where they may exist, width and
+// height, and the privileged "gccd" only when the width is missing. Would catch "groi" sent
+// to a Kx camera, the fallback run although "gsw" answered, or "gccd" asked outside the
+// privileged level.
+TEST(IdentifyQueries, GoOutInOrder) {
+  struct Case {
+    const char* model;
+    const char* wire;
+  };
+  const Case cases[] = {
+      {"Ko-25MC-C65", "groi\rgsw\rgsh\r"},
+      {"Ka-25M-M40", "groi\rgsw\rgsh\r"},
+      {"Ka-29M-M40", "gsw\rgsh\r"},
+      {"Kx-4M-M40", "gsw\rgsh\raar qelmarst\rgccd\raar off\r"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.model);
+    sim::PtyOptions options;
+    options.model = c.model;
+    options.linkPath = "/tmp/kelpax-ident-order-" + std::to_string(getpid());
+    options.baud = 115200;
+    sim::PtyCamera camera(options);
+    std::string error;
+    ASSERT_TRUE(camera.start(&error)) << error;
+    CameraPort port;
+    PortEntry entry;
+    entry.portName = options.linkPath;
+    port.addPort(entry);
+    ASSERT_EQ(port.OpenPort(0, 16), 0);
+    CommandExchange exchange(port);
+    SentRecorder wire;
+    port.setTrafficObserver(&wire);
+    ParameterCache cache;
+    ModelDescriptor model;
+    EXPECT_TRUE(identifyModel(c.model, exchange, model, cache));
+    port.setTrafficObserver(nullptr);
+    port.ClosePort();
+    EXPECT_EQ(wire.sent, c.wire);
+    EXPECT_GT(model.sensorWidth, 0);
+    // The identified family's stems, and only those, are registered.
+    ParameterCache family;
+    for (const StemRegistration& stem : stemsForSeries(model.series))
+      family.registerEntry(stem.stem, stem.flags);
+    ASSERT_EQ(cache.size(), family.size());
+    for (size_t i = 0; i < cache.size(); ++i)
+      EXPECT_EQ(cache.entry(i).name, family.entry(i).name);
+  }
 }
 
 } // namespace

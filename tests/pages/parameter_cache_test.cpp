@@ -123,6 +123,39 @@ TEST(ParameterCache, QueriesStoreIntegerAndRealReadings) {
   EXPECT_EQ(ParameterCache::commandLine(*cache.find("tt")), "stt -12");
 }
 
+// One exchange after another against a small family; each row says what the cache holds
+// afterwards. Would catch a letter other than "s" or "g" before the stem taken as a set, a
+// query storing more values than the entry keeps, a set echo read past its first line, an
+// accepted answer without "OK" matched by its whole echo line, or text without a prompt
+// read as an answer.
+TEST(ParameterCache, TrafficTable) {
+  ParameterCache cache = cacheWith({{"tm", 1}, {"ag", 1}, {"ag 1", 1}, {"ha", 2}, {"dg", 33}});
+  struct Step {
+    const char* traffic;
+    bool stored;
+    const char* stem;
+    int index;
+    int32_t intValue;
+  };
+  const Step steps[] = {
+      {"stm 3\r\nOK\r\n>", true, "tm", 0, 3},     {"xtm 4\r\nOK\r\n>", false, "tm", 0, 3},
+      {"gtm\r\n2 9\r\n>", true, "tm", 0, 2},      {"gha\r\n4 100 7\r\n>", true, "ha", 1, 100},
+      {"gha\r\n4 100 7\r\n>", true, "ha", 0, 4},  {"sha 5 6\r\nOK\r\n>", true, "ha", 1, 6},
+      {"sha 3\r\nOK\r\n>", true, "ha", 0, 3}, // one blank: the stem "ha", one value
+      {"sha 3\r\nOK\r\n>", true, "ha", 1, 6},     {"sag 1 50\r\nOK\r\n>", true, "ag 1", 0, 50},
+      {"sag 1 50\r\nOK\r\n>", true, "ag", 0, -1}, {"sag 60\r\nOK\r\n>", true, "ag", 0, 60},
+      {"sag 70\r\n>", false, "ag", 0, 60},        {"gag\r\nERROR 80\r\n>", false, "ag", 0, 60},
+      {"gag\r\n90", false, "ag", 0, 60},          {"ag", false, "ag", 0, 60},
+      {"gdg\r\n-0.5\r\n>", true, "dg", 0, 0},
+  };
+  for (const Step& step : steps) {
+    EXPECT_EQ(cache.takeFromTraffic(step.traffic), step.stored) << step.traffic;
+    EXPECT_EQ(cache.intValue(step.stem, step.index), step.intValue)
+        << step.traffic << " -> " << step.stem << "[" << step.index << "]";
+  }
+  EXPECT_FLOAT_EQ(cache.floatValue("dg"), -0.5f);
+}
+
 TEST(ParameterCache, NumberReadingOfAnswers) {
   struct Case {
     const char* word;
@@ -159,6 +192,50 @@ TEST(StemLists, FamiliesFitTheCacheAndKeepFirstRegistrations) {
   EXPECT_EQ(ko.find("ls")->valueCount, 2);
   EXPECT_TRUE(ko.find("wx")->variantNoSave == false); // "wx" plain before "wx (17)"
   EXPECT_TRUE(stemsForSeries(Series::None).empty());
+}
+
+// Each family's table as the cameras' command reference gives it: how many stems it lists,
+// how many remain once repeats keep their first registration, where it starts and ends, and
+// how many registered entries are real, never saved, not saved for monochrome and two-valued.
+// Would catch a stem dropped, added or moved to the wrong family, or a flag byte mistyped.
+TEST(StemLists, FamilyFingerprints) {
+  struct Fingerprint {
+    Series series;
+    size_t listed, registered;
+    const char* first;
+    const char* last;
+    int reals, neverSaved, variantNoSave, twoValues;
+  };
+  const Fingerprint families[] = {
+      {Series::Kx, 27, 27, "rm", "ar", 0, 0, 0, 2},  {Series::Kh, 29, 29, "bf", "ao", 0, 0, 0, 2},
+      {Series::Ka, 55, 54, "cl", "wh", 4, 7, 0, 2},  {Series::Kn, 55, 54, "rm", "oo 4", 3, 7, 0, 2},
+      {Series::KnP, 40, 40, "rm", "rp", 1, 7, 0, 2}, {Series::Ki, 76, 75, "rm", "tc", 7, 13, 4, 2},
+      {Series::Ko, 81, 71, "rm", "bm", 7, 0, 0, 5},  {Series::Kw, 34, 34, "cl", "wh", 4, 0, 0, 0},
+      {Series::Ku, 22, 22, "ti", "hd", 3, 1, 0, 0},  {Series::Ke, 31, 31, "db", "pe", 6, 0, 0, 0},
+      {Series::Ky, 68, 68, "et", "ih", 2, 7, 0, 0},
+  };
+  for (const Fingerprint& f : families) {
+    const std::string_view name = seriesName(f.series);
+    const auto list = stemsForSeries(f.series);
+    ASSERT_EQ(list.size(), f.listed) << name;
+    EXPECT_EQ(list.front().stem, f.first) << name;
+    EXPECT_EQ(list.back().stem, f.last) << name;
+    ParameterCache cache;
+    for (const StemRegistration& stem : list)
+      cache.registerEntry(stem.stem, stem.flags);
+    EXPECT_EQ(cache.size(), f.registered) << name;
+    int reals = 0, neverSaved = 0, variantNoSave = 0, twoValues = 0;
+    for (const ParameterEntry& entry : cache.entries()) {
+      reals += entry.isFloat;
+      neverSaved += entry.noFileSave;
+      variantNoSave += entry.variantNoSave;
+      twoValues += entry.valueCount == 2;
+    }
+    EXPECT_EQ(reals, f.reals) << name;
+    EXPECT_EQ(neverSaved, f.neverSaved) << name;
+    EXPECT_EQ(variantNoSave, f.variantNoSave) << name;
+    EXPECT_EQ(twoValues, f.twoValues) << name;
+  }
 }
 
 TEST(StemLists, ListTextIsReadAsWritten) {
