@@ -15,8 +15,9 @@
 namespace nodeview {
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
-  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+  // Caption, system menu (with its close box) and a sizing border: no minimise or maximise.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setWindowTitle(QStringLiteral("DeviceProperty"));
   resize(500, 1000);
   menuBar()->hide();
@@ -30,6 +31,11 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 
 CMainFrame::~CMainFrame() {
   debugLine("void CMainFrame::OnDestroy()\n");
+  for (CPropertiesViewBar* pane : panes_) {
+    if (pane) {
+      pane->stopActivity();
+    }
+  }
   debugLine("void CMainFrame::OnDestroy()-End\n");
   debugLine("Called CMainFrame::PostNcDestroy()\n ");
 }

@@ -72,9 +72,11 @@ TreeHooks CPropertiesViewBar::makeHooks() {
   return hooks;
 }
 
-CPropertiesViewBar::CPropertiesViewBar(const QString& title, int id, QWidget* parent)
+CPropertiesViewBar::CPropertiesViewBar(const QString& title, int id, QWidget* parent,
+                                       const QString& optionsFolder)
     : QWidget(parent), dialogs(PaneDialogs::standard()), id_(id), tree_(makeHooks()),
-      optionsFolder_(QString::fromStdString(libraryFolder())) {
+      optionsFolder_(optionsFolder.isEmpty() ? QString::fromStdString(libraryFolder())
+                                             : optionsFolder) {
   setObjectName(title);
   setWindowTitle(title);
   model_ = new FeatureModel(tree_, this);
@@ -142,6 +144,8 @@ CPropertiesViewBar::CPropertiesViewBar(const QString& title, int id, QWidget* pa
         data_->nodeMap->_Poll(kPollingIntervalMs);
       } catch (const std::exception& e) {
         debugLinef("%s\n", e.what());
+      } catch (int code) {
+        debugLinef("%s\n", gcErrorLine(code).c_str());
       }
     }
     grid_->viewport()->update();
@@ -154,13 +158,18 @@ CPropertiesViewBar::CPropertiesViewBar(const QString& title, int id, QWidget* pa
 }
 
 CPropertiesViewBar::~CPropertiesViewBar() {
-  repaintTimer_.stop();
-  pollTimer_.stop();
+  stopActivity();
   if (transfer_.joinable()) {
     transfer_.join();
   }
   writeVisibilityLevel(optionsFolder_.toStdString(), visibility_->currentIndex());
   tree_.clear();
+  tree_.waitForWorkers();
+}
+
+void CPropertiesViewBar::stopActivity() {
+  repaintTimer_.stop();
+  pollTimer_.stop();
   tree_.waitForWorkers();
 }
 

@@ -62,7 +62,9 @@ class CPropertiesViewBar : public QWidget {
 public:
   static constexpr int kPollingIntervalMs = 2000;
 
-  CPropertiesViewBar(const QString& title, int id, QWidget* parent = nullptr);
+  // `optionsFolder` holds "options.ini"; empty means the library's own folder.
+  CPropertiesViewBar(const QString& title, int id, QWidget* parent = nullptr,
+                     const QString& optionsFolder = {});
   ~CPropertiesViewBar() override;
 
   void setModuleData(GenICamModuleData* data);
@@ -76,6 +78,8 @@ public:
   void applySearchFilter();
   // Ends an open in-place edit keeping what was typed.
   void endEdit();
+  // Stops the pane's timers and waits for its self-clearing waits; the window is going.
+  void stopActivity();
 
   // The file commands once a file name is known; each says what went wrong, or "".
   QString saveJson(const QString& path);
@@ -96,6 +100,8 @@ public:
   QComboBox* visibilityCombo() const { return visibility_; }
   QLineEdit* searchEdit() const { return search_; }
   QAction* action(int command) const;
+  const QTimer& pollTimer() const { return pollTimer_; }
+  const QTimer& repaintTimer() const { return repaintTimer_; }
   bool fileOperationMode() const { return fileOperationMode_; }
   bool rowHidden(const PropertyRow* row) const;
   void setOptionsFolder(const QString& folder) { optionsFolder_ = folder; }

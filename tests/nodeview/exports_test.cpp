@@ -10,9 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include "nodeview/file_transfer.h"
 #include "nodeview/library_state.h"
 #include "nodeview/main_frame.h"
 #include "nodeview/nodeview.h"
+#include "nodeview/nodeview_log.h"
 #include "tests/nodeview/test_camera.h"
 
 namespace nodeview {
@@ -71,6 +73,75 @@ TEST_F(ExportsTest, OneWindowShownAndHidden) {
   auto* grid = window->findChild<QTreeView*>(QStringLiteral("grid"));
   ASSERT_NE(grid, nullptr);
   EXPECT_EQ(grid->model()->rowCount(), 1) << "the tree is rebuilt";
+}
+
+// Catches minimise or maximise boxes on the browser window: it has a caption, a system menu
+// with its close box and a sizing border, nothing else.
+TEST_F(ExportsTest, WindowHasCaptionAndSystemMenuOnly) {
+  QWidget* window = RunDevicePropertyEx(camera.map(), &owner);
+  ASSERT_NE(window, nullptr);
+  Qt::WindowFlags flags = window->windowFlags();
+  EXPECT_TRUE(flags.testFlag(Qt::WindowTitleHint));
+  EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
+  EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+  EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+  EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+  EXPECT_FALSE(flags.testFlag(Qt::FramelessWindowHint));
+  EXPECT_EQ(window->parentWidget(), nullptr);
+}
+
+// Catches panes still polling while the window goes: their timers stop between the frame's
+// two destroy lines, and the frame pointer is cleared afterwards.
+TEST_F(ExportsTest, DestroyStopsThePanesInBetween) {
+  ASSERT_NE(RunDevicePropertyEx(camera.map(), &owner), nullptr);
+  CPropertiesViewBar* pane = currentFrame()->devicePane();
+  std::vector<std::pair<std::string, bool>> seen; // line, pane timer running then
+  setDebugCapture([&seen, pane](std::string_view text) {
+    if (text.find("CMainFrame::") != std::string_view::npos) {
+      seen.emplace_back(std::string(text), pane->repaintTimer().isActive());
+    }
+  });
+  destroyFrame();
+  setDebugCapture({});
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[0], std::make_pair(std::string("void CMainFrame::OnDestroy()\n"), true));
+  EXPECT_EQ(seen[1], std::make_pair(std::string("void CMainFrame::OnDestroy()-End\n"), false));
+  EXPECT_EQ(seen[2].first, "Called CMainFrame::PostNcDestroy()\n ");
+  EXPECT_EQ(currentFrame(), nullptr);
+}
+
+struct TransferCase {
+  bool nodeMap;
+  const char* localPath;
+  const char* deviceFile;
+  std::uint32_t mode;
+  int code;
+};
+
+// The checks before any camera traffic: catches a bad request or a missing node map answered
+// with the wrong code.
+TEST_F(ExportsTest, DeviceFileRequestsAreCheckedFirst) {
+  const TransferCase cases[] = {
+      {true, "", "UserData", 0, kFileInvalidRequest},
+      {true, "/tmp/x.bin", "", 0, kFileInvalidRequest},
+      {true, "/tmp/x.bin", "UserData", 3, kFileInvalidRequest},
+      {false, "/tmp/x.bin", "UserData", 3, kFileInvalidRequest},
+      {false, "/tmp/x.bin", "UserData", 0, kFileNoNodeMap},
+      {false, "/tmp/x.bin", "UserData", 2, kFileNoNodeMap},
+  };
+  for (const auto& c : cases) {
+    camera.port().forget();
+    int code = runDeviceFileTransfer(c.nodeMap ? camera.map() : nullptr,
+                                     {c.localPath, c.deviceFile, c.mode});
+    EXPECT_EQ(code, c.code) << c.localPath << " " << c.deviceFile << " " << c.mode;
+    EXPECT_TRUE(camera.port().writes().empty());
+  }
+  EXPECT_EQ(kFileSuccess, 8192);
+  EXPECT_EQ(kFileNoNodeMap, 8193);
+  EXPECT_EQ(kFileInvalidRequest, 8194);
+  EXPECT_EQ(kFilePrepareFailed, 8195);
+  EXPECT_EQ(kFileOpenFailed, 8196);
+  EXPECT_EQ(kFileNothingToRead, 8201);
 }
 
 // Catches a close box that destroys the window and its node map's rows.

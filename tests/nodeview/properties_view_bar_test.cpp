@@ -13,6 +13,7 @@
 #include <QSlider>
 #include <QTest>
 #include <QThread>
+#include <QToolBar>
 #include <QTreeView>
 #include <filesystem>
 #include <fstream>
@@ -100,6 +101,100 @@ protected:
   QString chosenFile;
   bool answer = false;
 };
+
+// Catches toolbar buttons in the wrong order or with the wrong command numbers.
+TEST_F(PaneTest, ToolbarCommandsInOrder) {
+  std::vector<int> commands;
+  for (QAction* a : pane->findChild<QToolBar*>()->actions()) {
+    commands.push_back(a->data().toInt());
+  }
+  EXPECT_EQ(commands, (std::vector<int>{32878, 32879, 32904, 32926, 32939, 32995, 32996, 33001}));
+  EXPECT_TRUE(pane->action(kCmdByCategory)->isChecked());
+  EXPECT_FALSE(pane->action(kCmdAlphabetical)->isChecked());
+}
+
+// Catches a repaint timer that is not running every 2000 ms, and writes or commands with a
+// polling time that do not start the one-shot poll with that time.
+TEST_F(PaneTest, TimersFollowWritesAndCommands) {
+  EXPECT_TRUE(pane->repaintTimer().isActive());
+  EXPECT_EQ(pane->repaintTimer().interval(), 2000);
+  EXPECT_FALSE(pane->repaintTimer().isSingleShot());
+  EXPECT_FALSE(pane->pollTimer().isActive()) << "nothing written yet";
+  pane->tree().writeRow(*row("PolledValue"), "7");
+  EXPECT_TRUE(pane->pollTimer().isActive());
+  EXPECT_TRUE(pane->pollTimer().isSingleShot());
+  EXPECT_EQ(pane->pollTimer().interval(), 30);
+  ASSERT_TRUE(waitFor([this] { return !pane->pollTimer().isActive(); }));
+  pane->tree().executeCommand(*row("TriggerSoftware"));
+  EXPECT_TRUE(pane->pollTimer().isActive());
+  EXPECT_EQ(pane->pollTimer().interval(), 20);
+  pane->stopActivity();
+  EXPECT_FALSE(pane->repaintTimer().isActive());
+  EXPECT_FALSE(pane->pollTimer().isActive());
+}
+
+// Catches a selection change that shows a stale value: the node map is invalidated and the
+// selected row read again from the camera.
+TEST_F(PaneTest, SelectingARowReadsItAgain) {
+  camera.port().memory().pokeInteger(kFocus, 4, 75); // behind the node map's cache
+  EXPECT_NE(row("Focus")->intValue, 75);
+  pane->grid()->setCurrentIndex(pane->model().indexFor(row("Focus"), 0));
+  EXPECT_EQ(row("Focus")->intValue, 75);
+  EXPECT_EQ(valueIndex("Focus").data().toString(), QStringLiteral("75"));
+}
+
+// A node changed elsewhere: catches the selected integer row refreshed under the operator's
+// hands, and other rows (or any row without a selection) left stale.
+TEST_F(PaneTest, NodeChangesSpareTheSelectedIntegerRow) {
+  struct Case {
+    const char* selected; // nullptr: no selected row
+    const char* changed;
+    const char* value;
+    bool refreshed;
+  };
+  const Case cases[] = {
+      {"Height", "Height", "640", false},
+      {"Height", "Focus", "40", true},
+      {"DeviceUserID", "DeviceUserID", "cam 2", true},
+      {nullptr, "Height", "320", true},
+  };
+  for (const auto& c : cases) {
+    pane->grid()->setCurrentIndex(c.selected ? pane->model().indexFor(row(c.selected), 0)
+                                             : QModelIndex());
+    QApplication::processEvents();
+    notes.clear();
+    GenApi::INode* node = camera.map()->_GetNode(c.changed);
+    dynamic_cast<GenApi::IValue*>(node)->FromString(c.value);
+    waitFor([] { return false; }, 50); // let the queued refresh run
+    EXPECT_EQ(count("Info", std::string("Refreshed ") + c.changed), c.refreshed ? 1 : 0)
+        << (c.selected ? c.selected : "none") << " / " << c.changed;
+  }
+}
+
+// Catches a pane that does not start from the stored visibility level, or that does not
+// create an empty settings file when there is none.
+TEST(PaneOptions, StartsFromTheStoredLevel) {
+  fs::path folder = fs::temp_directory_path() / ("nodeview-options-" + std::to_string(getpid()));
+  fs::create_directories(folder);
+  fs::path options = folder / kOptionsFileName;
+  {
+    CPropertiesViewBar pane(QStringLiteral("Device Properties"), 32882, nullptr,
+                            QString::fromStdString(folder.string()));
+    EXPECT_TRUE(fs::exists(options));
+    EXPECT_EQ(pane.visibilityCombo()->currentIndex(), 0);
+  }
+  ASSERT_EQ(writeVisibilityLevel(folder.string(), 2), "");
+  {
+    CPropertiesViewBar pane(QStringLiteral("Device Properties"), 32882, nullptr,
+                            QString::fromStdString(folder.string()));
+    EXPECT_EQ(pane.visibilityCombo()->currentIndex(), 2);
+    EXPECT_EQ(pane.visibilityCombo()->itemText(2), QStringLiteral("Guru"));
+    pane.visibilityCombo()->setCurrentIndex(1);
+  }
+  EXPECT_EQ(readVisibilityLevel(folder.string()), 1) << "saved when the pane goes";
+  std::error_code ec;
+  fs::remove_all(folder, ec);
+}
 
 // Catches Expert or Invisible features shown to a Beginner, and the level not kept.
 TEST_F(PaneTest, VisibilityFilterFollowsTheCombo) {
@@ -313,6 +408,36 @@ TEST_F(PaneTest, FileCommandsReplaceAndAppend) {
 
   ASSERT_TRUE(pane->writeListing(QString::fromStdString(text.string()), true));
   EXPECT_EQ(fileText(text), once) << "message 2324 with the replace flag";
+}
+
+// Catches a file command offering the wrong file type, or a name left without its suffix.
+TEST_F(PaneTest, FileCommandsOfferTheirFileTypes) {
+  struct Case {
+    int command;
+    const char* filter;
+    const char* chosen;
+    const char* written; // the file the command must produce
+  };
+  const Case cases[] = {
+      {kCmdSaveJson, "Ini Files (*.json)", "saved", "saved.json"},
+      {kCmdTextExport, "Text Files (*.txt)", "listing", "listing.txt"},
+      {kCmdLoadJson, "JSON Files (*.json)", "saved", nullptr},
+  };
+  for (const auto& c : cases) {
+    QString filter;
+    auto chooser = [&](QWidget*, const QString&, const QString& offered) {
+      filter = offered;
+      return QString::fromStdString((folder / c.chosen).string());
+    };
+    pane->dialogs.saveFileName = chooser;
+    pane->dialogs.openFileName = chooser;
+    pane->dialogs.appendFileName = chooser;
+    pane->action(c.command)->trigger();
+    EXPECT_EQ(filter.toStdString(), c.filter) << c.command;
+    if (c.written) {
+      EXPECT_TRUE(fs::exists(folder / c.written)) << c.written;
+    }
+  }
 }
 
 // Catches a broken feature file that still resets the camera, and one that is applied.
