@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTreeView>
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 
@@ -108,6 +109,48 @@ TEST_F(ExportsTest, DestroyStopsThePanesInBetween) {
   EXPECT_EQ(seen[1], std::make_pair(std::string("void CMainFrame::OnDestroy()-End\n"), false));
   EXPECT_EQ(seen[2].first, "Called CMainFrame::PostNcDestroy()\n ");
   EXPECT_EQ(currentFrame(), nullptr);
+}
+
+// Catches a missing or reworded debug line of the exports and the frame.
+TEST_F(ExportsTest, WritesItsDebugLines) {
+  std::vector<std::string> lines;
+  setDebugCapture([&lines](std::string_view text) { lines.emplace_back(text); });
+  auto wrote = [&lines](const std::string& line) {
+    return std::count(lines.begin(), lines.end(), line);
+  };
+  RunDevicePropertyEx(camera.map(), &owner);
+  EXPECT_EQ(wrote("DLL - SetGenICamModuleData - Complete!\n"), 1);
+  EXPECT_EQ(wrote("DLL - LoadPropList - Complete!\n"), 1);
+  SetEnterKey();
+  EXPECT_EQ(wrote("DLL - SetEnterKey - Complete!\n"), 1);
+  currentFrame()->close();
+  EXPECT_EQ(wrote("Called CMainFrame::OnClose()\n"), 1);
+  RunDevicePropertyEx(nullptr, &owner);
+  EXPECT_EQ(wrote(" pNodeMap is Null "), 1);
+  setDebugCapture({});
+}
+
+// Catches a stream node map from an earlier call that stays bound when the next call has no
+// stream port.
+TEST_F(ExportsTest, CoaXPressWithoutStreamPortDropsTheOldStream) {
+  std::string xml;
+  ASSERT_EQ(readWholeFile(dataFile("browser_camera.xml"), xml), "");
+  auto devicePort = GenApi::MemoryPort::ForXml(xml);
+  auto interfacePort = GenApi::MemoryPort::ForXml(xml);
+  auto streamPort = GenApi::MemoryPort::ForXml(xml);
+  struct Release {
+    ~Release() { releaseLibraryNodeMaps(); }
+  } release;
+  ASSERT_NE(RunDeviceProperty_CXP(xml.c_str(), devicePort.get(), "Device", xml.c_str(),
+                                  interfacePort.get(), "Device", xml.c_str(), streamPort.get(),
+                                  "Device"),
+            nullptr);
+  EXPECT_NE(currentFrame()->streamPane()->tree().root(), nullptr);
+  ASSERT_NE(RunDeviceProperty_CXP(xml.c_str(), devicePort.get(), "Device", xml.c_str(),
+                                  interfacePort.get(), "Device", xml.c_str(), nullptr, "Device"),
+            nullptr);
+  EXPECT_EQ(currentFrame()->streamPane()->tree().root(), nullptr);
+  EXPECT_EQ(currentFrame()->streamPane()->tree().callbackCount(), 0u);
 }
 
 struct TransferCase {

@@ -188,6 +188,10 @@ TEST_F(TreeTest, ChecksTheWidth) {
     notes.clear();
     tree.rebuild();
     EXPECT_EQ(count("Error", "Width must be a multiple of 4!"), complaints) << width;
+    // A refresh checks again.
+    notes.clear();
+    tree.refreshRow(row("Width"));
+    EXPECT_EQ(count("Error", "Width must be a multiple of 4!"), complaints) << "refresh " << width;
   }
 }
 

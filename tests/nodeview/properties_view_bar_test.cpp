@@ -113,6 +113,17 @@ TEST_F(PaneTest, ToolbarCommandsInOrder) {
   EXPECT_FALSE(pane->action(kCmdAlphabetical)->isChecked());
 }
 
+// Catches a refresh command that keeps stale rows or piles up callbacks.
+TEST_F(PaneTest, RefreshCommandRebuildsTheGrid) {
+  PropertyRow* before = row("Height");
+  std::size_t callbacks = pane->tree().callbackCount();
+  camera.port().memory().pokeInteger(kHeight, 4, 1234);
+  pane->action(kCmdRefresh)->trigger();
+  EXPECT_NE(row("Height"), before);
+  EXPECT_EQ(row("Height")->intValue, 1234);
+  EXPECT_EQ(pane->tree().callbackCount(), callbacks);
+}
+
 // Catches a repaint timer that is not running every 2000 ms, and writes or commands with a
 // polling time that do not start the one-shot poll with that time.
 TEST_F(PaneTest, TimersFollowWritesAndCommands) {
