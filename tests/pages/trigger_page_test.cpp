@@ -12,6 +12,7 @@
 #include "app/connected_camera.h"
 #include "link/command_exchange.h"
 #include "pages/exposure_format.h"
+#include "pages/page_rules.h"
 #include "pages/trigger_page.h"
 #include "sim/pty_camera.h"
 
@@ -224,6 +225,90 @@ TEST_F(KoTriggerPage, SourceRadiosSendOneAndTwo) {
   EXPECT_TRUE(radio("ts", 1)->isChecked());
 }
 
+// Each radio group sends its own command with the button's value, and each is set from its
+// own cached stem. Would catch a group wired to another group's command or stem.
+TEST_F(KoTriggerPage, EveryRadioGroupSendsItsCommand) {
+  modeOnCamera(1);
+  struct Case {
+    const char* stem;
+    size_t index;
+    const char* command;
+  };
+  const Case cases[] = {
+      {"es", 1, "ses 1"}, {"tp", 1, "stp 1"}, {"sp", 1, "ssp 1"}, {"st", 1, "sst 1"},
+      {"es", 0, "ses 0"}, {"tp", 0, "stp 0"}, {"sp", 0, "ssp 0"}, {"st", 0, "sst 0"},
+      {"tm", 3, "stm 3"}, {"tm", 4, "stm 4"}, {"ts", 1, "sts 2"},
+  };
+  for (const Case& c : cases) {
+    rig.host().sent.clear();
+    click(radio(c.stem, c.index));
+    EXPECT_EQ(sent(), Commands{c.command}) << c.stem << " " << c.index;
+    EXPECT_TRUE(radio(c.stem, c.index)->isChecked()) << c.command;
+  }
+  // Values set behind the page's back select the radios at their positions.
+  for (const char* command : {"ses 1", "stp 0", "ssp 1", "sst 0", "stm 2", "sts 1"})
+    ASSERT_TRUE(rig.direct(command)) << command;
+  loadFromCache();
+  EXPECT_TRUE(radio("es", 1)->isChecked());
+  EXPECT_TRUE(radio("tp", 0)->isChecked());
+  EXPECT_TRUE(radio("sp", 1)->isChecked());
+  EXPECT_TRUE(radio("st", 0)->isChecked());
+  EXPECT_TRUE(radio("tm", 2)->isChecked());
+  EXPECT_TRUE(radio("ts", 0)->isChecked());
+}
+
+// A press inside the slider reports on release, and the position goes through the
+// logarithmic maps. Would catch a slider position sent as the value, or the strobe offset
+// read with the exposure's map.
+TEST_F(KoTriggerPage, SliderPressesSendTheMappedValue) {
+  const ValueRange range = rig.host().modelDescriptor().exposureUs;
+  CMySlierCtrl* exposure = page.value("et")->slider;
+  const int x = exposure->width() / 3;
+  const int y = exposure->height() / 2;
+  exposure->setValue(exposure->maximum()); // the thumb away from the press
+  QTest::mouseClick(exposure, Qt::LeftButton, {}, QPoint(x, y));
+  settle();
+  const int position = sliderJumpValue(x, exposure->width(), 0, kExposureSliderMax);
+  const int32_t us = exposureFromSliderPosition(position, range.min, range.max);
+  ASSERT_GT(us, range.min);
+  EXPECT_EQ(sent(), Commands{"set " + std::to_string(us)});
+  EXPECT_EQ(shown("et"), QString::number(us));
+
+  rig.host().sent.clear();
+  CMySlierCtrl* strobe = page.value("so")->slider;
+  const int32_t before = cached("so");
+  strobe->setValue(0);
+  const int sx = strobe->width() * 3 / 4;
+  QTest::mouseClick(strobe, Qt::LeftButton, {}, QPoint(sx, strobe->height() / 2));
+  settle();
+  const int32_t offset =
+      strobeFromSliderPosition(sliderJumpValue(sx, strobe->width(), 0, kStrobeSliderMax), before);
+  ASSERT_GT(offset, 100);
+  EXPECT_EQ(sent(), Commands{"sso " + std::to_string(offset)});
+  EXPECT_EQ(shown("so"), QString::number(offset));
+}
+
+// The wheel over the exposure edit posts a value past the model's maximum; the page drops
+// it and shows the camera's value again. Would catch the page trusting the edit's value.
+TEST_F(KoTriggerPage, WheelPastTheMaximumIsDropped) {
+  type("et", "7000000");
+  ASSERT_EQ(cached("et"), 7000000);
+  rig.host().sent.clear();
+  CIntegerEdit* edit = page.value("et")->edit;
+  QWheelEvent up(QPointF(5, 5), edit->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120),
+                 Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(edit, &up);
+  EXPECT_EQ(shown("et"), "7000010") << "the edit moves first";
+  settle();
+  EXPECT_TRUE(sent().empty());
+  EXPECT_EQ(shown("et"), "7000000");
+  QWheelEvent down(QPointF(5, 5), edit->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                   Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(edit, &down);
+  settle();
+  EXPECT_EQ(sent(), Commands{"set 6999990"}) << "the wheel moves by the spin step";
+}
+
 // Would catch an out-of-range typed exposure reaching the camera, or the edit keeping the
 // refused number instead of the camera's.
 TEST_F(KoTriggerPage, ExposureEditSendsOnlyInRange) {
@@ -301,6 +386,8 @@ TEST_F(KoTriggerPage, StrobeOffsetRangeAndLabel) {
   EXPECT_EQ(page.value("so")->slider->value(), 1000);
   spin("so", true);
   EXPECT_EQ(sent().size(), 1u) << "a spin above 10000 is dropped";
+  spin("so", false);
+  EXPECT_EQ(sent(), (Commands{"sso 10000", "sso 9990"})) << "the strobe spin steps by 10";
   type("so", "999");
   EXPECT_EQ(page.strobeOffsetLabel()->text(), "999 us");
 }
