@@ -321,9 +321,14 @@ std::unique_ptr<PropertyRow> FeatureTree::makeRow(INode* node) {
     row->kind = RowKind::Enumeration;
     if (equalsIgnoringCase(row->name, "GevGVSPExtendedIDMode") && row->readable) {
       auto* enumeration = dynamic_cast<IEnumeration*>(node);
-      if (equalsIgnoringCase(enumeration->ToString(), "On")) {
-        notify("Error", withName("Error '%s' is not supported", row->name.c_str(), ""));
-        enumeration->SetIntValue(0, true);
+      try {
+        if (equalsIgnoringCase(enumeration->ToString(), "On")) {
+          notify("Error", withName("Error '%s' is not supported", row->name.c_str(), ""));
+          enumeration->SetIntValue(0, true);
+        }
+      } catch (...) {
+        // The row stays, showing what the camera holds; the rest of the category follows.
+        reportCurrentException(row->name);
       }
     }
     break;

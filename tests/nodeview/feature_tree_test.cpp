@@ -219,6 +219,19 @@ TEST_F(TreeTest, RefusesExtendedIdMode) {
   EXPECT_EQ(camera.peek(kGevExtendedId), 0);
 }
 
+// Catches a camera that refuses to switch extended IDs off taking the row (and the rest of its
+// category) away instead of reporting why.
+TEST_F(TreeTest, ExtendedIdModeThatCannotBeSwitchedOffKeepsItsRow) {
+  camera.poke(kGevExtendedId, 4, 1);
+  camera.port().throwOnWrite(kGevExtendedId, -10010);
+  tree.rebuild();
+  camera.port().throwOnWrite(-1, 0);
+  ASSERT_NE(tree.rowNamed("GevGVSPExtendedIDMode"), nullptr);
+  EXPECT_EQ(row("GevGVSPExtendedIDMode").text, "On");
+  EXPECT_EQ(count("Error", "Error 'GevGVSPExtendedIDMode' is not supported"), 1);
+  EXPECT_EQ(count("Error", "GC Error : Code(-10010) Desc(Write protect)"), 1);
+}
+
 struct WriteCase {
   const char* feature;
   const char* text;
