@@ -19,6 +19,40 @@ template <class T> T* need(INodeMap* map, const char* name) {
   return p;
 }
 
+// Runs one operation of the adapter. A failure the camera or its port reports (a node-map
+// exception or a transport layer's own error code) gives `failed`, its reason in `lastError`.
+template <class Result, class Operation>
+Result reportFailure(std::string& lastError, Result failed, Operation operation) {
+  try {
+    return operation();
+  } catch (const GenericException& e) {
+    lastError = e.GetDescription();
+  } catch (int code) {
+    lastError = "Transport layer error code " + std::to_string(code);
+  }
+  return failed;
+}
+
+// Checks the arguments of one Read or Write and returns the camera's file buffer, whose length
+// is the most one operation moves.
+IRegister* transferBuffer(INodeMap* map, const void* buffer, int64_t offset, int64_t length,
+                          int64_t& piece) {
+  if (!buffer || length < 0 || offset < 0)
+    throw InvalidArgumentException("Invalid buffer, offset or length");
+  IRegister* data =
+      need<IRegister>(map ? map : throw AccessException("Not attached"), "FileAccessBuffer");
+  piece = data->GetLength();
+  if (piece <= 0)
+    throw AccessException("The camera's file buffer is empty");
+  return data;
+}
+
+// Where in the file the next Read or Write starts and how many bytes it moves.
+void placeAccess(INodeMap* map, int64_t offset, int64_t length) {
+  need<IInteger>(map, "FileAccessOffset")->SetValue(offset);
+  need<IInteger>(map, "FileAccessLength")->SetValue(length);
+}
+
 } // namespace
 
 bool FileProtocolAdapter::attach(INodeMap* nodeMap) {
@@ -27,7 +61,7 @@ bool FileProtocolAdapter::attach(INodeMap* nodeMap) {
     lastError_ = "No node map";
     return false;
   }
-  try {
+  bool complete = reportFailure(lastError_, false, [&] {
     need<IEnumeration>(nodeMap, "FileSelector");
     need<IEnumeration>(nodeMap, "FileOperationSelector");
     need<IEnumeration>(nodeMap, "FileOpenMode");
@@ -37,16 +71,11 @@ bool FileProtocolAdapter::attach(INodeMap* nodeMap) {
     need<IRegister>(nodeMap, "FileAccessBuffer");
     need<IEnumeration>(nodeMap, "FileOperationStatus");
     need<IInteger>(nodeMap, "FileOperationResult");
-  } catch (const GenericException& e) {
-    lastError_ = e.GetDescription();
-    return false;
-  } catch (int code) {
-    // A transport layer's own error code from the port.
-    lastError_ = "Transport layer error code " + std::to_string(code);
-    return false;
-  }
-  map_ = nodeMap;
-  return true;
+    return true;
+  });
+  if (complete)
+    map_ = nodeMap;
+  return complete;
 }
 
 bool FileProtocolAdapter::select(const char* fileName, const char* operation) {
@@ -81,7 +110,7 @@ bool FileProtocolAdapter::statusOk() {
 }
 
 bool FileProtocolAdapter::openFile(const char* fileName, std::ios_base::openmode mode) {
-  try {
+  return reportFailure(lastError_, false, [&] {
     select(fileName, "Open");
     bool in = (mode & std::ios_base::in) != 0, out = (mode & std::ios_base::out) != 0;
     need<IEnumeration>(map_, "FileOpenMode")
@@ -89,91 +118,49 @@ bool FileProtocolAdapter::openFile(const char* fileName, std::ios_base::openmode
                      : out     ? "Write"
                                : "Read");
     return executeAndWait();
-  } catch (const GenericException& e) {
-    lastError_ = e.GetDescription();
-    return false;
-  } catch (int code) {
-    // A transport layer's own error code from the port.
-    lastError_ = "Transport layer error code " + std::to_string(code);
-    return false;
-  }
+  });
 }
 
 bool FileProtocolAdapter::closeFile(const char* fileName) {
-  try {
+  return reportFailure(lastError_, false, [&] {
     select(fileName, "Close");
     return executeAndWait();
-  } catch (const GenericException& e) {
-    lastError_ = e.GetDescription();
-    return false;
-  } catch (int code) {
-    // A transport layer's own error code from the port.
-    lastError_ = "Transport layer error code " + std::to_string(code);
-    return false;
-  }
+  });
 }
 
 bool FileProtocolAdapter::deleteFile(const char* fileName) {
-  try {
+  return reportFailure(lastError_, false, [&] {
     select(fileName, "Delete");
     return executeAndWait();
-  } catch (const GenericException& e) {
-    lastError_ = e.GetDescription();
-    return false;
-  } catch (int code) {
-    // A transport layer's own error code from the port.
-    lastError_ = "Transport layer error code " + std::to_string(code);
-    return false;
-  }
+  });
 }
 
 int64_t FileProtocolAdapter::getBufSize(const char*, std::ios_base::openmode) {
   if (!map_)
     return -1;
-  try {
-    return need<IRegister>(map_, "FileAccessBuffer")->GetLength();
-  } catch (const GenericException& e) {
-    lastError_ = e.GetDescription();
-    return -1;
-  } catch (int code) {
-    // A transport layer's own error code from the port.
-    lastError_ = "Transport layer error code " + std::to_string(code);
-    return -1;
-  }
+  return reportFailure<int64_t>(
+      lastError_, -1, [&] { return need<IRegister>(map_, "FileAccessBuffer")->GetLength(); });
 }
 
 int64_t FileProtocolAdapter::getFileSize(const char* fileName) {
-  try {
+  return reportFailure<int64_t>(lastError_, -1, [&] {
     if (!map_ || !fileName)
       throw AccessException("The file adapter is not attached to a node map");
     need<IEnumeration>(map_, "FileSelector")->FromString(fileName);
     return need<IInteger>(map_, "FileSize")->GetValue();
-  } catch (const GenericException& e) {
-    lastError_ = e.GetDescription();
-    return -1;
-  } catch (int code) {
-    // A transport layer's own error code from the port.
-    lastError_ = "Transport layer error code " + std::to_string(code);
-    return -1;
-  }
+  });
 }
 
 std::streamsize FileProtocolAdapter::write(const char* buffer, int64_t offset, int64_t length,
                                            const char* fileName) {
-  try {
-    if (!buffer || length < 0 || offset < 0)
-      throw InvalidArgumentException("Invalid buffer, offset or length");
-    IRegister* data =
-        need<IRegister>(map_ ? map_ : throw AccessException("Not attached"), "FileAccessBuffer");
-    const int64_t piece = data->GetLength();
-    if (piece <= 0)
-      throw AccessException("The camera's file buffer is empty");
+  return reportFailure<std::streamsize>(lastError_, -1, [&]() -> std::streamsize {
+    int64_t piece = 0;
+    IRegister* data = transferBuffer(map_, buffer, offset, length, piece);
     int64_t done = 0;
     while (done < length) {
       int64_t n = std::min(piece, length - done);
       select(fileName, "Write");
-      need<IInteger>(map_, "FileAccessOffset")->SetValue(offset + done);
-      need<IInteger>(map_, "FileAccessLength")->SetValue(n);
+      placeAccess(map_, offset + done, n);
       data->Set(reinterpret_cast<const uint8_t*>(buffer + done), n);
       if (!executeAndWait())
         return -1;
@@ -184,33 +171,20 @@ std::streamsize FileProtocolAdapter::write(const char* buffer, int64_t offset, i
       done += written;
     }
     return std::streamsize(done);
-  } catch (const GenericException& e) {
-    lastError_ = e.GetDescription();
-    return -1;
-  } catch (int code) {
-    // A transport layer's own error code from the port.
-    lastError_ = "Transport layer error code " + std::to_string(code);
-    return -1;
-  }
+  });
 }
 
 std::streamsize FileProtocolAdapter::read(char* buffer, int64_t offset, std::streamsize length,
                                           const char* fileName) {
-  try {
-    if (!buffer || length < 0 || offset < 0)
-      throw InvalidArgumentException("Invalid buffer, offset or length");
-    IRegister* data =
-        need<IRegister>(map_ ? map_ : throw AccessException("Not attached"), "FileAccessBuffer");
-    const int64_t piece = data->GetLength();
-    if (piece <= 0)
-      throw AccessException("The camera's file buffer is empty");
+  return reportFailure<std::streamsize>(lastError_, -1, [&]() -> std::streamsize {
+    int64_t piece = 0;
+    IRegister* data = transferBuffer(map_, buffer, offset, length, piece);
     std::vector<uint8_t> chunk(static_cast<size_t>(piece));
     int64_t done = 0;
     while (done < length) {
       int64_t n = std::min<int64_t>(piece, length - done);
       select(fileName, "Read");
-      need<IInteger>(map_, "FileAccessOffset")->SetValue(offset + done);
-      need<IInteger>(map_, "FileAccessLength")->SetValue(n);
+      placeAccess(map_, offset + done, n);
       if (!executeAndWait())
         return -1;
       int64_t got = need<IInteger>(map_, "FileOperationResult")->GetValue();
@@ -226,14 +200,7 @@ std::streamsize FileProtocolAdapter::read(char* buffer, int64_t offset, std::str
         break;
     }
     return std::streamsize(done);
-  } catch (const GenericException& e) {
-    lastError_ = e.GetDescription();
-    return -1;
-  } catch (int code) {
-    // A transport layer's own error code from the port.
-    lastError_ = "Transport layer error code " + std::to_string(code);
-    return -1;
-  }
+  });
 }
 
 } // namespace GenICam
