@@ -27,32 +27,33 @@ void setError(GError** error, const std::string& text) {
   g_set_error(error, ARV_DEVICE_ERROR, ARV_DEVICE_ERROR_TRANSFER_ERROR, "%s", text.c_str());
 }
 
-gboolean readMemory(ArvDevice* device, guint64 address, guint32 size, void* buffer,
-                    GError** error) {
+// Hands one memory access to the node map's bridge; a refusal becomes the device's transfer
+// error.
+template <class Access> gboolean accessBridge(ArvDevice* device, GError** error, Access access) {
   KelpaxPortDevice* self = asPortDevice(device);
-  std::string why;
   if (!self->bridge) {
     setError(error, "The node map is not connected to a port");
     return FALSE;
   }
-  if (self->bridge->readMemory(address, size, buffer, why))
+  std::string why;
+  if (access(*self->bridge, why))
     return TRUE;
   setError(error, why);
   return FALSE;
 }
 
+gboolean readMemory(ArvDevice* device, guint64 address, guint32 size, void* buffer,
+                    GError** error) {
+  return accessBridge(device, error, [&](kelpax::genapi::PortBridge& bridge, std::string& why) {
+    return bridge.readMemory(address, size, buffer, why);
+  });
+}
+
 gboolean writeMemory(ArvDevice* device, guint64 address, guint32 size, void* buffer,
                      GError** error) {
-  KelpaxPortDevice* self = asPortDevice(device);
-  std::string why;
-  if (!self->bridge) {
-    setError(error, "The node map is not connected to a port");
-    return FALSE;
-  }
-  if (self->bridge->writeMemory(address, size, buffer, why))
-    return TRUE;
-  setError(error, why);
-  return FALSE;
+  return accessBridge(device, error, [&](kelpax::genapi::PortBridge& bridge, std::string& why) {
+    return bridge.writeMemory(address, size, buffer, why);
+  });
 }
 
 // 32-bit registers of the device, little-endian in memory like the engine's own fake device.

@@ -210,6 +210,33 @@ bool NodeMapImpl::Connect(GenApi::IPort* port, const GenApi::gcstring& portName)
   return true;
 }
 
+namespace {
+
+// Runs one access of the port. Nothing may unwind through the engine's C frames: every failure
+// gives false, its reason in `error`.
+template <class Access> bool accessPort(GenApi::IPort* port, std::string& error, Access access) {
+  if (!port) {
+    error = "The node map is not connected to a port";
+    return false;
+  }
+  try {
+    access(*port);
+    return true;
+  } catch (const GenICam::GenericException& e) {
+    error = e.GetDescription();
+  } catch (const std::exception& e) {
+    error = e.what();
+  } catch (int code) {
+    error = portErrorText(code);
+    rememberPortErrorCode(code, error);
+  } catch (...) {
+    error = "The port failed";
+  }
+  return false;
+}
+
+} // namespace
+
 bool NodeMapImpl::readMemory(uint64_t address, uint32_t size, void* buffer, std::string& error) {
   if (address >= kEventSpaceBase) {
     size_t port = static_cast<size_t>((address - kEventSpaceBase) >> 32);
@@ -224,25 +251,9 @@ bool NodeMapImpl::readMemory(uint64_t address, uint32_t size, void* buffer, std:
       std::memcpy(buffer, data.data() + offset, std::min<uint64_t>(size, data.size() - offset));
     return true;
   }
-  if (!port_) {
-    error = "The node map is not connected to a port";
-    return false;
-  }
-  try {
-    port_->Read(buffer, static_cast<int64_t>(address), size);
-    return true;
-  } catch (const GenICam::GenericException& e) {
-    error = e.GetDescription();
-  } catch (const std::exception& e) {
-    error = e.what();
-  } catch (int code) {
-    error = portErrorText(code);
-    rememberPortErrorCode(code, error);
-  } catch (...) {
-    // Nothing may unwind through the engine's C frames.
-    error = "The port failed";
-  }
-  return false;
+  return accessPort(port_, error, [&](GenApi::IPort& port) {
+    port.Read(buffer, static_cast<int64_t>(address), size);
+  });
 }
 
 bool NodeMapImpl::writeMemory(uint64_t address, uint32_t size, const void* buffer,
@@ -251,25 +262,9 @@ bool NodeMapImpl::writeMemory(uint64_t address, uint32_t size, const void* buffe
     error = "Event data cannot be written";
     return false;
   }
-  if (!port_) {
-    error = "The node map is not connected to a port";
-    return false;
-  }
-  try {
-    port_->Write(buffer, static_cast<int64_t>(address), size);
-    return true;
-  } catch (const GenICam::GenericException& e) {
-    error = e.GetDescription();
-  } catch (const std::exception& e) {
-    error = e.what();
-  } catch (int code) {
-    error = portErrorText(code);
-    rememberPortErrorCode(code, error);
-  } catch (...) {
-    // Nothing may unwind through the engine's C frames.
-    error = "The port failed";
-  }
-  return false;
+  return accessPort(port_, error, [&](GenApi::IPort& port) {
+    port.Write(buffer, static_cast<int64_t>(address), size);
+  });
 }
 
 void NodeMapImpl::changed(size_t index) const {
