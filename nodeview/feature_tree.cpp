@@ -64,20 +64,38 @@ std::vector<IEnumEntry*> availableEntries(IEnumeration* enumeration) {
   return entries;
 }
 
+// A readable number's value and range, into the row's fields of its type.
+template <class Number, class T> void readRange(Number* number, T& value, T& min, T& max) {
+  value = number->GetValue(false, false);
+  min = number->GetMin();
+  max = number->GetMax();
+}
+
+// Writes `value` clamped into the number's range: the camera's when the row is readable, else
+// the range the row last read. The range is read even when the number is not writable.
+template <class Number, class T>
+bool setClamped(Number* number, T value, bool readable, T rowMin, T rowMax, bool writable) {
+  T low = readable ? number->GetMin() : rowMin;
+  T high = readable ? number->GetMax() : rowMax;
+  if (!writable) {
+    return false;
+  }
+  number->SetValue(std::clamp(value, low, std::max(low, high)), true);
+  return true;
+}
+
 } // namespace
 
 const char* accessModeText(EAccessMode mode) {
+  // The node map names the five modes as the panes do; anything else the panes call UNKNOWN,
+  // where the node map says "(undefined)".
   switch (mode) {
   case NI:
-    return "NI";
   case NA:
-    return "NA";
   case WO:
-    return "WO";
   case RO:
-    return "RO";
   case RW:
-    return "RW";
+    return AccessModeName(mode);
   default:
     return "UNKNOWN";
   }
@@ -368,9 +386,7 @@ void FeatureTree::readRow(PropertyRow& row, bool report) {
   case RowKind::IntegerText: {
     auto* integer = dynamic_cast<IInteger*>(node);
     if (row.readable) {
-      row.intValue = integer->GetValue(false, false);
-      row.intMin = integer->GetMin();
-      row.intMax = integer->GetMax();
+      readRange(integer, row.intValue, row.intMin, row.intMax);
       row.intInc = integer->GetInc();
     }
     if (row.kind == RowKind::IntegerText) {
@@ -383,9 +399,7 @@ void FeatureTree::readRow(PropertyRow& row, bool report) {
   case RowKind::FloatSlider: {
     auto* number = dynamic_cast<IFloat*>(node);
     if (row.readable) {
-      row.floatValue = number->GetValue(false, false);
-      row.floatMin = number->GetMin();
-      row.floatMax = number->GetMax();
+      readRange(number, row.floatValue, row.floatMin, row.floatMax);
       row.floatInc = number->HasInc() ? number->GetInc() : 0;
     }
     break;
@@ -512,10 +526,7 @@ void FeatureTree::writeRow(PropertyRow& row, const std::string& text) {
         notify("Error", "Input value is in invalid format.");
         break;
       }
-      std::int64_t low = row.readable ? integer->GetMin() : row.intMin;
-      std::int64_t high = row.readable ? integer->GetMax() : row.intMax;
-      if (writable) {
-        integer->SetValue(std::clamp(*value, low, std::max(low, high)), true);
+      if (setClamped(integer, *value, row.readable, row.intMin, row.intMax, writable)) {
         startPolling(node);
       }
       break;
@@ -529,10 +540,7 @@ void FeatureTree::writeRow(PropertyRow& row, const std::string& text) {
         notify("Error", "Input value is in invalid format.");
         break;
       }
-      double low = row.readable ? number->GetMin() : row.floatMin;
-      double high = row.readable ? number->GetMax() : row.floatMax;
-      if (writable) {
-        number->SetValue(std::clamp(*value, low, std::max(low, high)), true);
+      if (setClamped(number, *value, row.readable, row.floatMin, row.floatMax, writable)) {
         startPolling(node);
       }
       break;
