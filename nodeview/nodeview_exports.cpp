@@ -68,6 +68,19 @@ void reportException(const char* where, const char* text) {
   debugLinef("%s Exception : %.256s\n", where, text);
 }
 
+// The debug line for the exception being handled; call it only from a catch block.
+void reportSdkException() {
+  try {
+    throw;
+  } catch (const GenICam::GenericException& e) {
+    debugLinef("[Quorvane SDK Exception] : %s\n", e.GetDescription());
+  } catch (const std::exception& e) {
+    debugLinef("[Quorvane SDK Exception] : %s\n", e.what());
+  } catch (...) {
+    debugLine("[Quorvane SDK Exception] : Unknown Exception.\n");
+  }
+}
+
 // The library's application object: installs the crash handler when the library is loaded
 // and lets go of what the library owns when it is unloaded.
 class CNodeviewApp {
@@ -187,12 +200,8 @@ extern "C" QWidget* RunDeviceProperty(const char* xml, GenApi::IPort* port, cons
     frame->LoadPropList();
     s.device = std::move(map); // the old map goes only after the pane let go of it
     return frame;
-  } catch (const GenICam::GenericException& e) {
-    debugLinef("[Quorvane SDK Exception] : %s\n", e.GetDescription());
-  } catch (const std::exception& e) {
-    debugLinef("[Quorvane SDK Exception] : %s\n", e.what());
   } catch (...) {
-    debugLine("[Quorvane SDK Exception] : Unknown Exception.\n");
+    reportSdkException();
   }
   return nullptr;
 }
@@ -224,12 +233,8 @@ extern "C" QWidget* RunDeviceProperty_CXP(const char* deviceXml, GenApi::IPort* 
     s.interface = std::move(interface);
     s.stream = std::move(stream);
     return frame;
-  } catch (const GenICam::GenericException& e) {
-    debugLinef("[Quorvane SDK Exception] : %s\n", e.GetDescription());
-  } catch (const std::exception& e) {
-    debugLinef("[Quorvane SDK Exception] : %s\n", e.what());
   } catch (...) {
-    debugLine("[Quorvane SDK Exception] : Unknown Exception.\n");
+    reportSdkException();
   }
   return nullptr;
 }
