@@ -514,37 +514,29 @@ void FeatureTree::writeRow(PropertyRow& row, const std::string& text) {
   std::snprintf(line, sizeof line, "Updating %s type, %s", row.interfaceName(), row.name.c_str());
   try {
     bool writable = IsWritable(node);
+    // Writes a parsed number clamped into its range; text that did not parse is reported.
+    auto commitNumber = [&](auto* number, const auto& value, auto rowMin, auto rowMax) {
+      if (!value) {
+        notify("Error", "Input value is in invalid format.");
+      } else if (setClamped(number, *value, row.readable, rowMin, rowMax, writable)) {
+        startPolling(node);
+      }
+    };
     switch (row.kind) {
     case RowKind::IntegerText:
     case RowKind::Integer:
-    case RowKind::IntegerSlider: {
+    case RowKind::IntegerSlider:
       notify("Info", line);
-      auto* integer = dynamic_cast<IInteger*>(node);
-      auto value = row.kind == RowKind::IntegerText ? parseIntegerText(row.display, text)
-                                                    : parseDecimal(text);
-      if (!value) {
-        notify("Error", "Input value is in invalid format.");
-        break;
-      }
-      if (setClamped(integer, *value, row.readable, row.intMin, row.intMax, writable)) {
-        startPolling(node);
-      }
+      commitNumber(dynamic_cast<IInteger*>(node),
+                   row.kind == RowKind::IntegerText ? parseIntegerText(row.display, text)
+                                                    : parseDecimal(text),
+                   row.intMin, row.intMax);
       break;
-    }
     case RowKind::Float:
-    case RowKind::FloatSlider: {
+    case RowKind::FloatSlider:
       notify("Info", line);
-      auto* number = dynamic_cast<IFloat*>(node);
-      auto value = parseDouble(text);
-      if (!value) {
-        notify("Error", "Input value is in invalid format.");
-        break;
-      }
-      if (setClamped(number, *value, row.readable, row.floatMin, row.floatMax, writable)) {
-        startPolling(node);
-      }
+      commitNumber(dynamic_cast<IFloat*>(node), parseDouble(text), row.floatMin, row.floatMax);
       break;
-    }
     case RowKind::Enumeration: {
       notify("Info", line);
       auto* enumeration = dynamic_cast<IEnumeration*>(node);
