@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "GenApi/NodeMapRef.h"
@@ -74,6 +75,22 @@ protected:
   void requireWritable() const;
   // Throws the GError's text as an AccessException naming this feature; frees the error.
   [[noreturn]] void fail(GError* error) const;
+  // Calls an engine function whose last parameter takes its GError; a failure it reports is
+  // thrown as fail() throws it. Gives what the function returns.
+  template <class Result, class... Params, class... Args>
+  Result checked(Result (*function)(Params...), Args... args) const {
+    GError* e = nullptr;
+    if constexpr (std::is_void_v<Result>) {
+      function(args..., &e);
+      if (e)
+        fail(e);
+    } else {
+      Result v = function(args..., &e);
+      if (e)
+        fail(e);
+      return v;
+    }
+  }
   [[noreturn]] void outOfRange(const std::string& what) const;
   void changed();
 

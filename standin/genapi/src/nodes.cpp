@@ -315,11 +315,7 @@ public:
   int64_t GetValue(bool, bool) override {
     MapGuard guard(map());
     requireReadable();
-    GError* e = nullptr;
-    int64_t v = arv_gc_integer_get_value(i(), &e);
-    if (e)
-      fail(e);
-    return v;
+    return checked(arv_gc_integer_get_value, i());
   }
   void SetValue(int64_t v, bool) override {
     MapGuard guard(map());
@@ -332,10 +328,7 @@ public:
     if (inc > 1 && (v - mn) % inc != 0)
       outOfRange("value " + std::to_string(v) + " is not the minimum " + std::to_string(mn) +
                  " plus a multiple of the increment " + std::to_string(inc));
-    GError* e = nullptr;
-    arv_gc_integer_set_value(i(), v, &e);
-    if (e)
-      fail(e);
+    checked(arv_gc_integer_set_value, i(), v);
     changed();
   }
   int64_t GetMin() override { return bound(arv_gc_integer_get_min); }
@@ -383,11 +376,7 @@ public:
 private:
   int64_t bound(gint64 (*get)(ArvGcInteger*, GError**)) {
     MapGuard guard(map());
-    GError* e = nullptr;
-    int64_t v = get(i(), &e);
-    if (e)
-      fail(e);
-    return v;
+    return checked(get, i());
   }
 };
 
@@ -401,11 +390,7 @@ public:
   double GetValue(bool, bool) override {
     MapGuard guard(map());
     requireReadable();
-    GError* e = nullptr;
-    double v = arv_gc_float_get_value(f(), &e);
-    if (e)
-      fail(e);
-    return v;
+    return checked(arv_gc_float_get_value, f());
   }
   void SetValue(double v, bool) override {
     MapGuard guard(map());
@@ -416,10 +401,7 @@ public:
     if (v < mn || v > mx)
       outOfRange("value " + formatDouble(v) + " is outside " + formatDouble(mn) + " .. " +
                  formatDouble(mx));
-    GError* e = nullptr;
-    arv_gc_float_set_value(f(), v, &e);
-    if (e)
-      fail(e);
+    checked(arv_gc_float_set_value, f(), v);
     changed();
   }
   double GetMin() override { return bound(arv_gc_float_get_min); }
@@ -477,11 +459,7 @@ public:
 private:
   double bound(double (*get)(ArvGcFloat*, GError**)) {
     MapGuard guard(map());
-    GError* e = nullptr;
-    double v = get(f(), &e);
-    if (e)
-      fail(e);
-    return v;
+    return checked(get, f());
   }
 };
 
@@ -493,20 +471,13 @@ public:
   void SetValue(bool v, bool) override {
     MapGuard guard(map());
     requireWritable();
-    GError* e = nullptr;
-    arv_gc_boolean_set_value(ARV_GC_BOOLEAN(arv()), v, &e);
-    if (e)
-      fail(e);
+    checked(arv_gc_boolean_set_value, ARV_GC_BOOLEAN(arv()), v);
     changed();
   }
   bool GetValue(bool, bool) const override {
     MapGuard guard(map());
     requireReadable();
-    GError* e = nullptr;
-    bool v = arv_gc_boolean_get_value(ARV_GC_BOOLEAN(arv()), &e);
-    if (e)
-      fail(e);
-    return v;
+    return checked(arv_gc_boolean_get_value, ARV_GC_BOOLEAN(arv()));
   }
   gcstring ToString(bool verify, bool ignoreCache) override {
     return GetValue(verify, ignoreCache) ? "1" : "0";
@@ -533,28 +504,18 @@ public:
     if (static_cast<int64_t>(v.size()) > GetMaxLength())
       outOfRange("the text is " + std::to_string(v.size()) + " characters long, at most " +
                  std::to_string(GetMaxLength()) + " fit");
-    GError* e = nullptr;
-    arv_gc_string_set_value(ARV_GC_STRING(arv()), v.c_str(), &e);
-    if (e)
-      fail(e);
+    checked(arv_gc_string_set_value, ARV_GC_STRING(arv()), v.c_str());
     changed();
   }
   gcstring GetValue(bool, bool) override {
     MapGuard guard(map());
     requireReadable();
-    GError* e = nullptr;
-    const char* v = arv_gc_string_get_value(ARV_GC_STRING(arv()), &e);
-    if (e)
-      fail(e);
+    const char* v = checked(arv_gc_string_get_value, ARV_GC_STRING(arv()));
     return v ? v : "";
   }
   int64_t GetMaxLength() override {
     MapGuard guard(map());
-    GError* e = nullptr;
-    int64_t v = arv_gc_string_get_max_length(ARV_GC_STRING(arv()), &e);
-    if (e)
-      fail(e);
-    return v;
+    return checked(arv_gc_string_get_max_length, ARV_GC_STRING(arv()));
   }
   gcstring ToString(bool verify, bool ignoreCache) override {
     return GetValue(verify, ignoreCache);
@@ -579,10 +540,7 @@ public:
     if (length < full && IsReadable(GetAccessMode()))
       get(data.data(), full);
     std::memcpy(data.data(), buffer, static_cast<size_t>(length));
-    GError* e = nullptr;
-    arv_gc_register_set(r(), data.data(), static_cast<guint64>(full), &e);
-    if (e)
-      fail(e);
+    checked(arv_gc_register_set, r(), data.data(), static_cast<guint64>(full));
     changed();
   }
   void Get(uint8_t* buffer, int64_t length, bool, bool) override {
@@ -598,19 +556,11 @@ public:
   }
   int64_t GetLength() override {
     MapGuard guard(map());
-    GError* e = nullptr;
-    int64_t v = static_cast<int64_t>(arv_gc_register_get_length(r(), &e));
-    if (e)
-      fail(e);
-    return v;
+    return static_cast<int64_t>(checked(arv_gc_register_get_length, r()));
   }
   int64_t GetAddress() override {
     MapGuard guard(map());
-    GError* e = nullptr;
-    int64_t v = static_cast<int64_t>(arv_gc_register_get_address(r(), &e));
-    if (e)
-      fail(e);
-    return v;
+    return static_cast<int64_t>(checked(arv_gc_register_get_address, r()));
   }
   gcstring ToString(bool, bool) override {
     int64_t n = GetLength();
@@ -627,10 +577,7 @@ public:
 
 private:
   void get(uint8_t* data, int64_t length) {
-    GError* e = nullptr;
-    arv_gc_register_get(r(), data, static_cast<guint64>(length), &e);
-    if (e)
-      fail(e);
+    checked(arv_gc_register_get, r(), data, static_cast<guint64>(length));
   }
 };
 
@@ -659,19 +606,13 @@ public:
   }
   void Read(void* buffer, int64_t address, int64_t length) override {
     MapGuard guard(map());
-    GError* e = nullptr;
-    arv_gc_port_read(ARV_GC_PORT(arv()), buffer, static_cast<guint64>(address),
-                     static_cast<guint64>(length), &e);
-    if (e)
-      fail(e);
+    checked(arv_gc_port_read, ARV_GC_PORT(arv()), buffer, static_cast<guint64>(address),
+            static_cast<guint64>(length));
   }
   void Write(const void* buffer, int64_t address, int64_t length) override {
     MapGuard guard(map());
-    GError* e = nullptr;
-    arv_gc_port_write(ARV_GC_PORT(arv()), const_cast<void*>(buffer), static_cast<guint64>(address),
-                      static_cast<guint64>(length), &e);
-    if (e)
-      fail(e);
+    checked(arv_gc_port_write, ARV_GC_PORT(arv()), const_cast<void*>(buffer),
+            static_cast<guint64>(address), static_cast<guint64>(length));
   }
 
 protected:
@@ -688,11 +629,7 @@ public:
     if (parseXmlInteger(xml().text("Value"), v))
       return v;
     MapGuard guard(map());
-    GError* e = nullptr;
-    v = arv_gc_enum_entry_get_value(ARV_GC_ENUM_ENTRY(arv()), &e);
-    if (e)
-      fail(e);
-    return v;
+    return checked(arv_gc_enum_entry_get_value, ARV_GC_ENUM_ENTRY(arv()));
   }
   gcstring GetSymbolic() const override {
     std::string s = xml().text("Symbolic");
@@ -746,20 +683,13 @@ public:
     if (!IsAvailable(entry))
       throw GenICam::AccessException("Feature '" + GetName() + "': entry '" + entry->GetSymbolic() +
                                      "' is not available");
-    GError* e = nullptr;
-    arv_gc_enumeration_set_int_value(en(), v, &e);
-    if (e)
-      fail(e);
+    checked(arv_gc_enumeration_set_int_value, en(), v);
     changed();
   }
   int64_t GetIntValue(bool, bool) override {
     MapGuard guard(map());
     requireReadable();
-    GError* e = nullptr;
-    int64_t v = arv_gc_enumeration_get_int_value(en(), &e);
-    if (e)
-      fail(e);
-    return v;
+    return checked(arv_gc_enumeration_get_int_value, en());
   }
   IEnumEntry* GetEntryByName(const gcstring& symbolic) override {
     for (EnumEntryNode* e : entries())
@@ -821,10 +751,7 @@ public:
   void Execute(bool) override {
     MapGuard guard(map());
     requireWritable();
-    GError* e = nullptr;
-    arv_gc_command_execute(ARV_GC_COMMAND(arv()), &e);
-    if (e)
-      fail(e);
+    checked(arv_gc_command_execute, ARV_GC_COMMAND(arv()));
     executing_ = true;
     changed();
   }
