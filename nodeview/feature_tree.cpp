@@ -64,6 +64,20 @@ std::vector<IEnumEntry*> availableEntries(IEnumeration* enumeration) {
   return entries;
 }
 
+// The debug line of the exception being handled where no one feature is to blame: its text,
+// or the error line of a transport layer's code. Call it only from a catch block.
+void debugCurrentException() {
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    debugLinef("%s\n", e.what());
+  } catch (int code) {
+    debugLinef("%s\n", gcErrorLine(code).c_str());
+  } catch (...) {
+    debugLine("[Quorvane SDK Exception] : Unknown Exception.\n");
+  }
+}
+
 // A readable number's value and range, into the row's fields of its type.
 template <class Number, class T> void readRange(Number* number, T& value, T& min, T& max) {
   value = number->GetValue(false, false);
@@ -217,12 +231,8 @@ void FeatureTree::rebuild() {
       walk(category, root_.get());
       root_->visibility = rootNode->GetVisibility();
     }
-  } catch (const std::exception& e) {
-    debugLinef("%s\n", e.what());
-  } catch (int code) {
-    debugLinef("%s\n", gcErrorLine(code).c_str());
   } catch (...) {
-    debugLine("[Quorvane SDK Exception] : Unknown Exception.\n");
+    debugCurrentException();
   }
 }
 
@@ -609,12 +619,8 @@ void FeatureTree::startSelfClearingWait(IEnumeration* enumeration, std::int64_t 
           break;
         }
       }
-    } catch (const std::exception& e) {
-      debugLinef("%s\n", e.what());
-    } catch (int code) {
-      debugLinef("%s\n", gcErrorLine(code).c_str());
     } catch (...) {
-      debugLine("[Quorvane SDK Exception] : Unknown Exception.\n");
+      debugCurrentException();
     }
     std::lock_guard lock(workers->mutex);
     --workers->running;
