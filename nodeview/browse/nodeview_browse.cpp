@@ -3,7 +3,6 @@
 //   nodeview-browse [--set NAME=VALUE]... [--list] [--save-json FILE] [--screenshot PNG]
 //                   [--verbose] XMLFILE
 #include <QApplication>
-#include <QMessageBox>
 #include <QTreeView>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +11,7 @@
 
 #include "GenApi/GenApi.h"
 #include "app/crash_handler.h"
+#include "app/crash_message_box.h"
 #include "nodeview/feature_file.h"
 #include "nodeview/library_state.h"
 #include "nodeview/main_frame.h"
@@ -63,13 +63,8 @@ protected:
 } // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 4 && std::strcmp(argv[1], kelpax::kCrashMessageArgument) == 0) {
-    QApplication app(argc, argv);
-    QMessageBox box(QMessageBox::Critical, QString::fromLocal8Bit(argv[2]),
-                    QString::fromLocal8Bit(argv[3]), QMessageBox::Ok);
-    box.exec();
-    return 0;
-  }
+  if (std::optional<int> shown = kelpax::showCrashMessageIfAsked(argc, argv))
+    return *shown;
   bool list = false;
   bool verbose = false;
   std::string jsonPath;
