@@ -1,5 +1,7 @@
 // Camera files through FileProtocolAdapter against the memory port's file emulation.
 #include <numeric>
+#include <tuple>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -78,6 +80,65 @@ TEST(FileAccess, ReadingAtAnOffsetAndFilesAreKeptApart) {
   EXPECT_EQ(buf[1], 15);
   EXPECT_EQ(files.getFileSize("UserData"), 0);
   EXPECT_EQ(files.getFileSize("LUTLuminance"), 6);
+}
+
+// The Read operations the camera performed, as (offset, length asked, bytes returned).
+std::vector<std::tuple<int64_t, int64_t, int64_t>> readsOf(const TestCamera& cam) {
+  const int64_t opRead = FileAccessLayout::FromXml(cam.xml).opRead;
+  std::vector<std::tuple<int64_t, int64_t, int64_t>> reads;
+  for (const MemoryPort::FileOperationRecord& op : cam.port->fileOperations())
+    if (op.operation == opRead) {
+      EXPECT_TRUE(op.succeeded) << "Read at " << op.offset;
+      reads.emplace_back(op.offset, op.length, op.result);
+    }
+  return reads;
+}
+
+TEST(FileAccess, ReadStopsAtTheCamerasShortAnswerAtTheEndOfTheFile) {
+  // Catches an adapter that keeps asking after the camera answered with fewer bytes than asked:
+  // a 150-byte file read with room for 200 bytes takes exactly three buffer loads, the last one
+  // answering 22 of 64 bytes, and no fourth Read past the end.
+  TestCamera cam;
+  std::vector<char> data = pattern(150);
+  cam.port->setFile(0, std::vector<uint8_t>(data.begin(), data.end()));
+  FileProtocolAdapter files;
+  ASSERT_TRUE(files.attach(cam.map._Ptr)) << files.lastError();
+  ASSERT_EQ(files.getBufSize("UserData", std::ios::in), 64);
+  ASSERT_TRUE(files.openFile("UserData", std::ios::in)) << files.lastError();
+  std::vector<char> back(200, 'x');
+  EXPECT_EQ(files.read(back.data(), 0, 200, "UserData"), 150) << files.lastError();
+  EXPECT_EQ(std::vector<char>(back.begin(), back.begin() + 150), data);
+  EXPECT_EQ(std::vector<char>(back.begin() + 150, back.end()), std::vector<char>(50, 'x'))
+      << "bytes beyond the file were written";
+  using Read = std::tuple<int64_t, int64_t, int64_t>;
+  EXPECT_EQ(readsOf(cam), (std::vector<Read>{{0, 64, 64}, {64, 64, 64}, {128, 64, 22}}));
+  EXPECT_TRUE(files.closeFile("UserData"));
+}
+
+TEST(FileAccess, ReadEndsWhereTheCameraAnsweredShortInTheMiddleOfTheFile) {
+  // Catches an adapter that goes on reading after a short answer in the middle of a file: the
+  // camera gives only 10 bytes for the second buffer load, so the read ends there with 74
+  // bytes, says so, and leaves the rest of the caller's buffer untouched.
+  TestCamera cam;
+  std::vector<char> data = pattern(200);
+  cam.port->setFile(0, std::vector<uint8_t>(data.begin(), data.end()));
+  FileProtocolAdapter files;
+  ASSERT_TRUE(files.attach(cam.map._Ptr)) << files.lastError();
+  ASSERT_TRUE(files.openFile("UserData", std::ios::in)) << files.lastError();
+  cam.port->capFileRead(10, 1);
+  std::vector<char> back(200, 'x');
+  EXPECT_EQ(files.read(back.data(), 0, 200, "UserData"), 74) << files.lastError();
+  EXPECT_EQ(std::vector<char>(back.begin(), back.begin() + 74),
+            std::vector<char>(data.begin(), data.begin() + 74));
+  EXPECT_EQ(std::vector<char>(back.begin() + 74, back.end()), std::vector<char>(126, 'x'))
+      << "bytes after the short answer were filled in";
+  using Read = std::tuple<int64_t, int64_t, int64_t>;
+  EXPECT_EQ(readsOf(cam), (std::vector<Read>{{0, 64, 64}, {64, 64, 10}}));
+
+  // The short answer was the camera's only one: reading on from there gets the rest.
+  EXPECT_EQ(files.read(back.data() + 74, 74, 126, "UserData"), 126) << files.lastError();
+  EXPECT_EQ(back, data);
+  EXPECT_TRUE(files.closeFile("UserData"));
 }
 
 TEST(FileAccess, CameraRefusalsAreReportedNotIgnored) {

@@ -318,6 +318,17 @@ void MemoryPort::setFile(int64_t selector, std::vector<uint8_t> contents) {
     setReg(fileLayout_->sizeAddress, int64_t(files_[selector].size()));
 }
 
+std::vector<MemoryPort::FileOperationRecord> MemoryPort::fileOperations() const {
+  std::lock_guard lock(mutex_);
+  return fileOperations_;
+}
+
+void MemoryPort::capFileRead(uint64_t maxBytes, unsigned readsToSkip) {
+  std::lock_guard lock(mutex_);
+  readCap_ = maxBytes;
+  readsBeforeCap_ = readsToSkip;
+}
+
 void MemoryPort::setFailing(bool failing) {
   std::lock_guard lock(mutex_);
   failing_ = failing;
@@ -384,6 +395,12 @@ void MemoryPort::runFileOperation() {
     if (ok) {
       uint64_t from = std::min<uint64_t>(uint64_t(offset), data.size());
       uint64_t n = std::min<uint64_t>(uint64_t(length), data.size() - from);
+      if (readCap_ && readsBeforeCap_ > 0) {
+        --readsBeforeCap_;
+      } else if (readCap_) {
+        n = std::min(n, *readCap_);
+        readCap_.reset();
+      }
       std::memcpy(memory_.data() + l.bufferAddress, data.data() + from, n);
       result = int64_t(n);
     }
@@ -404,6 +421,8 @@ void MemoryPort::runFileOperation() {
   } else {
     ok = false;
   }
+  fileOperations_.push_back(FileOperationRecord{selector, op, getReg(l.offsetAddress),
+                                                getReg(l.lengthAddress), result, ok});
   setReg(l.statusAddress, ok ? l.statusSuccess : l.statusFailure);
   setReg(l.resultAddress, result);
   setReg(l.sizeAddress, int64_t(data.size()));

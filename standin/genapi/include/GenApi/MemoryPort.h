@@ -74,6 +74,23 @@ public:
   std::vector<uint8_t> file(int64_t selector) const;
   void setFile(int64_t selector, std::vector<uint8_t> contents);
 
+  // One file operation the camera performed, in the order performed: FileSelector and
+  // FileOperationSelector values, FileAccessOffset and FileAccessLength as the camera saw them,
+  // and the FileOperationResult and status it answered.
+  struct FileOperationRecord {
+    int64_t selector = 0;
+    int64_t operation = 0;
+    int64_t offset = 0;
+    int64_t length = 0;
+    int64_t result = 0;
+    bool succeeded = false;
+  };
+  std::vector<FileOperationRecord> fileOperations() const;
+  // A camera that delivers less than asked: the Read operation after `readsToSkip` further
+  // Read operations returns at most `maxBytes` bytes (and says so in its result), even in the
+  // middle of a file. Applies once.
+  void capFileRead(uint64_t maxBytes, unsigned readsToSkip = 0);
+
   // A port that fails: every Read/Write throws GenICam::AccessException.
   void setFailing(bool failing);
   void setAccessMode(EAccessMode mode);
@@ -99,6 +116,9 @@ private:
   std::optional<FileAccessLayout> fileLayout_;
   std::map<int64_t, std::vector<uint8_t>> files_;
   std::map<int64_t, int64_t> openFiles_; // selector value -> open mode
+  std::vector<FileOperationRecord> fileOperations_;
+  std::optional<uint64_t> readCap_; // at most this many bytes for one Read operation
+  unsigned readsBeforeCap_ = 0;
   bool failing_ = false;
   EAccessMode accessMode_ = RW;
   uint64_t reads_ = 0;
