@@ -31,21 +31,17 @@ int ConnectedCamera::fillCache(const std::function<void(int percent)>& progress,
   const size_t count = cache_.size();
   int failures = 0;
   int failuresSinceNotice = 0;
-  for (size_t i = 0; i < count; ++i) {
+  size_t i = 0;
+  while (i < count) {
     const std::string query = "g" + cache_.entry(i).name;
-    exchange_.port().receiveBuffer().clear();
-    bool stored = false;
-    if (exchange_.port().WritePort(query, true)) {
-      exchange_.WaitMsg(kFillTimeoutMs, kWaitForPrompt, true);
-      stored = cache_.takeFromTraffic(exchange_.TakeAnswer());
-    }
+    const bool stored = cache_.takeFromTraffic(exchange_.Query(query, kFillTimeoutMs, true));
     debugPrintf("%s%s\n", query.c_str(), stored ? " TRUE" : "  FALSE");
     if (!stored) {
       ++failures;
       if (++failuresSinceNotice < kFailuresBeforeNotice) {
         // The first entry is asked again: a camera still waking up misses it.
-        if (i == 0)
-          --i;
+        if (i > 0)
+          ++i;
         continue;
       }
       failuresSinceNotice = 0;
@@ -54,6 +50,7 @@ int ConnectedCamera::fillCache(const std::function<void(int percent)>& progress,
     }
     if (progress)
       progress(count == 1 ? 100 : static_cast<int>(100 * i / (count - 1)));
+    ++i;
   }
   return failures;
 }

@@ -140,18 +140,14 @@ void applyModelRanges(ModelDescriptor& model) {
   model.exposureUs = {10, 7000000};
   model.gain.min = 0;
   model.offset.min = 0;
-  // Maxima that no rule below sets (Kw, Ko 4M with C2, the Ka 47M gain) take the generic
-  // limits, so a previously connected camera's limits never apply to this one.
+  // The generic maxima, which most models keep; those that no rule below sets (Kw, Ko 4M
+  // with C2, the Ka 47M gain) keep them too, so a previous camera's limits never apply.
   model.gain.max = 899;
   model.offset.max = 255;
   auto longExposure = [&] {
     model.exposureUs = {1, 60000000};
     model.offset = {0, 60000000};
     model.gain = {1, 30};
-  };
-  auto generic = [&] {
-    model.gain.max = 899;
-    model.offset.max = 255;
   };
   const std::string& size = model.sizeClass;
   const bool longExposureSize = size == "101M" || size == "151M";
@@ -166,7 +162,6 @@ void applyModelRanges(ModelDescriptor& model) {
       model.offset.max = 63;
     } else if (size == "4M" && model.c2) {
       model.exposureUs = {10, 6000000};
-      generic();
     } else if (size == "50M" || longExposureSize) {
       longExposure();
     } else {
@@ -181,8 +176,6 @@ void applyModelRanges(ModelDescriptor& model) {
       model.offset.max = 63;
     } else if (longExposureSize) {
       longExposure();
-    } else {
-      generic();
     }
     break;
   case Series::Ke:
@@ -196,8 +189,6 @@ void applyModelRanges(ModelDescriptor& model) {
     if (size == "47M") {
       model.exposureUs = {1, 60000000};
       model.offset = {1, 60000000};
-    } else {
-      generic();
     }
     break;
   case Series::Kx:
@@ -206,7 +197,6 @@ void applyModelRanges(ModelDescriptor& model) {
   case Series::KnP:
   case Series::Ky:
   case Series::None:
-    generic();
     break;
   }
 }
