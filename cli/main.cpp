@@ -6,172 +6,13 @@
 
 #include <CLI/CLI.hpp>
 
-#include "app/connected_camera.h"
 #include "app/model_catalog.h"
-#include "cli/trace.h"
-#include "link/command_exchange.h"
+#include "cli/session.h"
 #include "link/port_search.h"
-#include "pages/parameter_cache.h"
 
 using namespace kelpax;
 
 namespace {
-
-enum ExitCode { kExitOk = 0, kExitCameraError = 1, kExitNoAnswer = 2, kExitPort = 3 };
-
-struct LinkOptions {
-  std::string port;
-  std::string library;
-  uint32_t index = 0;
-  unsigned baud = 1;
-  uint32_t timeoutMs = kDefaultTimeoutMs;
-  bool trace = false;
-};
-
-void fillPortTable(CameraPort& port) {
-  EnumComPorts(port);
-  EnumClserPorts(port, findClserLibraries(clserSearchFolders()));
-}
-
-// Resolves --port / --library into a slot of the port table; -1 when nothing matches.
-int resolvePort(CameraPort& port, const LinkOptions& options, std::string& why) {
-  if (!options.library.empty()) {
-    PortEntry entry;
-    entry.isDll = 1;
-    entry.dllPath = options.library;
-    entry.portName = options.library;
-    entry.portIndex = options.index;
-    entry.maker = makerFromLibraryName(options.library);
-    port.setPortCount(0);
-    port.addPort(entry);
-    return 0;
-  }
-  if (options.port.empty()) {
-    why = "name a port with --port (see 'kelpax-cli ports') or a library with --library";
-    return -1;
-  }
-  // A device path is opened as it is; anything else is looked up among the found ports.
-  if (options.port.find('/') != std::string::npos) {
-    PortEntry entry;
-    entry.portName = options.port;
-    port.setPortCount(0);
-    port.addPort(entry);
-    return 0;
-  }
-  fillPortTable(port);
-  for (int i = 0; i < port.portCount(); ++i) {
-    if (port.ports()[size_t(i)].portName == options.port) {
-      return i;
-    }
-  }
-  why = "no port named '" + options.port + "' (see 'kelpax-cli ports')";
-  return -1;
-}
-
-const char* outcomeName(CommandResult result) {
-  switch (result) {
-  case CommandResult::Ok:
-    return "OK";
-  case CommandResult::CameraError:
-    return "CAMERA ERROR";
-  case CommandResult::NoAnswer:
-    return "NO ANSWER";
-  case CommandResult::Blocked:
-    return "BLOCKED";
-  }
-  return "?";
-}
-
-std::string joined(const std::vector<std::string>& words) {
-  std::string text;
-  for (const std::string& w : words) {
-    text += (text.empty() ? "" : " ") + w;
-  }
-  return text;
-}
-
-// Opens the port the options name; prints why not and returns the exit code on failure.
-int openLink(CameraPort& port, const LinkOptions& options, std::optional<TraceWriter>& trace) {
-  std::string why;
-  const int slot = resolvePort(port, options, why);
-  if (slot < 0) {
-    std::cerr << "kelpax-cli: " << why << "\n";
-    return kExitPort;
-  }
-  if (options.trace) {
-    trace.emplace(stderr);
-    port.setTrafficObserver(&*trace);
-  }
-  const int opened = port.OpenPort(slot, options.baud);
-  if (opened != 0) {
-    std::cerr << "kelpax-cli: cannot open " << port.ports()[size_t(slot)].portName
-              << ": Error : " << opened << "\n";
-    return kExitPort;
-  }
-  return kExitOk;
-}
-
-struct StatusKeeper : StatusLine {
-  std::string last;
-  void showStatus(const std::string& text) override { last = text; }
-};
-
-// Asks the model name and identifies the camera; the family's stems are then registered.
-int identifyCamera(ConnectedCamera& camera, uint32_t timeoutMs) {
-  const std::string model = camera.exchange().QueryValue("gmn", timeoutMs);
-  if (model.empty()) {
-    std::cerr << "kelpax-cli: the camera does not tell its model name (Camera connection error!)\n";
-    return kExitNoAnswer;
-  }
-  camera.identify(model);
-  return kExitOk;
-}
-
-// A port opened and its camera identified, for the verbs that work through the value cache.
-struct IdentifiedCamera {
-  int open(const LinkOptions& options) {
-    if (int rc = openLink(port, options, trace); rc != kExitOk)
-      return rc;
-    exchange.setStatusLine(&status);
-    return identifyCamera(camera, options.timeoutMs);
-  }
-  CameraPort port;
-  std::optional<TraceWriter> trace;
-  CommandExchange exchange{port};
-  StatusKeeper status;
-  ConnectedCamera camera{exchange};
-};
-
-// The exit code a query's answer earns; failures are explained on stderr.
-int queryOutcome(const std::string& answer) {
-  const CommandResult result = judgeAnswer(answer);
-  if (result == CommandResult::NoAnswer) {
-    std::cerr << "kelpax-cli: Camera connection error!\n";
-    return kExitNoAnswer;
-  }
-  if (result == CommandResult::CameraError) {
-    std::cerr << "kelpax-cli: " << errorTextOf(answer) << "\n";
-    return kExitCameraError;
-  }
-  return kExitOk;
-}
-
-std::string cachedValues(const ParameterEntry& entry) {
-  std::string text;
-  char number[48];
-  for (size_t i = 0; i < entry.valueCount; ++i) {
-    if (entry.isFloat)
-      std::snprintf(number, sizeof number, "%g", static_cast<double>(entry.floatValues[i]));
-    else
-      std::snprintf(number, sizeof number, "%d", entry.intValues[i]);
-    text += (text.empty() ? "" : " ") + std::string(number);
-  }
-  return text;
-}
-
-std::string rangeText(const ValueRange& range) {
-  return std::to_string(range.min) + " .. " + std::to_string(range.max);
-}
 
 int runInfo(const LinkOptions& options, bool showValues) {
   IdentifiedCamera session;
@@ -312,17 +153,6 @@ int runExchange(const LinkOptions& options, const std::string& command, bool que
   return kExitOk;
 }
 
-void addLinkOptions(CLI::App* cmd, LinkOptions& options) {
-  cmd->add_option("--port", options.port,
-                  "serial device path, or a port name as 'kelpax-cli ports' lists it");
-  cmd->add_option("--library", options.library, "Camera Link serial library to open directly");
-  cmd->add_option("--index", options.index, "port index within --library");
-  cmd->add_option("--baud", options.baud, "baud code: 1=9600 2=19200 4=38400 8=56000 16=115200")
-      ->check(CLI::IsMember({1u, 2u, 4u, 8u, 16u}));
-  cmd->add_option("--timeout", options.timeoutMs, "answer time-out in ms");
-  cmd->add_flag("--trace", options.trace, "show every byte on the wire, with timestamps");
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -363,6 +193,9 @@ int main(int argc, char** argv) {
   set->add_option("stem", setStem, "the setting's stem, e.g. et or \"ag 1\"")->required();
   set->add_option("values", setValues, "the new value(s)")->required();
 
+  // Verbs kept in files of their own.
+  std::vector<CliCommand> commands;
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -386,6 +219,10 @@ int main(int argc, char** argv) {
       }
     }
     return kExitOk;
+  }
+  for (const CliCommand& command : commands) {
+    if (command.command->parsed())
+      return command.run();
   }
   if (app.got_subcommand("info"))
     return runInfo(infoOptions, infoValues);
