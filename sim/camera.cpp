@@ -2,6 +2,7 @@
 #include "sim/camera.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace sim {
 namespace {
@@ -29,6 +30,22 @@ std::vector<std::string_view> splitWords(std::string_view line) {
   return words;
 }
 
+constexpr std::string_view kErrorValue = "Error : invalid parameter";
+constexpr std::string_view kErrorCount = "Error : wrong number of parameters";
+
+// A whole decimal number of at most nine digits, nothing else.
+std::optional<int> parseSmallNumber(std::string_view text) {
+  if (text.empty() || text.size() > 9)
+    return std::nullopt;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9')
+      return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
 // A five-digit serial number that stays the same for a model from run to run.
 std::string serialFor(std::string_view model) {
   uint32_t hash = 2166136261u;
@@ -42,12 +59,14 @@ std::string serialFor(std::string_view model) {
 Camera::Camera(std::string model)
     : model_(std::move(model)), serialNumber_(serialFor(model_)), info_(simModelFor(model_)),
       parameters_(info_.stems) {
+  spaces_.fill(parameters_.allValues());
+  chooseStartupSpace(0);
   setFaults(Faults{});
 }
 
 void Camera::setFaults(const Faults& faults) {
   faults_ = faults;
-  commandsSinceFaults_ = 0;
+  bootEchoLeft_ = faults.bootEchoOnly;
   commandsSinceOpen_ = 0;
   randomState_ = faults.seed;
 }
@@ -64,7 +83,7 @@ std::string Camera::openLink() {
 std::string Camera::receive(std::string_view bytes) {
   std::string out;
   for (Reply& reply : feed(bytes))
-    out += reply.echo + reply.answer;
+    out += reply.echo + reply.answer + reply.startup;
   return out;
 }
 
@@ -82,29 +101,59 @@ std::vector<Reply> Camera::feed(std::string_view bytes) {
     Reply reply = answerLine(lineBuffer_);
     lineBuffer_.clear();
     reply.lineEnd = i + 1;
+    const bool rateChanges = reply.newBaud > 0;
     replies.push_back(std::move(reply));
+    if (rateChanges)
+      break;
   }
   return replies;
 }
 
+std::string Camera::startupText() const {
+  // At least 51 characters without the line ends, whatever the model's name, and ending with
+  // the prompt: the PC tells a start-up text from an answer by both.
+  return "\r\nQuorvane camera " + model_ +
+         "\r\nInitializing sensor, memory and interface ... done\r\n>";
+}
+
 Reply Camera::answerLine(std::string_view line) {
   ++commandsReceived_;
-  ++commandsSinceFaults_;
   ++commandsSinceOpen_;
+  const bool booting = bootEchoLeft_ > 0;
+  if (booting)
+    --bootEchoLeft_;
 
   Reply reply;
   if (faults_.closeAfterCommands > 0 && commandsSinceOpen_ >= faults_.closeAfterCommands) {
     reply.closesLink = true;
     linkClosed_ = true;
   }
-  // The command takes effect even when the camera stays silent about it.
-  std::vector<std::string> lines = commandAnswer(line);
+  // The command takes effect even when the camera stays silent about it; a restart or a rate
+  // change only when the camera says "OK" to it (or would, were it not silent).
+  bool restarts = false;
+  std::vector<std::string> lines = commandAnswer(line, reply, restarts);
+  if (booting || (faults_.errorAnswers && !line.empty())) {
+    restarts = false;
+    reply.newBaud = 0;
+  }
+  // The last command a booting camera only echoes is followed by its start-up text.
+  const bool bootEnds = booting && bootEchoLeft_ == 0 && !restarts;
+  if (restarts) {
+    // A restart comes up with the start-up space and the privileged level closed, and boots.
+    parameters_.restore(spaces_[static_cast<size_t>(startupSpace_)]);
+    chooseStartupSpace(startupSpace_);
+    privileged_ = false;
+    bootEchoLeft_ = kRestartEchoOnly;
+  }
   if (faults_.silent)
     return reply;
 
   reply.echo = outgoing(std::string(line) + std::string(kLineEnd));
-  if (commandsSinceFaults_ <= faults_.bootEchoOnly)
+  if (booting) {
+    if (bootEnds)
+      reply.startup = outgoing(startupText());
     return reply;
+  }
 
   std::string answer;
   if (faults_.errorAnswers && !line.empty()) {
@@ -118,7 +167,39 @@ Reply Camera::answerLine(std::string_view line) {
   return reply;
 }
 
-std::vector<std::string> Camera::commandAnswer(std::string_view line) {
+void Camera::chooseStartupSpace(int space) {
+  startupSpace_ = space;
+  // Families that keep "ci" read the choice back with "gci".
+  if (parameters_.find("ci")) {
+    std::string number = std::to_string(space);
+    std::string_view arg = number;
+    std::string ignored;
+    parameters_.set("ci", std::span<const std::string_view>(&arg, 1), ignored);
+  }
+}
+
+std::vector<std::string> Camera::spaceCommand(std::string_view command,
+                                              std::span<const std::string_view> args) {
+  if (args.size() != 1)
+    return {std::string(kErrorCount)};
+  std::optional<int> space = parseSmallNumber(args[0]);
+  if (!space || *space > 2)
+    return {std::string(kErrorValue)};
+  const size_t index = static_cast<size_t>(*space);
+  if (command == "sct") {
+    spaces_[index] = parameters_.allValues();
+  } else if (command == "lcf") {
+    // The start-up choice is the camera's own, not part of a space.
+    parameters_.restore(spaces_[index]);
+    chooseStartupSpace(startupSpace_);
+  } else {
+    chooseStartupSpace(*space);
+  }
+  return {"OK"};
+}
+
+std::vector<std::string> Camera::commandAnswer(std::string_view line, Reply& reply,
+                                               bool& restarts) {
   std::vector<std::string_view> words = splitWords(line);
   if (words.empty())
     return {};
@@ -127,20 +208,43 @@ std::vector<std::string> Camera::commandAnswer(std::string_view line) {
 
   if (command == "gmn")
     return {model_};
-  if (command == "gsn")
-    return {serialNumber_};
+  if (command == "gsn") {
+    if (args.empty() || (args.size() == 1 && args[0] == "piece"))
+      return {serialNumber_};
+    return {std::string(kErrorValue)};
+  }
+  // Versions are "major.minor", each part one byte.
   if (command == "gfv")
-    return {"FW 2.04.11"};
+    return {"2.04"};
   if (command == "gmv")
-    return {"MCU 1.32 FPGA 3.07"};
+    return {"1.32"};
   if (command == "gct")
     return {"42.5"};
+  if (command == "sct" || command == "lcf" || command == "sci")
+    return spaceCommand(command, args);
+  if (command == "gci" && args.empty())
+    return {std::to_string(startupSpace_)};
+  if (command == "rst") {
+    if (!args.empty())
+      return {std::string(kErrorCount)};
+    restarts = true;
+    return {"OK"};
+  }
+  if (command == "sbr") {
+    if (args.size() != 1)
+      return {std::string(kErrorCount)};
+    std::optional<int> rate = parseSmallNumber(args[0]);
+    if (!rate || std::find(kCameraRates.begin(), kCameraRates.end(), *rate) == kCameraRates.end())
+      return {std::string(kErrorValue)};
+    reply.newBaud = *rate;
+    return {"OK"};
+  }
   // The simulator's own diagnostic: N numbered answer lines, for measuring long answers.
   if (command == "simlines" && args.size() == 1) {
     int count = 0;
     for (char c : args[0]) {
       if (c < '0' || c > '9' || count > 100)
-        return {"Error : invalid parameter"};
+        return {std::string(kErrorValue)};
       count = count * 10 + (c - '0');
     }
     std::vector<std::string> lines;
@@ -157,7 +261,7 @@ std::vector<std::string> Camera::commandAnswer(std::string_view line) {
       privileged_ = false;
       return {"OK"};
     }
-    return {"Error : invalid parameter"};
+    return {std::string(kErrorValue)};
   }
   if (command == "gsw" && info_.answersSensorSize)
     return {std::to_string(info_.sensorWidth)};

@@ -1,6 +1,7 @@
 // A simulated camera on the ASCII command protocol: bytes in, echo + answer + prompt out.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,17 +17,29 @@ struct Reply {
   size_t lineEnd = 0;      // offset just past the CR that ended the line, in the bytes fed
   std::string echo;        // the command line and CR LF
   std::string answer;      // answer lines (each ending CR LF) and the prompt ">"
+  std::string startup;     // the start-up text, sent unasked once the camera has booted
+  int newBaud = 0;         // the camera changes its line to this rate once the reply is out
   bool closesLink = false; // the link closes once this reply is out
 };
+
+// Line rates a camera can be switched to with "sbr".
+inline constexpr std::array<int, 5> kCameraRates = {9600, 19200, 38400, 56000, 115200};
+// Commands a camera only echoes while it boots after "rst".
+inline constexpr int kRestartEchoOnly = 2;
 
 class Camera {
 public:
   explicit Camera(std::string model);
 
-  // Echo, answer and prompt for every complete line in bytes, in order, faults applied.
+  // Echo, answer and prompt (and a start-up text) for every complete line in bytes, in
+  // order, faults applied.
   std::string receive(std::string_view bytes);
-  // The same, one Reply per complete line, so a transport can time each part.
+  // The same, one Reply per complete line, so a transport can time each part. After a reply
+  // that changes the line rate the rest of the bytes are dropped: they came at the old rate.
   std::vector<Reply> feed(std::string_view bytes);
+
+  // What the camera sends unasked when it has finished booting.
+  std::string startupText() const;
 
   // The link opens: returns what the camera sends unasked (the boot message, if any), and
   // starts counting commands towards a link close afresh.
@@ -35,7 +48,7 @@ public:
   bool linkClosed() const { return linkClosed_; }
 
   // New faults apply from the next command on; echo-only booting and the link close count
-  // commands from here.
+  // commands from here. The setting spaces and the line rate are kept.
   void setFaults(const Faults& faults);
   const Faults& faults() const { return faults_; }
 
@@ -45,12 +58,17 @@ public:
   bool privileged() const { return privileged_; }
   int commandsReceived() const { return commandsReceived_; }
   const SimModel& info() const { return info_; }
+  // The space ("sci") whose values a restart loads: 0 factory, 1 and 2 user.
+  int startupSpace() const { return startupSpace_; }
   ParameterStore& parameters() { return parameters_; }
   const ParameterStore& parameters() const { return parameters_; }
 
 private:
   Reply answerLine(std::string_view line);
-  std::vector<std::string> commandAnswer(std::string_view line);
+  std::vector<std::string> commandAnswer(std::string_view line, Reply& reply, bool& restarts);
+  std::vector<std::string> spaceCommand(std::string_view command,
+                                        std::span<const std::string_view> args);
+  void chooseStartupSpace(int space);
   // Loses or corrupts bytes on their way out, as the faults say.
   std::string outgoing(std::string bytes);
   double nextRandom();
@@ -60,11 +78,14 @@ private:
   SimModel info_;
   ParameterStore parameters_;
   Faults faults_;
+  // Setting spaces: 0 is factory (the values at power-on), 1 and 2 are the user's.
+  std::array<ParameterStore::Values, 3> spaces_;
+  int startupSpace_ = 0;
   std::string lineBuffer_; // bytes of the line not yet ended by CR
   bool privileged_ = false;
   bool linkClosed_ = false;
   int commandsReceived_ = 0;
-  int commandsSinceFaults_ = 0;
+  int bootEchoLeft_ = 0; // commands still to be only echoed while the camera boots
   int commandsSinceOpen_ = 0;
   uint64_t randomState_ = 1;
 };

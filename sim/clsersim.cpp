@@ -1,14 +1,20 @@
 // libclsersim.so: a Camera Link serial library whose ports are simulated cameras.
 //
-// Ports come from KELPAX_SIM_CAMERAS (comma-separated models; unset means one Ko-25MC-C65,
-// empty means none), faults from KELPAX_SIM_FAULTS, the cameras' rate from KELPAX_SIM_BAUD and
-// KELPAX_SIM_PACING=0 turns pacing off; all are read on first use and again after
-// clsersimReset(). Writes feed the camera at once; reads hand out what has arrived by now.
-// A camera keeps its settings while the library is loaded; each open of a port is a new
-// link (boot message, close-after count).
+// Ports come from KELPAX_SIM_CAMERAS, one port per comma-separated item (unset means one
+// Ko-25MC-C65, empty means none):
+//   MODEL        a camera at the rate of KELPAX_SIM_BAUD (default 9600);
+//   MODEL@RATE   a camera at its own rate, e.g. "Ko-25MC-C65@9600,Ka-47M-M40@115200";
+//   -            a port with no camera behind it: it takes every byte and never answers.
+// A rate that is not a positive whole number is reported on stderr and the default applies.
+// Faults come from KELPAX_SIM_FAULTS and KELPAX_SIM_PACING=0 turns pacing off; all are read on
+// first use and again after clsersimReset(). Writes feed the camera at once; reads hand out
+// what has arrived by now. A camera keeps its settings and its line rate ("sbr" changes it)
+// while the library is loaded; each open of a port is a new link (boot message, close-after
+// count) with the grabber at 9600 until clSetBaudRate.
 //
 // Built three ways: with CLSERSIM_NO_BAUD the library lacks clFlushPort and clSetBaudRate,
 // with CLSERSIM_NO_INIT it lacks clSerialInit, for testing how a loader copes.
+#include <charconv>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -76,9 +82,11 @@ constexpr ErrorText kErrorTexts[] = {
 
 struct Port {
   Port(std::string modelName, int baud, bool pacing)
-      : model(modelName), session(std::move(modelName), baud, pacing) {}
+      : model(modelName), hasCamera(!modelName.empty()),
+        session(std::move(modelName), baud, pacing) {}
 
-  std::string model;
+  std::string model; // empty on a port with no camera
+  bool hasCamera;
   std::mutex mutex; // protects everything below
   std::condition_variable arrived;
   sim::CameraSession session;
@@ -99,12 +107,36 @@ Library& library() {
   return instance;
 }
 
+constexpr int kDefaultBaud = 9600;
+constexpr const char* kNoCamera = "-";
+
+// A line rate in bits per second: digits only, above zero.
+bool parseBaud(std::string_view text, int& out) {
+  int value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value <= 0)
+    return false;
+  out = value;
+  return true;
+}
+
 int envBaud() {
   const char* text = std::getenv("KELPAX_SIM_BAUD");
   if (!text || !*text)
-    return 9600;
-  int baud = std::atoi(text);
-  return baud > 0 ? baud : 9600;
+    return kDefaultBaud;
+  int baud = kDefaultBaud;
+  if (!parseBaud(text, baud))
+    std::fprintf(stderr, "clsersim: KELPAX_SIM_BAUD \"%s\" is not a rate; %d applies\n", text,
+                 kDefaultBaud);
+  return baud;
+}
+
+std::string_view trim(std::string_view text) {
+  while (!text.empty() && text.front() == ' ')
+    text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ')
+    text.remove_suffix(1);
+  return text;
 }
 
 // Reads the environment and makes the ports. Library::mutex must be held.
@@ -122,26 +154,38 @@ void loadLocked(Library& lib) {
   }
   const char* pacingText = std::getenv("KELPAX_SIM_PACING");
   bool pacing = !(pacingText && std::strcmp(pacingText, "0") == 0);
-  int baud = envBaud();
+  const int defaultBaud = envBaud();
 
   const char* camerasText = std::getenv("KELPAX_SIM_CAMERAS");
-  std::string cameras = camerasText ? camerasText : kDefaultCamera;
+  std::string_view cameras = camerasText ? camerasText : kDefaultCamera;
   size_t pos = 0;
   while (pos <= cameras.size()) {
     size_t comma = cameras.find(',', pos);
-    if (comma == std::string::npos)
+    if (comma == std::string_view::npos)
       comma = cameras.size();
-    std::string model = cameras.substr(pos, comma - pos);
-    while (!model.empty() && model.front() == ' ')
-      model.erase(0, 1);
-    while (!model.empty() && model.back() == ' ')
-      model.pop_back();
-    if (!model.empty()) {
-      auto port = std::make_unique<Port>(model, baud, pacing);
-      port->session.setFaults(faults);
-      lib.ports.push_back(std::move(port));
-    }
+    std::string_view item = trim(cameras.substr(pos, comma - pos));
     pos = comma + 1;
+    if (item.empty())
+      continue;
+    if (item == kNoCamera) {
+      lib.ports.push_back(std::make_unique<Port>(std::string(), defaultBaud, pacing));
+      continue;
+    }
+    int baud = defaultBaud;
+    size_t at = item.find('@');
+    std::string_view model = trim(item.substr(0, at));
+    if (at != std::string_view::npos && !parseBaud(trim(item.substr(at + 1)), baud))
+      std::fprintf(stderr,
+                   "clsersim: KELPAX_SIM_CAMERAS item \"%.*s\" has no valid rate; %d applies\n",
+                   static_cast<int>(item.size()), item.data(), defaultBaud);
+    if (model.empty()) {
+      std::fprintf(stderr, "clsersim: KELPAX_SIM_CAMERAS item \"%.*s\" names no model; skipped\n",
+                   static_cast<int>(item.size()), item.data());
+      continue;
+    }
+    auto port = std::make_unique<Port>(std::string(model), baud, pacing);
+    port->session.setFaults(faults);
+    lib.ports.push_back(std::move(port));
   }
 }
 
@@ -209,7 +253,8 @@ CLSERSIM_EXPORT int32_t clGetSerialPortIdentifier(uint32_t serialIndex, int8_t* 
   Port* port = portAt(serialIndex);
   if (!port)
     return kInvalidIndex;
-  return copyText("clsersim#" + std::to_string(serialIndex) + " " + port->model, type, bufferSize);
+  const std::string camera = port->hasCamera ? port->model : "(no camera)";
+  return copyText("clsersim#" + std::to_string(serialIndex) + " " + camera, type, bufferSize);
 }
 
 #ifndef CLSERSIM_NO_INIT
@@ -227,8 +272,9 @@ CLSERSIM_EXPORT int32_t clSerialInit(uint32_t serialIndex, void** serialRefPtr) 
     return kPortInUse;
   port.open = true;
   port.reference = lib.nextReference++;
-  port.pcBaud = 9600;
-  port.session.open(Clock::now());
+  port.pcBaud = kDefaultBaud;
+  if (port.hasCamera)
+    port.session.open(Clock::now());
   *serialRefPtr = reinterpret_cast<void*>(port.reference);
   return kNoError;
 }
@@ -252,6 +298,8 @@ CLSERSIM_EXPORT int32_t clSerialWrite(void* serialRef, int8_t* buffer, uint32_t*
     return kInvalidReference;
   if (!buffer || !bufferSize)
     return kInvalidPtr;
+  if (!port->hasCamera)
+    return kNoError; // nobody there to hear it
   Clock::time_point now = Clock::now();
   if (port->session.linkDown(now))
     return kInvalidReference;
@@ -362,8 +410,8 @@ CLSERSIM_EXPORT int32_t clsersimSetFaults(uint32_t serialIndex, const char* text
   if (!sim::parseFaults(text, faults, nullptr))
     return kInvalidPtr;
   Port* port = portAt(serialIndex);
-  if (!port)
-    return kInvalidIndex;
+  if (!port || !port->hasCamera)
+    return kInvalidIndex; // no camera there to show them
   std::lock_guard lock(port->mutex);
   port->session.setFaults(faults);
   return kNoError;

@@ -12,11 +12,16 @@ constexpr int64_t kNanosPerSecond = 1'000'000'000;
 
 PacedLink::PacedLink(int baud, bool pacing) : baud_(baud > 0 ? baud : 9600), pacing_(pacing) {}
 
-PacedLink::Clock::duration PacedLink::wireTime(size_t count) const {
+void PacedLink::setBaud(int baud) {
+  if (baud > 0)
+    baud_ = baud;
+}
+
+PacedLink::Clock::duration PacedLink::wireTime(size_t count, int baud) const {
   if (!pacing_)
     return Clock::duration::zero();
   // Computed from the byte count each time, so long answers do not drift.
-  int64_t nanos = static_cast<int64_t>(count) * kBitsPerByte * kNanosPerSecond / baud_;
+  int64_t nanos = static_cast<int64_t>(count) * kBitsPerByte * kNanosPerSecond / baud;
   return std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(nanos));
 }
 
@@ -31,7 +36,7 @@ PacedLink::Clock::time_point PacedLink::sendToPc(std::string bytes, Clock::time_
   Clock::time_point end = start + wireTime(bytes.size());
   if (!bytes.empty()) {
     toPcFree_ = end;
-    segments_.push_back({std::move(bytes), start, 0});
+    segments_.push_back({std::move(bytes), start, baud_, 0});
   }
   return end;
 }
@@ -40,13 +45,13 @@ size_t PacedLink::arrivedIn(const Segment& segment, Clock::time_point now) const
   size_t size = segment.bytes.size();
   if (now < segment.start)
     return 0;
-  if (now >= segment.start + wireTime(size))
+  if (now >= segment.start + wireTime(size, segment.baud))
     return size;
   // Byte k is there once elapsed >= floor((k + 1) * 10 s / baud), the same rounding as
   // wireTime(). The elapsed time is under the segment's own wire time, so the product is small.
   int64_t elapsed =
       std::chrono::duration_cast<std::chrono::nanoseconds>(now - segment.start).count();
-  return static_cast<size_t>(((elapsed + 1) * baud_ - 1) / (kBitsPerByte * kNanosPerSecond));
+  return static_cast<size_t>(((elapsed + 1) * segment.baud - 1) / (kBitsPerByte * kNanosPerSecond));
 }
 
 size_t PacedLink::available(Clock::time_point now) const {
@@ -79,7 +84,7 @@ std::optional<PacedLink::Clock::time_point> PacedLink::nextArrival(Clock::time_p
   for (const Segment& segment : segments_) {
     size_t arrived = arrivedIn(segment, now);
     if (arrived < segment.bytes.size())
-      return segment.start + wireTime(arrived + 1);
+      return segment.start + wireTime(arrived + 1, segment.baud);
   }
   return std::nullopt;
 }

@@ -18,9 +18,11 @@ public:
 
   int baud() const { return baud_; }
   bool pacing() const { return pacing_; }
+  // Bytes sent from now on travel at baud; bytes already on the wire keep their own rate.
+  void setBaud(int baud);
 
-  // Wire time of count bytes back to back.
-  Clock::duration wireTime(size_t count) const;
+  // Wire time of count bytes back to back at the link's present rate.
+  Clock::duration wireTime(size_t count) const { return wireTime(count, baud_); }
 
   // The PC puts count bytes on the wire at now; they follow whatever it sent before. Returns
   // the time their first byte starts: byte k has arrived at start + wireTime(k + 1).
@@ -46,8 +48,10 @@ private:
   struct Segment {
     std::string bytes;
     Clock::time_point start;
+    int baud; // the rate the bytes were sent at
     size_t taken = 0;
   };
+  Clock::duration wireTime(size_t count, int baud) const;
   size_t arrivedIn(const Segment& segment, Clock::time_point now) const;
 
   int baud_;

@@ -14,6 +14,9 @@ namespace sim {
 
 class ParameterStore {
 public:
+  // Every stem's values, by stem: what a setting space holds.
+  using Values = std::map<std::string, std::vector<double>, std::less<>>;
+
   explicit ParameterStore(std::vector<StemDef> stems);
 
   const StemDef* find(std::string_view stem) const;
@@ -26,9 +29,13 @@ public:
 
   std::optional<std::vector<double>> values(std::string_view stem) const;
 
+  const Values& allValues() const { return values_; }
+  // Takes every stem's values from a copy made by allValues() of this store.
+  void restore(const Values& values) { values_ = values; }
+
 private:
   std::vector<StemDef> stems_;
-  std::map<std::string, std::vector<double>, std::less<>> values_;
+  Values values_;
 };
 
 } // namespace sim

@@ -34,7 +34,9 @@ bool fail(std::string* error, std::string text) {
 
 } // namespace
 
-PtyCamera::PtyCamera(PtyOptions options) : options_(std::move(options)) {}
+PtyCamera::PtyCamera(PtyOptions options) : options_(std::move(options)) {
+  lineRate_ = options_.baud;
+}
 
 PtyCamera::~PtyCamera() {
   stop();
@@ -222,6 +224,7 @@ void PtyCamera::serve() {
                       Clock::now());
         commandsReceived_ = session.camera().commandsReceived();
         privileged_ = session.camera().privileged();
+        lineRate_ = session.baud();
       }
     } else if (fds[0].revents & (POLLERR | POLLNVAL | POLLHUP)) {
       return; // cannot happen while slaveFd_ is open; do not spin if it does

@@ -13,7 +13,7 @@ namespace sim {
 struct PtyOptions {
   std::string model;
   std::string linkPath; // symlink created to the slave, e.g. /tmp/ttyCAM0
-  int baud = 9600;      // the camera's rate; the PC must set the same on the slave
+  int baud = 9600;      // the camera's rate at start; the PC must set the same on the slave
   bool pacing = true;
   Faults faults;
 };
@@ -40,6 +40,8 @@ public:
   bool privileged() const { return privileged_.load(); }
   // True once the camera has dropped the link (the link is then gone from the file system).
   bool linkDropped() const { return linkDropped_.load(); }
+  // The camera's line rate as of the last command ("sbr" changes it).
+  int lineRate() const { return lineRate_.load(); }
 
 private:
   void serve();
@@ -56,6 +58,7 @@ private:
   std::atomic<bool> linkDropped_{false};
   std::atomic<int> commandsReceived_{0};
   std::atomic<bool> privileged_{false};
+  std::atomic<int> lineRate_{0};
 
   std::mutex faultsMutex_; // protects pendingFaults_, hasPendingFaults_
   Faults pendingFaults_;
