@@ -1,0 +1,5 @@
+# The command channel's windows.
+target_sources(kelpax_ui PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/terminal_dlg.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/terminal_dlg.h
+)
