@@ -145,4 +145,102 @@ TEST(CameraSessionTest, DiscardKeepsBytesStillOnTheWire) {
   EXPECT_EQ(session.read(t0 + std::chrono::seconds(1), 100), "Ko-25MC-C65\r\n>");
 }
 
+// Before "sbr" the camera answers at the old rate, after it only at the new one.
+TEST(CameraSessionTest, RateChangeMovesTheCameraToTheNewRate) {
+  sim::CameraSession session("Ko-25MC-C65", 9600, false);
+  session.open(t0);
+  session.write("gmn\r", 9600, t0);
+  EXPECT_EQ(session.read(t0, 1000), "gmn\r\nKo-25MC-C65\r\n>");
+  session.write("sbr 115200\r", 9600, t0);
+  EXPECT_EQ(session.read(t0, 1000), "sbr 115200\r\nOK\r\n>");
+  EXPECT_EQ(session.baud(), 115200);
+
+  session.write("set 3000\r", 9600, t0);
+  EXPECT_EQ(session.available(t0 + std::chrono::seconds(10)), 0u);
+  session.write("get\r", 115200, t0);
+  EXPECT_EQ(session.read(t0, 1000), "get\r\n1000\r\n>");
+
+  // Reopening the port does not take the camera back to its old rate.
+  session.open(t0);
+  session.write("gmn\r", 9600, t0);
+  EXPECT_EQ(session.available(t0 + std::chrono::seconds(10)), 0u);
+  session.write("gmn\r", 115200, t0);
+  EXPECT_EQ(session.read(t0, 1000), "gmn\r\nKo-25MC-C65\r\n>");
+}
+
+TEST(CameraSessionTest, RefusedRateChangeKeepsTheRate) {
+  sim::CameraSession session("Ko-25MC-C65", 19200, false);
+  session.open(t0);
+  session.write("sbr 57600\r", 19200, t0);
+  EXPECT_EQ(session.read(t0, 1000), "sbr 57600\r\nError : invalid parameter\r\n>");
+  EXPECT_EQ(session.baud(), 19200);
+  session.write("gmn\r", 19200, t0);
+  EXPECT_EQ(session.read(t0, 1000), "gmn\r\nKo-25MC-C65\r\n>");
+}
+
+// The "OK" is on the wire at the old rate; only what follows travels at the new one. Catches
+// bytes in flight re-timed at the new rate.
+TEST(CameraSessionTest, RateChangeAnswerTravelsAtTheOldRate) {
+  sim::CameraSession session("Ko-25MC-C65", 9600, true);
+  session.open(t0);
+  const std::string command = "sbr 115200\r";
+  const std::string echo = "sbr 115200\r\n", answer = "OK\r\n>";
+  session.write(command, 9600, t0);
+  // Echo and answer are each timed on their own.
+  Clock::time_point lineIn = t0 + wire(static_cast<int64_t>(command.size()), 9600);
+  Clock::time_point done = lineIn + wire(static_cast<int64_t>(echo.size()), 9600) +
+                           wire(static_cast<int64_t>(answer.size()), 9600);
+  EXPECT_EQ(session.available(done - nanoseconds(1)), echo.size() + answer.size() - 1);
+  EXPECT_EQ(session.read(done, 1000), echo + answer);
+
+  session.write("gmn\r", 115200, done);
+  Clock::time_point gmnDone = done + wire(4, 115200) + wire(5, 115200) + wire(14, 115200);
+  EXPECT_EQ(session.available(gmnDone - nanoseconds(1)), 18u);
+  EXPECT_EQ(session.read(gmnDone, 1000), "gmn\r\nKo-25MC-C65\r\n>");
+}
+
+// A booting camera's start-up text follows its last echo after the boot time, unasked.
+// Catches a text that comes at once (inside the PC's identification wait) or never.
+TEST(CameraSessionTest, StartUpTextComesAfterTheBootTime) {
+  sim::CameraSession session("Ko-25MC-C65", 9600, false);
+  session.setFaults(faultsFrom("boot-echo=1"));
+  session.open(t0);
+  session.write("gmn\r", 9600, t0);
+  EXPECT_EQ(session.read(t0, 1000), "gmn\r\n");
+  const Clock::time_point due = t0 + sim::CameraSession::kStartupTextDelay;
+  ASSERT_TRUE(session.nextArrival(t0).has_value());
+  EXPECT_EQ(*session.nextArrival(t0), due);
+  EXPECT_EQ(session.available(due - nanoseconds(1)), 0u);
+  EXPECT_EQ(session.read(due, 1000), session.camera().startupText());
+  EXPECT_FALSE(session.nextArrival(due).has_value());
+}
+
+// A command the camera answers while it finishes booting is not held behind the start-up
+// text, and the text still comes.
+TEST(CameraSessionTest, AnswerDuringTheBootTimeComesFirst) {
+  sim::CameraSession session("Ko-25MC-C65", 9600, false);
+  session.open(t0);
+  session.write("rst\r", 9600, t0);
+  EXPECT_EQ(session.read(t0, 1000), "rst\r\nOK\r\n>");
+  session.write("gmn\r", 9600, t0);
+  session.write("gmn\r", 9600, t0);
+  EXPECT_EQ(session.read(t0, 1000), "gmn\r\ngmn\r\n");
+  const Clock::time_point soon = t0 + milliseconds(100);
+  session.write("gmn\r", 9600, soon);
+  EXPECT_EQ(session.read(soon, 1000), "gmn\r\nKo-25MC-C65\r\n>");
+  EXPECT_EQ(session.read(t0 + sim::CameraSession::kStartupTextDelay, 1000),
+            session.camera().startupText());
+}
+
+// A camera restarted while the port is closed sends its start-up text on the next link.
+TEST(CameraSessionTest, StartUpTextPendingAcrossAReopen) {
+  sim::CameraSession session("Ko-25MC-C65", 9600, false);
+  session.setFaults(faultsFrom("boot-echo=1"));
+  session.open(t0);
+  session.write("gmn\r", 9600, t0);
+  session.open(t0 + milliseconds(100));
+  EXPECT_EQ(session.available(t0 + milliseconds(100)), 0u);
+  EXPECT_EQ(session.read(t0 + std::chrono::seconds(1), 1000), session.camera().startupText());
+}
+
 } // namespace

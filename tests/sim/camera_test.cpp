@@ -17,19 +17,34 @@ TEST(CameraTest, IdentificationAnswers) {
   sim::Camera camera("Ko-25MC-C65");
   EXPECT_EQ(camera.receive("gmn\r"), "gmn\r\nKo-25MC-C65\r\n>");
   EXPECT_EQ(camera.receive("gsn piece\r"), "gsn piece\r\n" + camera.serialNumber() + "\r\n>");
+  EXPECT_EQ(camera.receive("gsn\r"), "gsn\r\n" + camera.serialNumber() + "\r\n>");
+  EXPECT_EQ(camera.receive("gsn lot\r"), "gsn lot\r\nError : invalid parameter\r\n>");
   EXPECT_EQ(camera.serialNumber().size(), 5u);
   EXPECT_EQ(camera.serialNumber().find_first_not_of("0123456789"), std::string::npos);
 
-  for (const char* command : {"gfv", "gmv", "gct"}) {
+  // The Camera Info window keeps the temperature from two characters before its ".".
+  EXPECT_EQ(camera.receive("gct\r"), "gct\r\n42.5\r\n>");
+}
+
+// The program splits a version at "." into a major and a minor byte: catches a version text
+// with words or a third part in it ("FW 2.04.11").
+TEST(CameraTest, VersionsAreMajorDotMinor) {
+  sim::Camera camera("Ka-47M-M40");
+  for (const char* command : {"gfv", "gmv"}) {
+    const std::string echo = std::string(command) + "\r\n";
     std::string answer = camera.receive(std::string(command) + "\r");
-    std::string expectStart = std::string(command) + "\r\n";
-    ASSERT_EQ(answer.substr(0, expectStart.size()), expectStart) << command;
-    ASSERT_GE(answer.size(), expectStart.size() + 4) << command; // a text, CR LF, prompt
-    EXPECT_EQ(answer.substr(answer.size() - 3), "\r\n>") << command;
-    EXPECT_EQ(answer.find("Error"), std::string::npos) << command;
+    ASSERT_EQ(answer.rfind(echo, 0), 0u) << answer;
+    ASSERT_EQ(answer.substr(answer.size() - 3), "\r\n>") << answer;
+    const std::string version = answer.substr(echo.size(), answer.size() - echo.size() - 3);
+    const size_t dot = version.find('.');
+    ASSERT_NE(dot, std::string::npos) << version;
+    const std::string major = version.substr(0, dot), minor = version.substr(dot + 1);
+    for (const std::string& part : {major, minor}) {
+      ASSERT_FALSE(part.empty()) << version;
+      ASSERT_EQ(part.find_first_not_of("0123456789"), std::string::npos) << version;
+      EXPECT_LE(std::stoi(part), 255) << version;
+    }
   }
-  std::string temperature = camera.receive("gct\r");
-  EXPECT_NO_THROW((void)std::stod(temperature.substr(5)));
 }
 
 TEST(CameraTest, SetThenGetExposure) {
@@ -159,6 +174,109 @@ TEST(CameraTest, LinesSplitAndJoinedAcrossChunks) {
   EXPECT_EQ(camera.receive("get\r"), "get\r\n2000\r\n>");
 }
 
+// Catches a space that shares storage with the current values, a load that does not load,
+// and user spaces that do not start as copies of factory.
+TEST(CameraTest, SettingSpacesRoundTrip) {
+  sim::Camera camera("Ko-25MC-C65");
+  ASSERT_EQ(camera.receive("set 5000\r"), "set 5000\r\nOK\r\n>");
+  EXPECT_EQ(camera.receive("sct 1\r"), "sct 1\r\nOK\r\n>");
+  ASSERT_EQ(camera.receive("set 7000\r"), "set 7000\r\nOK\r\n>");
+  EXPECT_EQ(camera.receive("lcf 1\r"), "lcf 1\r\nOK\r\n>");
+  EXPECT_EQ(camera.receive("get\r"), "get\r\n5000\r\n>");
+  EXPECT_EQ(camera.receive("lcf 2\r"), "lcf 2\r\nOK\r\n>");
+  EXPECT_EQ(camera.receive("get\r"), "get\r\n1000\r\n>");
+  EXPECT_EQ(camera.receive("lcf 1\r"), "lcf 1\r\nOK\r\n>");
+  EXPECT_EQ(camera.receive("lcf 0\r"), "lcf 0\r\nOK\r\n>");
+  EXPECT_EQ(camera.receive("get\r"), "get\r\n1000\r\n>");
+
+  // Storing into factory replaces what a factory load gives.
+  ASSERT_EQ(camera.receive("set 9000\r"), "set 9000\r\nOK\r\n>");
+  EXPECT_EQ(camera.receive("sct 0\r"), "sct 0\r\nOK\r\n>");
+  ASSERT_EQ(camera.receive("lcf 1\r"), "lcf 1\r\nOK\r\n>");
+  ASSERT_EQ(camera.receive("lcf 0\r"), "lcf 0\r\nOK\r\n>");
+  EXPECT_EQ(camera.receive("get\r"), "get\r\n9000\r\n>");
+}
+
+// The start-up choice reads back with "gci" and in the family's "ci" stem, and loading a
+// space does not change it. Catches the two drifting apart.
+TEST(CameraTest, StartUpSpaceChoice) {
+  for (const char* model : {"Ko-25MC-C65", "Ka-47M-M40", "Ke-4K5C-MH40"}) {
+    sim::Camera camera(model);
+    EXPECT_EQ(camera.receive("gci\r"), "gci\r\n0\r\n>") << model;
+    EXPECT_EQ(camera.receive("sci 2\r"), "sci 2\r\nOK\r\n>") << model;
+    EXPECT_EQ(camera.receive("gci\r"), "gci\r\n2\r\n>") << model;
+    EXPECT_EQ(camera.startupSpace(), 2) << model;
+    ASSERT_TRUE(camera.parameters().values("ci").has_value()) << model;
+    EXPECT_EQ(camera.parameters().values("ci")->at(0), 2) << model;
+    EXPECT_EQ(camera.receive("lcf 0\r"), "lcf 0\r\nOK\r\n>") << model;
+    EXPECT_EQ(camera.receive("gci\r"), "gci\r\n2\r\n>") << model;
+  }
+}
+
+// Space numbers other than 0, 1, 2 are refused and change nothing.
+TEST(CameraTest, RefusedSpaceNumbers) {
+  const char* refused[] = {"sct 3",   "sct -1", "sct x", "sct",     "sct 1 2", "lcf 3",
+                           "lcf 01x", "lcf",    "sci 3", "sci 1.0", "sci",     "sci 99999999999"};
+  for (const char* command : refused) {
+    sim::Camera camera("Ko-25MC-C65");
+    ASSERT_EQ(camera.receive("set 4000\r"), "set 4000\r\nOK\r\n>");
+    std::string answer = camera.receive(std::string(command) + "\r");
+    EXPECT_EQ(answer.rfind(std::string(command) + "\r\nError", 0), 0u) << answer;
+    EXPECT_EQ(answer.substr(answer.size() - 3), "\r\n>") << command;
+    EXPECT_EQ(camera.receive("get\r"), "get\r\n4000\r\n>") << command;
+    EXPECT_EQ(camera.receive("gci\r"), "gci\r\n0\r\n>") << command;
+    // Nothing was stored: user 1 still holds the factory values.
+    ASSERT_EQ(camera.receive("lcf 1\r"), "lcf 1\r\nOK\r\n>");
+    EXPECT_EQ(camera.receive("get\r"), "get\r\n1000\r\n>") << command;
+  }
+}
+
+// High speed on the families that keep "ps".
+TEST(CameraTest, HighSpeedSwitch) {
+  for (const char* model : {"Kn-47M-C35", "Ky-29M-C5"}) {
+    sim::Camera camera(model);
+    EXPECT_EQ(camera.receive("gps\r"), "gps\r\n0\r\n>") << model;
+    EXPECT_EQ(camera.receive("sps 1\r"), "sps 1\r\nOK\r\n>") << model;
+    EXPECT_EQ(camera.receive("gps\r"), "gps\r\n1\r\n>") << model;
+    EXPECT_NE(camera.receive("sps 2\r").find("\r\nError"), std::string::npos) << model;
+    EXPECT_EQ(camera.receive("sps 0\r"), "sps 0\r\nOK\r\n>") << model;
+    EXPECT_EQ(camera.receive("gps\r"), "gps\r\n0\r\n>") << model;
+  }
+}
+
+// "sbr" says "OK" and asks its transport to change the rate; other rates are refused and
+// leave the rate alone.
+TEST(CameraTest, LineRateChangeIsAcceptedOnlyForTheCameraRates) {
+  struct Case {
+    const char* command;
+    int newBaud; // 0: refused
+  };
+  const Case cases[] = {
+      {"sbr 9600", 9600},     {"sbr 19200", 19200}, {"sbr 38400", 38400}, {"sbr 56000", 56000},
+      {"sbr 115200", 115200}, {"sbr 57600", 0},     {"sbr 4800", 0},      {"sbr 0", 0},
+      {"sbr -9600", 0},       {"sbr fast", 0},      {"sbr", 0},           {"sbr 9600 1", 0},
+  };
+  for (const Case& c : cases) {
+    sim::Camera camera("Ko-25MC-C65");
+    std::vector<sim::Reply> replies = camera.feed(std::string(c.command) + "\r");
+    ASSERT_EQ(replies.size(), 1u) << c.command;
+    EXPECT_EQ(replies[0].newBaud, c.newBaud) << c.command;
+    if (c.newBaud > 0)
+      EXPECT_EQ(replies[0].answer, "OK\r\n>") << c.command;
+    else
+      EXPECT_EQ(replies[0].answer.rfind("Error", 0), 0u) << c.command;
+  }
+}
+
+// Bytes after "sbr" in the same write came at the old rate: the camera, now at the new one,
+// must not answer them.
+TEST(CameraTest, BytesAfterARateChangeAreNoise) {
+  sim::Camera camera("Ko-25MC-C65");
+  std::vector<sim::Reply> replies = camera.feed("sbr 115200\rset 3000\r");
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(camera.receive("get\r"), "get\r\n1000\r\n>");
+}
+
 TEST(CameraTest, PrivilegedLevel) {
   sim::Camera camera("Ko-25MC-C65");
   EXPECT_FALSE(camera.privileged());
@@ -190,11 +308,72 @@ TEST(CameraFaultsTest, ErrorAnswersToEveryCommand) {
   }
 }
 
-TEST(CameraFaultsTest, BootingCameraOnlyEchoesFirstCommands) {
+// The start-up text as the program's terminal judges it: printable characters only (line
+// ends left out), at least 51 of them, ending with the prompt.
+void expectStartupText(const std::string& text, const std::string& model) {
+  std::string printable;
+  for (char c : text)
+    if (c >= 0x21 && c <= 0x7e)
+      printable += c;
+  EXPECT_GE(printable.size(), 51u) << text;
+  EXPECT_EQ(printable.back(), '>') << text;
+  EXPECT_NE(text.find("Initializing"), std::string::npos) << text;
+  EXPECT_NE(text.find(model), std::string::npos) << text;
+}
+
+TEST(CameraFaultsTest, BootingCameraOnlyEchoesFirstCommandsThenSendsItsStartUpText) {
   sim::Camera camera("Ko-25MC-C65");
   camera.setFaults(faultsFrom("boot-echo=2"));
   EXPECT_EQ(camera.receive("gmn\r"), "gmn\r\n");
+  std::vector<sim::Reply> last = camera.feed("gmn\r");
+  ASSERT_EQ(last.size(), 1u);
+  EXPECT_EQ(last[0].echo, "gmn\r\n");
+  EXPECT_EQ(last[0].answer, "");
+  EXPECT_EQ(last[0].startup, camera.startupText());
+  expectStartupText(last[0].startup, "Ko-25MC-C65");
+  EXPECT_EQ(camera.receive("gmn\r"), "gmn\r\nKo-25MC-C65\r\n>");
+}
+
+// Catches a start-up text that falls under the terminal's 51 characters for a short name.
+TEST(CameraFaultsTest, StartUpTextIsLongEnoughForEveryModelName) {
+  for (const char* model : {"Ko-2M-M75", "Kx-4M-M40", "Ka-47M-M40", "KnP-16M-M4"}) {
+    sim::Camera camera(model);
+    expectStartupText(camera.startupText(), model);
+  }
+}
+
+// A restart answers "OK", loads the start-up space, only echoes the next two commands, then
+// sends its start-up text unasked. Catches a restart that answers nothing, boots for the
+// wrong number of commands or comes up with the values it had before.
+TEST(CameraTest, RestartBootsFromTheStartUpSpace) {
+  sim::Camera camera("Ko-25MC-C65");
+  ASSERT_EQ(camera.receive("set 3000\r"), "set 3000\r\nOK\r\n>");
+  ASSERT_EQ(camera.receive("sct 1\r"), "sct 1\r\nOK\r\n>");
+  ASSERT_EQ(camera.receive("sci 1\r"), "sci 1\r\nOK\r\n>");
+  ASSERT_EQ(camera.receive("set 5000\r"), "set 5000\r\nOK\r\n>");
+  camera.receive("aar qelmarst\r");
+  ASSERT_TRUE(camera.privileged());
+
+  EXPECT_EQ(camera.receive("rst\r"), "rst\r\nOK\r\n>");
+  EXPECT_FALSE(camera.privileged());
   EXPECT_EQ(camera.receive("gmn\r"), "gmn\r\n");
+  std::string second = camera.receive("get\r");
+  ASSERT_EQ(second.rfind("get\r\n", 0), 0u);
+  EXPECT_EQ(second.substr(5), camera.startupText());
+  expectStartupText(second.substr(5), "Ko-25MC-C65");
+  EXPECT_EQ(camera.receive("get\r"), "get\r\n3000\r\n>");
+  EXPECT_EQ(camera.receive("gci\r"), "gci\r\n1\r\n>");
+
+  EXPECT_EQ(camera.receive("rst 1\r"), "rst 1\r\nError : wrong number of parameters\r\n>");
+  EXPECT_EQ(camera.receive("gmn\r"), "gmn\r\nKo-25MC-C65\r\n>");
+}
+
+// A camera that answers "Error" did not restart: it must not go on to boot.
+TEST(CameraFaultsTest, RefusedRestartDoesNotBoot) {
+  sim::Camera camera("Ko-25MC-C65");
+  camera.setFaults(faultsFrom("error"));
+  EXPECT_EQ(camera.receive("rst\r"), "rst\r\nError : command failed\r\n>");
+  camera.setFaults({});
   EXPECT_EQ(camera.receive("gmn\r"), "gmn\r\nKo-25MC-C65\r\n>");
 }
 

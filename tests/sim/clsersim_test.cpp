@@ -406,4 +406,133 @@ TEST_F(ClserSimTest, BadArguments) {
   api_.serialClose(ref);
 }
 
+// "sbr" through the library: the port's camera answers at the old rate until it has said
+// "OK", then only at the new one, also after the port is closed and opened again.
+TEST_F(ClserSimTest, RateChangeMovesThePortsCamera) {
+  void* ref = openPort(0);
+  ASSERT_EQ(send(ref, "gmn\r"), kNoError);
+  EXPECT_EQ(readAnswer(ref), "gmn\r\nKo-25MC-C65\r\n>");
+  ASSERT_EQ(send(ref, "sbr 115200\r"), kNoError);
+  EXPECT_EQ(readAnswer(ref), "sbr 115200\r\nOK\r\n>");
+
+  ASSERT_EQ(send(ref, "gmn\r"), kNoError);
+  int32_t result = kNoError;
+  EXPECT_EQ(readAnswer(ref, 200, &result), "");
+  EXPECT_EQ(result, kTimeout);
+  ASSERT_EQ(api_.setBaudRate(ref, 16), kNoError);
+  ASSERT_EQ(send(ref, "gmn\r"), kNoError);
+  EXPECT_EQ(readAnswer(ref), "gmn\r\nKo-25MC-C65\r\n>");
+  api_.serialClose(ref);
+
+  // A new opening starts the grabber at 9600; the camera stays at 115200.
+  ref = openPort(0);
+  ASSERT_EQ(send(ref, "gmn\r"), kNoError);
+  EXPECT_EQ(readAnswer(ref, 200, &result), "");
+  ASSERT_EQ(api_.setBaudRate(ref, 16), kNoError);
+  ASSERT_EQ(send(ref, "sbr 4800\r"), kNoError);
+  EXPECT_EQ(readAnswer(ref), "sbr 4800\r\nError : invalid parameter\r\n>");
+  ASSERT_EQ(send(ref, "gmn\r"), kNoError);
+  EXPECT_EQ(readAnswer(ref), "gmn\r\nKo-25MC-C65\r\n>");
+  api_.serialClose(ref);
+
+  // The other port's camera kept its rate.
+  void* other = openPort(1);
+  ASSERT_EQ(send(other, "gmn\r"), kNoError);
+  EXPECT_EQ(readAnswer(other), "gmn\r\nKa-47M-M40\r\n>");
+  api_.serialClose(other);
+}
+
+// Per-camera rates and empty ports: catches an "@RATE" that ends up in the model name or is
+// ignored, and a "-" that gives a camera or shifts the ports after it.
+TEST_F(ClserSimTest, CameraItemsWithRatesAndEmptyPorts) {
+  setenv("KELPAX_SIM_CAMERAS", "Ko-25MC-C65@115200, - ,Ka-47M-M40,Kx-4M-M40@38400", 1);
+  setenv("KELPAX_SIM_BAUD", "19200", 1);
+  api_.reset();
+  uint32_t count = 0;
+  ASSERT_EQ(api_.getNumSerialPorts(&count), kNoError);
+  ASSERT_EQ(count, 4u);
+  EXPECT_EQ(identifier(0), "clsersim#0 Ko-25MC-C65");
+  EXPECT_EQ(identifier(1), "clsersim#1 (no camera)");
+  EXPECT_EQ(identifier(2), "clsersim#2 Ka-47M-M40");
+  EXPECT_EQ(identifier(3), "clsersim#3 Kx-4M-M40");
+
+  struct Expect {
+    uint32_t index;
+    uint32_t code; // 0: silent at every rate
+    const char* model;
+  };
+  const Expect table[] = {
+      {0, 16, "Ko-25MC-C65"}, {1, 0, ""}, {2, 2, "Ka-47M-M40"}, {3, 4, "Kx-4M-M40"}};
+  for (const Expect& e : table) {
+    void* ref = openPort(e.index);
+    for (uint32_t code : {1u, 2u, 4u, 8u, 16u}) {
+      ASSERT_EQ(api_.setBaudRate(ref, code), kNoError);
+      ASSERT_EQ(send(ref, "gmn\r"), kNoError);
+      int32_t result = kNoError;
+      std::string answer = readAnswer(ref, 100, &result);
+      if (code == e.code) {
+        EXPECT_EQ(answer, std::string("gmn\r\n") + e.model + "\r\n>") << e.index;
+      } else {
+        EXPECT_EQ(answer, "") << "port " << e.index << " code " << code;
+        EXPECT_EQ(result, kTimeout) << "port " << e.index << " code " << code;
+      }
+    }
+    uint32_t avail = 1;
+    EXPECT_EQ(api_.getNumBytesAvail(ref, &avail), kNoError);
+    EXPECT_EQ(avail, 0u);
+    api_.serialClose(ref);
+  }
+  // No camera on the empty port to give faults to.
+  EXPECT_EQ(api_.setFaults(1, "silent"), kInvalidIndex);
+}
+
+// A rate that is no number keeps the port, at the default rate; an item without a model is
+// left out. Catches a typo that silently drops or renames a camera.
+TEST_F(ClserSimTest, BadCameraItemsAreReportedNotTrusted) {
+  setenv("KELPAX_SIM_CAMERAS", "Ko-25MC-C65@fast,@9600,Ka-47M-M40@", 1);
+  setenv("KELPAX_SIM_BAUD", "38400", 1);
+  api_.reset();
+  uint32_t count = 0;
+  ASSERT_EQ(api_.getNumSerialPorts(&count), kNoError);
+  ASSERT_EQ(count, 2u);
+  EXPECT_EQ(identifier(0), "clsersim#0 Ko-25MC-C65");
+  EXPECT_EQ(identifier(1), "clsersim#1 Ka-47M-M40");
+  for (uint32_t index : {0u, 1u}) {
+    void* ref = openPort(index);
+    ASSERT_EQ(api_.setBaudRate(ref, 4), kNoError);
+    ASSERT_EQ(send(ref, "gmn\r"), kNoError);
+    EXPECT_NE(readAnswer(ref).find("\r\n>"), std::string::npos) << index;
+    api_.serialClose(ref);
+  }
+
+  // A bad default rate falls back to 9600.
+  setenv("KELPAX_SIM_CAMERAS", "Ko-25MC-C65", 1);
+  setenv("KELPAX_SIM_BAUD", "115200x", 1);
+  api_.reset();
+  void* ref = openPort(0);
+  ASSERT_EQ(send(ref, "gmn\r"), kNoError);
+  EXPECT_EQ(readAnswer(ref), "gmn\r\nKo-25MC-C65\r\n>");
+  api_.serialClose(ref);
+}
+
+// A restart through the library: "OK", two echoes, then the start-up text on its own.
+TEST_F(ClserSimTest, RestartSendsTheStartUpTextUnasked) {
+  void* ref = openPort(0);
+  ASSERT_EQ(send(ref, "rst\r"), kNoError);
+  EXPECT_EQ(readAnswer(ref), "rst\r\nOK\r\n>");
+  ASSERT_EQ(send(ref, "gmn\r"), kNoError);
+  ASSERT_EQ(send(ref, "gmn\r"), kNoError);
+  Clock::time_point sent = Clock::now();
+  std::string text = readAnswer(ref, 2000);
+  EXPECT_GE(Clock::now() - sent, 400ms);
+  ASSERT_EQ(text.rfind("gmn\r\ngmn\r\n", 0), 0u) << text;
+  const std::string startup = text.substr(10);
+  EXPECT_NE(startup.find("Initializing"), std::string::npos) << startup;
+  EXPECT_NE(startup.find("Ko-25MC-C65"), std::string::npos) << startup;
+  EXPECT_EQ(startup.back(), '>');
+  ASSERT_EQ(send(ref, "gmn\r"), kNoError);
+  EXPECT_EQ(readAnswer(ref), "gmn\r\nKo-25MC-C65\r\n>");
+  api_.serialClose(ref);
+}
+
 } // namespace

@@ -251,4 +251,22 @@ TEST(PtyCameraTest, StopRemovesTheLinkAndLeavesOtherFilesAlone) {
   std::filesystem::remove(options.linkPath);
 }
 
+// "sbr" on the pseudo-terminal: after the "OK" the camera compares the PC's rate with the new
+// one. Catches a camera that keeps its start rate.
+TEST(PtyCameraTest, RateChangeOnTheTerminal) {
+  ServedCamera served(unpaced(9600));
+  ASSERT_TRUE(served.started);
+  PcPort pc(served.camera.linkPath(), 9600);
+  ASSERT_TRUE(pc.isOpen());
+  ASSERT_TRUE(pc.send("sbr 56000\r"));
+  EXPECT_EQ(pc.readAnswer(), "sbr 56000\r\nOK\r\n>");
+  EXPECT_EQ(served.camera.lineRate(), 56000);
+  ASSERT_TRUE(pc.send("gmn\r"));
+  EXPECT_EQ(pc.readFor(300ms), "");
+
+  ASSERT_TRUE(sim::setTtyBaud(pc.fd(), 56000));
+  ASSERT_TRUE(pc.send("gmn\r"));
+  EXPECT_EQ(pc.readAnswer(), "gmn\r\nKo-25MC-C65\r\n>");
+}
+
 } // namespace
