@@ -8,6 +8,7 @@
 
 #include "app/model_catalog.h"
 #include "cli/session.h"
+#include "cli/settings_command.h"
 #include "link/port_search.h"
 
 using namespace kelpax;
@@ -195,6 +196,8 @@ int main(int argc, char** argv) {
 
   // Verbs kept in files of their own.
   std::vector<CliCommand> commands;
+  commands.push_back(addSaveSettingsCommand(app));
+  commands.push_back(addLoadSettingsCommand(app));
 
   try {
     app.parse(argc, argv);

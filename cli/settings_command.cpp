@@ -1,0 +1,98 @@
+// kelpax-cli save-settings / load-settings: the camera's settings written to a setting file
+// (".csf") and a setting file's commands replayed to the camera.
+#include "cli/settings_command.h"
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+
+#include "app/setting_file.h"
+
+namespace kelpax {
+namespace {
+
+struct SettingsOptions {
+  LinkOptions link;
+  std::string file;
+};
+
+int runSaveSettings(const SettingsOptions& options) {
+  IdentifiedCamera session;
+  if (int rc = session.open(options.link); rc != kExitOk)
+    return rc;
+  ConnectedCamera& camera = session.camera;
+  const int failures = camera.fillCache();
+  if (failures > 0)
+    std::cerr << "kelpax-cli: " << failures
+              << " queries got no value; settings never read are written as -1\n";
+  const SettingSaveResult saved =
+      saveSettingFile(options.file, camera.parameterCache(), camera.modelDescriptor());
+  if (!saved.saved) {
+    std::cerr << "kelpax-cli: " << saved.message << " (" << saved.detail << ")\n";
+    return kExitPort;
+  }
+  std::printf("wrote %s (%zu lines)\n", saved.path.c_str(), saved.lines);
+  return kExitOk;
+}
+
+void printNotes(const char* what, const std::vector<SettingLineNote>& notes) {
+  for (const SettingLineNote& note : notes)
+    std::printf("line %zu %s: %s: %s\n", note.lineNumber, what, note.text.c_str(),
+                note.reason.c_str());
+}
+
+int runLoadSettings(const SettingsOptions& options) {
+  IdentifiedCamera session;
+  if (int rc = session.open(options.link); rc != kExitOk)
+    return rc;
+  ConnectedCamera& camera = session.camera;
+  // The cache is current before the file changes it, as after a connection in the window.
+  camera.fillCache();
+  const SettingLoadResult result = loadSettingFile(options.file, session.exchange, camera.cache());
+  if (!result.opened) {
+    std::cerr << "kelpax-cli: " << result.message << " (" << result.detail << ")\n";
+    return kExitPort;
+  }
+  printNotes("refused", result.refused);
+  printNotes("not answered", result.unanswered);
+  printNotes("skipped", result.skipped);
+  printNotes("pause", result.pauseNotes);
+  std::printf("%s: %zu lines sent, %zu accepted, %zu refused, %zu not answered, %zu skipped, "
+              "%zu pauses (%ld ms)\n",
+              options.file.c_str(), result.sent, result.accepted, result.refused.size(),
+              result.unanswered.size(), result.skipped.size(), result.pauses, result.pausedMs);
+  if (!result.unanswered.empty())
+    return kExitNoAnswer;
+  if (!result.refused.empty())
+    return kExitCameraError;
+  // Lines the file holds but that could not be carried out as written.
+  if (!result.skipped.empty() || !result.pauseNotes.empty())
+    return kExitPort;
+  return kExitOk;
+}
+
+CliCommand addSettingsCommand(CLI::App& app, const char* name, const char* description,
+                              const char* fileHelp, int (*run)(const SettingsOptions&)) {
+  auto options = std::make_shared<SettingsOptions>();
+  CLI::App* command = app.add_subcommand(name, description);
+  addLinkOptions(command, options->link);
+  command->add_option("file", options->file, fileHelp)->required();
+  return {command, [options, run] { return run(*options); }};
+}
+
+} // namespace
+
+CliCommand addSaveSettingsCommand(CLI::App& app) {
+  return addSettingsCommand(app, "save-settings",
+                            "write every setting the camera reports to a setting file",
+                            "the file; \".csf\" is added when the name lacks it", runSaveSettings);
+}
+
+CliCommand addLoadSettingsCommand(CLI::App& app) {
+  return addSettingsCommand(app, "load-settings",
+                            "send every command of a setting file to the camera (exit 0: all "
+                            "accepted, 1: some refused, 2: no answer, 3: file or port problem)",
+                            "the setting file (.csf)", runLoadSettings);
+}
+
+} // namespace kelpax
