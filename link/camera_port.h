@@ -37,13 +37,14 @@ enum ClserEntryBits : int {
 
 // One candidate port of the port table.
 struct PortEntry {
-  uint8_t found = 0;      // the camera on this port passed identification
-  uint8_t isDll = 0;      // 0 = PC serial port, 1 = Camera Link library port
-  std::string maker;      // frame-grabber maker, from the library's file name
-  std::string portName;   // device path, or the identifier the library reports
-  std::string dllPath;    // full path of the Camera Link serial library
-  uint32_t portIndex = 0; // serial index within the library
-  std::string modelName;  // the camera's identification answer
+  uint8_t found = 0;        // the camera on this port passed identification
+  uint8_t isDll = 0;        // 0 = PC serial port, 1 = Camera Link library port
+  std::string maker;        // frame-grabber maker, from the library's file name
+  std::string portName;     // device path, or the identifier the library reports
+  std::string dllPath;      // full path of the Camera Link serial library
+  uint32_t portIndex = 0;   // serial index within the library
+  std::string modelName;    // the camera's identification answer
+  std::string serialNumber; // the identified camera's answer to "gsn piece"
   uint16_t baudCode = 0;
 };
 
@@ -78,6 +79,8 @@ public:
   bool addPort(const PortEntry& entry);
 
   int currentIndex() const { return currentIndex_; }
+  // The slot in use while no port is open (the scan's chosen port); -1 = none.
+  void setCurrentIndex(int index) { currentIndex_ = index >= 0 && index < kMaxPorts ? index : -1; }
   bool isOpen() const { return isOpen_; }
   bool isDllPortOpen() const { return isOpen_ && openIsDll_; }
   bool scanning() const { return scanning_; }

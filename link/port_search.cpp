@@ -12,6 +12,7 @@
 #include <libserialport.h>
 
 #include "link/debug_output.h"
+#include "link/model_list.h"
 #include "link/program_folder.h"
 
 namespace kelpax {
@@ -131,7 +132,7 @@ int EnumClserPorts(CameraPort& port, const std::vector<std::string>& libraries) 
       }
       PortEntry entry;
       entry.isDll = 1;
-      entry.maker = makerFromLibraryName(library);
+      entry.maker = MakerFromDllName(library);
       entry.portName = identifier;
       entry.dllPath = library;
       entry.portIndex = index;
@@ -144,23 +145,46 @@ int EnumClserPorts(CameraPort& port, const std::vector<std::string>& libraries) 
   return added;
 }
 
-int EnumComPorts(CameraPort& port) {
+std::vector<std::string> systemComPorts() {
+  std::vector<std::string> names;
   struct sp_port** list = nullptr;
   if (sp_list_ports(&list) != SP_OK) {
     debugOutput("EnumComPorts: the system lists no serial ports\n");
-    return 0;
+    return names;
   }
-  int added = 0;
   for (int i = 0; list[i]; ++i) {
+    names.emplace_back(sp_get_port_name(list[i]));
+  }
+  sp_free_port_list(list);
+  return names;
+}
+
+int EnumComPorts(CameraPort& port, const std::vector<std::string>& names) {
+  int added = 0;
+  for (const std::string& name : names) {
+    if (name.empty() || equalsNoCase(name, "COM1")) {
+      continue;
+    }
+    bool listed = false;
+    for (int i = 0; i < port.portCount() && !listed; ++i) {
+      const PortEntry& e = port.ports()[size_t(i)];
+      listed = !e.isDll && e.portName == name;
+    }
+    if (listed) {
+      continue;
+    }
     PortEntry entry;
-    entry.portName = sp_get_port_name(list[i]);
+    entry.portName = name;
     if (!port.addPort(entry)) {
       break;
     }
     ++added;
   }
-  sp_free_port_list(list);
   return added;
+}
+
+int EnumComPorts(CameraPort& port) {
+  return EnumComPorts(port, systemComPorts());
 }
 
 } // namespace kelpax

@@ -22,11 +22,18 @@ std::vector<std::string> findClserLibraries(const std::vector<std::string>& fold
 // "lib", ".so" and a version suffix ("libclsersim.so.1" gives "sim").
 std::string makerFromLibraryName(std::string_view path);
 
-// Appends a slot for each port of each library (identifier "COM1" skipped); returns the
+// Appends a slot for each port of each library (identifier "COM1" skipped), the maker named
+// by MakerFromDllName; a library whose port count cannot be read adds nothing. Returns the
 // number of slots added.
 int EnumClserPorts(CameraPort& port, const std::vector<std::string>& libraries);
 
 // Appends a slot for each PC serial port the system lists; returns the number added.
 int EnumComPorts(CameraPort& port);
+// Appends a slot for each named PC serial port, in order, skipping "COM1" (any case) and
+// names already listed; returns the number added.
+int EnumComPorts(CameraPort& port, const std::vector<std::string>& names);
+
+// The PC serial ports the system lists (libserialport), by device path.
+std::vector<std::string> systemComPorts();
 
 } // namespace kelpax

@@ -1,9 +1,15 @@
 // A scripted Camera Link serial library for the port layer's tests: it records every
 // write call, answers from a script, and can be told to misbehave.
+//
+// Built a second time with CLSER_FIXTURE_SCAN for the port scan's tests: that library also
+// lists its ports (count, identifiers), records every rate set, and plays a camera that
+// answers only at its own rate.
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -18,6 +24,14 @@ struct FixtureState {
   int openCount = 0;
   uint32_t lastBaud = 0;
   bool echoAnswer = false; // answer each written line with "line\r\nOK\r\n>"
+  // The scan library's ports and camera.
+  uint32_t portCount = 2;
+  int32_t numPortsResult = 0;
+  std::vector<std::string> identifiers; // by port index; "fixture port N" when not set
+  std::vector<uint32_t> baudHistory;    // every code passed to clSetBaudRate
+  std::vector<int> initsByIndex = std::vector<int>(8, 0);
+  uint32_t cameraBaud = 0; // the camera answers "gmn" and "gsn" at this code only; 0 = never
+  std::string line;        // the camera's line being received
 };
 
 FixtureState state;
@@ -28,9 +42,17 @@ int token;
 extern "C" {
 
 __attribute__((visibility("default"))) int32_t clSerialInit(uint32_t serialIndex, void** ref) {
+#ifdef CLSER_FIXTURE_SCAN
+  if (serialIndex >= state.portCount || serialIndex >= state.initsByIndex.size()) {
+    return -10005;
+  }
+  ++state.initsByIndex[serialIndex];
+  state.line.clear();
+#else
   if (serialIndex > 1) {
     return -10005;
   }
+#endif
   ++state.openCount;
   *ref = &token;
   return 0;
@@ -46,6 +68,22 @@ __attribute__((visibility("default"))) int32_t clSerialWrite(void*, int8_t* buff
   uint32_t take = std::min(*size, state.writeLimit);
   state.written.append(reinterpret_cast<const char*>(buffer), take);
   *size = take;
+  if (state.cameraBaud != 0) {
+    // The camera hears only what is sent at its own rate.
+    for (uint32_t i = 0; i < take && state.lastBaud == state.cameraBaud; ++i) {
+      const char c = char(buffer[i]);
+      if (c != '\r') {
+        state.line += c;
+        continue;
+      }
+      std::string answer = state.line == "gmn"         ? "Ko-25MC-C65\r\n"
+                           : state.line == "gsn piece" ? "20931\r\n"
+                                                       : "";
+      state.toRead += state.line + "\r\n" + answer + ">";
+      state.line.clear();
+    }
+    state.written.clear();
+  }
   if (state.echoAnswer && take > 0 && buffer[take - 1] == '\r') {
     std::string line = state.written.substr(0, state.written.size() - 1);
     state.toRead += line + "\r\nOK\r\n>";
@@ -60,6 +98,13 @@ __attribute__((visibility("default"))) int32_t clSerialRead(void*, int8_t* buffe
   std::memcpy(buffer, state.toRead.data(), n);
   state.toRead.erase(0, n);
   *size = n;
+#ifdef CLSER_FIXTURE_SCAN
+  // A silent camera: the read waits a little, as a library's time-out would, so a scan's
+  // wait does not spin.
+  if (n == 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+#endif
   return n ? 0 : -10004;
 }
 
@@ -74,6 +119,7 @@ __attribute__((visibility("default"))) int32_t clFlushPort(void*) {
 
 __attribute__((visibility("default"))) int32_t clSetBaudRate(void*, uint32_t baud) {
   state.lastBaud = baud;
+  state.baudHistory.push_back(baud);
   return state.baudResult;
 }
 
@@ -111,4 +157,46 @@ __attribute__((visibility("default"))) int fixtureOpenCount() {
 __attribute__((visibility("default"))) uint32_t fixtureLastBaud() {
   return state.lastBaud;
 }
+
+#ifdef CLSER_FIXTURE_SCAN
+__attribute__((visibility("default"))) int32_t clGetNumSerialPorts(uint32_t* count) {
+  *count = state.portCount;
+  return state.numPortsResult;
+}
+__attribute__((visibility("default"))) int32_t
+clGetSerialPortIdentifier(uint32_t index, int8_t* type, uint32_t* size) {
+  std::string id = index < state.identifiers.size() && !state.identifiers[index].empty()
+                       ? state.identifiers[index]
+                       : "fixture port " + std::to_string(index);
+  if (*size < id.size() + 1) {
+    *size = uint32_t(id.size() + 1);
+    return -10001;
+  }
+  std::memcpy(type, id.c_str(), id.size() + 1);
+  *size = uint32_t(id.size() + 1);
+  return 0;
+}
+__attribute__((visibility("default"))) void fixtureSetPorts(uint32_t count, int32_t result) {
+  state.portCount = count;
+  state.numPortsResult = result;
+}
+__attribute__((visibility("default"))) void fixtureSetIdentifier(uint32_t index, const char* id) {
+  if (state.identifiers.size() <= index) {
+    state.identifiers.resize(index + 1);
+  }
+  state.identifiers[index] = id;
+}
+__attribute__((visibility("default"))) void fixtureSetCameraBaud(uint32_t code) {
+  state.cameraBaud = code;
+}
+__attribute__((visibility("default"))) uint32_t fixtureBaudCount() {
+  return uint32_t(state.baudHistory.size());
+}
+__attribute__((visibility("default"))) uint32_t fixtureBaud(uint32_t i) {
+  return i < state.baudHistory.size() ? state.baudHistory[i] : 0;
+}
+__attribute__((visibility("default"))) int fixtureInits(uint32_t index) {
+  return index < state.initsByIndex.size() ? state.initsByIndex[index] : 0;
+}
+#endif
 }

@@ -171,7 +171,7 @@ TEST_F(SimClser, SearchFindsSimulatedCameras) {
 
   CameraPort port;
   EXPECT_EQ(EnumClserPorts(port, {CLSERSIM_PATH}), 2);
-  EXPECT_EQ(port.ports()[0].maker, "sim");
+  EXPECT_EQ(port.ports()[0].maker, "Unknown"); // "sim" is not a frame-grabber maker
   EXPECT_NE(port.ports()[0].portName.find("Ko-25MC-C65"), std::string::npos);
   EXPECT_EQ(port.ports()[1].portIndex, 1u);
 

@@ -1,0 +1,367 @@
+// Reading and rewriting portlist.ini, and the judgement of its interface-mode and rate values.
+#include "link/port_settings.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "link/debug_output.h"
+
+namespace kelpax {
+namespace {
+
+constexpr unsigned kNewFileMode = 0644;
+
+std::string lowered(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    c = char(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return out;
+}
+
+std::string without(std::string_view text, std::string_view drop) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (drop.find(c) == std::string_view::npos) {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+std::string_view skipSpaces(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') {
+    text.remove_prefix(1);
+  }
+  return text;
+}
+
+// The file's lines without their '\n'; `endsWithLineEnd` says whether the last one had one.
+std::vector<std::string> splitLines(std::string_view text, bool& endsWithLineEnd) {
+  std::vector<std::string> lines;
+  endsWithLineEnd = !text.empty() && text.back() == '\n';
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) {
+      lines.emplace_back(text.substr(start));
+      break;
+    }
+    lines.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+bool isComment(std::string_view line) {
+  return !line.empty() && line.front() == ':';
+}
+
+// A key or value written into the file must not start a line of its own.
+std::string oneLine(std::string_view text) {
+  return without(text, std::string_view("\r\n\0", 3));
+}
+
+unsigned modeOf(const std::string& path, unsigned fallback) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    return fallback;
+  }
+  return unsigned(st.st_mode & 07777);
+}
+
+// Where key + "=" begins the line once tabs are ignored (leading spaces allowed): the index of
+// that "=" in the line as it is, or npos.
+size_t keyEqualsAt(std::string_view line, std::string_view key) {
+  size_t i = 0;
+  while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) {
+    ++i;
+  }
+  size_t k = 0;
+  for (; i < line.size(); ++i) {
+    if (line[i] == '\t') {
+      continue;
+    }
+    if (k == key.size()) {
+      return line[i] == '=' ? i : std::string_view::npos;
+    }
+    if (line[i] != key[k]) {
+      return std::string_view::npos;
+    }
+    ++k;
+  }
+  return std::string_view::npos;
+}
+
+} // namespace
+
+std::string portListCommentBlock() {
+  const std::string rule = ":" + std::string(89, '-') + " \n";
+  std::string block;
+  block += ":Kelpax COM / DLL configuration File \n";
+  block += rule;
+  block += ":Set port enable parameter Value :   '0', '1'  \n";
+  block += ":ex>"; // no line end: it runs into the example below
+  block += ":COM1=1\t<- Check COM1 Port \n";
+  block += ":COM1=0\t<- Skip COM1 Port \n";
+  block += ": \n";
+  block += ":Set serial baudRate value  : \"AUTO\" , \"9600\"  , \"19200\" , \"38400\" , "
+           "\"115200\"  \n";
+  block += ":ex> \n";
+  block += ":BaudRate=AUTO\t   <- Set Auto Scan Mode \n";
+  block += ":BaudRate=19200   <- Set fixed baudrate(19200 bps) \n";
+  block += ":COMPORT_ONLY = 1 <- Only use Comport              to communicate with camera.\n";
+  block += ":COMPORT_ONLY = 0 <-      use Comport and ClserDLL to communicate with camera.\n";
+  block += ":COMPORT_ONLY = 2 <- Only use ClserDLL             to communicate with camera.\n";
+  block += ":" + std::string(89, '-') + " \n\n";
+  return block;
+}
+
+FileRead readSmallFile(const std::string& path, size_t maxSize, std::string& contents) {
+  contents.clear();
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
+  }
+  if (!S_ISREG(st.st_mode) || size_t(st.st_size) > maxSize) {
+    return FileRead::Unreadable;
+  }
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) {
+    return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
+  }
+  char chunk[4096];
+  size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+    contents.append(chunk, n);
+    // The file may have grown since it was measured.
+    if (contents.size() > maxSize) {
+      std::fclose(file);
+      contents.clear();
+      return FileRead::Unreadable;
+    }
+  }
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed) {
+    contents.clear();
+    return FileRead::Unreadable;
+  }
+  return FileRead::Ok;
+}
+
+bool writeWholeFile(const std::string& path, std::string_view contents, unsigned mode) {
+  std::string temp = path + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) {
+    debugPrintf("%s, %d, %s\n", "writeWholeFile", __LINE__, std::strerror(errno));
+    return false;
+  }
+  bool ok = true;
+  size_t done = 0;
+  while (ok && done < contents.size()) {
+    const ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
+    if (n > 0) {
+      done += size_t(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      ok = false;
+    }
+  }
+  ok = ok && ::fsync(fd) == 0;
+  ok = ok && ::fchmod(fd, mode_t(mode)) == 0;
+  ok = (::close(fd) == 0) && ok;
+  ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+  if (!ok) {
+    debugPrintf("%s, %d, %s\n", "writeWholeFile", __LINE__, std::strerror(errno));
+    ::unlink(temp.c_str());
+  }
+  return ok;
+}
+
+PortSettings::PortSettings(std::string folder)
+    : folder_(std::move(folder)), path_(folder_ + "/" + kPortListFileName) {}
+
+std::string PortSettings::ReadPortSetting(std::string_view key) {
+  std::string text;
+  switch (readSmallFile(path_, kMaxFileSize, text)) {
+  case FileRead::Missing:
+    if (!writeWholeFile(path_, portListCommentBlock(), kNewFileMode)) {
+      debugPrintf("%s, %d, cannot create %s\n", "CGetPortDlg::ReadPortSetting", __LINE__,
+                  path_.c_str());
+    }
+    return {};
+  case FileRead::Unreadable:
+    debugPrintf("%s, %d, cannot read %s\n", "CGetPortDlg::ReadPortSetting", __LINE__,
+                path_.c_str());
+    return {};
+  case FileRead::Ok:
+    break;
+  }
+  const std::string wanted = lowered(without(key, " \t"));
+  bool endsWithLineEnd = false;
+  for (const std::string& line : splitLines(text, endsWithLineEnd)) {
+    if (line.empty() || isComment(line)) {
+      continue;
+    }
+    const std::string squeezed = lowered(without(line, "\r\n\t "));
+    if (squeezed.substr(0, squeezed.find('=')) != wanted) {
+      continue;
+    }
+    // The first non-empty piece after the key, the line split at "=".
+    std::string_view rest(line);
+    size_t eq = rest.find('=');
+    while (eq != std::string_view::npos) {
+      rest.remove_prefix(eq + 1);
+      eq = rest.find('=');
+      std::string piece = without(rest.substr(0, eq), "\t\r");
+      if (!piece.empty()) {
+        return piece;
+      }
+    }
+    return {};
+  }
+  return {};
+}
+
+void PortSettings::WritePortSetting(std::string_view rawKey, std::string_view rawValue) {
+  const std::string key = oneLine(rawKey);
+  const std::string value = oneLine(rawValue);
+  std::string text;
+  switch (readSmallFile(path_, kMaxFileSize, text)) {
+  case FileRead::Missing:
+    if (!writeWholeFile(path_, key + "=" + value + "\n", kNewFileMode)) {
+      debugPrintf("%s, %d, cannot create %s\n", "CGetPortDlg::WritePortSetting", __LINE__,
+                  path_.c_str());
+    }
+    return;
+  case FileRead::Unreadable:
+    // Rewriting a file that cannot be read would lose what it holds.
+    debugPrintf("%s, %d, cannot read %s; %s not written\n", "CGetPortDlg::WritePortSetting",
+                __LINE__, path_.c_str(), key.c_str());
+    return;
+  case FileRead::Ok:
+    break;
+  }
+  bool endsWithLineEnd = false;
+  std::vector<std::string> lines = splitLines(text, endsWithLineEnd);
+  bool replaced = false;
+  for (std::string& line : lines) {
+    if (isComment(line)) {
+      continue;
+    }
+    const size_t eq = keyEqualsAt(line, key);
+    if (eq == std::string::npos) {
+      continue;
+    }
+    // The value: after the "=" and any tabs, up to the next tab or the line end.
+    size_t start = eq + 1;
+    while (start < line.size() && line[start] == '\t') {
+      ++start;
+    }
+    size_t end = start;
+    while (end < line.size() && line[end] != '\t' && line[end] != '\r') {
+      ++end;
+    }
+    line.replace(start, end - start, value);
+    replaced = true;
+    break;
+  }
+  if (!replaced) {
+    lines.push_back(key + "=" + value);
+    endsWithLineEnd = true;
+  }
+  std::string out;
+  out.reserve(text.size() + key.size() + value.size() + 2);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    out += lines[i];
+    if (i + 1 < lines.size() || endsWithLineEnd) {
+      out += '\n';
+    }
+  }
+  if (!writeWholeFile(path_, out, modeOf(path_, kNewFileMode))) {
+    debugPrintf("%s, %d, cannot write %s; %s not written\n", "CGetPortDlg::WritePortSetting",
+                __LINE__, path_.c_str(), key.c_str());
+  }
+}
+
+std::vector<std::string> PortSettings::devicePathKeys() {
+  std::string text;
+  if (readSmallFile(path_, kMaxFileSize, text) != FileRead::Ok) {
+    return {};
+  }
+  std::vector<std::string> keys;
+  bool endsWithLineEnd = false;
+  for (const std::string& line : splitLines(text, endsWithLineEnd)) {
+    if (isComment(line)) {
+      continue;
+    }
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos) {
+      continue;
+    }
+    std::string_view name = std::string_view(line).substr(0, eq);
+    while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) {
+      name.remove_prefix(1);
+    }
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) {
+      name.remove_suffix(1);
+    }
+    if (name.size() > 1 && name.front() == '/' &&
+        name.find_first_of(std::string_view("\r\0", 2)) == std::string_view::npos &&
+        std::find(keys.begin(), keys.end(), name) == keys.end()) {
+      keys.emplace_back(name);
+    }
+  }
+  return keys;
+}
+
+InterfaceMode interfaceModeFromSetting(std::string_view value) {
+  value = skipSpaces(value);
+  if (value.starts_with('0')) {
+    return InterfaceMode::All;
+  }
+  if (value.starts_with('1')) {
+    return InterfaceMode::ComOnly;
+  }
+  return InterfaceMode::ClserOnly;
+}
+
+bool interfaceSettingNeedsRewrite(std::string_view value) {
+  value = skipSpaces(value);
+  // "2" itself is already what a rewrite would store.
+  return value != "2" && !value.starts_with('0') && !value.starts_with('1');
+}
+
+BaudChoice baudChoiceFromSetting(std::string_view value) {
+  BaudChoice choice;
+  if (value.empty() || lowered(value).find("auto") != std::string::npos) {
+    return choice;
+  }
+  choice.scan = false;
+  value = skipSpaces(value);
+  static const std::pair<std::string_view, unsigned> kRates[] = {
+      {"9600", 1}, {"19200", 2}, {"38400", 4}, {"56000", 8}, {"115200", 16},
+  };
+  for (const auto& [text, code] : kRates) {
+    if (value.starts_with(text)) {
+      choice.baudCode = code;
+      return choice;
+    }
+  }
+  choice.baudCode = 2;
+  return choice;
+}
+
+} // namespace kelpax
