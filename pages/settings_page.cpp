@@ -93,10 +93,27 @@ SettingsPage::Value* SettingsPage::value(std::string_view stem) {
   return it == values_.end() ? nullptr : &*it;
 }
 
+SettingsPage::Value* SettingsPage::value(std::string_view stem, int valueIndex) {
+  auto it = std::find_if(values_.begin(), values_.end(), [&](const Value& v) {
+    return v.decl.stem == stem && v.decl.valueIndex == valueIndex;
+  });
+  return it == values_.end() ? nullptr : &*it;
+}
+
 std::optional<int32_t> SettingsPage::cachedValue(const std::string& stem) const {
   if (!host_.parameterCache().holdsValue(stem))
     return std::nullopt;
   return host_.cacheInt(stem);
+}
+
+std::optional<int32_t> SettingsPage::cachedValue(const Value& value) const {
+  if (value.decl.valueIndex == 0)
+    return cachedValue(value.decl.stem);
+  const ParameterEntry* entry = host_.parameterCache().find(value.decl.stem);
+  if (!entry || !host_.parameterCache().holdsValue(value.decl.stem) || value.decl.valueIndex < 0 ||
+      value.decl.valueIndex >= entry->valueCount)
+    return std::nullopt;
+  return host_.cacheInt(value.decl.stem, value.decl.valueIndex);
 }
 
 bool SettingsPage::send(const std::string& command, uint32_t timeoutMs) {
@@ -106,6 +123,7 @@ bool SettingsPage::send(const std::string& command, uint32_t timeoutMs) {
 }
 
 void SettingsPage::setControlsFromCache() {
+  adaptToModel();
   for (RadioGroup& group : groups_) {
     if (group.buttons.empty())
       continue;
@@ -115,7 +133,7 @@ void SettingsPage::setControlsFromCache() {
   for (CheckBox& check : checks_)
     check.box->setChecked(cachedValue(check.decl.stem).value_or(0) != 0);
   for (Value& value : values_) {
-    if (const auto cached = cachedValue(value.decl.stem))
+    if (const auto cached = cachedValue(value))
       value.edit->setValueFromCode(*cached);
   }
   setOwnControlsFromCache();
@@ -164,7 +182,7 @@ int32_t SettingsPage::valueOfSliderPosition(const Value& value, int position) co
 }
 
 void SettingsPage::showValue(const Value& value) {
-  const std::optional<int32_t> cached = cachedValue(value.decl.stem);
+  const std::optional<int32_t> cached = cachedValue(value);
   if (cached) {
     value.edit->setValueFromCode(*cached);
   } else {
@@ -183,13 +201,48 @@ void SettingsPage::showValue(const Value& value) {
     value.showLabels(cached);
 }
 
-void SettingsPage::commitValue(Value& value, std::optional<int64_t> candidate) {
+bool SettingsPage::commitValue(Value& value, std::optional<int64_t> candidate) {
   const ValueRange range = value.decl.range ? value.decl.range() : ValueRange{INT32_MIN, INT32_MAX};
+  bool sent = false;
+  bool accepted = false;
   if (candidate && range.contains(*candidate)) {
     const uint32_t timeout = value.decl.timeoutMs ? value.decl.timeoutMs() : kCommandTimeoutMs;
-    send(formatCommand(value.decl.format, static_cast<int>(*candidate)), timeout);
+    if (value.decl.valueCount <= 1 && !value.decl.acceptValues) {
+      sent = true;
+      accepted = send(formatCommand(value.decl.format, static_cast<int>(*candidate)), timeout);
+    } else if (const auto values = valuesWith(value, static_cast<int32_t>(*candidate));
+               values && (!value.decl.acceptValues || value.decl.acceptValues(*values))) {
+      sent = true;
+      accepted = send(formatValues(value.decl.format, *values), timeout);
+    }
   }
   showValue(value);
+  if (sent)
+    valueCommitted(value, accepted);
+  return accepted;
+}
+
+std::optional<std::vector<int32_t>> SettingsPage::valuesWith(const Value& value,
+                                                             int32_t candidate) const {
+  const int count = std::clamp(value.decl.valueCount, 1, 2);
+  std::vector<int32_t> values;
+  for (int i = 0; i < count; ++i) {
+    if (i == value.decl.valueIndex) {
+      values.push_back(candidate);
+      continue;
+    }
+    const ParameterEntry* entry = host_.parameterCache().find(value.decl.stem);
+    if (!entry || !host_.parameterCache().holdsValue(value.decl.stem) || i >= entry->valueCount)
+      return std::nullopt; // the other value is not known: nothing to send it with
+    values.push_back(host_.cacheInt(value.decl.stem, i));
+  }
+  return values;
+}
+
+std::string SettingsPage::formatValues(const char* format, const std::vector<int32_t>& values) {
+  if (values.size() == 2)
+    return formatCommand(format, static_cast<int>(values[0]), static_cast<int>(values[1]));
+  return values.empty() ? std::string{} : formatCommand(format, static_cast<int>(values[0]));
 }
 
 void SettingsPage::onValueCommitted(int controlId) {
@@ -207,7 +260,7 @@ void SettingsPage::onSpinStepped(bool raise) {
       continue;
     value.spin->clearInUse();
     std::optional<int64_t> candidate;
-    if (const auto cached = cachedValue(value.decl.stem))
+    if (const auto cached = cachedValue(value))
       candidate = int64_t{*cached} + (raise ? value.decl.spinStep : -value.decl.spinStep);
     commitValue(value, candidate);
     return;
@@ -237,6 +290,8 @@ void SettingsPage::onRadioClicked() {
       button->clearPending();
       if (button->isChecked())
         return; // already the camera's setting
+      if (!radioChoiceAllowed(group, i))
+        return;
       if (send(formatCommand(group.decl.format, group.valueOf(i)))) {
         button->postPress();
         queueEnablingUpdate();

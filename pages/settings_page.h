@@ -66,6 +66,14 @@ public:
     SliderMap slider = SliderMap::None;
     int sliderTick = 0;
     std::function<uint32_t()> timeoutMs{}; // kCommandTimeoutMs when not given
+    // Commands that carry several values ("sha %d %d"): this edit holds value valueIndex
+    // of the stem, the others are sent as the cache holds them. A set whose other values
+    // the cache does not hold is not sent.
+    int valueIndex = 0;
+    int valueCount = 1; // 1 or 2
+    // The whole set of values must pass this check too (for example a region's first and
+    // last column); none given: the range alone decides.
+    std::function<bool(const std::vector<int32_t>&)> acceptValues{};
   };
   struct Value {
     ValueDecl decl;
@@ -93,6 +101,8 @@ public:
   RadioGroup* radioGroup(std::string_view stem);
   CheckBox* checkBox(std::string_view stem);
   Value* value(std::string_view stem);
+  // The edit of one value of a multi-value stem ("ha" 0 is the first column).
+  Value* value(std::string_view stem, int valueIndex);
 
 protected:
   // Builders; the page lays the widgets out. Radio buttons come inside their group box.
@@ -104,12 +114,27 @@ protected:
   bool send(const std::string& command, uint32_t timeoutMs = kCommandTimeoutMs);
   // The value path every source feeds: a candidate inside the range is sent; then, sent or
   // not, accepted or not, the cached value is shown.
-  void commitValue(Value& value, std::optional<int64_t> candidate);
+  // Returns whether a command went out and the camera accepted it.
+  bool commitValue(Value& value, std::optional<int64_t> candidate);
   void showValue(const Value& value);
+  // The values a command of one or two values carries with `candidate` in the edit's place;
+  // none when the cache does not hold the others.
+  std::optional<std::vector<int32_t>> valuesWith(const Value& value, int32_t candidate) const;
+  static std::string formatValues(const char* format, const std::vector<int32_t>& values);
   std::optional<int32_t> cachedValue(const std::string& stem) const;
+  // The cached value an edit shows: value valueIndex of its stem.
+  std::optional<int32_t> cachedValue(const Value& value) const;
 
   // After an accepted radio or check-box command (queued behind the button's own change).
   virtual void updateEnabling() {}
+  // Labels, choices and layout that depend on the connected model; the first step of
+  // setControlsFromCache, before any control reads the cache.
+  virtual void adaptToModel() {}
+  // Whether a pressed radio may send its command; a page that refuses says why itself and
+  // the group keeps its button.
+  virtual bool radioChoiceAllowed(const RadioGroup& /*group*/, size_t /*index*/) { return true; }
+  // After a value's command went out (accepted or not) and the cached value is shown.
+  virtual void valueCommitted(Value& /*value*/, bool /*accepted*/) {}
   // Controls the page fills from the cache itself.
   virtual void setOwnControlsFromCache() {}
   virtual void onButtonClicked(int /*controlId*/) {}
