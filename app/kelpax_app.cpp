@@ -2,17 +2,12 @@
 #include "app/kelpax_app.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QListWidget>
-#include <QMainWindow>
 #include <QMessageBox>
 #include <QScreen>
-#include <QStatusBar>
-#include <QVBoxLayout>
 
 #include "app/crash_handler.h"
+#include "app/kelpax_dlg.h"
 #include "app/version.h"
-#include "link/port_search.h"
 
 CKelpaxApp* CKelpaxApp::instance_ = nullptr;
 
@@ -97,41 +92,19 @@ void CKelpaxApp::quit(int exitCode) {
 }
 
 void CKelpaxApp::createMainWindow() {
-  mainWindow_ = std::make_unique<QMainWindow>();
-  mainWindow_->setWindowTitle(QStringLiteral("Kelpax"));
-
-  auto* placeholder = new QLabel(QStringLiteral("No camera connected"));
-  placeholder->setObjectName(QStringLiteral("placeholder"));
-  placeholder->setAlignment(Qt::AlignCenter);
-  placeholder->setMargin(int(24 * screenScale_));
-  toolTips_->attach(placeholder, QStringLiteral("Connect a camera to configure it"));
-
-  // Until the port dialog arrives, the window lists the ports a camera may sit behind.
-  auto* ports = new QListWidget;
-  ports->setObjectName(QStringLiteral("portList"));
-  kelpax::CameraPort table;
-  kelpax::EnumComPorts(table);
-  kelpax::EnumClserPorts(table, kelpax::findClserLibraries(kelpax::clserSearchFolders()));
-  for (int i = 0; i < table.portCount(); ++i) {
-    const kelpax::PortEntry& entry = table.ports()[size_t(i)];
-    QString line = entry.isDll ? QStringLiteral("Camera Link  ") : QStringLiteral("Serial       ");
-    line += QString::fromLatin1(entry.portName);
-    if (!entry.maker.empty())
-      line += QStringLiteral("   (") + QString::fromLatin1(entry.maker) + QLatin1Char(')');
-    ports->addItem(line);
-  }
-
-  auto* central = new QWidget;
-  auto* layout = new QVBoxLayout(central);
-  layout->addWidget(placeholder);
-  layout->addWidget(new QLabel(QStringLiteral("Ports found: %1").arg(table.portCount())));
-  layout->addWidget(ports);
-  mainWindow_->setCentralWidget(central);
-
-  auto* version = new QLabel(QString::fromLatin1(kelpax::kVersionText));
-  version->setObjectName(QStringLiteral("versionLabel"));
-  mainWindow_->statusBar()->addPermanentWidget(version);
-
-  mainWindow_->resize(int(480 * screenScale_), int(320 * screenScale_));
-  mainWindow_->show();
+  kelpax::CKelpaxDlg::Options options;
+  options.messageBox = options_.messageBox;
+  options.quitHook = this;
+  options.toolTips = toolTips_.get();
+  if (options_.currentDirectory)
+    options.workingFolder = options_.currentDirectory();
+  mainWindow_ = std::make_unique<kelpax::CKelpaxDlg>(std::move(options));
+  mainWindow_->initDialog();
+  // The program ends through File → Exit or EXIT, not when its last window hides.
+  QApplication::setQuitOnLastWindowClosed(false);
+  // The main window stays hidden; the port window lists the ports and scans them.
+  kelpax::CGetPortDlg& ports = mainWindow_->portDialog();
+  if (!options_.scanOnShow)
+    ports.holdFirstScan();
+  ports.show();
 }

@@ -12,7 +12,9 @@
 #include "app/tool_tips.h"
 
 class QApplication;
-class QMainWindow;
+namespace kelpax {
+class CKelpaxDlg;
+}
 
 // Shows the core's messages in a QMessageBox. Texts are UTF-8 (folders are shown as the
 // file system names them).
@@ -32,6 +34,8 @@ public:
     std::function<std::string()> currentDirectory;
     // Replaces the real message box (tests); not owned.
     kelpax::MessageBoxSink* messageBox = nullptr;
+    // The port window's first scan starts 100 ms after it shows; tests may hold it back.
+    bool scanOnShow = true;
   };
 
   // Creates the QApplication unless one exists already.
@@ -52,7 +56,8 @@ public:
   CToolTips& toolTips() { return *toolTips_; }
   // Logical DPI of the primary screen against 96 DPI; 1.0 until initInstance has run.
   double screenScale() const { return screenScale_; }
-  QMainWindow* mainWindow() const { return mainWindow_.get(); }
+  // The main window; hidden until a camera is connected (the port window shows first).
+  kelpax::CKelpaxDlg* mainWindow() const { return mainWindow_.get(); }
 
   static CKelpaxApp* instance() { return instance_; }
 
@@ -65,7 +70,7 @@ private:
   std::unique_ptr<QApplication> ownedApplication_;
   CQtMessageBox qtMessageBox_;
   std::unique_ptr<CToolTips> toolTips_;
-  std::unique_ptr<QMainWindow> mainWindow_;
+  std::unique_ptr<kelpax::CKelpaxDlg> mainWindow_;
   double screenScale_ = 1.0;
   bool quitRequested_ = false;
   int exitCode_ = 0;

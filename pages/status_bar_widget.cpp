@@ -11,8 +11,19 @@ CMyStatusBar::CMyStatusBar(QWidget* parent) : QWidget(parent) {
 }
 
 void CMyStatusBar::showStatus(const std::string& text) {
-  // Camera answers are bytes; show them one character a byte.
-  setPartText(0, QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+  // Camera answers are bytes; show them one character a byte, on one line: the answer's line
+  // ends become blanks.
+  std::string line;
+  line.reserve(text.size());
+  for (char c : text) {
+    if (c == '\r' || c == '\n') {
+      if (!line.empty() && line.back() != ' ')
+        line += ' ';
+      continue;
+    }
+    line += c;
+  }
+  setPartText(0, QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
 }
 
 void CMyStatusBar::setPartText(int part, const QString& text) {
@@ -67,7 +78,7 @@ QSize CMyStatusBar::sizeHint() const {
 
 void CMyStatusBar::placeProgressBar() {
   if (progressBar_)
-    progressBar_->setGeometry(partRect(kDrawnPart).adjusted(2, 2, -2, -2));
+    progressBar_->setGeometry(partRect(kProgressPart).adjusted(2, 2, -2, -2));
 }
 
 void CMyStatusBar::resizeEvent(QResizeEvent* event) {
@@ -78,7 +89,7 @@ void CMyStatusBar::resizeEvent(QResizeEvent* event) {
 bool CMyStatusBar::eventFilter(QObject* watched, QEvent* event) {
   if (watched == progressBar_ && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
     placeProgressBar();
-    update(partRect(kDrawnPart));
+    update(partRect(kProgressPart));
   }
   return QWidget::eventFilter(watched, event);
 }
@@ -99,11 +110,10 @@ void CMyStatusBar::paintEvent(QPaintEvent*) {
       inner.setLeft(inner.left() + side + 4);
     }
     QString text = texts_[static_cast<size_t>(part)];
-    if (part == kDrawnPart) {
-      if (progressBar_ && progressBar_->isVisible())
-        continue;
+    if (part == kProgressPart && progressBar_ && progressBar_->isVisible())
+      continue;
+    if (part == kDrawnPart)
       text = drawnText_;
-    }
     painter.drawText(inner, Qt::AlignVCenter | Qt::AlignLeft,
                      fontMetrics().elidedText(text, Qt::ElideRight, inner.width()));
   }

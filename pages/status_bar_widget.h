@@ -1,6 +1,6 @@
-// The main window's status line: four parts. Part 0 takes the command channel's messages,
-// part 1 the progress percentage and the link icon, part 2 is drawn by the bar itself (the
-// camera temperature, or the progress bar while one is shown), part 3 the version.
+// The main window's status line: four parts. Part 0 takes the command channel's messages (and
+// the progress bar over them while one is shown), part 1 the progress percentage and the link
+// icon, part 2 is drawn by the bar itself (the camera temperature), part 3 the version.
 #pragma once
 
 #include <QIcon>
@@ -20,6 +20,7 @@ class CMyStatusBar : public QWidget, public StatusLine {
 public:
   static constexpr int kParts = 4;
   static constexpr int kDrawnPart = 2;
+  static constexpr int kProgressPart = 0;
 
   explicit CMyStatusBar(QWidget* parent = nullptr);
 
@@ -33,7 +34,7 @@ public:
   void setDrawnText(const QString& text);
   QString drawnText() const { return drawnText_; }
 
-  // A child progress bar that the bar moves into part 2 whenever it is visible.
+  // A child progress bar that the bar moves over part 0 whenever it is visible.
   void setProgressBar(QProgressBar* bar);
 
   // Right edges at width / 2.1, / 1.65, / 1.25 and the full width.

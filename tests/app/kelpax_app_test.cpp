@@ -1,14 +1,11 @@
 // The application object offscreen: the refused folder through the real Qt message box, the
-// placeholder main window, the shared tool tips and the quit hook.
+// port window that starts the program, the shared tool tips and the quit hook.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
-#include <QListWidget>
-#include <QMainWindow>
 #include <QMessageBox>
 #include <QScreen>
-#include <QSizeGrip>
-#include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 #include <filesystem>
 
@@ -16,6 +13,8 @@
 #include <unistd.h>
 
 #include "app/kelpax_app.h"
+#include "app/kelpax_dlg.h"
+#include "pages/status_bar_widget.h"
 
 namespace {
 
@@ -94,38 +93,40 @@ TEST(KelpaxApp, HashFolderShowsErrorBoxAndEndsWith18BeforeAnyWindow) {
   EXPECT_TRUE(app.quitRequested());
 }
 
-TEST(KelpaxApp, PlainFolderShowsPlaceholderWindowWithVersionAtRightOfStatusBar) {
+// Would catch the main window showing before a camera is connected, the port window not
+// scanning on its own, or a missing portlist.ini not being created.
+TEST(KelpaxApp, PlainFolderStartsWithThePortWindowScanning) {
   ScopedFolder folder("line 2");
   BoxCloser closer;
-  // The window lists the ports found, here the simulated cameras' library.
   setenv("CLSERIALPATH", std::filesystem::path(CLSERSIM_PATH).parent_path().c_str(), 1);
   setenv("KELPAX_SIM_CAMERAS", "Ko-25MC-C65,Ka-47M-M40", 1);
+  setenv("KELPAX_SIM_PACING", "0", 1);
   CKelpaxApp app(argc, argv, testOptions());
 
   ASSERT_EQ(app.initInstance(), 0);
   EXPECT_EQ(closer.seen.count, 0);
-  QMainWindow* window = app.mainWindow();
+  kelpax::CKelpaxDlg* window = app.mainWindow();
   ASSERT_NE(window, nullptr);
-  EXPECT_TRUE(window->isVisible());
-  EXPECT_EQ(window->windowTitle(), "Kelpax");
-  auto* central = window->centralWidget()->findChild<QLabel*>("placeholder");
-  ASSERT_NE(central, nullptr);
-  EXPECT_EQ(central->text(), "No camera connected");
-  auto* ports = window->centralWidget()->findChild<QListWidget*>("portList");
-  ASSERT_NE(ports, nullptr);
-  EXPECT_EQ(ports->findItems("clsersim#1 Ka-47M-M40", Qt::MatchContains).size(), 1);
+  EXPECT_FALSE(window->isVisible());
+  kelpax::CGetPortDlg& ports = window->portDialog();
+  EXPECT_TRUE(ports.isVisible());
+  EXPECT_EQ(ports.windowTitle(), "Camera Scan");
+  EXPECT_EQ(window->statusBar()->partText(3), "V3.1.0.53050");
 
-  QStatusBar* status = window->statusBar();
-  auto* version = status->findChild<QLabel*>("versionLabel");
-  ASSERT_NE(version, nullptr);
-  EXPECT_EQ(version->text(), "V3.1.0.53050");
-  QApplication::processEvents();
-  for (auto* other : status->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-    if (other != version && other->isVisible() && !qobject_cast<QSizeGrip*>(other)) {
-      EXPECT_LE(other->geometry().right(), version->geometry().left())
-          << other->metaObject()->className() << " lies right of the version";
-    }
-  }
+  // The first scan starts 100 ms after the window shows; the simulated library's two
+  // cameras answer at once without pacing.
+  for (int i = 0; i < 100 && ports.portList()->rowCount() < 2; ++i)
+    QTest::qWait(50);
+  for (int i = 0; i < 100 && ports.scanning(); ++i)
+    QTest::qWait(50);
+  QTest::qWait(50);
+  QStringList cameras;
+  for (int row = 0; row < ports.portList()->rowCount(); ++row)
+    cameras << ports.portList()->item(row, 1)->text();
+  EXPECT_TRUE(cameras.contains("Ko-25MC-C65")) << cameras.join(",").toStdString();
+  EXPECT_TRUE(cameras.contains("Ka-47M-M40")) << cameras.join(",").toStdString();
+  EXPECT_TRUE(fs::exists(folder.path() / "portlist.ini"));
+  unsetenv("KELPAX_SIM_PACING");
 }
 
 TEST(KelpaxApp, ScreenScaleFollowsLogicalDpi) {

@@ -567,7 +567,8 @@ TEST(CMyComboBox, SelectionChangePosts) {
   EXPECT_EQ(page.seen[0].control, combo);
 }
 
-// Would catch wrong part edges or the progress bar left outside the third part.
+// Would catch wrong part edges, or the progress bar left outside the message part or hiding the
+// temperature.
 TEST(CMyStatusBar, PartsAndProgressBar) {
   CMyStatusBar bar;
   bar.resize(840, 24);
@@ -577,15 +578,18 @@ TEST(CMyStatusBar, PartsAndProgressBar) {
   EXPECT_EQ(bar.partRect(3), QRect(672, 0, 168, 24));
   bar.showStatus(" >> OK (12 ms)");
   EXPECT_EQ(bar.partText(0), " >> OK (12 ms)");
+  // An answer of several lines stays on the one line the part has.
+  bar.showStatus(" >> stm 2\r\nOK\r\n(3 ms)");
+  EXPECT_EQ(bar.partText(0), " >> stm 2 OK (3 ms)");
   auto* progress = new QProgressBar;
   bar.setProgressBar(progress);
   bar.show();
   progress->show();
   settle();
-  EXPECT_TRUE(bar.partRect(2).contains(progress->geometry()));
+  EXPECT_TRUE(bar.partRect(0).contains(progress->geometry()));
   bar.resize(420, 24);
   settle();
-  EXPECT_TRUE(bar.partRect(2).contains(progress->geometry())) << "follows a resize";
+  EXPECT_TRUE(bar.partRect(0).contains(progress->geometry())) << "follows a resize";
 }
 
 // Would catch the whole status tip shown, or the popup left open after the menu closes.

@@ -1,0 +1,73 @@
+// "Camera Info".
+#include "app/about_dlg.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace kelpax {
+
+std::string cameraInfoField(const std::string& answer, size_t echoLength) {
+  if (answer.size() <= echoLength)
+    return {};
+  std::string rest = answer.substr(echoLength);
+  // The answer runs to the prompt; only its first line after the echo is the value.
+  std::string value;
+  for (char c : rest) {
+    if (c == '>')
+      break;
+    if (c == '\r' || c == '\n') {
+      if (!value.empty())
+        break;
+      continue;
+    }
+    value += c;
+  }
+  while (!value.empty() && value.back() == ' ')
+    value.pop_back();
+  while (!value.empty() && value.front() == ' ')
+    value.erase(0, 1);
+  return value;
+}
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("Camera Info"));
+  auto* layout = new QVBoxLayout(this);
+  auto* form = new QFormLayout;
+  auto field = [this] {
+    auto* edit = new QLineEdit(this);
+    edit->setReadOnly(true);
+    edit->setMinimumWidth(220);
+    return edit;
+  };
+  name_ = field();
+  serial_ = field();
+  fpga_ = field();
+  mcu_ = field();
+  form->addRow(QStringLiteral("Camera Name :"), name_);
+  form->addRow(QStringLiteral("Serial Number :"), serial_);
+  form->addRow(QStringLiteral("FPGA Version :"), fpga_);
+  form->addRow(QStringLiteral("MCU Version :"), mcu_);
+  layout->addLayout(form);
+  version_ = new QLabel(this);
+  version_->setObjectName(QStringLiteral("versionText"));
+  layout->addWidget(version_);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  layout->addWidget(buttons);
+}
+
+void CAboutDlg::setVersionText(const QString& text) {
+  version_->setText(text);
+}
+
+QString CAboutDlg::versionText() const {
+  return version_->text();
+}
+
+void CAboutDlg::setField(QLineEdit* field, const std::string& text) {
+  field->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+} // namespace kelpax

@@ -1,0 +1,415 @@
+// The main window and the port window together, offscreen, against simulated cameras on
+// pseudo-terminals and behind the simulated Camera Link serial library: scan, select,
+// connect, menus, refresh and setting files as the operator meets them.
+#include <QAction>
+#include <QApplication>
+#include <QTabBar>
+#include <QTest>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "app/about_dlg.h"
+#include "app/kelpax_dlg.h"
+#include "link/terminal_dlg.h"
+#include "pages/control_widgets.h"
+#include "pages/status_bar_widget.h"
+#include "pages/trigger_page.h"
+#include "sim/pty_camera.h"
+
+using namespace kelpax;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+void settle(int ms = 0) {
+  QApplication::processEvents();
+  if (ms > 0)
+    QTest::qWait(ms);
+  QApplication::processEvents();
+}
+
+struct RecordedBox : MessageBoxSink {
+  void showMessage(std::string_view caption, std::string_view text, MessageIcon) override {
+    shown.push_back(std::string(caption) + "|" + std::string(text));
+  }
+  std::vector<std::string> shown;
+};
+
+struct RecordedQuit : QuitHook {
+  void quit(int code) override { codes.push_back(code); }
+  std::vector<int> codes;
+};
+
+// A working folder of its own, a few simulated cameras on pseudo-terminals named in its
+// portlist.ini, and the two windows over them.
+class Rig {
+public:
+  explicit Rig(std::vector<std::string> models, std::string extraSettings = {}) {
+    static std::atomic<int> serial{0};
+    folder_ = fs::temp_directory_path() /
+              ("kelpax-dlg-" + std::to_string(getpid()) + "-" + std::to_string(serial++));
+    fs::create_directories(folder_ / "empty");
+    std::string ini = "COMPORT_ONLY=1\nBaudRate=115200\n" + extraSettings;
+    for (size_t i = 0; i < models.size(); ++i) {
+      const std::string link = (folder_ / ("ttyCAM" + std::to_string(i))).string();
+      ini += link + "=1\n";
+      links_.push_back(link);
+      startCamera(i, models[i]);
+    }
+    writeFile(folder_ / "portlist.ini", ini);
+
+    CKelpaxDlg::Options options;
+    options.workingFolder = folder_.string();
+    options.messageBox = &boxes;
+    options.quitHook = &quits;
+    options.libraryFolders = {(folder_ / "empty").string()};
+    options.comPortLister = [] { return std::vector<std::string>{}; };
+    options.deviceModelListPath = (folder_ / "DeviceModelList.ini").string();
+    options.sleeper = [this](int ms) { pauses.push_back(ms); };
+    options.fileChooser.saveFile = [this](const std::string&) { return chosenFile; };
+    options.fileChooser.openFile = [this](const std::string&) { return chosenFile; };
+    dlg = std::make_unique<CKelpaxDlg>(std::move(options));
+    dlg->initDialog();
+    dlg->portDialog().holdFirstScan();
+  }
+  ~Rig() {
+    dlg.reset();
+    cameras_.clear();
+    std::error_code ec;
+    fs::remove_all(folder_, ec);
+  }
+
+  void startCamera(size_t index, const std::string& model, sim::Faults faults = {}) {
+    if (cameras_.size() <= index)
+      cameras_.resize(index + 1);
+    cameras_[index].reset();
+    sim::PtyOptions options;
+    options.model = model;
+    options.linkPath = links_[index];
+    options.baud = 115200;
+    options.pacing = false;
+    options.faults = faults;
+    cameras_[index] = std::make_unique<sim::PtyCamera>(options);
+    std::string error;
+    if (!cameras_[index]->start(&error))
+      ADD_FAILURE() << error;
+  }
+
+  sim::PtyCamera& camera(size_t index) { return *cameras_[index]; }
+  const fs::path& folder() const { return folder_; }
+
+  void scan() { dlg->portDialog().ScanPorts(); }
+  QString cameraText(int row) const { return dlg->portDialog().portList()->item(row, 1)->text(); }
+  // Scans and connects the camera of the given row.
+  void connect(int row) {
+    scan();
+    dlg->portDialog().portList()->selectRow(row);
+    dlg->portDialog().SelectPort();
+    settle();
+  }
+  QStringList tabs() const {
+    QStringList captions;
+    for (int i = 0; i < dlg->tabBar()->count(); ++i)
+      captions << dlg->tabBar()->tabText(i);
+    return captions;
+  }
+  std::string query(const std::string& command) {
+    return dlg->exchange().QueryValue(command, 1000);
+  }
+
+  RecordedBox boxes;
+  RecordedQuit quits;
+  std::vector<int> pauses;
+  std::string chosenFile;
+  std::unique_ptr<CKelpaxDlg> dlg;
+
+private:
+  fs::path folder_;
+  std::vector<std::string> links_;
+  std::vector<std::unique_ptr<sim::PtyCamera>> cameras_;
+};
+
+// Would catch the main window showing before a camera is connected, or the port window not
+// listing, probing and connecting a port named by device path.
+TEST(KelpaxDlg, HiddenUntilTheFirstConnectionThenShowsTheModelsTabs) {
+  Rig rig({"Ko-4M-M180", "Ko-25MC-C65"});
+  rig.dlg->show();
+  EXPECT_FALSE(rig.dlg->isVisible());
+  rig.scan();
+  EXPECT_EQ(rig.dlg->portDialog().portList()->rowCount(), 2);
+  EXPECT_EQ(rig.cameraText(0), "Ko-4M-M180");
+  EXPECT_EQ(rig.cameraText(1), "Ko-25MC-C65");
+
+  rig.dlg->portDialog().portList()->selectRow(1);
+  rig.dlg->portDialog().SelectPort();
+  settle();
+  EXPECT_TRUE(rig.dlg->isVisible());
+  EXPECT_FALSE(rig.dlg->portDialog().isVisible());
+  EXPECT_TRUE(rig.dlg->connected());
+  EXPECT_FALSE(rig.dlg->portScanFlag());
+  EXPECT_EQ(rig.dlg->connectedModelName(), "Ko-25MC-C65");
+  EXPECT_TRUE(rig.dlg->windowTitle().startsWith("Quorvane - Ko-25MC-C65 ("));
+  EXPECT_EQ(rig.tabs().value(0), "VIEW");
+  EXPECT_EQ(rig.dlg->visiblePages(), std::vector<PageId>{PageId::Ko_ViewSetting});
+  EXPECT_EQ(rig.dlg->statusBar()->partText(0), "OK");
+  EXPECT_EQ(rig.dlg->statusBar()->partText(3), "V3.1.0.53050");
+  EXPECT_EQ(rig.dlg->temperatureText(), "42.5 ");
+  EXPECT_FALSE(rig.dlg->progressBar()->isVisible());
+  EXPECT_TRUE(rig.dlg->linkTimer().isActive());
+  EXPECT_EQ(rig.dlg->linkTimer().interval(), 1000);
+}
+
+// Would catch a selected tab not showing its page, or a Ko camera's pages mixed up.
+TEST(KelpaxDlg, EachTabShowsItsPage) {
+  Rig rig({"Ko-4M-M180"});
+  rig.connect(0);
+  ASSERT_TRUE(rig.dlg->connected());
+  rig.dlg->tabBar()->setCurrentIndex(1);
+  EXPECT_EQ(rig.dlg->visiblePages(), std::vector<PageId>{PageId::Ko_TriggerSetting});
+  EXPECT_TRUE(rig.dlg->page(PageId::Ko_TriggerSetting)->isVisible());
+  EXPECT_FALSE(rig.dlg->page(PageId::Ko_ViewSetting)->isVisible());
+  rig.dlg->tabBar()->setCurrentIndex(2);
+  EXPECT_EQ(rig.dlg->visiblePages(), std::vector<PageId>{PageId::Ko_AFESetting});
+}
+
+// Would catch a trigger-page change not reaching the camera, a saved file missing it, or a
+// load into another camera of the family not replaying it.
+TEST(KelpaxDlg, TriggerChangeIsSavedToAFileAndReplayedIntoAnotherCamera) {
+  Rig rig({"Ko-4M-M180", "Ko-25MC-C65"});
+  rig.connect(0);
+  ASSERT_TRUE(rig.dlg->connected());
+  ASSERT_EQ(rig.query("gtm"), "0");
+
+  rig.dlg->tabBar()->setCurrentIndex(1);
+  auto* trigger = static_cast<CKo_TriggerSetting*>(rig.dlg->page(PageId::Ko_TriggerSetting));
+  SettingsPage::RadioGroup* mode = trigger->radioGroup("tm");
+  ASSERT_NE(mode, nullptr);
+  QTest::mouseClick(mode->buttons[1], Qt::LeftButton);
+  settle(50);
+  EXPECT_EQ(rig.query("gtm"), "1");
+  EXPECT_EQ(rig.dlg->camera().parameterCache().intValue("tm"), 1);
+
+  rig.chosenFile = (rig.folder() / "Line Two").string();
+  rig.dlg->runMenuCommand(kIdSaveToFile);
+  const fs::path saved = rig.folder() / "Line Two.csf";
+  ASSERT_TRUE(fs::exists(saved)) << "the extension is appended, the name keeps its capitals";
+  const std::string text = readFile(saved);
+  EXPECT_EQ(text.rfind("--Quorvane Camera Setting File \r\n--Model Name :Ko-4M-M180\r\n", 0), 0u);
+  EXPECT_NE(text.find("\nstm 1\r\n"), std::string::npos);
+  EXPECT_TRUE(rig.boxes.shown.empty());
+
+  // The other camera: back to the scan, select it, load the file.
+  rig.dlg->runMenuCommand(kIdChangePort);
+  EXPECT_TRUE(rig.dlg->portDialog().isVisible());
+  rig.dlg->portDialog().portList()->selectRow(1);
+  rig.dlg->portDialog().SelectPort();
+  settle();
+  ASSERT_EQ(rig.dlg->connectedModelName(), "Ko-25MC-C65");
+  ASSERT_EQ(rig.query("gtm"), "0");
+  rig.chosenFile = saved.string();
+  rig.dlg->runMenuCommand(kIdLoadFromFile);
+  EXPECT_EQ(rig.query("gtm"), "1");
+  EXPECT_EQ(rig.dlg->camera().parameterCache().intValue("tm"), 1);
+  settle();
+  EXPECT_TRUE(mode->buttons[1]->isChecked()) << "the pages show the loaded values";
+  EXPECT_FALSE(rig.dlg->progressBar()->isVisible());
+}
+
+// Would catch a "Sleep 500" line reaching the camera or the pause being skipped.
+TEST(KelpaxDlg, SleepLinesPauseAndSendNothing) {
+  Rig rig({"Ko-4M-M180"});
+  rig.connect(0);
+  const fs::path file = rig.folder() / "pause.csf";
+  writeFile(file, "--Quorvane Camera Setting File \r\nSleep 500\r\nstm 2\r\n");
+  rig.chosenFile = file.string();
+  const int before = rig.camera(0).commandsReceived();
+  rig.dlg->runMenuCommand(kIdLoadFromFile);
+  EXPECT_EQ(rig.pauses, std::vector<int>{500});
+  // One line sent, then the refresh reads nothing more from the camera itself.
+  EXPECT_EQ(rig.camera(0).commandsReceived() - before, 1);
+  EXPECT_EQ(rig.query("gtm"), "2");
+}
+
+// Would catch a refused "lcf 1" re-reading every value (it changes nothing in the camera).
+TEST(KelpaxDlg, RefusedSettingSpaceLoadDoesNotReadAgain) {
+  Rig rig({"Ko-4M-M180"});
+  rig.connect(0);
+  sim::Faults refusing;
+  refusing.errorAnswers = true;
+  rig.camera(0).setFaults(refusing);
+  const int before = rig.camera(0).commandsReceived();
+  rig.dlg->runMenuCommand(kIdLoadUser1);
+  EXPECT_EQ(rig.camera(0).commandsReceived() - before, 1);
+
+  // Accepted, it reads everything again.
+  rig.camera(0).setFaults({});
+  const int accepted = rig.camera(0).commandsReceived();
+  rig.dlg->runMenuCommand(kIdLoadUser1);
+  EXPECT_GT(rig.camera(0).commandsReceived() - accepted,
+            int(rig.dlg->camera().parameterCache().size()));
+}
+
+// Would catch the start-up choice checked although the camera refused it, or two checked.
+TEST(KelpaxDlg, StartUpItemFollowsTheCamerasAnswer) {
+  Rig rig({"Ko-4M-M180"});
+  rig.connect(0);
+  EXPECT_TRUE(rig.dlg->action(kIdStartupFactory)->isChecked());
+  rig.dlg->action(kIdStartupUser2)->trigger();
+  EXPECT_TRUE(rig.dlg->action(kIdStartupUser2)->isChecked());
+  EXPECT_FALSE(rig.dlg->action(kIdStartupFactory)->isChecked());
+  EXPECT_EQ(rig.query("gci"), "2");
+
+  sim::Faults refusing;
+  refusing.errorAnswers = true;
+  rig.camera(0).setFaults(refusing);
+  rig.dlg->action(kIdStartupUser1)->trigger();
+  EXPECT_FALSE(rig.dlg->action(kIdStartupUser1)->isChecked());
+  EXPECT_TRUE(rig.dlg->action(kIdStartupUser2)->isChecked());
+}
+
+// Would catch Exit closing the program in the middle of a binary transfer.
+TEST(KelpaxDlg, ExitIsRefusedDuringATransfer) {
+  Rig rig({"Ko-4M-M180"});
+  rig.connect(0);
+  rig.dlg->setTransferFlags(false, true);
+  rig.dlg->runMenuCommand(kIdExit);
+  EXPECT_TRUE(rig.quits.codes.empty());
+  EXPECT_TRUE(rig.dlg->exchange().port().isOpen());
+  rig.dlg->close();
+  EXPECT_TRUE(rig.quits.codes.empty()) << "the window's close box is refused too";
+  rig.dlg->setTransferFlags(false, false);
+  rig.dlg->runMenuCommand(kIdExit);
+  EXPECT_EQ(rig.quits.codes, std::vector<int>{0});
+  EXPECT_FALSE(rig.dlg->exchange().port().isOpen());
+}
+
+// Would catch Refresh re-reading a different camera as if it were the connected model.
+TEST(KelpaxDlg, RefreshWithAnotherCameraReturnsToTheScan) {
+  Rig rig({"Ko-4M-M180"});
+  rig.connect(0);
+  ASSERT_TRUE(rig.dlg->connected());
+  rig.dlg->runMenuCommand(kIdRefresh);
+  EXPECT_TRUE(rig.dlg->connected()) << "the same camera is simply read again";
+  EXPECT_FALSE(rig.dlg->portDialog().isVisible());
+
+  rig.startCamera(0, "Ka-47M-M40");
+  rig.dlg->runMenuCommand(kIdRefresh);
+  EXPECT_TRUE(rig.dlg->portScanFlag());
+  EXPECT_FALSE(rig.dlg->connected());
+  EXPECT_TRUE(rig.dlg->portDialog().isVisible());
+  EXPECT_EQ(rig.cameraText(0), "Ka-47M-M40") << "the port was scanned again";
+}
+
+// Would catch LOCK=ON leaving any File, Start-Up or Tool item usable.
+TEST(KelpaxDlg, LockOnGreysFileStartUpAndTool) {
+  Rig rig({"Ko-4M-M180"}, "LOCK=ON\n");
+  for (int id : {kIdLoadFromFile, kIdLoadUser1, kIdSaveToFile, kIdSaveUser2, kIdExit,
+                 kIdDefectDownload, kIdStartupFactory, kIdRefresh, kIdTerminal, kIdHighSpeed})
+    EXPECT_FALSE(rig.dlg->action(id)->isEnabled()) << id;
+  rig.connect(0);
+  EXPECT_FALSE(rig.dlg->action(kIdHighSpeed)->isEnabled()) << "a refresh keeps the lock";
+  EXPECT_FALSE(rig.dlg->page(PageId::Ko_ViewSetting)->isEnabled());
+}
+
+// Would catch a missing LOCK not written as OFF, or the factory items usable without the key.
+TEST(KelpaxDlg, LockOffLeavesFactoryItemsDisabledUntilTheKeyFileExists) {
+  Rig rig({"Ko-4M-M180"});
+  EXPECT_NE(readFile(rig.folder() / "portlist.ini").find("LOCK=OFF"), std::string::npos);
+  EXPECT_TRUE(rig.dlg->action(kIdSaveUser1)->isEnabled());
+  EXPECT_FALSE(rig.dlg->action(kIdSaveFactory)->isEnabled());
+  EXPECT_FALSE(rig.dlg->action(kIdFactorySetting)->isEnabled());
+  EXPECT_FALSE(rig.dlg->action(kIdAcquisitionStart)->isEnabled());
+  rig.connect(0);
+  EXPECT_FALSE(rig.dlg->action(kIdFactorySetting)->isEnabled());
+  writeFile(rig.folder() / "kxfactory.key", "");
+  rig.dlg->refreshAllPages();
+  EXPECT_TRUE(rig.dlg->action(kIdFactorySetting)->isEnabled());
+}
+
+// Would catch the echo left in the Camera Info fields, or the link icon not following the port.
+TEST(KelpaxDlg, CameraInfoShowsTheAnswersWithoutTheirEcho) {
+  Rig rig({"Ko-4M-M180"});
+  rig.connect(0);
+  rig.dlg->runMenuCommand(kIdCameraInfo);
+  EXPECT_EQ(rig.dlg->aboutDialog()->cameraName(), "Ko-4M-M180");
+  EXPECT_EQ(rig.dlg->aboutDialog()->serialNumber().toStdString(), rig.query("gsn piece"));
+  EXPECT_EQ(rig.dlg->aboutDialog()->fpgaVersion().toStdString(), rig.query("gfv"));
+  EXPECT_EQ(rig.dlg->aboutDialog()->versionText(), "V3.1.0.53050");
+  rig.dlg->aboutDialog()->hide();
+}
+
+// Would catch High Speed usable on a camera that keeps no such setting.
+TEST(KelpaxDlg, HighSpeedIsGreyWhereTheCameraKeepsNoValue) {
+  Rig rig({"Ko-4M-M180"});
+  rig.connect(0);
+  EXPECT_FALSE(rig.dlg->action(kIdHighSpeed)->isEnabled());
+}
+
+// Would catch a terminal command the camera accepted not being shown on the pages.
+TEST(KelpaxDlg, TerminalShowsAndCommandsRefreshThePages) {
+  Rig rig({"Ko-4M-M180"});
+  rig.connect(0);
+  const int height = rig.dlg->height();
+  rig.dlg->runMenuCommand(kIdTerminal);
+  EXPECT_TRUE(rig.dlg->terminalShown());
+  EXPECT_TRUE(rig.dlg->action(kIdTerminal)->isChecked());
+  EXPECT_GT(rig.dlg->height(), height);
+  rig.dlg->terminal()->inputLine()->setText("stm 3");
+  rig.dlg->terminal()->SendTerminalCommand();
+  settle(50);
+  EXPECT_EQ(rig.dlg->camera().parameterCache().intValue("tm"), 3);
+  EXPECT_NE(rig.dlg->terminal()->terminalText().find("stm 3"), std::string::npos);
+  rig.dlg->runMenuCommand(kIdTerminal);
+  EXPECT_FALSE(rig.dlg->terminalShown());
+  EXPECT_EQ(rig.dlg->height(), height);
+}
+
+// Would catch a model listed for GenICam being driven over the serial channel.
+TEST(KelpaxDlg, ListedGenICamModelTakesTheGenICamOpen) {
+  Rig rig({"Ko-4M-M180"});
+  rig.scan();
+  std::string hashes(50, '#');
+  writeFile(rig.folder() / "DeviceModelList.ini", hashes + "\n" + hashes + "\n" + hashes +
+                                                      "\n\n\n" + hashes + "\n" + hashes + "\n" +
+                                                      hashes + "\n\nKo-4M-M180");
+  rig.dlg->portDialog().portList()->selectRow(0);
+  rig.dlg->portDialog().SelectPort();
+  EXPECT_FALSE(rig.dlg->connected());
+  ASSERT_EQ(rig.boxes.shown.size(), 1u);
+  EXPECT_EQ(rig.boxes.shown[0].rfind("Error|Required modules for operation cannot be found.", 0),
+            0u);
+  EXPECT_EQ(rig.quits.codes, std::vector<int>{18});
+}
+
+// Would catch a port whose camera was not identified being connected.
+TEST(KelpaxDlg, UnidentifiedPortIsNotConnected) {
+  sim::Faults silent;
+  silent.silent = true;
+  Rig rig({"Ko-4M-M180"});
+  rig.startCamera(0, "Ko-4M-M180", silent);
+  rig.scan();
+  EXPECT_EQ(rig.cameraText(0), "Not found");
+  rig.dlg->portDialog().portList()->selectRow(0);
+  rig.dlg->portDialog().SelectPort();
+  EXPECT_FALSE(rig.dlg->connected());
+  EXPECT_EQ(rig.boxes.shown, std::vector<std::string>{"Kelpax|Camera not found"});
+}
+
+} // namespace

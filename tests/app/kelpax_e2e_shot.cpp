@@ -1,0 +1,177 @@
+// kelpax-e2e-shot: the operator's path from start to a replayed setting file, driven through
+// the real windows against simulated cameras — two behind the simulated Camera Link serial
+// library and one on a pseudo-terminal named in portlist.ini — with a picture of each step.
+//
+//   kelpax-e2e-shot OUTPUT_FOLDER [CLSERSIM_FOLDER]
+//
+// Runs on any Qt platform (offscreen, or a virtual X display for the README's pictures).
+// Exits 0 only when every step did what the operator expects.
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QTabBar>
+#include <QTest>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <unistd.h>
+
+#include "app/kelpax_dlg.h"
+#include "pages/trigger_page.h"
+#include "sim/pty_camera.h"
+
+using namespace kelpax;
+namespace fs = std::filesystem;
+
+namespace {
+
+int failures = 0;
+
+void check(bool ok, const char* what) {
+  std::printf("%s  %s\n", ok ? "ok  " : "FAIL", what);
+  if (!ok)
+    ++failures;
+}
+
+void settle(int ms = 50) {
+  QApplication::processEvents();
+  QTest::qWait(ms);
+  QApplication::processEvents();
+}
+
+void shoot(QWidget* window, const fs::path& file) {
+  settle(150);
+  const bool saved = window->grab().save(QString::fromStdString(file.string()));
+  std::printf("%s  picture %s\n", saved ? "ok  " : "FAIL", file.c_str());
+  if (!saved)
+    ++failures;
+}
+
+struct PrintedBox : MessageBoxSink {
+  void showMessage(std::string_view caption, std::string_view text, MessageIcon) override {
+    std::printf("message box: %.*s: %.*s\n", int(caption.size()), caption.data(), int(text.size()),
+                text.data());
+  }
+};
+
+struct QuitNoted : QuitHook {
+  void quit(int code) override { std::printf("quit %d\n", code); }
+};
+
+int rowOf(CGetPortDlg& ports, const QString& camera) {
+  for (int row = 0; row < ports.portList()->rowCount(); ++row) {
+    if (ports.portList()->item(row, 1)->text() == camera)
+      return row;
+  }
+  return -1;
+}
+
+std::string valueOf(CKelpaxDlg& dlg, const char* query) {
+  return dlg.exchange().QueryValue(query, 1000);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: kelpax-e2e-shot OUTPUT_FOLDER [CLSERSIM_FOLDER]\n");
+    return 2;
+  }
+  const fs::path out = fs::absolute(argv[1]);
+  fs::create_directories(out);
+  const fs::path work = fs::temp_directory_path() / ("kelpax-e2e-" + std::to_string(getpid()));
+  fs::create_directories(work);
+
+  // Two Ko cameras behind the Camera Link library, a Ka camera on a pseudo-terminal.
+  setenv("KELPAX_SIM_CAMERAS", "Ko-4M-M180@115200,Ko-25MC-C65@115200", 1);
+  setenv("KELPAX_SIM_PACING", "0", 1);
+  const std::string libraryFolder = argc > 2 ? argv[2] : std::string();
+  sim::PtyOptions ptyOptions;
+  ptyOptions.model = "Ka-47M-M40";
+  ptyOptions.linkPath = (work / "ttyCAM0").string();
+  ptyOptions.baud = 115200;
+  ptyOptions.pacing = false;
+  sim::PtyCamera pty(ptyOptions);
+  std::string error;
+  if (!pty.start(&error)) {
+    std::fprintf(stderr, "kelpax-e2e-shot: %s\n", error.c_str());
+    return 1;
+  }
+  std::ofstream(work / "portlist.ini") << "COMPORT_ONLY=0\nBaudRate=AUTO\n"
+                                       << ptyOptions.linkPath << "=1\n";
+
+  QApplication app(argc, argv);
+  PrintedBox boxes;
+  QuitNoted quits;
+  std::string chosen;
+  CKelpaxDlg::Options options;
+  options.workingFolder = work.string();
+  options.messageBox = &boxes;
+  options.quitHook = &quits;
+  options.comPortLister = [] { return std::vector<std::string>{}; };
+  if (!libraryFolder.empty())
+    options.libraryFolders = {libraryFolder};
+  options.deviceModelListPath = (work / "DeviceModelList.ini").string();
+  options.fileChooser.saveFile = [&chosen](const std::string&) { return chosen; };
+  options.fileChooser.openFile = [&chosen](const std::string&) { return chosen; };
+  {
+    CKelpaxDlg dlg(options);
+    dlg.initDialog();
+    CGetPortDlg& ports = dlg.portDialog();
+    ports.holdFirstScan();
+    ports.show();
+    ports.ScanPorts();
+    settle();
+    check(ports.portList()->rowCount() == 3, "three ports listed");
+    const int pty0 = rowOf(ports, "Ka-47M-M40");
+    const int first = rowOf(ports, "Ko-4M-M180");
+    const int second = rowOf(ports, "Ko-25MC-C65");
+    check(pty0 >= 0 && first >= 0 && second >= 0, "every camera identified");
+    shoot(&ports, out / "port-scan.png");
+
+    ports.portList()->selectRow(first);
+    ports.SelectPort();
+    settle();
+    check(dlg.connected() && dlg.isVisible(), "Ko-4M-M180 connected, main window shown");
+    dlg.tabBar()->setCurrentIndex(1);
+    auto* trigger = static_cast<CKo_TriggerSetting*>(dlg.page(PageId::Ko_TriggerSetting));
+    SettingsPage::RadioGroup* mode = trigger->radioGroup("tm");
+    if (mode && mode->buttons.size() > 2)
+      QTest::mouseClick(mode->buttons[2], Qt::LeftButton);
+    settle();
+    check(valueOf(dlg, "gtm") == "2", "trigger mode Fast sent to the camera");
+    shoot(&dlg, out / "main-window.png");
+
+    chosen = (work / "ko-settings").string();
+    dlg.runMenuCommand(kIdSaveToFile);
+    std::ifstream saved(work / "ko-settings.csf");
+    std::stringstream text;
+    text << saved.rdbuf();
+    check(text.str().find("stm 2\r\n") != std::string::npos, "File -> Save Setting -> To File");
+    fs::copy_file(work / "ko-settings.csf", out / "ko-settings.csf",
+                  fs::copy_options::overwrite_existing);
+
+    dlg.runMenuCommand(kIdChangePort);
+    settle();
+    ports.portList()->selectRow(rowOf(ports, "Ko-25MC-C65"));
+    ports.SelectPort();
+    settle();
+    check(dlg.connectedModelName() == "Ko-25MC-C65", "the other Ko camera connected");
+    check(valueOf(dlg, "gtm") == "0", "its trigger mode starts at Free-Run");
+    chosen = (work / "ko-settings.csf").string();
+    dlg.runMenuCommand(kIdLoadFromFile);
+    check(valueOf(dlg, "gtm") == "2", "File -> Load Setting -> From File replays it");
+    dlg.tabBar()->setCurrentIndex(1);
+    shoot(&dlg, out / "loaded.png");
+    dlg.runMenuCommand(kIdExit);
+  }
+  pty.stop();
+  std::error_code ec;
+  fs::remove_all(work, ec);
+  std::printf("%s\n", failures == 0 ? "all steps passed" : "some steps failed");
+  return failures == 0 ? 0 : 1;
+}
