@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 
 #include "app/model_catalog.h"
+#include "cli/scan_command.h"
 #include "cli/session.h"
 #include "cli/settings_command.h"
 #include "link/port_search.h"
@@ -196,6 +197,7 @@ int main(int argc, char** argv) {
 
   // Verbs kept in files of their own.
   std::vector<CliCommand> commands;
+  commands.push_back(addScanCommand(app));
   commands.push_back(addSaveSettingsCommand(app));
   commands.push_back(addLoadSettingsCommand(app));
 
