@@ -167,10 +167,6 @@ void loadLocked(Library& lib) {
     pos = comma + 1;
     if (item.empty())
       continue;
-    if (item == kNoCamera) {
-      lib.ports.push_back(std::make_unique<Port>(std::string(), defaultBaud, pacing));
-      continue;
-    }
     int baud = defaultBaud;
     size_t at = item.find('@');
     std::string_view model = trim(item.substr(0, at));
@@ -181,6 +177,10 @@ void loadLocked(Library& lib) {
     if (model.empty()) {
       std::fprintf(stderr, "clsersim: KELPAX_SIM_CAMERAS item \"%.*s\" names no model; skipped\n",
                    static_cast<int>(item.size()), item.data());
+      continue;
+    }
+    if (model == kNoCamera) {
+      lib.ports.push_back(std::make_unique<Port>(std::string(), baud, pacing));
       continue;
     }
     auto port = std::make_unique<Port>(std::string(model), baud, pacing);

@@ -445,16 +445,17 @@ TEST_F(ClserSimTest, RateChangeMovesThePortsCamera) {
 // Per-camera rates and empty ports: catches an "@RATE" that ends up in the model name or is
 // ignored, and a "-" that gives a camera or shifts the ports after it.
 TEST_F(ClserSimTest, CameraItemsWithRatesAndEmptyPorts) {
-  setenv("KELPAX_SIM_CAMERAS", "Ko-25MC-C65@115200, - ,Ka-47M-M40,Kx-4M-M40@38400", 1);
+  setenv("KELPAX_SIM_CAMERAS", "Ko-25MC-C65@115200, - ,Ka-47M-M40,Kx-4M-M40@38400,-@9600", 1);
   setenv("KELPAX_SIM_BAUD", "19200", 1);
   api_.reset();
   uint32_t count = 0;
   ASSERT_EQ(api_.getNumSerialPorts(&count), kNoError);
-  ASSERT_EQ(count, 4u);
+  ASSERT_EQ(count, 5u);
   EXPECT_EQ(identifier(0), "clsersim#0 Ko-25MC-C65");
   EXPECT_EQ(identifier(1), "clsersim#1 (no camera)");
   EXPECT_EQ(identifier(2), "clsersim#2 Ka-47M-M40");
   EXPECT_EQ(identifier(3), "clsersim#3 Kx-4M-M40");
+  EXPECT_EQ(identifier(4), "clsersim#4 (no camera)");
 
   struct Expect {
     uint32_t index;
@@ -462,7 +463,7 @@ TEST_F(ClserSimTest, CameraItemsWithRatesAndEmptyPorts) {
     const char* model;
   };
   const Expect table[] = {
-      {0, 16, "Ko-25MC-C65"}, {1, 0, ""}, {2, 2, "Ka-47M-M40"}, {3, 4, "Kx-4M-M40"}};
+      {0, 16, "Ko-25MC-C65"}, {1, 0, ""}, {2, 2, "Ka-47M-M40"}, {3, 4, "Kx-4M-M40"}, {4, 0, ""}};
   for (const Expect& e : table) {
     void* ref = openPort(e.index);
     for (uint32_t code : {1u, 2u, 4u, 8u, 16u}) {
