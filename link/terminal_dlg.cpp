@@ -175,9 +175,9 @@ void CTerminal::act(TerminalAction action) {
 }
 
 void CTerminal::queueSignal(void (CTerminal::*signal)()) {
-  QMetaObject::invokeMethod(
-      this, [this, signal] { Q_EMIT(this->*signal)
-                             (); }, Qt::QueuedConnection);
+  // Emitting is calling the signal; dropped when the terminal is gone first.
+  auto emitLater = [this, signal] { (this->*signal)(); };
+  QMetaObject::invokeMethod(this, emitLater, Qt::QueuedConnection);
 }
 
 void CTerminal::clearOutput() {
