@@ -167,14 +167,19 @@ bool PortScanner::probeSlot(int slot, const BaudChoice& choice, bool bootWaitGiv
   const std::string answer = exchange_.Query("gmn", kModelQueryTimeoutMs, true);
   debugOutput(answer);
   std::string shown = answerToken(answer, 0);
+  ModelAnswer verdict = JudgeModelAnswer(shown);
   if (shown.empty()) {
+    // No value line: only the echo can tell a booting camera; it never names a model.
     shown = firstLine(answer);
+    verdict = shown.empty()                            ? ModelAnswer::NotFound
+              : shown.find("gmn") != std::string::npos ? ModelAnswer::Booting
+                                                       : ModelAnswer::Other;
   }
   debugPrintf("Command: %s AckString %s PortName: %s, PortDllName: %s\n", "gmn", shown.c_str(),
               entry.portName.c_str(), entry.dllPath.c_str());
 
   bool probeAgain = false;
-  switch (JudgeModelAnswer(shown)) {
+  switch (verdict) {
   case ModelAnswer::NotFound:
     showCameraText(slot, "Not found");
     break;

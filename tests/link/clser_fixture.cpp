@@ -32,6 +32,7 @@ struct FixtureState {
   std::vector<int> initsByIndex = std::vector<int>(8, 0);
   uint32_t cameraBaud = 0; // the camera answers "gmn" and "gsn" at this code only; 0 = never
   std::string line;        // the camera's line being received
+  std::string gmnReply;    // when set, the camera's whole reply to "gmn"
 };
 
 FixtureState state;
@@ -74,6 +75,11 @@ __attribute__((visibility("default"))) int32_t clSerialWrite(void*, int8_t* buff
       const char c = char(buffer[i]);
       if (c != '\r') {
         state.line += c;
+        continue;
+      }
+      if (state.line == "gmn" && !state.gmnReply.empty()) {
+        state.toRead += state.gmnReply;
+        state.line.clear();
         continue;
       }
       std::string answer = state.line == "gmn"         ? "Ko-25MC-C65\r\n"
@@ -185,6 +191,9 @@ __attribute__((visibility("default"))) void fixtureSetIdentifier(uint32_t index,
     state.identifiers.resize(index + 1);
   }
   state.identifiers[index] = id;
+}
+__attribute__((visibility("default"))) void fixtureSetGmnReply(const char* reply) {
+  state.gmnReply = reply;
 }
 __attribute__((visibility("default"))) void fixtureSetCameraBaud(uint32_t code) {
   state.cameraBaud = code;

@@ -146,6 +146,36 @@ protected:
 
 } // namespace
 
+// Would catch a garbled echo taken for a model name, an answer that only echoes or only
+// prompts taken for a camera, or a value line not shown as the camera sent it.
+TEST_F(PortScan, ModelAnswersAsTheScanJudgesThem) {
+  struct Case {
+    const char* reply;
+    const char* shown; // the final camera column
+    uint8_t found;
+  } cases[] = {
+      {"gmn\r\nKo-25MC-C65\r\n>", "Ko-25MC-C65", 1},
+      {"gmn\r\nOM-5 rev2\r\n>", "OM-5", 1}, // the first word of the value line
+      {"gmn\r\nhello\r\n>", "hello", 0},    // no marker: shown, not a camera
+      {"Kgm\r\n", "Kgm", 0},                // a garbled echo alone never names a model
+      {"\r\n>", "Not found", 0},
+      {"gmn\r\n>", "gmn", 0}, // echo and prompt, no model: booting, twice
+  };
+  ScanLibrary library(folder_ / "lib");
+  scanner_->setLibraryFolders({(folder_ / "lib").string()});
+  writePortList("COMPORT_ONLY=2\nBaudRate=19200\n");
+  for (const Case& c : cases) {
+    library.sym<void (*)()>("fixtureReset")();
+    library.setPorts(1, 0);
+    library.setCameraBaud(2);
+    library.sym<void (*)(const char*)>("fixtureSetGmnReply")(c.reply);
+    scan();
+    EXPECT_EQ(view_.text(0), c.shown) << c.reply;
+    EXPECT_EQ(slot(0).found, c.found) << c.reply;
+    EXPECT_EQ(slot(0).modelName, c.found ? c.shown : "") << c.reply;
+  }
+}
+
 // Would catch a first scan that leaves the interface mode unwritten or lists PC serial ports
 // although the default is Camera Link only; also the keys written, in their order.
 TEST_F(PortScan, FirstScanWithoutInterfaceModeWritesTwoAndScansCameraLinkOnly) {
