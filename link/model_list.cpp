@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <utility>
 
 #include <sys/stat.h>
@@ -178,7 +179,10 @@ DeviceModelList::Result DeviceModelList::rewrite(const Sections& sections,
 
 DeviceModelList::Result DeviceModelList::AddModelToList(std::string_view modelName) {
   Sections sections;
-  if (!read(sections)) {
+  // A program without its list yet starts one: the first model added creates it. A list that
+  // exists but cannot be read is never replaced.
+  std::error_code ec;
+  if (!read(sections) && std::filesystem::exists(path_, ec)) {
     return Result::OpenFailed;
   }
   const bool isNew =

@@ -3,6 +3,9 @@
 // connect, menus, refresh and setting files as the operator meets them.
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QMouseEvent>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTest>
 #include <atomic>
@@ -16,6 +19,7 @@
 
 #include "app/about_dlg.h"
 #include "app/kelpax_dlg.h"
+#include "app/window_event_pump.h"
 #include "link/terminal_dlg.h"
 #include "pages/control_widgets.h"
 #include "pages/status_bar_widget.h"
@@ -410,6 +414,148 @@ TEST(KelpaxDlg, UnidentifiedPortIsNotConnected) {
   rig.dlg->portDialog().SelectPort();
   EXPECT_FALSE(rig.dlg->connected());
   EXPECT_EQ(rig.boxes.shown, std::vector<std::string>{"Kelpax|Camera not found"});
+}
+
+} // namespace
+
+namespace {
+
+// Would catch the connection giving up on a camera that answers every value query badly.
+TEST(KelpaxDlg, InitialReadGoesOnAfterTenFailures) {
+  Rig rig({"Ko-4M-M180"});
+  rig.scan();
+  sim::Faults refusing;
+  refusing.errorAnswers = true;
+  rig.camera(0).setFaults(refusing);
+  const int before = rig.camera(0).commandsReceived();
+  rig.dlg->portDialog().portList()->selectRow(0);
+  rig.dlg->portDialog().SelectPort();
+  settle();
+  EXPECT_TRUE(rig.dlg->connected());
+  EXPECT_TRUE(rig.dlg->isVisible());
+  const ParameterCache& cache = rig.dlg->camera().parameterCache();
+  ASSERT_GT(cache.size(), 20u);
+  // Every value asked (the first twice or more), none taken.
+  EXPECT_GE(rig.camera(0).commandsReceived() - before, int(cache.size()));
+  EXPECT_FALSE(cache.holdsValue("tm"));
+  EXPECT_EQ(rig.dlg->statusBar()->partText(0), "OK");
+}
+
+// Would catch the copy taking the port column, or rows joined without CR LF.
+TEST(CGetPortDlg, CopyTakesTheCameraColumnOfSelectedRows) {
+  Rig rig({"Ko-4M-M180", "Ko-25MC-C65"});
+  rig.scan();
+  CPortListCtrl* list = rig.dlg->portDialog().portList();
+  list->selectAll();
+  rig.dlg->portDialog().copySelection();
+  EXPECT_EQ(QApplication::clipboard()->text(), "Ko-4M-M180\r\nKo-25MC-C65");
+}
+
+// Would catch "Add to list" writing a model twice, or a listed model still connecting over
+// the serial channel.
+TEST(CGetPortDlg, ModelListAddAndDelete) {
+  Rig rig({"Ko-4M-M180"});
+  rig.scan();
+  CGetPortDlg& ports = rig.dlg->portDialog();
+  ports.AddModelToList(0);
+  ports.AddModelToList(0);
+  const std::string text = readFile(rig.folder() / "DeviceModelList.ini");
+  EXPECT_EQ(text.find("Ko-4M-M180"), text.rfind("Ko-4M-M180"));
+  EXPECT_NE(text.find("Ko-4M-M180"), std::string::npos);
+  ports.DeleteModelFromList(0);
+  EXPECT_EQ(readFile(rig.folder() / "DeviceModelList.ini").find("Ko-4M-M180"), std::string::npos);
+  ports.portList()->selectRow(0);
+  ports.SelectPort();
+  EXPECT_TRUE(rig.dlg->connected());
+}
+
+// Would catch an accepted baud-rate change leaving the program on a port the camera no
+// longer answers at.
+TEST(KelpaxDlg, AcceptedBaudRateChangeInTheTerminalScansAgain) {
+  Rig rig({"Ko-4M-M180"});
+  rig.connect(0);
+  rig.dlg->runMenuCommand(kIdTerminal);
+  rig.dlg->terminal()->inputLine()->setText("sbr 115200");
+  rig.dlg->terminal()->SendTerminalCommand();
+  settle(300);
+  EXPECT_TRUE(rig.dlg->portScanFlag());
+  EXPECT_TRUE(rig.dlg->portDialog().isVisible());
+  EXPECT_EQ(rig.cameraText(0), "Ko-4M-M180");
+}
+
+// Would catch a click reaching a button while the channel is busy, or Cancel not getting
+// through.
+TEST(WindowEventPump, DropsInputExceptTheCancelButton) {
+  QWidget window;
+  auto* other = new QPushButton("SELECT", &window);
+  auto* cancel = new QPushButton("Cancel", &window);
+  other->setGeometry(0, 0, 80, 30);
+  cancel->setGeometry(100, 0, 80, 30);
+  window.show();
+  settle();
+  int otherClicks = 0;
+  QObject::connect(other, &QPushButton::clicked, [&] { ++otherClicks; });
+  WindowEventPump pump;
+  pump.setCancelButton(cancel);
+
+  QTest::mousePress(other, Qt::LeftButton);
+  QTest::mouseRelease(other, Qt::LeftButton);
+  EXPECT_EQ(otherClicks, 1) << "outside a wait the button works";
+
+  // Events posted while a wait pumps: the press on the other button is thrown away.
+  const QPoint centre = other->rect().center();
+  for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+    QApplication::postEvent(other, new QMouseEvent(type, centre, other->mapToGlobal(centre),
+                                                   Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+  }
+  EXPECT_FALSE(pump.pumpEvents());
+  EXPECT_EQ(otherClicks, 1);
+
+  const QPoint cancelCentre = cancel->rect().center();
+  for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+    QApplication::postEvent(cancel,
+                            new QMouseEvent(type, cancelCentre, cancel->mapToGlobal(cancelCentre),
+                                            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+  }
+  EXPECT_TRUE(pump.pumpEvents()) << "the transfer is asked to stop";
+  EXPECT_FALSE(pump.pumpEvents()) << "once";
+}
+
+// Would catch a GenICam open result shown with the wrong text, or the program not ending
+// after the results that leave it unusable.
+TEST(CGetPortDlg, GenICamOpenResultsTable) {
+  struct Row {
+    int result;
+    const char* text;
+    bool quits;
+  };
+  const Row rows[] = {
+      {-10002, "Interface error occured.", false},
+      {-10005, "XMLString is empty.", true},
+      {-10006, "Failed to load XML or connect the device.", true},
+      {-10007,
+       "Failed to update device list.\r\nPlease check if the camera is connected and supports "
+       "GenICam.",
+       true},
+      {-10008,
+       "Required modules for operation cannot be found.\r\nYou can configure the necessary "
+       "components by running the \"Setup.bat\" file.",
+       true},
+      {-1001, "Failed to connect the device(-1001).\r\nPlease try again.", false},
+  };
+  for (const Row& row : rows) {
+    const GenICamOpenMessage message = genICamOpenMessage(row.result);
+    EXPECT_EQ(message.text, row.text) << row.result;
+    EXPECT_EQ(message.quits, row.quits) << row.result;
+  }
+}
+
+// Would catch the Camera Info fields keeping the prompt or the echo.
+TEST(CameraInfoField, DropsEchoLineEndsAndPrompt) {
+  EXPECT_EQ(cameraInfoField("gsn piece\r\n12345\r\n>", 11), "12345");
+  EXPECT_EQ(cameraInfoField("gfv\r\n2.04\r\n>", 5), "2.04");
+  EXPECT_EQ(cameraInfoField("gfv\r\n", 5), "");
+  EXPECT_EQ(cameraInfoField("", 5), "");
 }
 
 } // namespace

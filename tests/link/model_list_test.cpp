@@ -191,14 +191,17 @@ TEST_F(ModelListFile, ContainsWholeLinesOnly) {
 
 // Would catch a missing list being created by a menu action, or reported as listing nothing
 // without saying why.
-TEST_F(ModelListFile, MissingFileIsAnOpenFailure) {
+// Would catch a program without its list never able to list a model, or a delete creating one.
+TEST_F(ModelListFile, MissingFileListsNothingAndTheFirstAddCreatesIt) {
   DeviceModelList list(path());
   bool openFailed = false;
   EXPECT_FALSE(list.contains("Ko-25MC", &openFailed));
   EXPECT_TRUE(openFailed);
-  EXPECT_EQ(list.AddModelToList("Ko-25MC"), DeviceModelList::Result::OpenFailed);
   EXPECT_EQ(list.DeleteModelFromList("Ko-25MC"), DeviceModelList::Result::OpenFailed);
   EXPECT_FALSE(fs::exists(path()));
+  EXPECT_EQ(list.AddModelToList("Ko-25MC"), DeviceModelList::Result::Done);
+  EXPECT_TRUE(list.contains("Ko-25MC", &openFailed));
+  EXPECT_FALSE(openFailed);
 }
 
 // Would catch a failed rewrite reported as done.
