@@ -138,20 +138,6 @@ struct LoadStep {
   std::string command;
 };
 
-std::vector<std::string_view> blankWords(std::string_view text) {
-  std::vector<std::string_view> words;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find(' ', start);
-    if (end == std::string_view::npos)
-      end = text.size();
-    if (end > start)
-      words.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return words;
-}
-
 // The pause a "sleep" line asks for: its second blank-separated word in milliseconds. A
 // missing or malformed number pauses 0, a huge one the limit; both are noted.
 int pauseOf(const std::string& line, size_t lineNumber, SettingLoadResult& result) {

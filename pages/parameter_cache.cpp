@@ -8,7 +8,6 @@
 #include "link/debug_output.h"
 
 namespace kelpax {
-namespace {
 
 std::vector<std::string_view> blankWords(std::string_view text) {
   std::vector<std::string_view> words;
@@ -23,6 +22,8 @@ std::vector<std::string_view> blankWords(std::string_view text) {
   }
   return words;
 }
+
+namespace {
 
 std::string lowerCase(std::string_view text) {
   std::string lower(text);

@@ -11,6 +11,9 @@
 
 namespace kelpax {
 
+// The words of a camera line, split at blanks (runs of blanks give no empty words).
+std::vector<std::string_view> blankWords(std::string_view text);
+
 // Flag byte of a registration: bits 0-3 value count, bit 4 not saved for monochrome
 // models, bit 5 real values, bit 6 never saved to a setting file.
 inline constexpr uint8_t kFlagCountMask = 0x0f;

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "cli/trace.h"
+#include "tests/cli/cli_run.h"
 
 extern char** environ;
 
@@ -21,18 +22,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using clitest::CliRun;
+using clitest::runShell;
+using clitest::slurp;
 
 const fs::path& scratch() {
   static const fs::path dir = [] {
@@ -45,39 +37,12 @@ const fs::path& scratch() {
 
 // Runs a shell line with stdout and stderr captured.
 CliRun run(const std::string& line) {
-  const fs::path out = scratch() / "out", err = scratch() / "err";
-  CliRun r;
-  r.status = std::system((line + " >" + out.string() + " 2>" + err.string()).c_str());
-  r.status = WIFEXITED(r.status) ? WEXITSTATUS(r.status) : -1;
-  r.out = slurp(out);
-  r.err = slurp(err);
-  return r;
+  return runShell(line, scratch());
 }
 
-class CamsimProcess {
-public:
-  CamsimProcess(const std::string& link, const std::string& model) : link_(link) {
-    std::vector<std::string> args = {KELPAX_CAMSIM, "--pty",  link,     "--model",
-                                     model,         "--baud", "115200", "--no-pacing"};
-    std::vector<char*> argv;
-    for (auto& a : args) {
-      argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    EXPECT_EQ(posix_spawn(&pid_, KELPAX_CAMSIM, nullptr, nullptr, argv.data(), environ), 0);
-    for (int i = 0; i < 200 && !fs::exists(link); ++i) {
-      std::this_thread::sleep_for(10ms);
-    }
-  }
-  ~CamsimProcess() {
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-  }
-
-private:
-  std::string link_;
-  pid_t pid_ = -1;
+struct CamsimProcess : clitest::CamsimProcess {
+  CamsimProcess(const std::string& link, const std::string& model)
+      : clitest::CamsimProcess(KELPAX_CAMSIM, link, model) {}
 };
 
 const std::string cli = KELPAX_CLI;

@@ -11,23 +11,15 @@
 
 #include "link/port_settings.h"
 #include "sim/pty_camera.h"
+#include "tests/cli/cli_run.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using clitest::CliRun;
+using clitest::runShell;
+using clitest::slurp;
 
 class ScanCli : public ::testing::Test {
 protected:
@@ -60,15 +52,7 @@ protected:
     std::ofstream(folder_ / "portlist.ini", std::ios::binary) << text;
   }
   CliRun run(const std::string& args, const std::string& env = {}) const {
-    const fs::path out = folder_ / "out", err = folder_ / "err";
-    CliRun r;
-    const std::string line =
-        env + " " + KELPAX_CLI + " scan " + args + " >" + out.string() + " 2>" + err.string();
-    r.status = std::system(line.c_str());
-    r.status = WIFEXITED(r.status) ? WEXITSTATUS(r.status) : -1;
-    r.out = slurp(out);
-    r.err = slurp(err);
-    return r;
+    return runShell(env + " " + KELPAX_CLI + " scan " + args, folder_);
   }
 
   fs::path folder_;

@@ -14,23 +14,16 @@
 
 extern char** environ;
 
+#include "tests/cli/cli_run.h"
+
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 namespace {
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using clitest::CliRun;
+using clitest::runShell;
+using clitest::slurp;
 
 class Scratch {
 public:
@@ -54,40 +47,12 @@ const Scratch& scratch() {
 }
 
 CliRun run(const std::string& line) {
-  const std::string out = scratch() / "out", err = scratch() / "err";
-  CliRun r;
-  r.status = std::system((line + " >" + out + " 2>" + err).c_str());
-  r.status = WIFEXITED(r.status) ? WEXITSTATUS(r.status) : -1;
-  r.out = slurp(out);
-  r.err = slurp(err);
-  return r;
+  return runShell(line, fs::path(scratch() / "."));
 }
 
-class Camsim {
-public:
-  Camsim(const std::string& link, const std::string& model, const std::string& faults = {}) {
-    std::vector<std::string> args = {KELPAX_CAMSIM, "--pty",  link,     "--model",
-                                     model,         "--baud", "115200", "--no-pacing"};
-    if (!faults.empty()) {
-      args.push_back("--faults");
-      args.push_back(faults);
-    }
-    std::vector<char*> argv;
-    for (auto& a : args)
-      argv.push_back(a.data());
-    argv.push_back(nullptr);
-    EXPECT_EQ(posix_spawn(&pid_, KELPAX_CAMSIM, nullptr, nullptr, argv.data(), environ), 0);
-    for (int i = 0; i < 200 && !fs::exists(link); ++i)
-      std::this_thread::sleep_for(10ms);
-  }
-  ~Camsim() {
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-  }
-
-private:
-  pid_t pid_ = -1;
+struct Camsim : clitest::CamsimProcess {
+  Camsim(const std::string& link, const std::string& model, const std::string& faults = {})
+      : clitest::CamsimProcess(KELPAX_CAMSIM, link, model, faults) {}
 };
 
 const std::string cli = KELPAX_CLI;
