@@ -464,15 +464,11 @@ bool CKelpaxDlg::InitialRead() {
     show();
   }
   progress_->show();
-  camera_->fillCache(
-      [this](int percent) {
-        statusBar_->setPartText(1, QString::asprintf("  %2d %%", percent));
-        progress_->setValue(percent);
-      },
-      [this] {
-        progress_->hide();
-        statusBar_->showStatus(" Communication error occurred ");
-      });
+  camera_->fillCache([this](int percent) { showProgress(percent); },
+                     [this] {
+                       progress_->hide();
+                       statusBar_->showStatus(" Communication error occurred ");
+                     });
 
   currentTab_ = 0;
   portDlg_->hide();
@@ -516,7 +512,7 @@ void CKelpaxDlg::refreshAllPages() {
   }
 
   const ParameterCache& cache = camera_->parameterCache();
-  checkStartupItem(cache.holdsValue("ci") ? cache.intValue("ci") : -1);
+  checkStartupItem(cachedStartupSpace());
   if (QAction* highSpeed = action(kIdHighSpeed)) {
     const int32_t ps = cache.intValue("ps");
     highSpeed->setEnabled(!locked_ && ps != -1);
@@ -589,11 +585,6 @@ bool CKelpaxDlg::eventFilter(QObject* watched, QEvent* event) {
   if (watched == pageArea_ && event->type() == QEvent::Resize)
     placePages();
   return QDialog::eventFilter(watched, event);
-}
-
-void CKelpaxDlg::resizeEvent(QResizeEvent* event) {
-  QDialog::resizeEvent(event);
-  placePages();
 }
 
 // --- menu handlers --------------------------------------------------------------------------
@@ -698,27 +689,29 @@ void CKelpaxDlg::saveSettingSpace(int space) {
 }
 
 void CKelpaxDlg::chooseStartupSpace(int space) {
-  // Qt toggles a checkable item before its handler runs; the camera's answer decides.
-  const int before =
-      camera_->parameterCache().holdsValue("ci") ? camera_->parameterCache().intValue("ci") : -1;
-  const int ids[] = {kIdStartupFactory, kIdStartupUser1, kIdStartupUser2};
-  int checked = -1;
-  for (int i = 0; i < 3; ++i) {
-    if (i != space && action(ids[i])->isChecked())
-      checked = i;
-  }
+  // Qt toggles a checkable item before its handler runs; the camera's answer decides, and a
+  // refusal leaves the space the cache knows (an accepted "sci" updates it).
   if (exchange().SendCommand("sci " + std::to_string(space), kStartupSpaceTimeoutMs, true))
     checkStartupItem(space);
   else
-    checkStartupItem(checked >= 0 ? checked : before);
+    checkStartupItem(cachedStartupSpace());
+}
+
+int CKelpaxDlg::cachedStartupSpace() const {
+  const ParameterCache& cache = camera_->parameterCache();
+  return cache.holdsValue("ci") ? cache.intValue("ci") : -1;
+}
+
+void CKelpaxDlg::showProgress(int percent) {
+  statusBar_->setPartText(1, QString::asprintf("  %2d %%", percent));
+  progress_->setValue(percent);
 }
 
 void CKelpaxDlg::toggleHighSpeed() {
   QAction* item = action(kIdHighSpeed);
   const bool on = camera_->parameterCache().intValue("ps") != 0;
-  const bool newState = !on;
   if (exchange().SendCommand(on ? "sps 0" : "sps 1", kHighSpeedTimeoutMs, true))
-    item->setChecked(newState);
+    item->setChecked(!on);
   else
     item->setChecked(on);
 }
@@ -800,7 +793,6 @@ void CKelpaxDlg::toggleTerminal() {
 }
 
 void CKelpaxDlg::showTuningPage() {
-  tuningPageShown_ = true;
   if (QAction* factory = action(kIdSaveFactory))
     factory->setEnabled(true);
   statusBar_->showStatus(tuningMode_ ? "Tuning mode" : "Factory mode");
@@ -879,10 +871,7 @@ void CKelpaxDlg::loadSettingFile() {
   load.handler = controlFile_.get();
   if (options_.sleeper)
     load.sleep = options_.sleeper;
-  load.progress = [this](int percent) {
-    progress_->setValue(percent);
-    statusBar_->setPartText(1, QString::asprintf("  %2d %%", percent));
-  };
+  load.progress = [this](int percent) { showProgress(percent); };
   progress_->show();
   const SettingLoadResult result =
       kelpax::loadSettingFile(chosen, exchange(), camera_->cache(), load);

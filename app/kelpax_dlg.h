@@ -82,9 +82,6 @@ struct FileChooser {
   std::function<std::string(const std::string& filter)> openFile;
 };
 
-// What a tab's page is while the page of a later release is missing.
-class CPendingPage;
-
 class CKelpaxDlg : public QDialog, public PortDialogOwner, public AnswerHandler {
   Q_OBJECT
 
@@ -187,7 +184,6 @@ public:
 protected:
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -209,6 +205,9 @@ private:
   void notAvailable(const QString& what);
   void showMessage(const std::string& caption, const std::string& text, MessageIcon icon);
   void checkStartupItem(int space);
+  int cachedStartupSpace() const;
+  // Status part 1 and the progress bar.
+  void showProgress(int percent);
   QAction* addItem(QMenu* menu, const QString& text, int id, const QString& prompt = {});
   // The generic pages the main window sets from the cache itself.
   std::vector<SettingsPage*> genericPages() const;
@@ -240,7 +239,6 @@ private:
   CAboutDlg* about_ = nullptr;
   QTimer linkTimer_;
   QString temperatureText_;
-  QString lastStatus_;
 
   std::string modelName_;
   int currentTab_ = 0;
@@ -249,7 +247,6 @@ private:
   bool portScan_ = true;
   bool tuningMode_ = false;
   bool terminalShown_ = false;
-  bool tuningPageShown_ = false;
   bool connected_ = false;
   bool acquisitionRunning_ = true;
   bool mayShow_ = false;
