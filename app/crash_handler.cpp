@@ -16,7 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "link/program_folder.h"
+#include "camera/program_folder.h"
 
 extern char** environ;
 

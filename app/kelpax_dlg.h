@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "app/connected_camera.h"
-#include "app/model_catalog.h"
-#include "app/setting_file.h"
+#include "session/connected_camera.h"
+#include "camera/model_catalog.h"
+#include "session/setting_file.h"
 #include "app/startup_checks.h"
 #include "app/window_event_pump.h"
 #include "link/command_exchange.h"
-#include "link/get_port_dlg.h"
+#include "app/get_port_dlg.h"
 
 class QAction;
 class QMenu;

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "link/debug_output.h"
+#include "camera/debug_output.h"
 
 namespace kelpax {
 namespace {

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "camera/interfaces.h"
+
 namespace kelpax {
 
 inline constexpr int kRefusedFolderExitCode = 18;
@@ -14,22 +16,6 @@ inline constexpr int kGenICamGuardFailed = -1001;
 inline constexpr std::size_t kFolderReadLimit = 256;
 // Windows 6.1 could not open GenICam files below folders this long or longer.
 inline constexpr std::size_t kWindows61PathLimit = 50;
-
-enum class MessageIcon { Error, Warning, Information };
-
-// A modal message box; returns when the user has closed it.
-class MessageBoxSink {
-public:
-  virtual ~MessageBoxSink() = default;
-  virtual void showMessage(std::string_view caption, std::string_view text, MessageIcon icon) = 0;
-};
-
-// Asks the program to end with the given exit code once control returns to it.
-class QuitHook {
-public:
-  virtual ~QuitHook() = default;
-  virtual void quit(int exitCode) = 0;
-};
 
 // Windows NT version numbers, which the path-length rule is written against.
 struct OsVersion {

@@ -7,7 +7,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "link/link_interfaces.h"
+#include "camera/interfaces.h"
 
 namespace kelpax {
 

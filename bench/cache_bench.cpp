@@ -10,9 +10,9 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
-#include "app/connected_camera.h"
-#include "pages/parameter_cache.h"
-#include "pages/stem_lists.h"
+#include "session/connected_camera.h"
+#include "camera/parameter_cache.h"
+#include "camera/tables/stem_lists.h"
 #include "sim/pty_camera.h"
 
 using namespace kelpax;

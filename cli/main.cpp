@@ -6,7 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "app/model_catalog.h"
+#include "camera/model_catalog.h"
 #include "cli/scan_command.h"
 #include "cli/session.h"
 #include "cli/settings_command.h"

@@ -10,10 +10,10 @@
 
 #include <CLI/CLI.hpp>
 
-#include "app/connected_camera.h"
+#include "session/connected_camera.h"
 #include "cli/trace.h"
 #include "link/command_exchange.h"
-#include "pages/parameter_cache.h"
+#include "camera/parameter_cache.h"
 
 namespace kelpax {
 

@@ -6,7 +6,7 @@
 #include <iostream>
 #include <memory>
 
-#include "app/setting_file.h"
+#include "session/setting_file.h"
 
 namespace kelpax {
 namespace {

@@ -9,7 +9,7 @@
 
 #include <dlfcn.h>
 
-#include "link/debug_output.h"
+#include "camera/debug_output.h"
 
 namespace kelpax {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "link/debug_output.h"
+#include "camera/debug_output.h"
 
 namespace kelpax {
 namespace {

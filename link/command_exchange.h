@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "link/camera_port.h"
-#include "link/link_interfaces.h"
+#include "camera/interfaces.h"
 
 namespace kelpax {
 

@@ -8,9 +8,10 @@
 
 #include <sys/stat.h>
 
-#include "link/debug_output.h"
+#include "camera/debug_output.h"
+#include "camera/file_io.h"
+#include "camera/program_folder.h"
 #include "link/port_settings.h"
-#include "link/program_folder.h"
 
 namespace kelpax {
 namespace {
@@ -61,10 +62,7 @@ ModelAnswer JudgeModelAnswer(std::string_view answer) {
 }
 
 std::string MakerFromDllName(std::string_view dllPath) {
-  std::string name(dllPath.substr(dllPath.find_last_of('/') + 1));
-  for (char& c : name) {
-    c = char(std::tolower(static_cast<unsigned char>(c)));
-  }
+  const std::string name = lowerCase(dllPath.substr(dllPath.find_last_of('/') + 1));
   std::string_view rest(name);
   if (rest.starts_with("lib")) {
     rest.remove_prefix(3);
@@ -104,7 +102,7 @@ DeviceModelList::DeviceModelList(std::string path) : path_(std::move(path)) {}
 
 bool DeviceModelList::contains(std::string_view modelName, bool* openFailed) const {
   std::string text;
-  const bool ok = readSmallFile(path_, kMaxFileSize, text) == FileRead::Ok;
+  const bool ok = readFileBounded(path_, kMaxFileSize, text).ok();
   if (openFailed) {
     *openFailed = !ok;
   }
@@ -114,7 +112,7 @@ bool DeviceModelList::contains(std::string_view modelName, bool* openFailed) con
 bool DeviceModelList::read(Sections& sections) const {
   sections = Sections{};
   std::string text;
-  if (readSmallFile(path_, kMaxFileSize, text) != FileRead::Ok) {
+  if (!readFileBounded(path_, kMaxFileSize, text)) {
     return false;
   }
   const std::vector<std::string> lines = fileLines(text);
@@ -167,7 +165,7 @@ DeviceModelList::Result DeviceModelList::rewrite(const Sections& sections,
   if (existed) {
     ::chmod(path_.c_str(), mode_t(oldMode | S_IWUSR));
   }
-  if (!writeWholeFile(path_, text, (oldMode | S_IRUSR) & ~kWriteBits)) {
+  if (!writeFileAtomically(path_, text, (oldMode | S_IRUSR) & ~kWriteBits)) {
     if (existed) {
       ::chmod(path_.c_str(), mode_t(oldMode));
     }

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "link/debug_output.h"
+#include "camera/debug_output.h"
 #include "link/model_list.h"
 #include "link/port_search.h"
 

@@ -11,9 +11,9 @@
 
 #include <libserialport.h>
 
-#include "link/debug_output.h"
+#include "camera/debug_output.h"
 #include "link/model_list.h"
-#include "link/program_folder.h"
+#include "camera/program_folder.h"
 
 namespace kelpax {
 namespace fs = std::filesystem;

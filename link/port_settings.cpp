@@ -13,20 +13,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "link/debug_output.h"
+#include "camera/debug_output.h"
+#include "camera/file_io.h"
 
 namespace kelpax {
 namespace {
 
 constexpr unsigned kNewFileMode = 0644;
-
-std::string lowered(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    c = char(std::tolower(static_cast<unsigned char>(c)));
-  }
-  return out;
-}
 
 std::string without(std::string_view text, std::string_view drop) {
   std::string out;
@@ -127,95 +120,34 @@ std::string portListCommentBlock() {
   return block;
 }
 
-FileRead readSmallFile(const std::string& path, size_t maxSize, std::string& contents) {
-  contents.clear();
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
-  }
-  if (!S_ISREG(st.st_mode) || size_t(st.st_size) > maxSize) {
-    return FileRead::Unreadable;
-  }
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) {
-    return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
-  }
-  char chunk[4096];
-  size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-    contents.append(chunk, n);
-    // The file may have grown since it was measured.
-    if (contents.size() > maxSize) {
-      std::fclose(file);
-      contents.clear();
-      return FileRead::Unreadable;
-    }
-  }
-  const bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  if (failed) {
-    contents.clear();
-    return FileRead::Unreadable;
-  }
-  return FileRead::Ok;
-}
-
-bool writeWholeFile(const std::string& path, std::string_view contents, unsigned mode) {
-  std::string temp = path + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    debugPrintf("%s, %d, %s\n", "writeWholeFile", __LINE__, std::strerror(errno));
-    return false;
-  }
-  bool ok = true;
-  size_t done = 0;
-  while (ok && done < contents.size()) {
-    const ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
-    if (n > 0) {
-      done += size_t(n);
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else {
-      ok = false;
-    }
-  }
-  ok = ok && ::fsync(fd) == 0;
-  ok = ok && ::fchmod(fd, mode_t(mode)) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    debugPrintf("%s, %d, %s\n", "writeWholeFile", __LINE__, std::strerror(errno));
-    ::unlink(temp.c_str());
-  }
-  return ok;
-}
-
 PortSettings::PortSettings(std::string folder)
     : folder_(std::move(folder)), path_(folder_ + "/" + kPortListFileName) {}
 
 std::string PortSettings::ReadPortSetting(std::string_view key) {
   std::string text;
-  switch (readSmallFile(path_, kMaxFileSize, text)) {
-  case FileRead::Missing:
-    if (!writeWholeFile(path_, portListCommentBlock(), kNewFileMode)) {
+  switch (readFileBounded(path_, kMaxFileSize, text).error) {
+  case FileError::Missing:
+    if (!writeFileAtomically(path_, portListCommentBlock(), kNewFileMode)) {
       debugPrintf("%s, %d, cannot create %s\n", "CGetPortDlg::ReadPortSetting", __LINE__,
                   path_.c_str());
     }
     return {};
-  case FileRead::Unreadable:
+  case FileError::NotRegular:
+  case FileError::TooLarge:
+  case FileError::Io:
     debugPrintf("%s, %d, cannot read %s\n", "CGetPortDlg::ReadPortSetting", __LINE__,
                 path_.c_str());
     return {};
-  case FileRead::Ok:
+  case FileError::None:
     break;
   }
-  const std::string wanted = lowered(without(key, " \t"));
+  const std::string wanted = lowerCase(without(key, " \t"));
   bool endsWithLineEnd = false;
   for (const std::string& line : splitLines(text, endsWithLineEnd)) {
     if (line.empty() || isComment(line)) {
       continue;
     }
-    const std::string squeezed = lowered(without(line, "\r\n\t "));
+    const std::string squeezed = lowerCase(without(line, "\r\n\t "));
     if (squeezed.substr(0, squeezed.find('=')) != wanted) {
       continue;
     }
@@ -239,19 +171,21 @@ void PortSettings::WritePortSetting(std::string_view rawKey, std::string_view ra
   const std::string key = oneLine(rawKey);
   const std::string value = oneLine(rawValue);
   std::string text;
-  switch (readSmallFile(path_, kMaxFileSize, text)) {
-  case FileRead::Missing:
-    if (!writeWholeFile(path_, key + "=" + value + "\n", kNewFileMode)) {
+  switch (readFileBounded(path_, kMaxFileSize, text).error) {
+  case FileError::Missing:
+    if (!writeFileAtomically(path_, key + "=" + value + "\n", kNewFileMode)) {
       debugPrintf("%s, %d, cannot create %s\n", "CGetPortDlg::WritePortSetting", __LINE__,
                   path_.c_str());
     }
     return;
-  case FileRead::Unreadable:
+  case FileError::NotRegular:
+  case FileError::TooLarge:
+  case FileError::Io:
     // Rewriting a file that cannot be read would lose what it holds.
     debugPrintf("%s, %d, cannot read %s; %s not written\n", "CGetPortDlg::WritePortSetting",
                 __LINE__, path_.c_str(), key.c_str());
     return;
-  case FileRead::Ok:
+  case FileError::None:
     break;
   }
   bool endsWithLineEnd = false;
@@ -290,7 +224,7 @@ void PortSettings::WritePortSetting(std::string_view rawKey, std::string_view ra
       out += '\n';
     }
   }
-  if (!writeWholeFile(path_, out, modeOf(path_, kNewFileMode))) {
+  if (!writeFileAtomically(path_, out, modeOf(path_, kNewFileMode))) {
     debugPrintf("%s, %d, cannot write %s; %s not written\n", "CGetPortDlg::WritePortSetting",
                 __LINE__, path_.c_str(), key.c_str());
   }
@@ -298,7 +232,7 @@ void PortSettings::WritePortSetting(std::string_view rawKey, std::string_view ra
 
 std::vector<std::string> PortSettings::devicePathKeys() {
   std::string text;
-  if (readSmallFile(path_, kMaxFileSize, text) != FileRead::Ok) {
+  if (!readFileBounded(path_, kMaxFileSize, text)) {
     return {};
   }
   std::vector<std::string> keys;
@@ -346,7 +280,7 @@ bool interfaceSettingNeedsRewrite(std::string_view value) {
 
 BaudChoice baudChoiceFromSetting(std::string_view value) {
   BaudChoice choice;
-  if (value.empty() || lowered(value).find("auto") != std::string::npos) {
+  if (value.empty() || lowerCase(value).find("auto") != std::string::npos) {
     return choice;
   }
   choice.scan = false;

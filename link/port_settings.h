@@ -1,5 +1,5 @@
 // portlist.ini: the operator's port preferences in the working folder (interface mode, baud
-// rate, one enable key per port), and the whole-file writer the program's small text files share.
+// rate, one enable key per port).
 #pragma once
 
 #include <string>
@@ -58,13 +58,5 @@ struct BaudChoice {
 // "auto" in any case → scan; a value beginning with 9600, 19200, 38400, 56000 or 115200 →
 // that rate; anything else → 19200. Empty means scan (the caller writes "AUTO").
 BaudChoice baudChoiceFromSetting(std::string_view value);
-
-// How reading a small text file went.
-enum class FileRead { Ok, Missing, Unreadable };
-FileRead readSmallFile(const std::string& path, size_t maxSize, std::string& contents);
-
-// Writes `contents` to a temporary file beside `path`, gives it `mode`, and renames it over
-// `path`, so a failure never leaves a half-written file. False (and `path` untouched) on failure.
-bool writeWholeFile(const std::string& path, std::string_view contents, unsigned mode);
 
 } // namespace kelpax

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "link/debug_output.h"
+#include "camera/debug_output.h"
 
 namespace nodeview {
 namespace {

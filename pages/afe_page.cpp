@@ -5,7 +5,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "pages/command_vocabulary.h"
+#include "camera/tables/command_vocabulary.h"
 #include "pages/image_rules.h"
 
 namespace kelpax {

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "pages/command_vocabulary.h"
+#include "camera/tables/command_vocabulary.h"
 
 namespace kelpax {
 namespace {

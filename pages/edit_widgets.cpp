@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "pages/page_rules.h"
-#include "pages/parameter_cache.h"
+#include "camera/parameter_cache.h"
 
 namespace kelpax {
 namespace {

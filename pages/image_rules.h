@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/model_descriptor.h"
+#include "camera/tables/model_descriptor.h"
 
 namespace kelpax {
 

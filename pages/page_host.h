@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/model_descriptor.h"
-#include "pages/parameter_cache.h"
+#include "camera/tables/model_descriptor.h"
+#include "camera/parameter_cache.h"
 
 namespace kelpax {
 

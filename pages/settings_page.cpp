@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "pages/command_vocabulary.h"
+#include "camera/tables/command_vocabulary.h"
 #include "pages/exposure_format.h"
 #include "pages/page_rules.h"
 

@@ -6,7 +6,7 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 
-#include "pages/command_vocabulary.h"
+#include "camera/tables/command_vocabulary.h"
 #include "pages/dark_image.h"
 #include "pages/image_rules.h"
 

@@ -4,9 +4,8 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "app/model_rules.h"
-#include "pages/parameter_cache.h"
-#include "pages/stem_lists.h"
+#include "camera/tables/model_rules.h"
+#include "camera/tables/stem_lists.h"
 
 namespace sim {
 namespace {

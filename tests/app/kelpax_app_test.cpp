@@ -14,7 +14,7 @@
 
 #include "app/kelpax_app.h"
 #include "app/kelpax_dlg.h"
-#include "pages/status_bar_widget.h"
+#include "app/status_bar_widget.h"
 
 namespace {
 

@@ -20,9 +20,9 @@
 #include "app/about_dlg.h"
 #include "app/kelpax_dlg.h"
 #include "app/window_event_pump.h"
-#include "link/terminal_dlg.h"
+#include "app/terminal_dlg.h"
 #include "pages/control_widgets.h"
-#include "pages/status_bar_widget.h"
+#include "app/status_bar_widget.h"
 #include "pages/trigger_page.h"
 #include "sim/pty_camera.h"
 

@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "app/startup_checks.h"
-#include "link/debug_output.h"
+#include "camera/debug_output.h"
 
 namespace kelpax {
 namespace {

@@ -13,7 +13,7 @@
 
 #include "link/camera_port.h"
 #include "link/command_exchange.h"
-#include "link/debug_output.h"
+#include "camera/debug_output.h"
 #include "tests/link/tty_rate.h"
 
 using namespace kelpax;

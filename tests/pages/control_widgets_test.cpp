@@ -15,8 +15,8 @@
 
 #include "pages/control_widgets.h"
 #include "pages/edit_widgets.h"
-#include "pages/menu_tip_widget.h"
-#include "pages/status_bar_widget.h"
+#include "app/menu_tip_widget.h"
+#include "app/status_bar_widget.h"
 
 using namespace kelpax;
 

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/model_rules.h"
+#include "camera/tables/model_rules.h"
 #include "pages/dark_image.h"
 #include "pages/image_rules.h"
 

@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "app/connected_camera.h"
+#include "session/connected_camera.h"
 #include "link/command_exchange.h"
 #include "sim/pty_camera.h"
 

@@ -8,7 +8,7 @@
 
 #include <unistd.h>
 
-#include "app/connected_camera.h"
+#include "session/connected_camera.h"
 #include "link/command_exchange.h"
 #include "pages/trigger_page.h"
 #include "sim/pty_camera.h"

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "app/connected_camera.h"
+#include "session/connected_camera.h"
 #include "link/command_exchange.h"
 #include "pages/exposure_format.h"
 #include "pages/page_rules.h"

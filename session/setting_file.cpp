@@ -1,0 +1,371 @@
+// Camera setting files (".csf"): the cache written out as set commands, and a file's
+// command lines replayed to the camera.
+#include "session/setting_file.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kelpax {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string lowerCase(std::string_view text) {
+  std::string lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lower;
+}
+
+bool isPlainAscii(unsigned char c) {
+  return c >= 0x20 && c < 0x7f;
+}
+
+// A line for a report: at most 40 characters, anything unprintable as <XX>.
+std::string excerpt(std::string_view line) {
+  constexpr size_t kShown = 40;
+  std::string text;
+  for (size_t i = 0; i < std::min(line.size(), kShown); ++i) {
+    const auto c = static_cast<unsigned char>(line[i]);
+    if (isPlainAscii(c)) {
+      text += static_cast<char>(c);
+    } else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "<%02X>", c);
+      text += hex;
+    }
+  }
+  if (line.size() > kShown)
+    text += "...";
+  return text;
+}
+
+std::string systemText(int error) {
+  return std::strerror(error);
+}
+
+// --- Writing ---------------------------------------------------------------------------
+
+bool writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+// A new file beside `target` that no one else uses; -1 with errno set on failure.
+int createSibling(const fs::path& target, fs::path& created) {
+  static std::atomic<unsigned> serial{0};
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    created = folder / ("." + target.filename().string() + "." + std::to_string(::getpid()) + "." +
+                        std::to_string(serial++) + ".tmp");
+    // Mode 0666 under the user's umask, as a file created in place would get.
+    const int fd = ::open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST)
+      return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+// --- Reading ---------------------------------------------------------------------------
+
+bool readWholeFile(const std::string& path, std::string& bytes, std::string& why) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    why = path + ": " + systemText(errno);
+    return false;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    why = path + ": not a file";
+    ::close(fd);
+    return false;
+  }
+  if (static_cast<uintmax_t>(info.st_size) > kSettingFileSizeLimit) {
+    why = path + ": " + std::to_string(info.st_size) + " bytes, more than a setting file holds";
+    ::close(fd);
+    return false;
+  }
+  bytes.clear();
+  char buffer[8192];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      why = path + ": " + systemText(errno);
+      ::close(fd);
+      return false;
+    }
+    if (n == 0)
+      break;
+    bytes.append(buffer, static_cast<size_t>(n));
+    // The file may grow while it is read.
+    if (bytes.size() > kSettingFileSizeLimit) {
+      why = path + ": more than a setting file holds";
+      ::close(fd);
+      return false;
+    }
+  }
+  ::close(fd);
+  return true;
+}
+
+// One thing the loader does for a line of the file.
+struct LoadStep {
+  size_t lineNumber = 0;
+  bool pause = false;
+  int pauseMs = 0;
+  std::string command;
+};
+
+// The pause a "sleep" line asks for: its second blank-separated word in milliseconds. A
+// missing or malformed number pauses 0, a huge one the limit; both are noted.
+int pauseOf(const std::string& line, size_t lineNumber, SettingLoadResult& result) {
+  const std::vector<std::string_view> words = blankWords(line);
+  const std::string_view word = words.size() > 1 ? words[1] : std::string_view();
+  const bool digits = !word.empty() && std::all_of(word.begin(), word.end(),
+                                                   [](char c) { return c >= '0' && c <= '9'; });
+  if (!digits) {
+    result.pauseNotes.push_back(
+        {lineNumber, line,
+         word.empty()
+             ? "no pause length: paused 0 ms"
+             : "'" + excerpt(word) + "' is not a whole number of milliseconds: paused 0 ms"});
+    return 0;
+  }
+  uint64_t ms = 0;
+  for (char c : word) {
+    ms = ms * 10 + static_cast<uint64_t>(c - '0');
+    if (ms > static_cast<uint64_t>(kSettingPauseLimitMs))
+      break;
+  }
+  if (ms > static_cast<uint64_t>(kSettingPauseLimitMs)) {
+    result.pauseNotes.push_back({lineNumber, line,
+                                 std::string(word) + " ms is too long: paused " +
+                                     std::to_string(kSettingPauseLimitMs) + " ms"});
+    return kSettingPauseLimitMs;
+  }
+  return static_cast<int>(ms);
+}
+
+// What the file asks for, line by line. Comments ("--" or ":"), short lines and lines that
+// cannot be commands never reach the camera; the last two kinds are reported.
+std::vector<LoadStep> planLoad(std::string_view bytes, SettingLoadResult& result) {
+  std::vector<LoadStep> steps;
+  size_t lineNumber = 0;
+  size_t start = 0;
+  while (start < bytes.size()) {
+    size_t end = bytes.find('\n', start);
+    if (end == std::string_view::npos)
+      end = bytes.size();
+    const std::string_view raw = bytes.substr(start, end - start);
+    start = end + 1;
+    ++lineNumber;
+
+    // Either line end (CR LF, or CR CR LF from the older program) leaves no trace.
+    const auto kept = static_cast<size_t>(
+        std::count_if(raw.begin(), raw.end(), [](char c) { return c != '\r'; }));
+    if (kept > kSettingLineLimit) {
+      result.skipped.push_back(
+          {lineNumber, excerpt(raw),
+           "longer than " + std::to_string(kSettingLineLimit) + " characters"});
+      continue;
+    }
+    std::string line;
+    line.reserve(kept);
+    for (char c : raw) {
+      if (c != '\r')
+        line += c;
+    }
+    if (line.find("--") != std::string::npos || line.find(':') != std::string::npos ||
+        line.size() < 3)
+      continue;
+    const auto junk = std::find_if(line.begin(), line.end(), [](char c) {
+      return !isPlainAscii(static_cast<unsigned char>(c));
+    });
+    if (junk != line.end()) {
+      char reason[64];
+      std::snprintf(reason, sizeof reason, "byte 0x%02X at column %zu is not command text",
+                    static_cast<unsigned char>(*junk),
+                    static_cast<size_t>(junk - line.begin()) + 1);
+      result.skipped.push_back({lineNumber, excerpt(line), reason});
+      continue;
+    }
+    LoadStep step;
+    step.lineNumber = lineNumber;
+    if (lowerCase(line).find("sleep") != std::string::npos) {
+      step.pause = true;
+      step.pauseMs = pauseOf(line, lineNumber, result);
+    } else {
+      step.command = std::move(line);
+    }
+    steps.push_back(std::move(step));
+  }
+  return steps;
+}
+
+} // namespace
+
+std::string settingFilePath(std::string_view chosen) {
+  std::string path(chosen);
+  const size_t slash = path.rfind('/');
+  const std::string_view name = slash == std::string::npos
+                                    ? std::string_view(path)
+                                    : std::string_view(path).substr(slash + 1);
+  if (lowerCase(name).find(kSettingFileExtension) == std::string::npos)
+    path += kSettingFileExtension;
+  return path;
+}
+
+std::string settingFileHeader(std::string_view modelName) {
+  // The name comes from the camera: a stray line end in it must not start a line of its own.
+  std::string name(modelName);
+  std::replace_if(
+      name.begin(), name.end(), [](char c) { return !isPlainAscii(static_cast<unsigned char>(c)); },
+      '?');
+  return std::string(kSettingFileTitle) + "--Model Name :" + name + "\r\n--\r\n";
+}
+
+std::vector<std::string> settingCacheLines(const ParameterCache& cache,
+                                           bool leaveOutVariantNoSave) {
+  std::vector<std::string> lines;
+  for (const ParameterEntry& entry : cache.entries()) {
+    if (entry.noFileSave || (leaveOutVariantNoSave && entry.variantNoSave))
+      continue;
+    lines.push_back(ParameterCache::commandLine(entry));
+  }
+  return lines;
+}
+
+bool leavesOutVariantNoSave(const ModelDescriptor& model) {
+  return model.isMonochrome();
+}
+
+SettingSaveResult writeSettingFile(std::string_view chosen, std::string_view text, size_t lines) {
+  SettingSaveResult result;
+  result.path = settingFilePath(chosen);
+  result.lines = lines;
+  auto failed = [&](std::string why) {
+    result.saved = false;
+    result.message = kCannotSaveSettingFile;
+    result.detail = result.path + ": " + why;
+    return result;
+  };
+  const fs::path target(result.path);
+  if (chosen.empty() || chosen.back() == '/')
+    return failed("no file name");
+
+  fs::path temporary;
+  const int fd = createSibling(target, temporary);
+  if (fd < 0)
+    return failed(systemText(errno));
+  // A file replaced keeps its permissions.
+  struct stat old {};
+  if (::stat(result.path.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+    ::fchmod(fd, old.st_mode & 07777);
+  const bool written = writeAll(fd, text) && ::fsync(fd) == 0;
+  const int writeError = errno;
+  if (::close(fd) != 0 || !written) {
+    const int error = written ? errno : writeError;
+    ::unlink(temporary.c_str());
+    return failed(systemText(error));
+  }
+  if (::rename(temporary.c_str(), result.path.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temporary.c_str());
+    return failed(systemText(error));
+  }
+  result.saved = true;
+  return result;
+}
+
+SettingSaveResult saveSettingFile(std::string_view chosen, const ParameterCache& cache,
+                                  const ModelDescriptor& model) {
+  const std::vector<std::string> lines = settingCacheLines(cache, leavesOutVariantNoSave(model));
+  std::string text = settingFileHeader(model.modelName);
+  for (const std::string& line : lines) {
+    text += line;
+    text += kSettingLineEnd;
+  }
+  return writeSettingFile(chosen, text, lines.size());
+}
+
+SettingSaveResult saveSettingFile(std::string_view chosen, const ParameterCache& cache,
+                                  const ModelDescriptor& model, CControlFile* handler) {
+  return handler ? handler->save(chosen, cache, model) : saveSettingFile(chosen, cache, model);
+}
+
+SettingLoadResult loadSettingFile(const std::string& path, CommandExchange& exchange,
+                                  ParameterCache& cache, const SettingLoadOptions& options) {
+  SettingLoadResult result;
+  std::string bytes;
+  if (!readWholeFile(path, bytes, result.detail)) {
+    result.message = kCannotOpenSettingFile;
+    return result;
+  }
+  result.opened = true;
+  const std::vector<LoadStep> steps = planLoad(bytes, result);
+  // Set commands in the middle of a binary transfer would break it.
+  if (exchange.transferRunning()) {
+    result.blocked = true;
+    return result;
+  }
+
+  const size_t divisor = std::max<size_t>(cache.size(), 1);
+  size_t total = 0;
+  for (const LoadStep& step : steps) {
+    if (step.pause) {
+      if (options.sleep)
+        options.sleep(step.pauseMs);
+      else
+        std::this_thread::sleep_for(std::chrono::milliseconds(step.pauseMs));
+      ++result.pauses;
+      result.pausedMs += step.pauseMs;
+      continue;
+    }
+    // Query hands only the command text to the cache; the answer is handed here, once.
+    const std::string answer = exchange.Query(step.command, kSettingLineTimeoutMs, true);
+    ++result.sent;
+    switch (judgeAnswer(answer)) {
+    case CommandResult::Ok:
+      ++result.accepted;
+      cache.takeFromTraffic(answer);
+      break;
+    case CommandResult::CameraError:
+      result.refused.push_back({step.lineNumber, step.command, errorTextOf(answer)});
+      break;
+    case CommandResult::NoAnswer:
+    case CommandResult::Blocked:
+      result.unanswered.push_back({step.lineNumber, step.command, "Camera connection error!"});
+      break;
+    }
+    total += 100;
+    if (options.progress)
+      options.progress(static_cast<int>(std::min<size_t>(100, total / divisor)));
+  }
+  if (options.handler)
+    options.handler->connect(exchange, cache);
+  return result;
+}
+
+} // namespace kelpax
