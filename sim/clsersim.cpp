@@ -7,10 +7,16 @@
 //   -            a port with no camera behind it: it takes every byte and never answers.
 // A rate that is not a positive whole number is reported on stderr and the default applies.
 // Faults come from KELPAX_SIM_FAULTS and KELPAX_SIM_PACING=0 turns pacing off; all are read on
-// first use and again after clsersimReset(). Writes feed the camera at once; reads hand out
-// what has arrived by now. A camera keeps its settings and its line rate ("sbr" changes it)
-// while the library is loaded; each open of a port is a new link (boot message, close-after
-// count) with the grabber at 9600 until clSetBaudRate.
+// first use and again after clsersimReset(). Writes feed the camera at once; a read waits
+// until as many bytes as asked for have arrived (then hands out exactly those) or the time-out
+// has passed (then hands out nothing and leaves what came in queued). A camera keeps its
+// settings and its line rate ("sbr" changes it) while the library is loaded; each open of a
+// port is a new link (boot message, close-after count) with the grabber at 9600 until
+// clSetBaudRate.
+//
+// Port names start with the library's own file name ("libclsersim.so" gives "clsersim#0 ...",
+// "clserkel.so" gives "clserkel#0 ..."), so copies loaded into one process name their ports
+// apart; a second copy under the same file name is numbered ("clsersim-2#0 ...").
 //
 // Built three ways: with CLSERSIM_NO_BAUD the library lacks clFlushPort and clSetBaudRate,
 // with CLSERSIM_NO_INIT it lacks clSerialInit, for testing how a loader copes.
@@ -23,8 +29,12 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
+
+#include <dlfcn.h>
+#include <link.h>
 
 #include "sim/camera_session.h"
 #include "sim/faults.h"
@@ -96,15 +106,90 @@ struct Port {
 };
 
 struct Library {
-  std::mutex mutex; // protects everything below; Port objects live until the next reset
+  std::mutex mutex; // protects everything below; Port objects live until the next reset or
+                    // an unloading with no port open
   bool loaded = false;
+  std::string name; // the start of every port name
   std::vector<std::unique_ptr<Port>> ports;
   uintptr_t nextReference = 0x1000;
 };
 
+// Never destroyed: hosts close the ports they left open from their own exit-time clean-up,
+// which may run after this library's static objects are gone. It lives in the library's own
+// storage, so nothing of it outlives an unloading but the cameras, which releaseCameras()
+// frees when no port is open.
 Library& library() {
-  static Library instance;
-  return instance;
+  alignas(Library) static unsigned char storage[sizeof(Library)];
+  static Library* const instance = new (storage) Library;
+  return *instance;
+}
+
+// Runs when the library is unloaded (dlclose, or the end of the process). A port still open
+// keeps every camera, so that a host's later clSerialClose finds it; otherwise the cameras go
+// and the next call makes them again from the environment.
+__attribute__((destructor)) void releaseCameras() {
+  Library& lib = library();
+  std::lock_guard lock(lib.mutex);
+  for (auto& port : lib.ports) {
+    std::lock_guard portLock(port->mutex);
+    if (port->open)
+      return;
+  }
+  std::vector<std::unique_ptr<Port>>().swap(lib.ports);
+  std::string().swap(lib.name);
+  lib.loaded = false;
+}
+
+// A library file name without its folder, "lib", and ".so" with any version after it.
+std::string_view fileStem(std::string_view path) {
+  size_t slash = path.find_last_of('/');
+  if (slash != std::string_view::npos)
+    path.remove_prefix(slash + 1);
+  if (path.starts_with("lib"))
+    path.remove_prefix(3);
+  return path.substr(0, path.find(".so"));
+}
+
+struct CopyCount {
+  std::string_view stem;
+  uintptr_t self; // an address inside this copy
+  int earlier = 0;
+  bool found = false;
+};
+
+int countCopy(dl_phdr_info* info, size_t, void* data) {
+  auto& count = *static_cast<CopyCount*>(data);
+  if (!info->dlpi_name || fileStem(info->dlpi_name) != count.stem)
+    return 0;
+  for (int i = 0; i < info->dlpi_phnum; ++i) {
+    const auto& segment = info->dlpi_phdr[i];
+    uintptr_t start = info->dlpi_addr + segment.p_vaddr;
+    if (segment.p_type == PT_LOAD && count.self >= start && count.self < start + segment.p_memsz) {
+      count.found = true;
+      return 1; // the objects are visited in load order; the ones before us are counted
+    }
+  }
+  ++count.earlier;
+  return 0;
+}
+
+// The name the ports of this copy of the library go by: its file stem, and "-N" for the Nth
+// copy loaded under the same file name.
+std::string libraryName() {
+  constexpr const char* kFallback = "clsersim";
+  Dl_info info{};
+  void* self = reinterpret_cast<void*>(&libraryName);
+  if (!dladdr(self, &info) || !info.dli_fname)
+    return kFallback;
+  std::string_view stem = fileStem(info.dli_fname);
+  if (stem.empty())
+    return kFallback;
+  CopyCount count{stem, reinterpret_cast<uintptr_t>(self)};
+  dl_iterate_phdr(countCopy, &count);
+  std::string name(stem);
+  if (count.found && count.earlier > 0)
+    name += "-" + std::to_string(count.earlier + 1);
+  return name;
 }
 
 constexpr int kDefaultBaud = 9600;
@@ -145,6 +230,7 @@ void loadLocked(Library& lib) {
     return;
   lib.loaded = true;
   lib.ports.clear();
+  lib.name = libraryName();
 
   sim::Faults faults;
   if (const char* text = std::getenv("KELPAX_SIM_FAULTS")) {
@@ -250,11 +336,18 @@ CLSERSIM_EXPORT int32_t clGetManufacturerInfo(int8_t* manufacturerName, uint32_t
 
 CLSERSIM_EXPORT int32_t clGetSerialPortIdentifier(uint32_t serialIndex, int8_t* type,
                                                   uint32_t* bufferSize) {
-  Port* port = portAt(serialIndex);
-  if (!port)
-    return kInvalidIndex;
-  const std::string camera = port->hasCamera ? port->model : "(no camera)";
-  return copyText("clsersim#" + std::to_string(serialIndex) + " " + camera, type, bufferSize);
+  std::string name;
+  {
+    Library& lib = library();
+    std::lock_guard lock(lib.mutex);
+    loadLocked(lib);
+    if (serialIndex >= lib.ports.size())
+      return kInvalidIndex;
+    const Port& port = *lib.ports[serialIndex];
+    name = lib.name + "#" + std::to_string(serialIndex) + " " +
+           (port.hasCamera ? port.model : "(no camera)");
+  }
+  return copyText(name, type, bufferSize);
 }
 
 #ifndef CLSERSIM_NO_INIT
@@ -309,6 +402,9 @@ CLSERSIM_EXPORT int32_t clSerialWrite(void* serialRef, int8_t* buffer, uint32_t*
   return kNoError;
 }
 
+// Returns once the count asked for has arrived, with exactly that many bytes; at the time-out
+// it copies nothing, sets the count to 0 and leaves the bytes that did come queued for the
+// next read. A link the camera dropped ends the wait at once when the bytes at hand fall short.
 CLSERSIM_EXPORT int32_t clSerialRead(void* serialRef, int8_t* buffer, uint32_t* bufferSize,
                                      uint32_t serialTimeout) {
   Port* port = nullptr;
@@ -317,17 +413,17 @@ CLSERSIM_EXPORT int32_t clSerialRead(void* serialRef, int8_t* buffer, uint32_t* 
     return kInvalidReference;
   if (!buffer || !bufferSize)
     return kInvalidPtr;
-  uint32_t capacity = *bufferSize;
+  const uint32_t wanted = *bufferSize;
   *bufferSize = 0;
-  if (capacity == 0)
+  if (wanted == 0)
     return kNoError;
 
-  uintptr_t reference = port->reference;
-  Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(serialTimeout);
+  const uintptr_t reference = port->reference;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(serialTimeout);
   for (;;) {
     Clock::time_point now = Clock::now();
-    std::string bytes = port->session.read(now, capacity);
-    if (!bytes.empty()) {
+    if (port->session.available(now) >= wanted) {
+      std::string bytes = port->session.read(now, wanted);
       std::memcpy(buffer, bytes.data(), bytes.size());
       *bufferSize = static_cast<uint32_t>(bytes.size());
       return kNoError;

@@ -1,7 +1,10 @@
 // libclsersim.so loaded with dlopen, called through the standard Camera Link serial functions.
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -95,17 +98,18 @@ protected:
     return api_.serialWrite(ref, reinterpret_cast<int8_t*>(text.data()), &size, 1000);
   }
 
-  // Reads until the prompt; stops at the first error (a time-out included).
+  // Reads a byte at a time, as the program does, until the prompt; stops at the first error
+  // (a time-out included).
   std::string readAnswer(void* ref, uint32_t timeoutMs = 2000, int32_t* lastResult = nullptr) {
     std::string out;
     int32_t result = kNoError;
     while (out.find('>') == std::string::npos) {
-      int8_t buffer[64];
-      uint32_t size = sizeof buffer;
-      result = api_.serialRead(ref, buffer, &size, timeoutMs);
+      int8_t byte = 0;
+      uint32_t size = 1;
+      result = api_.serialRead(ref, &byte, &size, timeoutMs);
       if (result != kNoError)
         break;
-      out.append(reinterpret_cast<char*>(buffer), size);
+      out.append(reinterpret_cast<char*>(&byte), size);
     }
     if (lastResult)
       *lastResult = result;
@@ -294,25 +298,80 @@ TEST_F(ClserSimTest, ReadTimesOutWhenNothingComes) {
   api_.serialClose(ref);
 }
 
-// The first paced byte comes long before the time-out: a read must not sit out the whole
-// time-out, nor hand out bytes before they are on the wire.
-TEST_F(ClserSimTest, PacedReadReturnsWhenBytesArrive) {
+// A read of a whole answer waits for its last paced byte: catches a read that returns the
+// first bytes as success, or one that sits out the whole time-out. A read of one byte, the
+// program's way, still returns with the first.
+TEST_F(ClserSimTest, PacedReadWaitsForTheWholeCount) {
   setenv("KELPAX_SIM_PACING", "1", 1);
   api_.reset();
   void* ref = openPort(0);
+  const std::string answer = "gmn\r\nKo-25MC-C65\r\n>";
   Clock::time_point start = Clock::now();
   ASSERT_EQ(send(ref, "gmn\r"), kNoError);
   int8_t buffer[64];
-  uint32_t size = sizeof buffer;
+  uint32_t size = static_cast<uint32_t>(answer.size());
   ASSERT_EQ(api_.serialRead(ref, buffer, &size, 5000), kNoError);
-  EXPECT_GE(size, 1u);
-  EXPECT_LT(Clock::now() - start, 2500ms);
-
-  std::string answer = std::string(reinterpret_cast<char*>(buffer), size) + readAnswer(ref);
   auto elapsed = Clock::now() - start;
-  EXPECT_EQ(answer, "gmn\r\nKo-25MC-C65\r\n>");
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), size), answer);
   // 4 bytes out and 19 back at 9600, 10 bits each.
   EXPECT_GE(elapsed, std::chrono::microseconds((4 + 19) * 10 * 1'000'000 / 9600));
+  EXPECT_LT(elapsed, 2500ms);
+
+  start = Clock::now();
+  ASSERT_EQ(send(ref, "gmn\r"), kNoError);
+  size = 1;
+  ASSERT_EQ(api_.serialRead(ref, buffer, &size, 5000), kNoError);
+  EXPECT_EQ(size, 1u);
+  EXPECT_EQ(buffer[0], 'g');
+  EXPECT_LT(Clock::now() - start, 2500ms);
+  EXPECT_EQ(readAnswer(ref), answer.substr(1));
+  api_.serialClose(ref);
+}
+
+// More asked for than the camera sends: the time-out, nothing copied, and the bytes that did
+// come still there for the next read. Catches a read that hands out a short count as success
+// or drops what it could not deliver.
+TEST_F(ClserSimTest, ShortAnswerTimesOutAndLosesNothing) {
+  for (const char* pacing : {"0", "1"}) {
+    setenv("KELPAX_SIM_PACING", pacing, 1);
+    api_.reset();
+    void* ref = openPort(0);
+    ASSERT_EQ(send(ref, "gmn\r"), kNoError);
+    int8_t buffer[32];
+    std::memset(buffer, 0x5a, sizeof buffer);
+    uint32_t size = 25;
+    Clock::time_point start = Clock::now();
+    EXPECT_EQ(api_.serialRead(ref, buffer, &size, 150), kTimeout) << "pacing " << pacing;
+    EXPECT_GE(Clock::now() - start, 150ms);
+    EXPECT_EQ(size, 0u);
+    for (int8_t byte : buffer)
+      ASSERT_EQ(byte, 0x5a) << "pacing " << pacing;
+    uint32_t avail = 0;
+    ASSERT_EQ(api_.getNumBytesAvail(ref, &avail), kNoError);
+    EXPECT_EQ(avail, 19u);
+    size = 19;
+    ASSERT_EQ(api_.serialRead(ref, buffer, &size, 100), kNoError);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), size), "gmn\r\nKo-25MC-C65\r\n>");
+    api_.serialClose(ref);
+  }
+}
+
+// A camera that drops the link after an answer shorter than the count asked for: the read
+// ends at once with the dead reference instead of waiting out the time-out, and the answer
+// can still be read.
+TEST_F(ClserSimTest, DroppedLinkEndsAReadThatCannotBeFilled) {
+  ASSERT_EQ(api_.setFaults(0, "close-after=1"), kNoError);
+  void* ref = openPort(0);
+  ASSERT_EQ(send(ref, "gmn\r"), kNoError);
+  int8_t buffer[32];
+  uint32_t size = 25;
+  Clock::time_point start = Clock::now();
+  EXPECT_EQ(api_.serialRead(ref, buffer, &size, 5000), kInvalidReference);
+  EXPECT_LT(Clock::now() - start, 2500ms);
+  EXPECT_EQ(size, 0u);
+  size = 19;
+  ASSERT_EQ(api_.serialRead(ref, buffer, &size, 100), kNoError);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), size), "gmn\r\nKo-25MC-C65\r\n>");
   api_.serialClose(ref);
 }
 
@@ -534,6 +593,66 @@ TEST_F(ClserSimTest, RestartSendsTheStartUpTextUnasked) {
   ASSERT_EQ(send(ref, "gmn\r"), kNoError);
   EXPECT_EQ(readAnswer(ref), "gmn\r\nKo-25MC-C65\r\n>");
   api_.serialClose(ref);
+}
+
+// Copies of the library loaded together, as a host that takes every clser*.so beside it
+// does: each has its own cameras and names its ports after its own file, so a port name in a
+// saved port list means one port. Catches copies that share or repeat "clsersim#0".
+TEST_F(ClserSimTest, CopiesNameTheirPortsApart) {
+  namespace fs = std::filesystem;
+  EXPECT_EQ(fs::path(CLSERKEL_PATH).filename(), "clserkel.so");
+  Api kel = load(CLSERKEL_PATH);
+  ASSERT_NE(kel.handle, nullptr) << dlerror();
+  ASSERT_NE(kel.reset, nullptr);
+  kel.reset();
+
+  // The same file name from another folder is a third copy.
+  const fs::path folder = fs::path(testing::TempDir()) / "clsersim-copy";
+  fs::create_directories(folder);
+  const fs::path again = folder / fs::path(CLSERSIM_PATH).filename();
+  fs::copy_file(CLSERSIM_PATH, again, fs::copy_options::overwrite_existing);
+  Api third = load(again.c_str());
+  ASSERT_NE(third.handle, nullptr) << dlerror();
+  third.reset();
+
+  auto idOf = [](const Api& api, uint32_t index) {
+    int8_t text[128] = {};
+    uint32_t size = sizeof text;
+    return api.getSerialPortIdentifier(index, text, &size) == kNoError
+               ? std::string(reinterpret_cast<char*>(text))
+               : std::string();
+  };
+  EXPECT_EQ(idOf(api_, 0), "clsersim#0 Ko-25MC-C65");
+  EXPECT_EQ(idOf(api_, 1), "clsersim#1 Ka-47M-M40");
+  EXPECT_EQ(idOf(kel, 0), "clserkel#0 Ko-25MC-C65");
+  EXPECT_EQ(idOf(kel, 1), "clserkel#1 Ka-47M-M40");
+  EXPECT_EQ(idOf(third, 0), "clsersim-2#0 Ko-25MC-C65");
+
+  // Port 0 of each copy is a camera of its own: all open at once and each answers.
+  void* ours = openPort(0);
+  void* kelRef = nullptr;
+  void* thirdRef = nullptr;
+  ASSERT_EQ(kel.serialInit(0, &kelRef), kNoError);
+  ASSERT_EQ(third.serialInit(0, &thirdRef), kNoError);
+  ASSERT_EQ(send(ours, "stm 1\r"), kNoError);
+  EXPECT_EQ(readAnswer(ours), "stm 1\r\nOK\r\n>");
+  char command[] = "gtm\r";
+  uint32_t size = 4;
+  ASSERT_EQ(kel.serialWrite(kelRef, reinterpret_cast<int8_t*>(command), &size, 1000), kNoError);
+  int8_t answer[32] = {};
+  uint32_t answerSize = sizeof answer;
+  EXPECT_EQ(kel.getNumBytesAvail(kelRef, &answerSize), kNoError);
+  answerSize = std::min<uint32_t>(answerSize, sizeof answer);
+  ASSERT_EQ(kel.serialRead(kelRef, answer, &answerSize, 1000), kNoError);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(answer), answerSize), "gtm\r\n0\r\n>")
+      << "a trigger mode set through one copy showed in another";
+  api_.serialClose(ours);
+  kel.serialClose(kelRef);
+  third.serialClose(thirdRef);
+  // With no port open, unloading frees the copies' cameras (the leak checker would see them).
+  dlclose(third.handle);
+  dlclose(kel.handle);
+  fs::remove_all(folder);
 }
 
 } // namespace
