@@ -216,9 +216,9 @@ int main(int argc, char** argv) {
     }
     for (int i = 0; i < port.portCount(); ++i) {
       const PortEntry& e = port.ports()[size_t(i)];
-      if (e.isDll) {
+      if (e.isLibrary) {
         std::printf("%3d  CL   %-32s  %-8s  %s #%u\n", i, e.portName.c_str(), e.maker.c_str(),
-                    e.dllPath.c_str(), e.portIndex);
+                    e.libraryPath.c_str(), e.portIndex);
       } else {
         std::printf("%3d  COM  %s\n", i, e.portName.c_str());
       }

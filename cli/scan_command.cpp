@@ -36,7 +36,7 @@ std::string rateText(const PortEntry& entry) {
   if (!entry.found)
     return "-";
   // Code 8 is 56000 on a PC serial port but the Camera Link constant for 57600.
-  if (entry.isDll && entry.baudCode == 8)
+  if (entry.isLibrary && entry.baudCode == 8)
     return "57600";
   return std::to_string(comRateForBaudCode(entry.baudCode));
 }
@@ -75,8 +75,8 @@ int runScan(const ScanOptions& options) {
     const PortEntry& entry = port.ports()[size_t(i)];
     const std::string text = size_t(i) < column.texts.size() ? column.texts[size_t(i)] : "";
     std::printf("%s\t%s\t%s\t%s\n", printableBytes(entry.portName).c_str(),
-                entry.isDll ? printableBytes(entry.maker).c_str() : "COM", rateText(entry).c_str(),
-                printableBytes(text).c_str());
+                entry.isLibrary ? printableBytes(entry.maker).c_str() : "COM",
+                rateText(entry).c_str(), printableBytes(text).c_str());
   }
   return port.currentIndex() >= 0 ? kExitOk : kExitNoAnswer;
 }

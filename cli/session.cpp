@@ -12,11 +12,11 @@ namespace {
 int resolvePort(CameraPort& port, const LinkOptions& options, std::string& why) {
   if (!options.library.empty()) {
     PortEntry entry;
-    entry.isDll = 1;
-    entry.dllPath = options.library;
+    entry.isLibrary = 1;
+    entry.libraryPath = options.library;
     entry.portName = options.library;
     entry.portIndex = options.index;
-    entry.maker = makerFromLibraryName(options.library);
+    entry.maker = libraryMakerCode(options.library);
     port.setPortCount(0);
     port.addPort(entry);
     return 0;

@@ -16,7 +16,7 @@ namespace {
 
 constexpr size_t kWriteSplitAbove = 512; // longer writes go out as two calls
 constexpr int kWritePasses = 11;
-constexpr uint32_t kDllWriteTimeoutMs = 2000;
+constexpr uint32_t kLibraryWriteTimeoutMs = 2000;
 constexpr size_t kReadChunk = 4096;
 
 } // namespace
@@ -92,16 +92,17 @@ bool CameraPort::addPort(const PortEntry& entry) {
   return true;
 }
 
-int CameraPort::LoadClserDll(const std::string& path) {
+int CameraPort::LoadClserLibrary(const std::string& path) {
   void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   clser_ = ClserEntries{};
   if (!module) {
     const char* why = ::dlerror();
-    debugPrintf("\n%s, %d, %s\n", "CGetPortDlg::LoadClserDll", __LINE__, why ? why : "cannot load");
+    debugPrintf("\n%s, %d, %s\n", "CGetPortDlg::LoadClserLibrary", __LINE__,
+                why ? why : "cannot load");
     return 0;
   }
   // A loaded library stays loaded; the newest one's entry points replace the old.
-  dllModule_ = module;
+  libraryModule_ = module;
   int found = 0;
   auto bind = [&](auto& slot, const char* name, int bit) {
     void* symbol = ::dlsym(module, name);
@@ -132,15 +133,15 @@ int CameraPort::OpenPort(int index, unsigned baudCode) {
   }
   const PortEntry& entry = ports_[size_t(index)];
   int result;
-  if (entry.isDll) {
-    result = OpenDllPort(entry.dllPath, entry.portIndex, baudCode);
-    debugPrintf("OpenDllPort Return: %d\n", result);
+  if (entry.isLibrary) {
+    result = OpenLibraryPort(entry.libraryPath, entry.portIndex, baudCode);
+    debugPrintf("OpenLibraryPort Return: %d\n", result);
   } else {
     result = OpenComPort(entry.portName, baudCode);
   }
   if (result == 0) {
     isOpen_ = true;
-    openIsDll_ = entry.isDll != 0;
+    openIsLibrary_ = entry.isLibrary != 0;
     currentIndex_ = index;
   }
   return result;
@@ -158,14 +159,16 @@ int CameraPort::OpenComPort(const std::string& name, unsigned baudCode) {
   return 0;
 }
 
-int CameraPort::OpenDllPort(const std::string& dllPath, uint32_t portIndex, unsigned baudCode) {
-  const int found = LoadClserDll(dllPath);
+int CameraPort::OpenLibraryPort(const std::string& libraryPath, uint32_t portIndex,
+                                unsigned baudCode) {
+  const int found = LoadClserLibrary(libraryPath);
   if (found == 0 || !clser_.serialInit) {
     return kClserLibraryUnusable;
   }
   void* ref = nullptr;
   int32_t code = clser_.serialInit(portIndex, &ref);
-  debugPrintf("\n%s, %d, %s\n", "CGetPortDlg::OpenDllPort", __LINE__, ClErrorText(code).c_str());
+  debugPrintf("\n%s, %d, %s\n", "CGetPortDlg::OpenLibraryPort", __LINE__,
+              ClErrorText(code).c_str());
   if (code != 0) {
     return code;
   }
@@ -173,11 +176,13 @@ int CameraPort::OpenDllPort(const std::string& dllPath, uint32_t portIndex, unsi
   // A rate the library refuses is only logged: the port stays open at the library's rate.
   if (clser_.flushPort) {
     code = clser_.flushPort(serialRef_);
-    debugPrintf("\n%s, %d, %s\n", "CGetPortDlg::OpenDllPort", __LINE__, ClErrorText(code).c_str());
+    debugPrintf("\n%s, %d, %s\n", "CGetPortDlg::OpenLibraryPort", __LINE__,
+                ClErrorText(code).c_str());
   }
   if (clser_.setBaudRate) {
     code = clser_.setBaudRate(serialRef_, baudCode);
-    debugPrintf("\n%s, %d, %s\n", "CGetPortDlg::OpenDllPort", __LINE__, ClErrorText(code).c_str());
+    debugPrintf("\n%s, %d, %s\n", "CGetPortDlg::OpenLibraryPort", __LINE__,
+                ClErrorText(code).c_str());
   }
   delivered_.clear();
   return 0;
@@ -188,7 +193,7 @@ void CameraPort::ClosePort() {
     return;
   }
   isOpen_ = false;
-  if (openIsDll_) {
+  if (openIsLibrary_) {
     if (clser_.serialClose && serialRef_) {
       clser_.serialClose(serialRef_);
       debugPrintf("\n%s, %d, %s\n", "CGetPortDlg::ClosePort", __LINE__,
@@ -214,11 +219,11 @@ bool CameraPort::writeComCall(const char* data, size_t count, size_t& written) {
 }
 
 // One call to the library's write. Returns false when the call reported an error.
-bool CameraPort::writeDllPass(const char* data, size_t count, size_t& written, bool lastCallOfPass,
-                              bool& failed) {
+bool CameraPort::writeLibraryPass(const char* data, size_t count, size_t& written,
+                                  bool lastCallOfPass, bool& failed) {
   uint32_t size = uint32_t(count);
   std::vector<int8_t> bytes(data, data + count);
-  int32_t code = clser_.serialWrite(serialRef_, bytes.data(), &size, kDllWriteTimeoutMs);
+  int32_t code = clser_.serialWrite(serialRef_, bytes.data(), &size, kLibraryWriteTimeoutMs);
   written = std::min<size_t>(size, count);
   if (written > 0 && observer_) {
     observer_->bytesSent(std::string_view(data, written));
@@ -237,7 +242,7 @@ bool CameraPort::WritePort(std::string_view text, bool appendCr) {
   if (!isOpen_) {
     return false;
   }
-  if (openIsDll_ && !clser_.serialWrite) {
+  if (openIsLibrary_ && !clser_.serialWrite) {
     return false;
   }
   std::string buffer(text);
@@ -253,10 +258,10 @@ bool CameraPort::WritePort(std::string_view text, bool appendCr) {
       // Two calls: the lower half, then the rest counted from what really went out.
       const size_t half = remaining / 2;
       size_t second = 0;
-      if (openIsDll_) {
+      if (openIsLibrary_) {
         bool failed = false;
-        writeDllPass(at, half, written, false, failed);
-        writeDllPass(at + written, remaining - written, second, true, failed);
+        writeLibraryPass(at, half, written, false, failed);
+        writeLibraryPass(at + written, remaining - written, second, true, failed);
         if (failed) {
           return false;
         }
@@ -268,9 +273,9 @@ bool CameraPort::WritePort(std::string_view text, bool appendCr) {
       }
       done += written + second;
     } else {
-      if (openIsDll_) {
+      if (openIsLibrary_) {
         bool failed = false;
-        writeDllPass(at, remaining, written, false, failed);
+        writeLibraryPass(at, remaining, written, false, failed);
       } else if (!writeComCall(at, remaining, written)) {
         return false;
       }
@@ -281,7 +286,7 @@ bool CameraPort::WritePort(std::string_view text, bool appendCr) {
 }
 
 CameraPort::ReadResult CameraPort::readComByte(char& byte) {
-  if (!isOpen_ || openIsDll_) {
+  if (!isOpen_ || openIsLibrary_) {
     lastReadFailed_ = true;
     return ReadResult::Failed;
   }
@@ -310,7 +315,7 @@ void CameraPort::waitComInput(int timeoutMs) {
   if (!delivered_.empty() || timeoutMs <= 0) {
     return;
   }
-  if (!isOpen_ || openIsDll_ || lastReadFailed_) {
+  if (!isOpen_ || openIsLibrary_ || lastReadFailed_) {
     // A failed or gone device wakes poll at once; pace the retries instead.
     std::this_thread::sleep_for(std::chrono::milliseconds(std::min(timeoutMs, 1)));
     return;
@@ -318,8 +323,8 @@ void CameraPort::waitComInput(int timeoutMs) {
   com_.waitReadable(timeoutMs);
 }
 
-CameraPort::ReadResult CameraPort::readDllByte(char& byte, uint32_t timeoutMs) {
-  if (!isOpen_ || !openIsDll_ || !clser_.serialRead) {
+CameraPort::ReadResult CameraPort::readLibraryByte(char& byte, uint32_t timeoutMs) {
+  if (!isOpen_ || !openIsLibrary_ || !clser_.serialRead) {
     lastReadCode_ = clser::kErrInvalidReference;
     return ReadResult::Failed;
   }
@@ -351,7 +356,7 @@ CameraPort::ReadResult CameraPort::readDllByte(char& byte, uint32_t timeoutMs) {
 }
 
 std::string CameraPort::lastReadErrorText() const {
-  if (openIsDll_) {
+  if (openIsLibrary_) {
     return ClErrorText(lastReadCode_);
   }
   return com_.lastErrorText();

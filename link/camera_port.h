@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/clser_api.h"
+#include "clser_api.h"
 #include "link/com_device.h"
 
 namespace kelpax {
@@ -19,7 +19,7 @@ inline constexpr int kMaxPorts = 256;
 inline constexpr int kComPortNotUsable = -21000;
 inline constexpr int kClserLibraryUnusable = -100;
 
-// Bits returned by LoadClserDll, one per entry point found.
+// Bits returned by LoadClserLibrary, one per entry point found.
 enum ClserEntryBits : int {
   kHasFlushPort = 0x2,
   kHasGetErrorText = 0x4,
@@ -38,10 +38,10 @@ enum ClserEntryBits : int {
 // One candidate port of the port table.
 struct PortEntry {
   uint8_t found = 0;        // the camera on this port passed identification
-  uint8_t isDll = 0;        // 0 = PC serial port, 1 = Camera Link library port
+  uint8_t isLibrary = 0;    // 0 = PC serial port, 1 = Camera Link library port
   std::string maker;        // frame-grabber maker, from the library's file name
   std::string portName;     // device path, or the identifier the library reports
-  std::string dllPath;      // full path of the Camera Link serial library
+  std::string libraryPath;  // full path of the Camera Link serial library
   uint32_t portIndex = 0;   // serial index within the library
   std::string modelName;    // the camera's identification answer
   std::string serialNumber; // the identified camera's answer to "gsn piece"
@@ -82,17 +82,17 @@ public:
   // The slot in use while no port is open (the scan's chosen port); -1 = none.
   void setCurrentIndex(int index) { currentIndex_ = index >= 0 && index < kMaxPorts ? index : -1; }
   bool isOpen() const { return isOpen_; }
-  bool isDllPortOpen() const { return isOpen_ && openIsDll_; }
+  bool isLibraryPortOpen() const { return isOpen_ && openIsLibrary_; }
   bool scanning() const { return scanning_; }
   void setScanning(bool on) { scanning_ = on; }
 
   // Binds a Camera Link serial library. Returns the bits of the entry points found;
   // 0 when the library cannot be loaded, and then no entry point stays bound.
-  int LoadClserDll(const std::string& path);
+  int LoadClserLibrary(const std::string& path);
 
   int OpenPort(int index, unsigned baudCode);
   int OpenComPort(const std::string& name, unsigned baudCode);
-  int OpenDllPort(const std::string& dllPath, uint32_t portIndex, unsigned baudCode);
+  int OpenLibraryPort(const std::string& libraryPath, uint32_t portIndex, unsigned baudCode);
   void ClosePort();
 
   // Writes the text, one byte per character, with a carriage return when appendCr.
@@ -103,7 +103,7 @@ public:
   // PC serial port: returns at once with a queued byte or nothing.
   ReadResult readComByte(char& byte);
   // Camera Link port: waits up to `timeoutMs` for one byte.
-  ReadResult readDllByte(char& byte, uint32_t timeoutMs);
+  ReadResult readLibraryByte(char& byte, uint32_t timeoutMs);
   // PC serial port: waits up to `timeoutMs` for input, so the wait loop need not spin.
   void waitComInput(int timeoutMs);
   // Text of the last read's result, for the diagnostics after a burst.
@@ -134,21 +134,21 @@ public:
   void setTrafficObserver(TrafficObserver* observer) { observer_ = observer; }
 
 private:
-  bool writeDllPass(const char* data, size_t count, size_t& written, bool lastCallOfPass,
-                    bool& failed);
+  bool writeLibraryPass(const char* data, size_t count, size_t& written, bool lastCallOfPass,
+                        bool& failed);
   bool writeComCall(const char* data, size_t count, size_t& written);
 
   std::array<PortEntry, kMaxPorts> ports_{};
   int portCount_ = 0;
   int currentIndex_ = -1;
   bool isOpen_ = false;
-  bool openIsDll_ = false;
+  bool openIsLibrary_ = false;
   bool scanning_ = false;
 
   ComDevice com_;
   int comWriteMultiplier_ = 0; // ms per byte of a write's time-out
   void* serialRef_ = nullptr;
-  void* dllModule_ = nullptr;
+  void* libraryModule_ = nullptr;
   ClserEntries clser_;
 
   // Bytes the port delivered that the wait loop has not consumed yet; they stand for

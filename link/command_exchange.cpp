@@ -13,7 +13,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr uint32_t kDllReadTimeoutMs = 100;
+constexpr uint32_t kLibraryReadTimeoutMs = 100;
 // While a scan or transfer waits, windows get a turn at least this often.
 constexpr int kPumpIntervalMs = 5;
 constexpr size_t kAckBurst = 6;
@@ -124,7 +124,7 @@ void CommandExchange::appendReceived(char byte) {
   }
 }
 
-void CommandExchange::readDllBurst(char byte, Clock::time_point deadline) {
+void CommandExchange::readLibraryBurst(char byte, Clock::time_point deadline) {
   for (unsigned count = 1;; ++count) {
     appendReceived(byte);
     if (port_.scanning() && byte == '\0') {
@@ -146,7 +146,7 @@ void CommandExchange::readDllBurst(char byte, Clock::time_point deadline) {
     if (count % kDeadlineCheckEvery == 0 && Clock::now() >= deadline) {
       break;
     }
-    if (port_.readDllByte(byte, kDllReadTimeoutMs) != CameraPort::ReadResult::Byte) {
+    if (port_.readLibraryByte(byte, kLibraryReadTimeoutMs) != CameraPort::ReadResult::Byte) {
       break;
     }
   }
@@ -201,12 +201,12 @@ int CommandExchange::WaitMsg(uint32_t timeoutMs, uint32_t mode, bool notify) {
       continue;
     }
     char byte = 0;
-    if (port_.isDllPortOpen()) {
+    if (port_.isLibraryPortOpen()) {
       // The library's read waits for the first byte itself.
-      if (port_.readDllByte(byte, kDllReadTimeoutMs) != CameraPort::ReadResult::Byte) {
+      if (port_.readLibraryByte(byte, kLibraryReadTimeoutMs) != CameraPort::ReadResult::Byte) {
         continue;
       }
-      readDllBurst(byte, burstDeadline);
+      readLibraryBurst(byte, burstDeadline);
     } else {
       if (port_.readComByte(byte) != CameraPort::ReadResult::Byte) {
         const long wait = pumping ? std::min<long>(left, kPumpIntervalMs) : left;

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "link/camera_port.h"
 #include "camera/interfaces.h"
+#include "link/camera_port.h"
 
 namespace kelpax {
 
@@ -73,7 +73,7 @@ private:
   void appendReceived(char byte);
   // A burst also ends at `deadline`, so a camera that never pauses cannot hold the wait.
   void readComBurst(char first, std::chrono::steady_clock::time_point deadline);
-  void readDllBurst(char first, std::chrono::steady_clock::time_point deadline);
+  void readLibraryBurst(char first, std::chrono::steady_clock::time_point deadline);
   void showStatus(const std::string& text);
 
   CameraPort& port_;

@@ -61,8 +61,8 @@ ModelAnswer JudgeModelAnswer(std::string_view answer) {
   return ModelAnswer::Other;
 }
 
-std::string MakerFromDllName(std::string_view dllPath) {
-  const std::string name = lowerCase(dllPath.substr(dllPath.find_last_of('/') + 1));
+std::string makerFromLibraryName(std::string_view libraryPath) {
+  const std::string name = lowerCase(libraryPath.substr(libraryPath.find_last_of('/') + 1));
   std::string_view rest(name);
   if (rest.starts_with("lib")) {
     rest.remove_prefix(3);

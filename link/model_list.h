@@ -23,7 +23,7 @@ ModelAnswer JudgeModelAnswer(std::string_view answer);
 
 // The maker by the letters after "clser" in the library's file name (cor, emc, mtx, asl, nat;
 // any case), once "lib", ".so", ".dll" and a version suffix are removed; else "Unknown".
-std::string MakerFromDllName(std::string_view dllPath);
+std::string makerFromLibraryName(std::string_view libraryPath);
 
 // DeviceModelList.ini beside the program.
 std::string deviceModelListPath();

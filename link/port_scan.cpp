@@ -143,7 +143,7 @@ bool PortScanner::probeSlot(int slot, const BaudChoice& choice, bool bootWaitGiv
   if (choice.scan) {
     const int checked = BaudRateCheck(slot, code);
     debugPrintf("BaudRateCheck, eCode: %d, BaudRate: %u, PortName: %s, PortDllName: %s\n", checked,
-                code, entry.portName.c_str(), entry.dllPath.c_str());
+                code, entry.portName.c_str(), entry.libraryPath.c_str());
     if (checked > 0) {
       showCameraText(slot, "Not found");
       return false;
@@ -176,7 +176,7 @@ bool PortScanner::probeSlot(int slot, const BaudChoice& choice, bool bootWaitGiv
                                                        : ModelAnswer::Other;
   }
   debugPrintf("Command: %s AckString %s PortName: %s, PortDllName: %s\n", "gmn", shown.c_str(),
-              entry.portName.c_str(), entry.dllPath.c_str());
+              entry.portName.c_str(), entry.libraryPath.c_str());
 
   bool probeAgain = false;
   switch (verdict) {

@@ -12,8 +12,8 @@
 #include <libserialport.h>
 
 #include "camera/debug_output.h"
-#include "link/model_list.h"
 #include "camera/program_folder.h"
+#include "link/model_list.h"
 
 namespace kelpax {
 namespace fs = std::filesystem;
@@ -91,7 +91,7 @@ std::vector<std::string> findClserLibraries(const std::vector<std::string>& fold
   return taken;
 }
 
-std::string makerFromLibraryName(std::string_view path) {
+std::string libraryMakerCode(std::string_view path) {
   std::string_view name = path.substr(path.find_last_of('/') + 1);
   if (name.starts_with("lib")) {
     name.remove_prefix(3);
@@ -106,7 +106,7 @@ std::string makerFromLibraryName(std::string_view path) {
 int EnumClserPorts(CameraPort& port, const std::vector<std::string>& libraries) {
   int added = 0;
   for (const std::string& library : libraries) {
-    const int bits = port.LoadClserDll(library);
+    const int bits = port.LoadClserLibrary(library);
     if (bits == 0) {
       continue;
     }
@@ -131,10 +131,10 @@ int EnumClserPorts(CameraPort& port, const std::vector<std::string>& libraries) 
         continue;
       }
       PortEntry entry;
-      entry.isDll = 1;
-      entry.maker = MakerFromDllName(library);
+      entry.isLibrary = 1;
+      entry.maker = makerFromLibraryName(library);
       entry.portName = identifier;
-      entry.dllPath = library;
+      entry.libraryPath = library;
       entry.portIndex = index;
       if (!port.addPort(entry)) {
         return added;
@@ -168,7 +168,7 @@ int EnumComPorts(CameraPort& port, const std::vector<std::string>& names) {
     bool listed = false;
     for (int i = 0; i < port.portCount() && !listed; ++i) {
       const PortEntry& e = port.ports()[size_t(i)];
-      listed = !e.isDll && e.portName == name;
+      listed = !e.isLibrary && e.portName == name;
     }
     if (listed) {
       continue;

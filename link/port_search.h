@@ -20,10 +20,10 @@ std::vector<std::string> findClserLibraries(const std::vector<std::string>& fold
 
 // The frame-grabber maker in a library's file name: the letters after "clser", without
 // "lib", ".so" and a version suffix ("libclsersim.so.1" gives "sim").
-std::string makerFromLibraryName(std::string_view path);
+std::string libraryMakerCode(std::string_view path);
 
 // Appends a slot for each port of each library (identifier "COM1" skipped), the maker named
-// by MakerFromDllName; a library whose port count cannot be read adds nothing. Returns the
+// by makerFromLibraryName; a library whose port count cannot be read adds nothing. Returns the
 // number of slots added.
 int EnumClserPorts(CameraPort& port, const std::vector<std::string>& libraries);
 

@@ -36,6 +36,7 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include "clser_api.h"
 #include "sim/camera_session.h"
 #include "sim/faults.h"
 
@@ -45,17 +46,17 @@ namespace {
 
 using Clock = sim::CameraSession::Clock;
 
-constexpr int32_t kNoError = 0;
-constexpr int32_t kBufferTooSmall = -10001;
-constexpr int32_t kManufacturerDoesNotExist = -10002;
-constexpr int32_t kPortInUse = -10003;
-constexpr int32_t kTimeout = -10004;
-constexpr int32_t kInvalidIndex = -10005;
-constexpr int32_t kInvalidReference = -10006;
-constexpr int32_t kErrorNotFound = -10007;
-constexpr int32_t kBaudRateNotSupported = -10008;
-constexpr int32_t kOutOfMemory = -10009;
-constexpr int32_t kInvalidPtr = -10011;
+using clser::kNoError;
+constexpr int32_t kBufferTooSmall = clser::kErrBufferTooSmall;
+constexpr int32_t kManufacturerDoesNotExist = clser::kErrManuDoesNotExist;
+constexpr int32_t kPortInUse = clser::kErrPortInUse;
+constexpr int32_t kTimeout = clser::kErrTimeout;
+constexpr int32_t kInvalidIndex = clser::kErrInvalidIndex;
+constexpr int32_t kInvalidReference = clser::kErrInvalidReference;
+constexpr int32_t kErrorNotFound = clser::kErrErrorNotFound;
+constexpr int32_t kBaudRateNotSupported = clser::kErrBaudRateNotSupported;
+constexpr int32_t kOutOfMemory = clser::kErrOutOfMemory;
+constexpr int32_t kInvalidPtr = clser::kErrInvalidPtr;
 
 // Version code of the 1.1 serial interface, reported by clGetManufacturerInfo.
 constexpr uint32_t kInterfaceVersion1_1 = 3;

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "clser_api.h"
+
 namespace {
 
 struct FixtureState {
@@ -45,13 +47,13 @@ extern "C" {
 __attribute__((visibility("default"))) int32_t clSerialInit(uint32_t serialIndex, void** ref) {
 #ifdef CLSER_FIXTURE_SCAN
   if (serialIndex >= state.portCount || serialIndex >= state.initsByIndex.size()) {
-    return -10005;
+    return clser::kErrInvalidIndex;
   }
   ++state.initsByIndex[serialIndex];
   state.line.clear();
 #else
   if (serialIndex > 1) {
-    return -10005;
+    return clser::kErrInvalidIndex;
   }
 #endif
   ++state.openCount;
@@ -111,7 +113,7 @@ __attribute__((visibility("default"))) int32_t clSerialRead(void*, int8_t* buffe
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 #endif
-  return n ? 0 : -10004;
+  return n ? 0 : clser::kErrTimeout;
 }
 
 __attribute__((visibility("default"))) int32_t clGetNumBytesAvail(void*, uint32_t* n) {
@@ -176,7 +178,7 @@ clGetSerialPortIdentifier(uint32_t index, int8_t* type, uint32_t* size) {
                        : "fixture port " + std::to_string(index);
   if (*size < id.size() + 1) {
     *size = uint32_t(id.size() + 1);
-    return -10001;
+    return clser::kErrBufferTooSmall;
   }
   std::memcpy(type, id.c_str(), id.size() + 1);
   *size = uint32_t(id.size() + 1);

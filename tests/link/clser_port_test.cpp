@@ -45,10 +45,10 @@ struct Fixture {
   uint32_t (*lastBaud)();
 };
 
-PortEntry dllEntry(const std::string& path, uint32_t index = 0) {
+PortEntry libraryEntry(const std::string& path, uint32_t index = 0) {
   PortEntry e;
-  e.isDll = 1;
-  e.dllPath = path;
+  e.isLibrary = 1;
+  e.libraryPath = path;
   e.portName = path;
   e.portIndex = index;
   return e;
@@ -58,7 +58,7 @@ PortEntry dllEntry(const std::string& path, uint32_t index = 0) {
 class OpenScriptedPort : public ::testing::Test {
 protected:
   void SetUp() override {
-    port.addPort(dllEntry(CLSER_FIXTURE_PATH));
+    port.addPort(libraryEntry(CLSER_FIXTURE_PATH));
     ASSERT_EQ(port.OpenPort(0, 16), 0);
   }
   Fixture f;
@@ -68,10 +68,10 @@ protected:
 
 } // namespace
 
-TEST(LoadClserDll, ReportsEachEntryPointBit) {
+TEST(LoadClserLibrary, ReportsEachEntryPointBit) {
   CameraPort port;
   Fixture f;
-  const int bits = port.LoadClserDll(CLSER_FIXTURE_PATH);
+  const int bits = port.LoadClserLibrary(CLSER_FIXTURE_PATH);
   EXPECT_EQ(bits, kHasSerialInit | kHasSerialClose | kHasSerialWrite | kHasSerialRead |
                       kHasGetNumBytesAvail | kHasFlushPort | kHasSetBaudRate);
   EXPECT_NE(port.clser().serialInit, nullptr);
@@ -79,24 +79,24 @@ TEST(LoadClserDll, ReportsEachEntryPointBit) {
 }
 
 // Would catch a failed load leaving the previous library's entry points bound.
-TEST(LoadClserDll, FailedLoadUnbindsEverything) {
+TEST(LoadClserLibrary, FailedLoadUnbindsEverything) {
   CameraPort port;
-  ASSERT_NE(port.LoadClserDll(CLSER_FIXTURE_PATH), 0);
-  EXPECT_EQ(port.LoadClserDll("/nonexistent/libclserx.so"), 0);
+  ASSERT_NE(port.LoadClserLibrary(CLSER_FIXTURE_PATH), 0);
+  EXPECT_EQ(port.LoadClserLibrary("/nonexistent/libclserx.so"), 0);
   EXPECT_EQ(port.clser().serialInit, nullptr);
   EXPECT_EQ(port.clser().serialWrite, nullptr);
 }
 
 // Bad files in the search folders: not a library at all, or a library without the
 // serial API. Both are refused with -100 and nothing crashes.
-TEST(OpenDllPort, UnusableLibrariesRefused) {
+TEST(OpenLibraryPort, UnusableLibrariesRefused) {
   const auto dir = std::filesystem::temp_directory_path() / "kelpax-clser-bad";
   std::filesystem::create_directories(dir);
   const auto text = dir / "libclserjunk.so";
   std::ofstream(text) << "this is not a shared library\n";
   CameraPort port;
-  port.addPort(dllEntry(text.string()));
-  port.addPort(dllEntry(CLSER_NOINIT_PATH));
+  port.addPort(libraryEntry(text.string()));
+  port.addPort(libraryEntry(CLSER_NOINIT_PATH));
   EXPECT_EQ(port.OpenPort(0, 16), kClserLibraryUnusable);
   EXPECT_EQ(port.OpenPort(1, 16), kClserLibraryUnusable);
   EXPECT_FALSE(port.isOpen());
@@ -104,11 +104,11 @@ TEST(OpenDllPort, UnusableLibrariesRefused) {
   std::filesystem::remove_all(dir);
 }
 
-TEST(OpenDllPort, InitErrorReturnedAndBaudRefusalTolerated) {
+TEST(OpenLibraryPort, InitErrorReturnedAndBaudRefusalTolerated) {
   Fixture f;
   CameraPort port;
-  port.addPort(dllEntry(CLSER_FIXTURE_PATH, 5)); // the fixture has two ports
-  port.addPort(dllEntry(CLSER_FIXTURE_PATH, 1));
+  port.addPort(libraryEntry(CLSER_FIXTURE_PATH, 5)); // the fixture has two ports
+  port.addPort(libraryEntry(CLSER_FIXTURE_PATH, 1));
   EXPECT_EQ(port.OpenPort(0, 16), -10005);
   EXPECT_FALSE(port.isOpen());
 

@@ -31,7 +31,7 @@ TEST(JudgeModelAnswer, ByMarkersAndEcho) {
   }
 }
 
-TEST(MakerFromDllName, ByTheLettersAfterClser) {
+TEST(makerFromLibraryName, ByTheLettersAfterClser) {
   struct Case {
     const char* path;
     const char* maker;
@@ -48,7 +48,7 @@ TEST(MakerFromDllName, ByTheLettersAfterClser) {
       {"", "Unknown"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(MakerFromDllName(c.path), c.maker) << c.path;
+    EXPECT_EQ(makerFromLibraryName(c.path), c.maker) << c.path;
   }
 }
 

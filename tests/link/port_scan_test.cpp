@@ -332,9 +332,9 @@ TEST_F(PortScan, LibraryInTwoFoldersIsLoadedOnceFromTheFirst) {
   writePortList("COMPORT_ONLY=2\n");
   scanner_->BuildPortTable(true, InterfaceMode::ClserOnly);
   ASSERT_EQ(port_.portCount(), 3);
-  EXPECT_EQ(slot(0).dllPath, first.path);
-  EXPECT_EQ(slot(1).dllPath, first.path);
-  EXPECT_EQ(slot(2).dllPath, matrox.path);
+  EXPECT_EQ(slot(0).libraryPath, first.path);
+  EXPECT_EQ(slot(1).libraryPath, first.path);
+  EXPECT_EQ(slot(2).libraryPath, matrox.path);
   EXPECT_EQ(slot(2).maker, "Matrox");
   EXPECT_EQ(slot(0).maker, "Unknown");
 }
@@ -349,7 +349,7 @@ TEST_F(PortScan, LibraryFailingItsPortCountIsSkipped) {
   writePortList("COMPORT_ONLY=2\n");
   scanner_->BuildPortTable(true, InterfaceMode::ClserOnly);
   ASSERT_EQ(port_.portCount(), 1);
-  EXPECT_EQ(slot(0).dllPath, good.path);
+  EXPECT_EQ(slot(0).libraryPath, good.path);
 }
 
 // Would catch a booting camera (echo without a model) reported as missing, or given no time.

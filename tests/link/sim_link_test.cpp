@@ -192,11 +192,11 @@ TEST_F(SimClser, LibraryWithoutRateControlStillOpens) {
   ASSERT_NE(handle, nullptr);
   reinterpret_cast<void (*)()>(dlsym(handle, "clsersimReset"))();
   CameraPort port;
-  const int bits = port.LoadClserDll(path);
+  const int bits = port.LoadClserLibrary(path);
   EXPECT_EQ(bits & (kHasFlushPort | kHasSetBaudRate), 0);
   PortEntry entry;
-  entry.isDll = 1;
-  entry.dllPath = path;
+  entry.isLibrary = 1;
+  entry.libraryPath = path;
   port.addPort(entry);
   ASSERT_EQ(port.OpenPort(0, 16), 0);
   CommandExchange exchange(port);
@@ -206,8 +206,8 @@ TEST_F(SimClser, LibraryWithoutRateControlStillOpens) {
 TEST_F(SimClser, SecondOpenOfAPortIsRefused) {
   CameraPort first, second;
   PortEntry entry;
-  entry.isDll = 1;
-  entry.dllPath = CLSERSIM_PATH;
+  entry.isLibrary = 1;
+  entry.libraryPath = CLSERSIM_PATH;
   first.addPort(entry);
   second.addPort(entry);
   ASSERT_EQ(first.OpenPort(0, 16), 0);

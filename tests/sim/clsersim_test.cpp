@@ -11,20 +11,22 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include "clser_api.h"
+
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr int32_t kNoError = 0;
-constexpr int32_t kBufferTooSmall = -10001;
-constexpr int32_t kPortInUse = -10003;
-constexpr int32_t kTimeout = -10004;
-constexpr int32_t kInvalidIndex = -10005;
-constexpr int32_t kInvalidReference = -10006;
-constexpr int32_t kErrorNotFound = -10007;
-constexpr int32_t kBaudRateNotSupported = -10008;
-constexpr int32_t kInvalidPtr = -10011;
+constexpr int32_t kBufferTooSmall = clser::kErrBufferTooSmall;
+constexpr int32_t kPortInUse = clser::kErrPortInUse;
+constexpr int32_t kTimeout = clser::kErrTimeout;
+constexpr int32_t kInvalidIndex = clser::kErrInvalidIndex;
+constexpr int32_t kInvalidReference = clser::kErrInvalidReference;
+constexpr int32_t kErrorNotFound = clser::kErrErrorNotFound;
+constexpr int32_t kBaudRateNotSupported = clser::kErrBaudRateNotSupported;
+constexpr int32_t kInvalidPtr = clser::kErrInvalidPtr;
 
 struct Api {
   void* handle = nullptr;

@@ -1,10 +1,11 @@
-// The standard Camera Link serial API as the frame-grabber makers' libraries export it.
+// The standard Camera Link serial API as the frame-grabber makers' libraries export it: the
+// entry points and error codes the program, the simulated library and the tests share.
 // All integers are 32 bits wide, as the API defines them; never `unsigned long`.
 #pragma once
 
 #include <cstdint>
 
-namespace kelpax::clser {
+namespace clser {
 
 using InitFn = int32_t (*)(uint32_t serialIndex, void** serialRefPtr);
 using ReadFn = int32_t (*)(void* serialRef, int8_t* buffer, uint32_t* bufferSize,
@@ -38,4 +39,4 @@ inline constexpr int32_t kErrInvalidPtr = -10011;
 inline constexpr int32_t kErrUnableToLoadDll = -10098;
 inline constexpr int32_t kErrFunctionNotFound = -10099;
 
-} // namespace kelpax::clser
+} // namespace clser
