@@ -8,29 +8,6 @@
 
 namespace kelpax {
 
-std::string cameraInfoField(const std::string& answer, size_t echoLength) {
-  if (answer.size() <= echoLength)
-    return {};
-  std::string rest = answer.substr(echoLength);
-  // The answer runs to the prompt; only its first line after the echo is the value.
-  std::string value;
-  for (char c : rest) {
-    if (c == '>')
-      break;
-    if (c == '\r' || c == '\n') {
-      if (!value.empty())
-        break;
-      continue;
-    }
-    value += c;
-  }
-  while (!value.empty() && value.back() == ' ')
-    value.pop_back();
-  while (!value.empty() && value.front() == ' ')
-    value.erase(0, 1);
-  return value;
-}
-
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Camera Info"));
   auto* layout = new QVBoxLayout(this);

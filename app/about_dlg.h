@@ -40,8 +40,4 @@ private:
   QLabel* version_ = nullptr;
 };
 
-// What a field shows of an answer: the text without the echo's first `echoLength` characters,
-// line ends, the prompt and surrounding blanks.
-std::string cameraInfoField(const std::string& answer, size_t echoLength);
-
 } // namespace kelpax

@@ -120,14 +120,11 @@ GenICamOpenMessage genICamOpenMessage(int result) {
   }
 }
 
-CGetPortDlg::CGetPortDlg(PortDialogOwner& owner, const std::string& workingFolder,
-                         const std::string& deviceModelListPath, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), owner_(owner), exchange_(port_),
-      settings_(workingFolder), modelListPath_(deviceModelListPath),
-      modelList_(deviceModelListPath), scanner_(exchange_, settings_) {
+CGetPortDlg::CGetPortDlg(PortDialogOwner& owner, CameraSession& session, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), owner_(owner), session_(session) {
   setWindowTitle(QStringLiteral("Camera Scan"));
   setObjectName(QStringLiteral("CGetPortDlg"));
-  scanner_.setView(this);
+  session_.scanner().setView(this);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(12, kBannerHeight + 6, 12, 12);
@@ -170,8 +167,8 @@ CGetPortDlg::CGetPortDlg(PortDialogOwner& owner, const std::string& workingFolde
 
   idleTimer_.setInterval(kIdlePollMs);
   connect(&idleTimer_, &QTimer::timeout, this, [this] {
-    if (port_.isOpen() && !scanner_.running())
-      exchange_.idlePoll();
+    if (session_.port().isOpen() && !session_.scanner().running())
+      session_.exchange().idlePoll();
   });
   firstScanTimer_.setSingleShot(true);
   firstScanTimer_.setInterval(kFirstScanDelayMs);
@@ -183,7 +180,8 @@ CGetPortDlg::CGetPortDlg(PortDialogOwner& owner, const std::string& workingFolde
 CGetPortDlg::~CGetPortDlg() {
   idleTimer_.stop();
   firstScanTimer_.stop();
-  port_.ClosePort();
+  session_.scanner().setView(nullptr);
+  session_.port().ClosePort();
 }
 
 void CGetPortDlg::startIdlePoll() {
@@ -205,9 +203,9 @@ void CGetPortDlg::showEvent(QShowEvent* event) {
 }
 
 void CGetPortDlg::ScanPorts() {
-  port_.ClosePort();
+  session_.port().ClosePort();
   scanButton_->setEnabled(false);
-  if (scanner_.running())
+  if (session_.scanner().running())
     return;
   owner_.scanStateChanged(true);
   if (QWidget* main = owner_.ownerWindow())
@@ -215,13 +213,13 @@ void CGetPortDlg::ScanPorts() {
   show();
   raise();
   const auto comboMode = static_cast<InterfaceMode>(combo_->currentIndex());
-  const std::optional<InterfaceMode> used = scanner_.ScanPorts(firstScan_, comboMode);
+  const std::optional<InterfaceMode> used = session_.scanner().ScanPorts(firstScan_, comboMode);
   if (used && firstScan_)
     combo_->setCurrentIndex(static_cast<int>(*used));
   firstScan_ = false;
   owner_.scanStateChanged(false);
   scanButton_->setEnabled(true);
-  const int chosen = port_.currentIndex();
+  const int chosen = session_.port().currentIndex();
   if (chosen >= 0 && chosen < list_->rowCount())
     list_->selectRow(chosen);
 }
@@ -249,25 +247,26 @@ void CGetPortDlg::setCameraText(int row, const std::string& text) {
 }
 
 void CGetPortDlg::SelectPort() {
-  if (scanner_.running())
+  if (session_.scanner().running())
     return;
   const int row = list_->currentRow();
-  if (row >= 0 && row < port_.portCount())
-    port_.setCurrentIndex(row);
-  const int index = port_.currentIndex();
+  if (row >= 0 && row < session_.port().portCount())
+    session_.port().setCurrentIndex(row);
+  const int index = session_.port().currentIndex();
   // A list that is missing altogether lists no GenICam model; one that exists but cannot be
   // read must not let a GenICam camera be driven as a serial one.
   bool openFailed = false;
-  const bool genicam = index >= 0 && port_.ports()[size_t(index)].found == 1 &&
-                       modelList_.contains(port_.ports()[size_t(index)].modelName, &openFailed);
-  if (openFailed && std::filesystem::exists(modelListPath_)) {
+  const bool genicam =
+      index >= 0 && session_.port().ports()[size_t(index)].found == 1 &&
+      session_.modelList().contains(session_.port().ports()[size_t(index)].modelName, &openFailed);
+  if (openFailed && std::filesystem::exists(session_.modelList().path())) {
     owner_.messageBox().showMessage("Error", "Cannot open DeviceModelList.ini!",
                                     MessageIcon::Error);
     return;
   }
   if (genicam) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const int result = owner_.openGenICam(port_.ports()[size_t(index)]);
+    const int result = owner_.openGenICam(session_.port().ports()[size_t(index)]);
     QApplication::restoreOverrideCursor();
     if (result == 0) {
       hide();
@@ -283,17 +282,18 @@ void CGetPortDlg::SelectPort() {
 }
 
 bool CGetPortDlg::ConnectSerial(int index) {
-  if (index < 0 || index >= port_.portCount() || port_.ports()[size_t(index)].found != 1) {
+  if (index < 0 || index >= session_.port().portCount() ||
+      session_.port().ports()[size_t(index)].found != 1) {
     owner_.messageBox().showMessage("Kelpax", "Camera not found", MessageIcon::Error);
     return false;
   }
-  const PortEntry& slot = port_.ports()[size_t(index)];
-  const int opened = port_.OpenPort(index, slot.baudCode);
+  const PortEntry& slot = session_.port().ports()[size_t(index)];
+  const int opened = session_.port().OpenPort(index, slot.baudCode);
   if (opened != 0) {
     char text[32];
     std::snprintf(text, sizeof text, "Error : %d", opened);
     setCameraText(index, text);
-    port_.ClosePort();
+    session_.port().ClosePort();
     return false;
   }
   owner_.prepareForModel(slot.modelName, slot);
@@ -314,17 +314,19 @@ void CGetPortDlg::showModelListMenu(int row, QPoint globalPosition) {
 }
 
 void CGetPortDlg::AddModelToList(int row) {
-  if (scanner_.running() || row < 0 || row >= port_.portCount() ||
-      port_.ports()[size_t(row)].found != 1)
+  if (session_.scanner().running() || row < 0 || row >= session_.port().portCount() ||
+      session_.port().ports()[size_t(row)].found != 1)
     return;
-  modelListResult(modelList_.AddModelToList(port_.ports()[size_t(row)].modelName));
+  modelListResult(
+      session_.modelList().AddModelToList(session_.port().ports()[size_t(row)].modelName));
 }
 
 void CGetPortDlg::DeleteModelFromList(int row) {
-  if (scanner_.running() || row < 0 || row >= port_.portCount() ||
-      port_.ports()[size_t(row)].found != 1)
+  if (session_.scanner().running() || row < 0 || row >= session_.port().portCount() ||
+      session_.port().ports()[size_t(row)].found != 1)
     return;
-  modelListResult(modelList_.DeleteModelFromList(port_.ports()[size_t(row)].modelName));
+  modelListResult(
+      session_.modelList().DeleteModelFromList(session_.port().ports()[size_t(row)].modelName));
 }
 
 void CGetPortDlg::modelListResult(DeviceModelList::Result result) {

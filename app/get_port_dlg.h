@@ -1,5 +1,5 @@
 // The "Camera Scan" window: lists PC serial ports and Camera Link serial ports, asks each for
-// its camera, and connects the one the operator selects. It holds the program's one port.
+// its camera, and connects the one the operator selects, all through the camera session.
 #pragma once
 
 #include <QDialog>
@@ -10,11 +10,7 @@
 #include <string>
 
 #include "app/startup_checks.h"
-#include "link/camera_port.h"
-#include "link/command_exchange.h"
-#include "link/model_list.h"
-#include "link/port_scan.h"
-#include "link/port_settings.h"
+#include "session/camera_session.h"
 
 class QComboBox;
 class QLabel;
@@ -73,15 +69,8 @@ public:
   static constexpr int kFirstScanDelayMs = 100;
   static constexpr int kBannerHeight = 90;
 
-  CGetPortDlg(PortDialogOwner& owner, const std::string& workingFolder,
-              const std::string& deviceModelListPath, QWidget* parent = nullptr);
+  CGetPortDlg(PortDialogOwner& owner, CameraSession& session, QWidget* parent = nullptr);
   ~CGetPortDlg() override;
-
-  CameraPort& port() { return port_; }
-  CommandExchange& exchange() { return exchange_; }
-  PortScanner& scanner() { return scanner_; }
-  PortSettings& settings() { return settings_; }
-  DeviceModelList& modelList() { return modelList_; }
 
   // "SCAN PORT": a new scan of every enabled port. Nothing happens while a scan runs.
   void ScanPorts();
@@ -100,7 +89,7 @@ public:
   void startIdlePoll();
   void stopIdlePoll();
   QTimer& idlePollTimer() { return idleTimer_; }
-  bool scanning() const { return scanner_.running(); }
+  bool scanning() const { return session_.scanner().running(); }
 
   CPortListCtrl* portList() const { return list_; }
   QComboBox* interfaceCombo() const { return combo_; }
@@ -126,12 +115,7 @@ private:
   void modelListResult(DeviceModelList::Result result);
 
   PortDialogOwner& owner_;
-  CameraPort port_;
-  CommandExchange exchange_;
-  PortSettings settings_;
-  std::string modelListPath_;
-  DeviceModelList modelList_;
-  PortScanner scanner_;
+  CameraSession& session_;
 
   CPortListCtrl* list_ = nullptr;
   QComboBox* combo_ = nullptr;

@@ -9,8 +9,6 @@
 #include "app/kelpax_dlg.h"
 #include "app/version.h"
 
-CKelpaxApp* CKelpaxApp::instance_ = nullptr;
-
 void CQtMessageBox::showMessage(std::string_view caption, std::string_view text,
                                 kelpax::MessageIcon icon) {
   QMessageBox::Icon qtIcon = QMessageBox::Critical;
@@ -39,15 +37,12 @@ CKelpaxApp::CKelpaxApp(int& argc, char** argv, Options options) : options_(std::
   QApplication::setApplicationName(QStringLiteral("Kelpax"));
   QApplication::setApplicationVersion(QString::fromLatin1(kelpax::kVersionText));
   toolTips_ = std::make_unique<CToolTips>();
-  instance_ = this;
 }
 
 CKelpaxApp::~CKelpaxApp() {
   mainWindow_.reset();
+  session_.reset();
   toolTips_.reset();
-  if (instance_ == this) {
-    instance_ = nullptr;
-  }
 }
 
 int CKelpaxApp::initInstance() {
@@ -92,13 +87,15 @@ void CKelpaxApp::quit(int exitCode) {
 }
 
 void CKelpaxApp::createMainWindow() {
+  kelpax::CameraSession::Options where;
+  if (options_.currentDirectory)
+    where.workingFolder = options_.currentDirectory();
+  session_ = std::make_unique<kelpax::CameraSession>(std::move(where));
   kelpax::CKelpaxDlg::Options options;
   options.messageBox = options_.messageBox;
   options.quitHook = this;
   options.toolTips = toolTips_.get();
-  if (options_.currentDirectory)
-    options.workingFolder = options_.currentDirectory();
-  mainWindow_ = std::make_unique<kelpax::CKelpaxDlg>(std::move(options));
+  mainWindow_ = std::make_unique<kelpax::CKelpaxDlg>(*session_, std::move(options));
   mainWindow_->initDialog();
   // The program ends through File → Exit or EXIT, not when its last window hides.
   QApplication::setQuitOnLastWindowClosed(false);

@@ -14,7 +14,8 @@
 class QApplication;
 namespace kelpax {
 class CKelpaxDlg;
-}
+class CameraSession;
+} // namespace kelpax
 
 // Shows the core's messages in a QMessageBox. Texts are UTF-8 (folders are shown as the
 // file system names them).
@@ -58,18 +59,18 @@ public:
   double screenScale() const { return screenScale_; }
   // The main window; hidden until a camera is connected (the port window shows first).
   kelpax::CKelpaxDlg* mainWindow() const { return mainWindow_.get(); }
-
-  static CKelpaxApp* instance() { return instance_; }
+  // The camera session the windows show; null until initInstance has run.
+  kelpax::CameraSession* session() const { return session_.get(); }
 
 private:
   void createMainWindow();
-
-  static CKelpaxApp* instance_;
 
   Options options_;
   std::unique_ptr<QApplication> ownedApplication_;
   CQtMessageBox qtMessageBox_;
   std::unique_ptr<CToolTips> toolTips_;
+  // The camera session outlives the windows that show it.
+  std::unique_ptr<kelpax::CameraSession> session_;
   std::unique_ptr<kelpax::CKelpaxDlg> mainWindow_;
   double screenScale_ = 1.0;
   bool quitRequested_ = false;

@@ -21,16 +21,16 @@
 #include <thread>
 
 #include "app/about_dlg.h"
+#include "app/menu_tip_widget.h"
+#include "app/status_bar_widget.h"
+#include "app/terminal_dlg.h"
 #include "app/tool_tips.h"
 #include "app/version.h"
 #include "camera/debug_output.h"
 #include "camera/program_folder.h"
-#include "app/terminal_dlg.h"
 #include "pages/afe_page.h"
 #include "pages/control_widgets.h"
-#include "app/menu_tip_widget.h"
 #include "pages/settings_page.h"
-#include "app/status_bar_widget.h"
 #include "pages/trigger_page.h"
 #include "pages/view_page.h"
 
@@ -38,23 +38,12 @@ namespace kelpax {
 namespace {
 
 constexpr char kTitle[] = "Quorvane - ";
-constexpr char kSettingFilter[] = "Camera Setting Data(*.csf)|*.csf||";
 constexpr int kPagesTop = 35;
+
+const QString kSettingFilter = QStringLiteral("Camera Setting Data (*.csf)");
 
 QString latin1(const std::string& text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// Icons 144 and 145: the link to the camera is up, or it is not.
-QIcon linkIcon(bool up) {
-  QPixmap pixmap(16, 16);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setPen(QPen(QColor(40, 40, 40), 1));
-  painter.setBrush(up ? QColor(0x2e, 0xb8, 0x4b) : QColor(0xc8, 0x32, 0x32));
-  painter.drawEllipse(QRectF(2, 2, 12, 12));
-  return QIcon(pixmap);
 }
 
 // Message boxes of the running program.
@@ -76,12 +65,6 @@ private:
   QWidget* owner_;
 };
 
-// Turns the Windows filter form "Text(*.csf)|*.csf||" into Qt's "Text (*.csf)".
-QString qtFilter(const std::string& filter) {
-  const std::string shown = filter.substr(0, filter.find('|'));
-  return latin1(shown);
-}
-
 } // namespace
 
 // A tab whose page arrives with a later release: a one-line note instead of the page.
@@ -96,41 +79,27 @@ public:
   }
 };
 
-CKelpaxDlg::CKelpaxDlg(Options options, QWidget* parent)
-    : QDialog(parent), options_(std::move(options)) {
-  workingFolder_ = options_.workingFolder;
-  if (workingFolder_.empty()) {
-    std::error_code ec;
-    workingFolder_ = std::filesystem::current_path(ec).string();
-  }
-  std::string listPath = options_.deviceModelListPath;
-  if (listPath.empty())
-    listPath = deviceModelListPath();
+CKelpaxDlg::CKelpaxDlg(CameraSession& session, Options options, QWidget* parent)
+    : QDialog(parent), session_(session), options_(std::move(options)) {
   ownMessageBox_ = std::make_unique<WindowMessageBox>(this);
   setObjectName(QStringLiteral("CKelpaxDlg"));
-
-  portDlg_ = std::make_unique<CGetPortDlg>(*this, workingFolder_, listPath, this);
-  if (!options_.libraryFolders.empty())
-    portDlg_->scanner().setLibraryFolders(options_.libraryFolders);
-  if (options_.comPortLister)
-    portDlg_->scanner().setComPortLister(options_.comPortLister);
-  camera_ = std::make_unique<ConnectedCamera>(portDlg_->exchange());
-
-  linkTimer_.setInterval(kLinkTimerMs);
-  connect(&linkTimer_, &QTimer::timeout, this, &CKelpaxDlg::onLinkTimer);
+  portDlg_ = std::make_unique<CGetPortDlg>(*this, session_, this);
+  linkTimer_ = new QTimer(this);
+  linkTimer_->setObjectName(QStringLiteral("linkTimer"));
+  linkTimer_->setInterval(kLinkTimerMs);
+  connect(linkTimer_, &QTimer::timeout, this, &CKelpaxDlg::onLinkTimer);
 }
 
 CKelpaxDlg::~CKelpaxDlg() {
-  linkTimer_.stop();
-  CommandExchange& channel = portDlg_->exchange();
+  linkTimer_->stop();
+  CommandExchange& channel = session_.exchange();
   channel.setStatusLine(nullptr);
   channel.setAnswerHandler(nullptr);
   channel.setEventPump(nullptr);
-  // The pages refer to the camera: they go before it.
+  // The pages refer to the session's camera, which outlives them; they go with the window.
   for (auto& [id, widget] : pages_)
     delete widget;
   pages_.clear();
-  camera_.reset();
 }
 
 MessageBoxSink& CKelpaxDlg::messageBox() {
@@ -140,21 +109,6 @@ MessageBoxSink& CKelpaxDlg::messageBox() {
 void CKelpaxDlg::showMessage(const std::string& caption, const std::string& text,
                              MessageIcon icon) {
   messageBox().showMessage(caption, text, icon);
-}
-
-QAction* CKelpaxDlg::addItem(QMenu* menu, const QString& text, int id, const QString& prompt) {
-  QAction* action = menu->addAction(text);
-  action->setData(id);
-  if (!prompt.isEmpty())
-    action->setStatusTip(prompt);
-  connect(action, &QAction::triggered, this, [this, id] { runMenuCommand(id); });
-  actions_[id] = action;
-  return action;
-}
-
-QAction* CKelpaxDlg::action(int id) const {
-  auto it = actions_.find(id);
-  return it == actions_.end() ? nullptr : it->second;
 }
 
 void CKelpaxDlg::initDialog() {
@@ -177,6 +131,7 @@ void CKelpaxDlg::initDialog() {
   layout->addWidget(pageArea_, 1);
 
   terminal_ = new CTerminal(this);
+  terminal_->setObjectName(QStringLiteral("terminal"));
   terminal_->hide();
   layout->addWidget(terminal_);
 
@@ -192,6 +147,7 @@ void CKelpaxDlg::initDialog() {
   const QString version = QString::fromLatin1(kVersionText);
   statusBar_->setPartText(3, version);
   about_ = new CAboutDlg(this);
+  about_->setObjectName(QStringLiteral("cameraInfo"));
   about_->setVersionText(version);
   // 4. Tool tips.
   registerToolTips();
@@ -201,7 +157,7 @@ void CKelpaxDlg::initDialog() {
   action(kIdAcquisitionStart)->setEnabled(false);
   action(kIdAcquisitionStop)->setEnabled(false);
 
-  CommandExchange& channel = portDlg_->exchange();
+  CommandExchange& channel = session_.exchange();
   channel.setStatusLine(statusBar_);
   channel.setAnswerHandler(this);
   channel.setEventPump(&pump_);
@@ -209,9 +165,19 @@ void CKelpaxDlg::initDialog() {
   relay_ = std::make_unique<TerminalRelay>(channel, *terminal_);
   relay_->setScanning(portScan_);
 
-  terminal_->setCommandSender(
-      [this](const std::string& command) { return exchange().SendCommand(command, 300000, true); });
-  terminal_->setModelNameSource([this] { return modelName_; });
+  wireTerminal();
+
+  const double scale = logicalDpiX() / 96.0;
+  resize(int(640 * scale), int(560 * scale));
+}
+
+void CKelpaxDlg::wireTerminal() {
+  terminal_->setCommandSender([this](const std::string& command) {
+    return session_.camera()
+        .sendCommand(command, {.timeoutMs = kTerminalCommandTimeoutMs, .shown = true})
+        .accepted();
+  });
+  terminal_->setModelNameSource([this] { return session_.modelName(); });
   connect(terminal_, &CTerminal::pagesRereadRequested, this, [this] {
     if (InitialRead())
       return;
@@ -234,91 +200,9 @@ void CKelpaxDlg::initDialog() {
   connect(terminal_, &CTerminal::changePortRequested, this,
           [this] { runMenuCommand(kIdChangePort); });
   connect(terminal_, &CTerminal::closed, this, [this] {
-    if (terminalShown_)
+    if (!terminal_->isHidden())
       toggleTerminal();
   });
-
-  const double scale = logicalDpiX() / 96.0;
-  resize(int(640 * scale), int(560 * scale));
-}
-
-void CKelpaxDlg::buildMenus() {
-  menuBar_ = new QMenuBar(this);
-  menuBar_->setNativeMenuBar(false);
-
-  QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
-  QMenu* load = file->addMenu(QStringLiteral("Load Setting"));
-  addItem(load, QStringLiteral("From File"), kIdLoadFromFile,
-          QStringLiteral("Send the commands of a camera setting file to the camera"));
-  addItem(load, QStringLiteral("From Factory Space"), kIdLoadFactory,
-          QStringLiteral("Load the camera's factory settings"));
-  addItem(load, QStringLiteral("From User1 Space"), kIdLoadUser1,
-          QStringLiteral("Load the camera's user 1 settings"));
-  addItem(load, QStringLiteral("From User2 Space"), kIdLoadUser2,
-          QStringLiteral("Load the camera's user 2 settings"));
-  QMenu* save = file->addMenu(QStringLiteral("Save Setting"));
-  addItem(save, QStringLiteral("To File"), kIdSaveToFile,
-          QStringLiteral("Write the camera's settings to a camera setting file"));
-  addItem(save, QStringLiteral("To Factory Space"), kIdSaveFactory,
-          QStringLiteral("Store the settings as the camera's factory settings"));
-  addItem(save, QStringLiteral("To User 1 Space"), kIdSaveUser1,
-          QStringLiteral("Store the settings in the camera's user 1 space"));
-  addItem(save, QStringLiteral("To User 2 Space"), kIdSaveUser2,
-          QStringLiteral("Store the settings in the camera's user 2 space"));
-  QMenu* defect = file->addMenu(QStringLiteral("Defect Pixel"));
-  addItem(defect, QStringLiteral("Download to Camera"), kIdDefectDownload);
-  addItem(defect, QStringLiteral("Upload to PC"), kIdDefectUpload);
-  QMenu* upgrade = file->addMenu(QStringLiteral("System Upgrade"));
-  addItem(upgrade, QStringLiteral("MCU"), kIdUpgradeMcu);
-  addItem(upgrade, QStringLiteral("FPGA"), kIdUpgradeFpga);
-  addItem(upgrade, QStringLiteral("Package Upgrade"), kIdUpgradePackage);
-  file->addSeparator();
-  addItem(file, QStringLiteral("Exit"), kIdExit);
-
-  QMenu* startup = menuBar_->addMenu(QStringLiteral("&Start-Up"));
-  for (auto [text, id] :
-       {std::pair{"Factory Setting", kIdStartupFactory},
-        std::pair{"User 1 Setting", kIdStartupUser1}, std::pair{"User 2 Setting", kIdStartupUser2}})
-    addItem(startup, QString::fromLatin1(text), id)->setCheckable(true);
-
-  QMenu* tool = menuBar_->addMenu(QStringLiteral("&Tool"));
-  addItem(tool, QStringLiteral("Refresh"), kIdRefresh,
-          QStringLiteral("Read every setting from the camera again"));
-  addItem(tool, QStringLiteral("Terminal"), kIdTerminal,
-          QStringLiteral("Type camera commands and see the answers"))
-      ->setCheckable(true);
-  addItem(tool, QStringLiteral("Color Calibration"), kIdColorCalibration);
-  addItem(tool, QStringLiteral("Factory Setting"), kIdFactorySetting);
-  addItem(tool, QStringLiteral("High Speed"), kIdHighSpeed)->setCheckable(true);
-
-  QMenu* acquisition = menuBar_->addMenu(QStringLiteral("&Acquisition"));
-  addItem(acquisition, QStringLiteral("Start"), kIdAcquisitionStart);
-  addItem(acquisition, QStringLiteral("Stop"), kIdAcquisitionStop);
-
-  // "Camera Info" is an item of the menu bar itself.
-  QAction* info = menuBar_->addAction(QStringLiteral("Camera Info"));
-  info->setData(int(kIdCameraInfo));
-  connect(info, &QAction::triggered, this, [this] { runMenuCommand(kIdCameraInfo); });
-  actions_[kIdCameraInfo] = info;
-
-  lockedMenus_ = {file, startup, tool};
-
-  // The window manager's system menu cannot be extended from here; its two items live in a
-  // small menu at the right end of the menu bar.
-  windowMenuButton_ = new QToolButton(menuBar_);
-  windowMenuButton_->setText(QStringLiteral("\u2261"));
-  windowMenuButton_->setPopupMode(QToolButton::InstantPopup);
-  windowMenuButton_->setAutoRaise(true);
-  auto* windowMenu = new QMenu(windowMenuButton_);
-  addItem(windowMenu, QStringLiteral("Top most"), kIdTopMost)->setCheckable(true);
-  windowMenu->addSeparator();
-  addItem(windowMenu, QStringLiteral("&About Info..."), kIdAboutInfo);
-  windowMenuButton_->setMenu(windowMenu);
-  menuBar_->setCornerWidget(windowMenuButton_, Qt::TopRightCorner);
-
-  auto* tips = new CMenuTipManager(this);
-  for (QMenu* menu : {file, startup, tool, acquisition})
-    tips->install(menu);
 }
 
 void CKelpaxDlg::buildStatusBar() {
@@ -331,7 +215,7 @@ void CKelpaxDlg::buildStatusBar() {
   progress_->setTextVisible(false);
   progress_->hide();
   statusBar_->setProgressBar(progress_);
-  statusBar_->setPartIcon(1, linkIcon(false));
+  statusBar_->setLinkState(false);
 
   const double scale = logicalDpiX() / 96.0;
   auto place = [scale](QWidget* widget, int left, int top, int right, int bottom) {
@@ -351,7 +235,7 @@ void CKelpaxDlg::buildStatusBar() {
 }
 
 void CKelpaxDlg::buildPages() {
-  PageHost& host = *camera_;
+  PageHost& host = session_.camera();
   auto add = [this](PageId id, QWidget* page) {
     page->hide();
     pages_[id] = page;
@@ -395,28 +279,6 @@ void CKelpaxDlg::registerToolTips() {
   tips->attach(temperatureButton_, QStringLiteral("Read the camera temperature"));
 }
 
-void CKelpaxDlg::applyLock() {
-  const std::string lock = portDlg_->settings().ReadPortSetting("LOCK");
-  if (lock.empty())
-    portDlg_->settings().WritePortSetting("LOCK", "OFF");
-  locked_ = lock.rfind("ON", 0) == 0;
-  for (QMenu* menu : lockedMenus_) {
-    for (QAction* item : menu->actions()) {
-      item->setEnabled(!locked_);
-      if (QMenu* sub = item->menu()) {
-        for (QAction* subItem : sub->actions())
-          subItem->setEnabled(!locked_);
-      }
-    }
-  }
-  for (auto& [id, widget] : pages_)
-    widget->setEnabled(!locked_);
-  if (!locked_) {
-    action(kIdSaveFactory)->setEnabled(false);
-    action(kIdFactorySetting)->setEnabled(false);
-  }
-}
-
 void CKelpaxDlg::setVisible(bool visible) {
   // The window shows only once a camera has been connected.
   if (visible && !mayShow_)
@@ -434,12 +296,7 @@ void CKelpaxDlg::scanStateChanged(bool scanning) {
 }
 
 void CKelpaxDlg::prepareForModel(const std::string& modelName, const PortEntry&) {
-  modelName_ = modelName;
-  connected_ = false;
-  camera_->identify(modelName, statusBar_);
-  // The models that write their setting files themselves get their handler with their pages;
-  // until then the generic writer serves them.
-  controlFile_.reset();
+  session_.prepareForModel(modelName, statusBar_);
 }
 
 int CKelpaxDlg::openGenICam(const PortEntry&) {
@@ -458,13 +315,12 @@ bool CKelpaxDlg::InitialRead() {
   if (initialReadRunning_)
     return false;
   initialReadRunning_ = true;
-  if (!everRead_) {
-    everRead_ = true;
+  if (!mayShow_) {
     mayShow_ = true;
     show();
   }
   progress_->show();
-  camera_->fillCache([this](int percent) { showProgress(percent); },
+  session_.fillCache([this](int percent) { showProgress(percent); },
                      [this] {
                        progress_->hide();
                        statusBar_->showStatus(" Communication error occurred ");
@@ -472,17 +328,15 @@ bool CKelpaxDlg::InitialRead() {
 
   currentTab_ = 0;
   portDlg_->hide();
-  statusBar_->setPartText(1, QString());
+  hideProgress();
   statusBar_->showStatus("OK");
-  progress_->hide();
-  progress_->setValue(0);
-  exchange().port().receiveBuffer().clear();
+  session_.discardReceived();
   refreshAllPages();
-  connected_ = true;
+  session_.setConnected(true);
   portScan_ = false;
   relay_->setScanning(false);
   showTemperature();
-  linkTimer_.start();
+  linkTimer_->start();
   onLinkTimer();
   initialReadRunning_ = false;
   Q_EMIT connectedChanged(true);
@@ -494,32 +348,26 @@ void CKelpaxDlg::answerReceived(const std::string& received) {
     relay_->answerReceived(received);
 }
 
-std::string CKelpaxDlg::portName() const {
-  const CameraPort& port = portDlg_->port();
-  const int index = port.currentIndex();
-  return index >= 0 && index < port.portCount() ? port.ports()[size_t(index)].portName
-                                                : std::string();
-}
-
 // --- refresh --------------------------------------------------------------------------------
 
 void CKelpaxDlg::refreshAllPages() {
-  setWindowTitle(latin1(kTitle + modelName_ + " (" + portName() + ")"));
+  setWindowTitle(latin1(kTitle + session_.modelName() + " (" + session_.portName() + ")"));
 
   for (SettingsPage* generic : genericPages()) {
     generic->setControlsFromCache();
     generic->postRefreshAll();
   }
 
-  const ParameterCache& cache = camera_->parameterCache();
-  checkStartupItem(cachedStartupSpace());
+  const ConnectedCamera& camera = session_.camera();
+  checkStartupItem(camera.startupSpace());
   if (QAction* highSpeed = action(kIdHighSpeed)) {
-    const int32_t ps = cache.intValue("ps");
-    highSpeed->setEnabled(!locked_ && ps != -1);
-    highSpeed->setChecked(ps != -1 && ps != 0);
+    const std::optional<bool> on = camera.highSpeed();
+    highSpeed->setEnabled(!locked_ && on.has_value());
+    highSpeed->setChecked(on.value_or(false));
   }
 
-  const std::vector<std::string> captions = tabCaptions(camera_->modelDescriptor(), cache);
+  const std::vector<std::string> captions =
+      tabCaptions(camera.modelDescriptor(), camera.parameterCache());
   {
     const QSignalBlocker block(tabs_);
     while (tabs_->count() > 0)
@@ -532,16 +380,8 @@ void CKelpaxDlg::refreshAllPages() {
   }
   showTabPage();
 
-  std::error_code ec;
-  if (!locked_ &&
-      std::filesystem::exists(std::filesystem::path(workingFolder_) / kFactoryKeyFile, ec))
+  if (!locked_ && session_.factoryKeyPresent())
     action(kIdFactorySetting)->setEnabled(true);
-}
-
-void CKelpaxDlg::checkStartupItem(int space) {
-  const int ids[] = {kIdStartupFactory, kIdStartupUser1, kIdStartupUser2};
-  for (int i = 0; i < 3; ++i)
-    action(ids[i])->setChecked(i == space);
 }
 
 void CKelpaxDlg::onTabChanged(int index) {
@@ -553,7 +393,8 @@ void CKelpaxDlg::showTabPage() {
   for (auto& [id, widget] : pages_)
     widget->hide();
   shown_.clear();
-  const TabPage tab = pageForTab(camera_->modelDescriptor(), currentTab_, ka47mSelectorFfc_);
+  const TabPage tab =
+      pageForTab(session_.camera().modelDescriptor(), currentTab_, ka47mSelectorFfc_);
   for (PageId id : {tab.page, tab.alsoShown}) {
     if (id == PageId::None)
       continue;
@@ -568,10 +409,6 @@ void CKelpaxDlg::showTabPage() {
   placePages();
   for (PageId id : shown_)
     page(id)->show();
-}
-
-std::vector<PageId> CKelpaxDlg::visiblePages() const {
-  return shown_;
 }
 
 void CKelpaxDlg::placePages() {
@@ -605,7 +442,7 @@ void CKelpaxDlg::runMenuCommand(int id) {
   case kIdSaveFactory:
   case kIdSaveUser1:
   case kIdSaveUser2:
-    saveSettingSpace(id - kIdSaveFactory);
+    session_.camera().saveSettingSpace(id - kIdSaveFactory);
     break;
   case kIdDefectDownload:
   case kIdDefectUpload:
@@ -644,10 +481,9 @@ void CKelpaxDlg::runMenuCommand(int id) {
     toggleHighSpeed();
     break;
   case kIdAcquisitionStart:
-    acquisition(true);
-    break;
   case kIdAcquisitionStop:
-    acquisition(false);
+    // Whatever the camera says: the operator asked for it.
+    session_.camera().acquisition(id == kIdAcquisitionStart);
     break;
   case kIdCameraInfo:
   case kIdAboutInfo:
@@ -678,28 +514,16 @@ void CKelpaxDlg::notAvailable(const QString& what) {
 }
 
 void CKelpaxDlg::loadSettingSpace(int space) {
-  const std::string command = "lcf " + std::to_string(space);
   // A refused load leaves the camera's values as they were: nothing to read again.
-  if (exchange().SendCommand(command, kSettingSpaceTimeoutMs, true))
+  if (session_.camera().loadSettingSpace(space).accepted())
     InitialRead();
-}
-
-void CKelpaxDlg::saveSettingSpace(int space) {
-  exchange().SendCommand("sct " + std::to_string(space), kSettingSpaceTimeoutMs, true);
 }
 
 void CKelpaxDlg::chooseStartupSpace(int space) {
   // Qt toggles a checkable item before its handler runs; the camera's answer decides, and a
   // refusal leaves the space the cache knows (an accepted "sci" updates it).
-  if (exchange().SendCommand("sci " + std::to_string(space), kStartupSpaceTimeoutMs, true))
-    checkStartupItem(space);
-  else
-    checkStartupItem(cachedStartupSpace());
-}
-
-int CKelpaxDlg::cachedStartupSpace() const {
-  const ParameterCache& cache = camera_->parameterCache();
-  return cache.holdsValue("ci") ? cache.intValue("ci") : -1;
+  ConnectedCamera& camera = session_.camera();
+  checkStartupItem(camera.chooseStartupSpace(space).accepted() ? space : camera.startupSpace());
 }
 
 void CKelpaxDlg::showProgress(int percent) {
@@ -707,25 +531,21 @@ void CKelpaxDlg::showProgress(int percent) {
   progress_->setValue(percent);
 }
 
-void CKelpaxDlg::toggleHighSpeed() {
-  QAction* item = action(kIdHighSpeed);
-  const bool on = camera_->parameterCache().intValue("ps") != 0;
-  if (exchange().SendCommand(on ? "sps 0" : "sps 1", kHighSpeedTimeoutMs, true))
-    item->setChecked(!on);
-  else
-    item->setChecked(on);
+void CKelpaxDlg::hideProgress() {
+  progress_->hide();
+  progress_->setValue(0);
+  statusBar_->setPartText(1, QString());
 }
 
-void CKelpaxDlg::acquisition(bool start) {
-  exchange().SendCommand(start ? "ast" : "asp", kDefaultTimeoutMs, true);
-  // Whatever the camera says: the operator asked for it.
-  acquisitionRunning_ = start;
+void CKelpaxDlg::toggleHighSpeed() {
+  ConnectedCamera& camera = session_.camera();
+  const bool on = camera.highSpeed().value_or(true);
+  action(kIdHighSpeed)->setChecked(camera.setHighSpeed(!on).accepted() ? !on : on);
 }
 
 void CKelpaxDlg::toolRefresh() {
-  const std::string model = exchange().QueryValue("gmn", 1000);
-  if (model != modelName_) {
-    // Another camera on this port: back to the scan.
+  // Another camera on this port: back to the scan.
+  if (!session_.sameModelOnPort()) {
     changePort();
     return;
   }
@@ -734,47 +554,41 @@ void CKelpaxDlg::toolRefresh() {
 
 void CKelpaxDlg::changePort() {
   portScan_ = true;
-  connected_ = false;
-  linkTimer_.stop();
+  linkTimer_->stop();
+  session_.closePort();
   onLinkTimer();
   if (relay_)
     relay_->setScanning(true);
-  exchange().port().ClosePort();
   portDlg_->ScanPorts();
 }
 
 void CKelpaxDlg::showTemperature() {
-  const std::string answer = exchange().Query("gct", kDefaultTimeoutMs, false);
-  const size_t dot = answer.find('.');
-  if (dot == std::string::npos || !connected_)
+  const std::optional<std::string> temperature = session_.camera().readTemperature();
+  if (!temperature || !session_.connected())
     return;
-  const size_t start = dot >= 2 ? dot - 2 : 0;
-  temperatureText_ = latin1(answer.substr(start, 4) + " ");
-  statusBar_->setDrawnText(temperatureText_);
+  statusBar_->setDrawnText(latin1(*temperature + " "));
 }
 
 void CKelpaxDlg::showCameraInfo() {
   about_->show();
   about_->raise();
-  CommandExchange& channel = exchange();
-  about_->setCameraName(cameraInfoField(channel.Query("gmn", 300, false), 5));
-  about_->setSerialNumber(cameraInfoField(channel.Query("gsn piece", 300, false), 11));
-  about_->setFpgaVersion(cameraInfoField(channel.Query("gfv", 300, false), 5));
-  about_->setMcuVersion(cameraInfoField(channel.Query("gmv", 300, false), 5));
+  const CameraInfo info = session_.camera().readCameraInfo();
+  about_->setCameraName(info.name);
+  about_->setSerialNumber(info.serialNumber);
+  about_->setFpgaVersion(info.fpgaVersion);
+  about_->setMcuVersion(info.mcuVersion);
 }
 
 void CKelpaxDlg::onLinkTimer() {
-  const bool up = exchange().port().isOpen() && connected_;
-  statusBar_->setPartIcon(1, linkIcon(up));
+  statusBar_->setLinkState(session_.linkUp());
 }
 
 void CKelpaxDlg::toggleTerminal() {
   QAction* item = action(kIdTerminal);
-  if (!terminalShown_) {
+  if (terminal_->isHidden()) {
     heightWithoutTerminal_ = height();
     const int extra = terminal_->sizeHint().height();
     terminal_->show();
-    terminalShown_ = true;
     resize(width(), heightWithoutTerminal_ + extra);
     if (QScreen* screen = this->screen()) {
       const int overflow = frameGeometry().bottom() - screen->availableGeometry().bottom();
@@ -786,7 +600,6 @@ void CKelpaxDlg::toggleTerminal() {
     item->setChecked(true);
   } else {
     terminal_->hide();
-    terminalShown_ = false;
     resize(width(), heightWithoutTerminal_);
     item->setChecked(false);
   }
@@ -799,18 +612,12 @@ void CKelpaxDlg::showTuningPage() {
   notAvailable(QStringLiteral("The factory tuning page"));
 }
 
-void CKelpaxDlg::setTransferFlags(bool ackMode, bool blockMode) {
-  exchange().setBinaryAckMode(ackMode);
-  exchange().setBinaryBlockMode(blockMode);
-}
-
 bool CKelpaxDlg::closeDialog() {
-  if (exchange().transferRunning())
+  if (session_.transferRunning())
     return false;
   portDlg_->stopIdlePoll();
-  linkTimer_.stop();
-  exchange().port().ClosePort();
-  connected_ = false;
+  linkTimer_->stop();
+  session_.closePort();
   portDlg_->hide();
   mayShow_ = false;
   QDialog::setVisible(false);
@@ -839,45 +646,34 @@ void CKelpaxDlg::keyPressEvent(QKeyEvent* event) {
 // --- setting files --------------------------------------------------------------------------
 
 void CKelpaxDlg::saveSettingFile() {
-  std::string chosen;
-  if (options_.fileChooser.saveFile) {
-    chosen = options_.fileChooser.saveFile(kSettingFilter);
-  } else {
-    chosen = QFileDialog::getSaveFileName(this, QString(), QString(), qtFilter(kSettingFilter))
-                 .toStdString();
-  }
+  const std::string chosen =
+      options_.fileChooser.saveFile
+          ? options_.fileChooser.saveFile(kSettingFilter)
+          : QFileDialog::getSaveFileName(this, QString(), QString(), kSettingFilter).toStdString();
   if (chosen.empty())
     return;
-  const SettingSaveResult result = kelpax::saveSettingFile(
-      chosen, camera_->parameterCache(), camera_->modelDescriptor(), controlFile_.get());
+  const SettingSaveResult result = session_.saveSettingFile(chosen);
   if (!result.saved) {
     debugPrintf("CKelpaxDlg::saveSettingFile, %d, %s\n", __LINE__, result.detail.c_str());
     showMessage(std::string(kSettingFileErrorCaption), std::string(kCannotSaveSettingFile),
-                controlFile_ ? MessageIcon::Warning : MessageIcon::Error);
+                session_.hasControlFile() ? MessageIcon::Warning : MessageIcon::Error);
   }
 }
 
 void CKelpaxDlg::loadSettingFile() {
-  std::string chosen;
-  if (options_.fileChooser.openFile) {
-    chosen = options_.fileChooser.openFile(kSettingFilter);
-  } else {
-    chosen = QFileDialog::getOpenFileName(this, QString(), QString(), qtFilter(kSettingFilter))
-                 .toStdString();
-  }
+  const std::string chosen =
+      options_.fileChooser.openFile
+          ? options_.fileChooser.openFile(kSettingFilter)
+          : QFileDialog::getOpenFileName(this, QString(), QString(), kSettingFilter).toStdString();
   if (chosen.empty())
     return;
   SettingLoadOptions load;
-  load.handler = controlFile_.get();
   if (options_.sleeper)
     load.sleep = options_.sleeper;
   load.progress = [this](int percent) { showProgress(percent); };
   progress_->show();
-  const SettingLoadResult result =
-      kelpax::loadSettingFile(chosen, exchange(), camera_->cache(), load);
-  progress_->hide();
-  progress_->setValue(0);
-  statusBar_->setPartText(1, QString());
+  const SettingLoadResult result = session_.loadSettingFile(chosen, load);
+  hideProgress();
   if (!result.opened) {
     debugPrintf("CKelpaxDlg::loadSettingFile, %d, %s\n", __LINE__, result.detail.c_str());
     showMessage(std::string(kSettingFileErrorCaption), std::string(kCannotOpenSettingFile),
@@ -891,8 +687,7 @@ void CKelpaxDlg::loadSettingFile() {
     showMessage("Information", text, MessageIcon::Information);
   }
   refreshAllPages();
-  connected_ = true;
-  linkTimer_.start();
+  linkTimer_->start();
   onLinkTimer();
 }
 

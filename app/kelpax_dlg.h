@@ -1,5 +1,5 @@
-// The main window: menu, tab strip, status line and every settings page, over the one serial
-// camera the port dialog connects. It stays hidden until the first camera is connected.
+// The main window: menu, tab strip, status line and every settings page, over the camera
+// session the port dialog connects. It stays hidden until the first camera is connected.
 #pragma once
 
 #include <QDialog>
@@ -12,13 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "session/connected_camera.h"
-#include "camera/model_catalog.h"
-#include "session/setting_file.h"
+#include "app/get_port_dlg.h"
 #include "app/startup_checks.h"
 #include "app/window_event_pump.h"
-#include "link/command_exchange.h"
-#include "app/get_port_dlg.h"
+#include "camera/model_catalog.h"
+#include "session/camera_session.h"
 
 class QAction;
 class QMenu;
@@ -71,15 +69,12 @@ enum MenuId : int {
 };
 
 inline constexpr int kLinkTimerMs = 1000;
-inline constexpr uint32_t kSettingSpaceTimeoutMs = 9000;
-inline constexpr uint32_t kStartupSpaceTimeoutMs = 3000;
-inline constexpr uint32_t kHighSpeedTimeoutMs = 6000;
-inline constexpr char kFactoryKeyFile[] = "kxfactory.key";
+inline constexpr uint32_t kTerminalCommandTimeoutMs = 300000;
 
 // Chooses files for the setting-file menus; tests substitute it. An empty result is Cancel.
 struct FileChooser {
-  std::function<std::string(const std::string& filter)> saveFile;
-  std::function<std::string(const std::string& filter)> openFile;
+  std::function<std::string(const QString& filter)> saveFile;
+  std::function<std::string(const QString& filter)> openFile;
 };
 
 class CKelpaxDlg : public QDialog, public PortDialogOwner, public AnswerHandler {
@@ -87,8 +82,6 @@ class CKelpaxDlg : public QDialog, public PortDialogOwner, public AnswerHandler 
 
 public:
   struct Options {
-    // The working folder (portlist.ini, kxfactory.key); the current folder when empty.
-    std::string workingFolder;
     // Not owned; the program's message boxes when null.
     MessageBoxSink* messageBox = nullptr;
     QuitHook* quitHook = nullptr;
@@ -96,15 +89,10 @@ public:
     FileChooser fileChooser;
     // Pauses of "sleep" lines in setting files; a real pause when empty.
     std::function<void(int ms)> sleeper;
-    // Folders searched for Camera Link serial libraries; the standard ones when empty.
-    std::vector<std::string> libraryFolders;
-    // PC serial ports the system lists; libserialport's when empty.
-    std::function<std::vector<std::string>()> comPortLister;
-    // DeviceModelList.ini; beside the program when empty.
-    std::string deviceModelListPath;
   };
 
-  explicit CKelpaxDlg(Options options, QWidget* parent = nullptr);
+  // The window shows `session`, which outlives it.
+  CKelpaxDlg(CameraSession& session, Options options, QWidget* parent = nullptr);
   ~CKelpaxDlg() override;
 
   // Initialisation steps: menus, status line, pages, tool tips, the LOCK entry. The port
@@ -125,54 +113,20 @@ public:
   // factory tuning owns the channel)
   void answerReceived(const std::string& received) override;
 
-  // --- actions (menu handlers)
+  // The port window, which the program shows first.
+  CGetPortDlg& portDialog() { return *portDlg_; }
+
+  // --- menu commands by identifier, and the window's own actions
   void runMenuCommand(int id);
+  QAction* action(int id) const;
   void refreshAllPages();
-  void toolRefresh();
-  void showTemperature();
-  void showCameraInfo();
-  void changePort();
-  void toggleTerminal();
-  void showTuningPage();
   // File → Exit and Cancel: refused while a binary transfer runs.
   bool closeDialog();
-  // Shows the page of the remembered tab (after a tab change or a tab rebuild).
-  void showTabPage();
 
-  // --- state for the pages and for tests
-  CGetPortDlg& portDialog() { return *portDlg_; }
-  CommandExchange& exchange() { return portDlg_->exchange(); }
-  ConnectedCamera& camera() { return *camera_; }
-  CMyStatusBar* statusBar() const { return statusBar_; }
-  QProgressBar* progressBar() const { return progress_; }
-  CTerminal* terminal() const { return terminal_; }
-  QTabBar* tabBar() const { return tabs_; }
-  QAction* action(int id) const;
+  // The page shown for `id` (null while it was never needed), and the pages visible now in
+  // the order shown.
   QWidget* page(PageId id) const;
-  // The pages visible now, in the order shown.
-  std::vector<PageId> visiblePages() const;
-  CAboutDlg* aboutDialog() const { return about_; }
-  CMyButton* temperatureButton() const { return temperatureButton_; }
-  CMyButton* cancelButton() const { return cancelButton_; }
-  WindowEventPump& eventPump() { return pump_; }
-  const QString& temperatureText() const { return temperatureText_; }
-
-  bool connected() const { return connected_; }
-  bool portScanFlag() const { return portScan_; }
-  bool tuningMode() const { return tuningMode_; }
-  bool terminalShown() const { return terminalShown_; }
-  bool acquisitionRunning() const { return acquisitionRunning_; }
-  bool mayShow() const { return mayShow_; }
-  int currentTab() const { return currentTab_; }
-  const std::string& connectedModelName() const { return modelName_; }
-  const std::string& workingFolder() const { return workingFolder_; }
-  QTimer& linkTimer() { return linkTimer_; }
-
-  // The model's setting-file handler (null: the generic writer).
-  void setControlFile(std::unique_ptr<CControlFile> handler) { controlFile_ = std::move(handler); }
-
-  // Binary transfers set these (the transfer code arrives with its own windows).
-  void setTransferFlags(bool ackMode, bool blockMode);
+  std::vector<PageId> visiblePages() const { return shown_; }
 
 Q_SIGNALS:
   void connectedChanged(bool connected);
@@ -187,44 +141,48 @@ protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+  // Menus (kelpax_dlg_menus.cpp).
   void buildMenus();
+  QAction* addItem(QMenu* menu, const QString& text, int id, const QString& prompt = {});
+  void applyLock();
+  void checkStartupItem(int space);
+
   void buildStatusBar();
   void buildPages();
   void registerToolTips();
-  void applyLock();
+  void wireTerminal();
   void onTabChanged(int index);
-  void onLinkTimer();
+  void showTabPage();
   void placePages();
+  void onLinkTimer();
+  void toolRefresh();
+  void showTemperature();
+  void showCameraInfo();
+  void changePort();
+  void toggleTerminal();
+  void showTuningPage();
   void loadSettingSpace(int space);
-  void saveSettingSpace(int space);
   void chooseStartupSpace(int space);
   void toggleHighSpeed();
-  void acquisition(bool start);
   void saveSettingFile();
   void loadSettingFile();
   void notAvailable(const QString& what);
   void showMessage(const std::string& caption, const std::string& text, MessageIcon icon);
-  void checkStartupItem(int space);
-  int cachedStartupSpace() const;
   // Status part 1 and the progress bar.
   void showProgress(int percent);
-  QAction* addItem(QMenu* menu, const QString& text, int id, const QString& prompt = {});
+  void hideProgress();
   // The generic pages the main window sets from the cache itself.
   std::vector<SettingsPage*> genericPages() const;
-  std::string portName() const;
 
+  CameraSession& session_;
   Options options_;
-  std::string workingFolder_;
   std::unique_ptr<MessageBoxSink> ownMessageBox_;
 
   WindowEventPump pump_;
   std::unique_ptr<CGetPortDlg> portDlg_;
-  std::unique_ptr<ConnectedCamera> camera_;
   std::unique_ptr<TerminalRelay> relay_;
-  std::unique_ptr<CControlFile> controlFile_;
 
   QMenuBar* menuBar_ = nullptr;
-  QToolButton* windowMenuButton_ = nullptr;
   std::map<int, QAction*> actions_;
   std::vector<QMenu*> lockedMenus_;
   QTabBar* tabs_ = nullptr;
@@ -237,21 +195,16 @@ private:
   CMyButton* temperatureButton_ = nullptr;
   CMyButton* cancelButton_ = nullptr;
   CAboutDlg* about_ = nullptr;
-  QTimer linkTimer_;
-  QString temperatureText_;
+  QTimer* linkTimer_ = nullptr;
 
-  std::string modelName_;
   int currentTab_ = 0;
   int heightWithoutTerminal_ = 0;
   bool ka47mSelectorFfc_ = false;
+  // A scan owns the channel: from the first scan until a camera has been read.
   bool portScan_ = true;
   bool tuningMode_ = false;
-  bool terminalShown_ = false;
-  bool connected_ = false;
-  bool acquisitionRunning_ = true;
   bool mayShow_ = false;
   bool initialReadRunning_ = false;
-  bool everRead_ = false;
   bool locked_ = false;
 };
 

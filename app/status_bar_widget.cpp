@@ -6,6 +6,18 @@
 
 namespace kelpax {
 
+// Icons 144 and 145: the link to the camera is up, or it is not.
+QIcon linkIcon(bool up) {
+  QPixmap pixmap(16, 16);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(QColor(40, 40, 40), 1));
+  painter.setBrush(up ? QColor(0x2e, 0xb8, 0x4b) : QColor(0xc8, 0x32, 0x32));
+  painter.drawEllipse(QRectF(2, 2, 12, 12));
+  return QIcon(pixmap);
+}
+
 CMyStatusBar::CMyStatusBar(QWidget* parent) : QWidget(parent) {
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
@@ -117,6 +129,10 @@ void CMyStatusBar::paintEvent(QPaintEvent*) {
     painter.drawText(inner, Qt::AlignVCenter | Qt::AlignLeft,
                      fontMetrics().elidedText(text, Qt::ElideRight, inner.width()));
   }
+}
+
+void CMyStatusBar::setLinkState(bool up) {
+  setPartIcon(1, linkIcon(up));
 }
 
 } // namespace kelpax

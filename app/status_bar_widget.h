@@ -14,6 +14,9 @@
 
 namespace kelpax {
 
+// Icons 144 and 145: the link to the camera is up, or it is not.
+QIcon linkIcon(bool up);
+
 class CMyStatusBar : public QWidget, public StatusLine {
   Q_OBJECT
 
@@ -30,6 +33,8 @@ public:
   void setPartText(int part, const QString& text);
   QString partText(int part) const;
   void setPartIcon(int part, const QIcon& icon);
+  // The link icon of part 1: the camera answers, or it does not.
+  void setLinkState(bool up);
   // The text the bar draws in part 2 while no progress bar is shown there.
   void setDrawnText(const QString& text);
   QString drawnText() const { return drawnText_; }

@@ -10,9 +10,9 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
-#include "session/connected_camera.h"
 #include "camera/parameter_cache.h"
 #include "camera/tables/stem_lists.h"
+#include "session/connected_camera.h"
 #include "sim/pty_camera.h"
 
 using namespace kelpax;
@@ -35,7 +35,7 @@ void cacheUpdate(benchmark::State& state) {
   };
   size_t i = 0;
   for (auto _ : state) {
-    cache.updateFromTraffic(answers[i]);
+    cache.takeFromTraffic(answers[i]);
     if (++i == answers.size())
       i = 0;
   }

@@ -54,7 +54,7 @@ void roundTrip(benchmark::State& state, const std::string& command, bool pacing)
   times.reserve(size_t(state.max_iterations));
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    const std::string answer = bench.exchange.Query(command, 3000, false);
+    const std::string answer = bench.exchange.Query(command, {.timeoutMs = 3000}).text;
     const auto end = std::chrono::steady_clock::now();
     if (answer.empty() || answer.back() != '>') {
       state.SkipWithError("no complete answer");

@@ -99,10 +99,10 @@ int main(int argc, char** argv) {
 
   ports.ScanPorts();
   // The scan chose the first port with a camera (the system may list serial ports too).
-  ports.portList()->selectRow(ports.port().currentIndex());
+  ports.portList()->selectRow(app.session()->port().currentIndex());
   ports.SelectPort();
   QTest::qWait(200);
-  const bool connected = app.mainWindow()->connected();
+  const bool connected = app.session()->connected();
   const double memory = residentMiB();
 
   std::printf("platform                         %s\n", qPrintable(QGuiApplication::platformName()));

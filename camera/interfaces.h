@@ -53,11 +53,4 @@ public:
   virtual bool pumpEvents() = 0;
 };
 
-// Keeps the cache of current camera values in step with the traffic.
-class ParameterCacheHook {
-public:
-  virtual ~ParameterCacheHook() = default;
-  virtual void updateFromTraffic(std::string_view text) = 0;
-};
-
 } // namespace kelpax

@@ -7,7 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "camera/interfaces.h"
 #include "camera/tables/stem_lists.h"
 
 namespace kelpax {
@@ -27,7 +26,7 @@ struct ParameterEntry {
   std::array<float, kMaxValues> floatValues{};
 };
 
-class ParameterCache : public ParameterCacheHook {
+class ParameterCache {
 public:
   static constexpr size_t kCapacity = 100;
 
@@ -50,8 +49,7 @@ public:
 
   // Hands one exchange (the echo, answer lines and prompt) to the cache. Only the entry
   // that the echoed command names changes; anything else leaves the cache as it was.
-  void updateFromTraffic(std::string_view text) override { takeFromTraffic(text); }
-  // The same, saying whether a value was stored.
+  // Returns whether a value was stored.
   bool takeFromTraffic(std::string_view text);
 
   // The set command that gives the camera the entry's current values, without line end:

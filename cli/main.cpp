@@ -1,4 +1,5 @@
 // kelpax-cli: the camera's command channel from a shell, for scripts and production lines.
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -7,9 +8,11 @@
 #include <CLI/CLI.hpp>
 
 #include "camera/model_catalog.h"
+#include "camera/tables/model_rules.h"
+#include "cli/camera_commands.h"
 #include "cli/scan_command.h"
-#include "cli/session.h"
 #include "cli/settings_command.h"
+#include "cli/verbs.h"
 #include "link/port_search.h"
 
 using namespace kelpax;
@@ -17,10 +20,10 @@ using namespace kelpax;
 namespace {
 
 int runInfo(const LinkOptions& options, bool showValues) {
-  IdentifiedCamera session;
-  if (int rc = session.open(options); rc != kExitOk)
+  CliSession cli;
+  if (int rc = cli.open(options); rc != kExitOk)
     return rc;
-  ConnectedCamera& camera = session.camera;
+  ConnectedCamera& camera = cli.camera();
   const int failures = camera.fillCache();
   const ModelDescriptor& m = camera.modelDescriptor();
   static const char* const kColours[] = {"not stated", "colour", "monochrome"};
@@ -63,61 +66,63 @@ int runInfo(const LinkOptions& options, bool showValues) {
 }
 
 int runGet(const LinkOptions& options, const std::string& stem) {
-  IdentifiedCamera session;
-  if (int rc = session.open(options); rc != kExitOk)
+  CliSession cli;
+  if (int rc = cli.open(options); rc != kExitOk)
     return rc;
-  CommandExchange& exchange = session.exchange;
-  ConnectedCamera& camera = session.camera;
-  const std::string answer = exchange.Query("g" + stem, options.timeoutMs, false);
-  if (int rc = queryOutcome(answer); rc != kExitOk)
+  ConnectedCamera& camera = cli.camera();
+  const Answer answer = camera.query("g" + stem, {.timeoutMs = options.timeoutMs});
+  if (int rc = answerOutcome(answer); rc != kExitOk)
     return rc;
   const ParameterEntry* entry = camera.parameterCache().find(stem);
-  if (entry && camera.cache().takeFromTraffic(answer)) {
+  if (entry && answer.cached) {
     std::cout << cachedValues(*entry) << "\n";
   } else {
     if (!entry)
       std::cerr << "kelpax-cli: '" << stem << "' is not kept by the "
                 << seriesName(camera.modelDescriptor().series)
                 << " family; showing the camera's answer\n";
-    std::cout << answerToken(answer, 0) << "\n";
+    std::cout << answer.token() << "\n";
   }
   return kExitOk;
 }
 
-int runSet(const LinkOptions& options, const std::string& stem,
-           const std::vector<std::string>& values) {
-  IdentifiedCamera session;
-  if (int rc = session.open(options); rc != kExitOk)
-    return rc;
-  CommandExchange& exchange = session.exchange;
-  ConnectedCamera& camera = session.camera;
-  const StatusKeeper& status = session.status;
-  // The model's own ranges are checked here, as the pages check them, before anything is sent.
-  const ModelDescriptor& m = camera.modelDescriptor();
-  const ValueRange* range = stem == "et"   ? &m.exposureUs
-                            : stem == "ag" ? &m.gain
-                            : stem == "ao" ? &m.offset
-                                           : nullptr;
-  if (range && values.size() == 1) {
+// The model's range for the stem, checked as the pages check it before anything is sent.
+bool valuesInModelRange(const ModelDescriptor& model, const std::string& stem,
+                        const std::vector<std::string>& values) {
+  const std::optional<ValueRange> range = modelRange(model, stem);
+  if (!range)
+    return true;
+  for (const std::string& text : values) {
     char* end = nullptr;
-    const long long value = std::strtoll(values[0].c_str(), &end, 10);
-    if (end == values[0].c_str() || *end != '\0' || !range->contains(value)) {
-      std::cerr << "kelpax-cli: " << values[0] << " is outside " << rangeText(*range) << " for "
-                << m.modelName << "; nothing sent\n";
-      return kExitCameraError;
+    errno = 0;
+    const long long value = std::strtoll(text.c_str(), &end, 10);
+    if (end == text.c_str() || *end != '\0' || errno == ERANGE || !range->contains(value)) {
+      std::cerr << "kelpax-cli: " << text << " is outside " << rangeText(*range) << " for "
+                << model.modelName << "; nothing sent\n";
+      return false;
     }
   }
+  return true;
+}
+
+int runSet(const LinkOptions& options, const std::string& stem,
+           const std::vector<std::string>& values) {
+  CliSession cli;
+  if (int rc = cli.open(options); rc != kExitOk)
+    return rc;
+  ConnectedCamera& camera = cli.camera();
+  if (!valuesInModelRange(camera.modelDescriptor(), stem, values))
+    return kExitCameraError;
   const ParameterEntry* entry = camera.parameterCache().find(stem);
-  const bool accepted =
-      camera.sendCommand("s" + stem + " " + joined(values), options.timeoutMs, true);
-  std::cout << outcomeName(exchange.lastResult()) << "\n";
-  if (!accepted) {
-    std::cerr << "kelpax-cli: " << status.last << "\n";
+  const Answer answer = camera.sendCommand("s" + stem + " " + joined(values),
+                                           {.timeoutMs = options.timeoutMs, .shown = true});
+  std::cout << outcomeName(answer.result) << "\n";
+  if (!answer.accepted()) {
+    std::cerr << "kelpax-cli: " << cli.status.last << "\n";
     // What the camera keeps instead.
-    if (entry &&
-        camera.cache().takeFromTraffic(exchange.Query("g" + stem, options.timeoutMs, false)))
+    if (entry && camera.query("g" + stem, {.timeoutMs = options.timeoutMs}).cached)
       std::cout << stem << " " << cachedValues(*entry) << "\n";
-    return exchange.lastResult() == CommandResult::CameraError ? kExitCameraError : kExitNoAnswer;
+    return answer.result == CommandResult::CameraError ? kExitCameraError : kExitNoAnswer;
   }
   if (entry)
     std::cout << stem << " " << cachedValues(*entry) << "\n";
@@ -125,32 +130,27 @@ int runSet(const LinkOptions& options, const std::string& stem,
 }
 
 int runExchange(const LinkOptions& options, const std::string& command, bool query) {
-  CameraPort port;
-  std::optional<TraceWriter> trace;
-  if (int rc = openLink(port, options, trace); rc != kExitOk)
+  CliSession cli;
+  if (int rc = cli.openPort(options); rc != kExitOk)
     return rc;
-  CommandExchange exchange(port);
+  CommandExchange& exchange = cli.session.exchange();
   if (query) {
-    const std::string answer = exchange.Query(command, options.timeoutMs, false);
-    if (int rc = queryOutcome(answer); rc != kExitOk)
+    const Answer answer = exchange.Query(command, {.timeoutMs = options.timeoutMs});
+    if (int rc = answerOutcome(answer); rc != kExitOk)
       return rc;
-    std::cout << answerToken(answer, 0) << "\n";
+    std::cout << answer.token() << "\n";
     return kExitOk;
   }
-  struct : StatusLine {
-    std::string last;
-    void showStatus(const std::string& text) override { last = text; }
-  } status;
-  exchange.setStatusLine(&status);
-  const bool accepted = exchange.SendCommand(command, options.timeoutMs, true);
-  std::cout << outcomeName(exchange.lastResult()) << "\n";
-  const std::string& answer = port.lastAnswer();
-  if (!answer.empty()) {
-    std::cout << printableAnswer(answer) << "\n";
+  exchange.setStatusLine(&cli.status);
+  const Answer answer =
+      exchange.SendCommand(command, {.timeoutMs = options.timeoutMs, .shown = true});
+  std::cout << outcomeName(answer.result) << "\n";
+  if (!answer.text.empty()) {
+    std::cout << printableAnswer(answer.text) << "\n";
   }
-  if (!accepted) {
-    std::cerr << "kelpax-cli: " << status.last << "\n";
-    return exchange.lastResult() == CommandResult::CameraError ? kExitCameraError : kExitNoAnswer;
+  if (!answer.accepted()) {
+    std::cerr << "kelpax-cli: " << cli.status.last << "\n";
+    return answer.result == CommandResult::CameraError ? kExitCameraError : kExitNoAnswer;
   }
   return kExitOk;
 }
@@ -200,6 +200,8 @@ int main(int argc, char** argv) {
   commands.push_back(addScanCommand(app));
   commands.push_back(addSaveSettingsCommand(app));
   commands.push_back(addLoadSettingsCommand(app));
+  for (CliCommand& command : addCameraCommands(app))
+    commands.push_back(std::move(command));
 
   try {
     app.parse(argc, argv);

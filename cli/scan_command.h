@@ -3,7 +3,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "cli/session.h"
+#include "cli/verbs.h"
 
 namespace kelpax {
 

@@ -17,16 +17,14 @@ struct SettingsOptions {
 };
 
 int runSaveSettings(const SettingsOptions& options) {
-  IdentifiedCamera session;
-  if (int rc = session.open(options.link); rc != kExitOk)
+  CliSession cli;
+  if (int rc = cli.open(options.link); rc != kExitOk)
     return rc;
-  ConnectedCamera& camera = session.camera;
-  const int failures = camera.fillCache();
+  const int failures = cli.session.fillCache({}, {});
   if (failures > 0)
     std::cerr << "kelpax-cli: " << failures
               << " queries got no value; settings never read are written as -1\n";
-  const SettingSaveResult saved =
-      saveSettingFile(options.file, camera.parameterCache(), camera.modelDescriptor());
+  const SettingSaveResult saved = cli.session.saveSettingFile(options.file);
   if (!saved.saved) {
     std::cerr << "kelpax-cli: " << saved.message << " (" << saved.detail << ")\n";
     return kExitPort;
@@ -42,13 +40,12 @@ void printNotes(const char* what, const std::vector<SettingLineNote>& notes) {
 }
 
 int runLoadSettings(const SettingsOptions& options) {
-  IdentifiedCamera session;
-  if (int rc = session.open(options.link); rc != kExitOk)
+  CliSession cli;
+  if (int rc = cli.open(options.link); rc != kExitOk)
     return rc;
-  ConnectedCamera& camera = session.camera;
   // The cache is current before the file changes it, as after a connection in the window.
-  camera.fillCache();
-  const SettingLoadResult result = loadSettingFile(options.file, session.exchange, camera.cache());
+  cli.session.fillCache({}, {});
+  const SettingLoadResult result = cli.session.loadSettingFile(options.file);
   if (!result.opened) {
     std::cerr << "kelpax-cli: " << result.message << " (" << result.detail << ")\n";
     return kExitPort;

@@ -22,91 +22,11 @@ constexpr size_t kBlockBurst = 524;
 constexpr auto kBurstGrace = std::chrono::milliseconds(100);
 constexpr unsigned kDeadlineCheckEvery = 64;
 
-bool holdsOkFromFourth(std::string_view answer) {
-  return answer.size() > 3 && answer.find("OK", 3) != std::string_view::npos;
-}
-
 long msSince(Clock::time_point start) {
   return long(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
 } // namespace
-
-CommandResult judgeAnswer(std::string_view answer) {
-  if (answer.empty()) {
-    return CommandResult::NoAnswer;
-  }
-  if (holdsOkFromFourth(answer)) {
-    return CommandResult::Ok;
-  }
-  if (answer.find("Error") != std::string_view::npos) {
-    return CommandResult::CameraError;
-  }
-  return CommandResult::Ok;
-}
-
-std::string errorTextOf(std::string_view answer) {
-  size_t at = answer.find("Error");
-  if (at == std::string_view::npos) {
-    return {};
-  }
-  size_t end = answer.find('\r', at);
-  return std::string(answer.substr(at, end == std::string_view::npos ? end : end - at));
-}
-
-std::string acceptedStatusText(std::string_view answer, long elapsedMs) {
-  char timing[32];
-  std::snprintf(timing, sizeof timing, "(%ld ms)", elapsedMs);
-  // The privileged-level exchange never shows its answer.
-  if (holdsOkFromFourth(answer) && answer.find("aar") != std::string_view::npos) {
-    return std::string("OK") + timing;
-  }
-  std::string text = " >> ";
-  std::remove_copy(answer.begin(), answer.end(), std::back_inserter(text), kPrompt);
-  return text + timing;
-}
-
-std::string answerToken(std::string_view answer, int tokenIndex) {
-  std::string text;
-  std::remove_copy(answer.begin(), answer.end(), std::back_inserter(text), '\r');
-
-  // Line 0 is the echo; the value line is the first non-empty line after it.
-  std::string_view rest(text);
-  size_t lineEnd = rest.find('\n');
-  std::string_view valueLine;
-  while (lineEnd != std::string_view::npos) {
-    rest.remove_prefix(lineEnd + 1);
-    lineEnd = rest.find('\n');
-    std::string_view line = rest.substr(0, lineEnd);
-    if (!line.empty()) {
-      valueLine = line;
-      break;
-    }
-  }
-  // The prompt on a line of its own is the end of the answer, not a value.
-  if (valueLine == ">") {
-    valueLine = {};
-  }
-
-  // Piece 0 counts even when empty; later empty pieces (runs of blanks) do not.
-  int piece = 0;
-  size_t start = 0;
-  for (;;) {
-    size_t blank = valueLine.find(' ', start);
-    std::string_view word = valueLine.substr(
-        start, blank == std::string_view::npos ? std::string_view::npos : blank - start);
-    if (piece == 0 || !word.empty()) {
-      if (piece == tokenIndex) {
-        return std::string(word);
-      }
-      ++piece;
-    }
-    if (blank == std::string_view::npos) {
-      return {};
-    }
-    start = blank + 1;
-  }
-}
 
 CommandExchange::CommandExchange(CameraPort& port) : port_(port) {}
 
@@ -241,22 +161,23 @@ std::string CommandExchange::TakeAnswer() {
   return answer;
 }
 
-std::string CommandExchange::Query(std::string_view command, uint32_t timeoutMs, bool notify) {
+Answer CommandExchange::Query(std::string_view command, ExchangeOptions options) {
+  Answer answer;
   if (queryBusy_) {
-    return {};
+    return answer;
   }
   queryBusy_ = true;
   port_.receiveBuffer().clear();
   if (!port_.WritePort(command, true)) {
     queryBusy_ = false;
-    return {};
+    return answer;
   }
-  WaitMsg(timeoutMs, kWaitForPrompt, notify);
-  std::string answer = TakeAnswer();
+  const Clock::time_point sent = Clock::now();
+  WaitMsg(options.timeoutMs, kWaitForPrompt, options.shown);
+  answer.elapsedMs = msSince(sent);
+  answer.text = TakeAnswer();
+  answer.result = judgeAnswer(answer.text);
   queryBusy_ = false;
-  if (!answer.empty() && cacheHook_) {
-    cacheHook_->updateFromTraffic(command);
-  }
   return answer;
 }
 
@@ -270,62 +191,58 @@ std::string CommandExchange::QueryValue(std::string_view command, uint32_t timeo
 
 std::string CommandExchange::QueryToken(std::string_view command, int tokenIndex,
                                         uint32_t timeoutMs) {
-  std::string answer = Query(command, timeoutMs, true);
-  debugOutput(answer);
-  return answerToken(answer, tokenIndex);
+  const Answer answer = Query(command, {.timeoutMs = timeoutMs, .shown = true});
+  debugOutput(answer.text);
+  return answer.token(tokenIndex);
 }
 
 std::string CommandExchange::QueryQuiet(std::string_view command) {
-  std::string answer = Query(command, kDefaultTimeoutMs, false);
-  debugOutput(answer);
-  return answerToken(answer, 0);
+  const Answer answer = Query(command);
+  debugOutput(answer.text);
+  return answer.token(0);
 }
 
-bool CommandExchange::SendCommand(std::string_view command, uint32_t timeoutMs, bool showStatus_) {
+Answer CommandExchange::SendCommand(std::string_view command, ExchangeOptions options) {
+  Answer answer;
   if (transferRunning()) {
-    lastResult_ = CommandResult::Blocked;
-    return false;
+    answer.result = CommandResult::Blocked;
+    return answer;
   }
-  if (showStatus_) {
+  if (options.shown) {
     showStatus("Send command......");
   }
   port_.receiveBuffer().clear();
   if (!port_.WritePort(command, true)) {
     // A port that went away cannot answer: say so rather than leave the status hanging.
     linkAlive_ = false;
-    lastResult_ = CommandResult::NoAnswer;
     showStatus("Camera connection error!");
-    return false;
+    return answer;
   }
   const Clock::time_point sent = Clock::now();
-  WaitMsg(timeoutMs, kWaitForPrompt, showStatus_);
-  const long elapsedMs = msSince(sent);
-  std::string answer = TakeAnswer();
-  debugOutput(answer);
+  WaitMsg(options.timeoutMs, kWaitForPrompt, options.shown);
+  answer.elapsedMs = msSince(sent);
+  answer.text = TakeAnswer();
+  debugOutput(answer.text);
 
-  lastResult_ = judgeAnswer(answer);
-  switch (lastResult_) {
+  answer.result = judgeAnswer(answer.text);
+  switch (answer.result) {
   case CommandResult::NoAnswer:
     linkAlive_ = false;
     showStatus("Camera connection error!");
-    return false;
+    return answer;
   case CommandResult::CameraError:
     linkAlive_ = true;
-    showStatus(errorTextOf(answer));
-    return false;
+    showStatus(answer.errorText());
+    return answer;
   case CommandResult::Ok:
-    break;
   case CommandResult::Blocked:
-    return false;
+    break;
   }
   linkAlive_ = true;
-  if (cacheHook_) {
-    cacheHook_->updateFromTraffic(answer);
+  if (holdsOkFromFourth(answer.text) || options.shown) {
+    showStatus(acceptedStatusText(answer.text, answer.elapsedMs));
   }
-  if (holdsOkFromFourth(answer) || showStatus_) {
-    showStatus(acceptedStatusText(answer, elapsedMs));
-  }
-  return true;
+  return answer;
 }
 
 void TerminalRelay::answerReceived(const std::string& received) {

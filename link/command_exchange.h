@@ -6,28 +6,16 @@
 #include <string>
 #include <string_view>
 
+#include "camera/answer.h"
 #include "camera/interfaces.h"
 #include "link/camera_port.h"
 
 namespace kelpax {
 
-enum class CommandResult { Ok, CameraError, NoAnswer, Blocked };
-
 inline constexpr uint32_t kWaitForPrompt = 1036;
 inline constexpr uint32_t kWaitForBurst = 1028;
 inline constexpr int kWaitTimedOut = -1;
 inline constexpr int kWaitAborted = -2;
-inline constexpr uint32_t kDefaultTimeoutMs = 3000;
-inline constexpr char kPrompt = '>';
-
-// Judging an answer (echo, answer lines, prompt) without a port.
-CommandResult judgeAnswer(std::string_view answer);
-// The camera's error text: from "Error" up to the carriage return (empty when absent).
-std::string errorTextOf(std::string_view answer);
-// The status-line text of an accepted answer.
-std::string acceptedStatusText(std::string_view answer, long elapsedMs);
-// Piece `tokenIndex` of the first non-empty line after the echo.
-std::string answerToken(std::string_view answer, int tokenIndex);
 
 class CommandExchange {
 public:
@@ -36,22 +24,23 @@ public:
   void setStatusLine(StatusLine* statusLine) { statusLine_ = statusLine; }
   void setAnswerHandler(AnswerHandler* handler) { answerHandler_ = handler; }
   void setEventPump(EventPump* pump) { eventPump_ = pump; }
-  void setCacheHook(ParameterCacheHook* hook) { cacheHook_ = hook; }
 
   CameraPort& port() { return port_; }
 
   int WaitMsg(uint32_t timeoutMs, uint32_t mode, bool notify);
   std::string TakeAnswer();
 
-  std::string Query(std::string_view command, uint32_t timeoutMs, bool notify);
+  // One command line and its answer, judged; nothing else changes (no status text, no link
+  // state). An empty answer when a query is already running or the port refuses the write.
+  Answer Query(std::string_view command, ExchangeOptions options = {});
   std::string QueryValue(std::string_view command);
   std::string QueryValue(std::string_view command, uint32_t timeoutMs);
   std::string QueryToken(std::string_view command, int tokenIndex, uint32_t timeoutMs);
   std::string QueryQuiet(std::string_view command);
 
-  bool SendCommand(std::string_view command, uint32_t timeoutMs, bool showStatus);
-  // The outcome of the last SendCommand.
-  CommandResult lastResult() const { return lastResult_; }
+  // A command whose outcome counts: refused during a binary transfer, its outcome in the status
+  // line and in the link state.
+  Answer SendCommand(std::string_view command, ExchangeOptions options = {});
 
   // Collects text the camera sends unasked (the port window's one-second timer).
   void idlePoll() { WaitMsg(0, kWaitForBurst, true); }
@@ -80,7 +69,6 @@ private:
   StatusLine* statusLine_ = nullptr;
   AnswerHandler* answerHandler_ = nullptr;
   EventPump* eventPump_ = nullptr;
-  ParameterCacheHook* cacheHook_ = nullptr;
 
   // Plain flags, not locks: they only stop re-entry through the event pump.
   bool waitBusy_ = false;
@@ -88,7 +76,6 @@ private:
   bool binaryAckMode_ = false;
   bool binaryBlockMode_ = false;
   bool linkAlive_ = false;
-  CommandResult lastResult_ = CommandResult::NoAnswer;
 };
 
 // Relays completed answers to the terminal unless a scan, a transfer or factory tuning

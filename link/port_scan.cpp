@@ -112,7 +112,8 @@ int PortScanner::BaudRateCheck(int slot, unsigned& baudCode) {
       result = opened;
       continue;
     }
-    const std::string answer = exchange_.Query("gmn", kRateProbeTimeoutMs, true);
+    const std::string answer =
+        exchange_.Query("gmn", {.timeoutMs = kRateProbeTimeoutMs, .shown = true}).text;
     port_.ClosePort();
     if (answer.size() < 3) {
       result = 1;
@@ -164,7 +165,8 @@ bool PortScanner::probeSlot(int slot, const BaudChoice& choice, bool bootWaitGiv
   port_.receiveBuffer().clear();
   exchange_.WaitMsg(kStrayInputWaitMs, 0, false);
   // The whole answer is kept: a booting camera sends the echo line alone, which has no value.
-  const std::string answer = exchange_.Query("gmn", kModelQueryTimeoutMs, true);
+  const std::string answer =
+      exchange_.Query("gmn", {.timeoutMs = kModelQueryTimeoutMs, .shown = true}).text;
   debugOutput(answer);
   std::string shown = answerToken(answer, 0);
   ModelAnswer verdict = JudgeModelAnswer(shown);

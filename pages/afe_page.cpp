@@ -42,26 +42,20 @@ QVBoxLayout* valueBlock(SettingsPage::Value& value, const QString& caption,
 
 CAFESetting::CAFESetting(PageHost& host, QWidget* parent) : SettingsPage(host, parent) {
   setCommitOnBackgroundClick(true);
-  auto gain = [this] { return this->host().modelDescriptor().gain; };
-  auto offset = [this] { return this->host().modelDescriptor().offset; };
   Value& gainLeft = addValue({.format = cmd::kAnalogGainLeft,
                               .stem = "ag 1",
-                              .range = gain,
                               .slider = SliderMap::Linear,
                               .sliderTick = kGainStepsPerDb});
   Value& gainRight = addValue({.format = cmd::kAnalogGainRight,
                                .stem = "ag 2",
-                               .range = gain,
                                .slider = SliderMap::Linear,
                                .sliderTick = kGainStepsPerDb});
   Value& offsetLeft = addValue({.format = cmd::kAnalogOffsetLeft,
                                 .stem = "ao 1",
-                                .range = offset,
                                 .slider = SliderMap::Linear,
                                 .sliderTick = kSliderTick});
   Value& offsetRight = addValue({.format = cmd::kAnalogOffsetRight,
                                  .stem = "ao 2",
-                                 .range = offset,
                                  .slider = SliderMap::Linear,
                                  .sliderTick = kSliderTick});
 
@@ -132,12 +126,10 @@ KaAFESetting::KaAFESetting(PageHost& host, QWidget* parent) : SettingsPage(host,
   setCommitOnBackgroundClick(true);
   Value& gain = addValue({.format = cmd::kAnalogGain,
                           .stem = "ag",
-                          .range = [this] { return this->host().modelDescriptor().gain; },
                           .slider = SliderMap::Linear,
                           .sliderTick = kSliderTick});
   Value& offset = addValue({.format = cmd::kAnalogOffset,
                             .stem = "ao",
-                            .range = [this] { return this->host().modelDescriptor().offset; },
                             .slider = SliderMap::Linear,
                             .sliderTick = kSliderTick});
   gainDb_ = new QLabel(this);
@@ -152,8 +144,9 @@ KaAFESetting::KaAFESetting(PageHost& host, QWidget* parent) : SettingsPage(host,
   // Fine trims: gains of quadrants 2-4 relative to the first, offsets of all four. The
   // camera keeps their limits.
   const QStringList quadrants = {"Left-Top", "Right- Top", "Left-Bottom", "Right-Bottom"};
-  const char* fineGainFormats[] = {nullptr, cmd::kFineGain2, cmd::kFineGain3, cmd::kFineGain4};
-  const char* fineOffsetFormats[] = {"soo 1 %d", "soo 2 %d", "soo 3 %d", "soo 4 %d"};
+  const CommandSpec fineGainFormats[] = {{}, cmd::kFineGain2, cmd::kFineGain3, cmd::kFineGain4};
+  const CommandSpec fineOffsetFormats[] = {cmd::kFineOffset1, cmd::kFineOffset2, cmd::kFineOffset3,
+                                           cmd::kFineOffset4};
 
   auto* trimBox = new QGroupBox("Fine Trimming", this);
   auto* trimGrid = new QGridLayout(trimBox);
@@ -161,7 +154,7 @@ KaAFESetting::KaAFESetting(PageHost& host, QWidget* parent) : SettingsPage(host,
   trimGrid->addWidget(new QLabel("Offset", trimBox), 0, 2);
   for (int q = 0; q < 4; ++q) {
     trimGrid->addWidget(new QLabel(quadrants[q], trimBox), q + 1, 0);
-    if (fineGainFormats[q]) {
+    if (!fineGainFormats[q].verb.empty()) {
       Value& fineGain =
           addValue({.format = fineGainFormats[q], .stem = "go " + std::to_string(q + 1)});
       trimGrid->addLayout(valueBlock(fineGain, {}), q + 1, 1);
@@ -192,13 +185,11 @@ CKo_AFESetting::CKo_AFESetting(PageHost& host, QWidget* parent) : SettingsPage(h
   Value& gain = addValue({.format = cmd::kAnalogGain,
                           .stem = "ag",
                           .spinStep = 1,
-                          .range = [this] { return this->host().modelDescriptor().gain; },
                           .slider = SliderMap::Linear,
                           .sliderTick = kSliderTick});
   Value& offset = addValue({.format = cmd::kAnalogOffset,
                             .stem = "ao",
                             .spinStep = 1,
-                            .range = [this] { return this->host().modelDescriptor().offset; },
                             .slider = SliderMap::Linear,
                             .sliderTick = kSliderTick});
   // The gain runs linearly in dB from 0 dB at the minimum to 12 dB at the maximum.

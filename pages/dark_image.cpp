@@ -12,14 +12,14 @@ constexpr uint32_t kSettingTimeoutMs = 3000;
 
 // A setting changed for the generation and the value it is put back to.
 struct Changed {
-  const char* format;
+  CommandSpec command;
   int32_t oldValue;
 };
 
 // Puts back every setting that was changed, in the order they were changed.
 void restore(const DarkImageChannel& channel, const std::vector<Changed>& changed) {
   for (const Changed& c : changed)
-    channel.send(formatCommand(c.format, static_cast<int>(c.oldValue)), kSettingTimeoutMs);
+    channel.send(formatCommand(c.command, {double(c.oldValue)}), kSettingTimeoutMs);
 }
 
 DarkImageOutcome generateAt160(const DarkImageChannel& channel, int32_t gain, int32_t offset) {

@@ -1,12 +1,13 @@
-// What a settings page needs from the main window: the command channel, the cache of the
-// camera's values and the model's ranges. The main window implements it; tests may too.
+// What a settings page needs from the camera session: the command channel, the cache of the
+// camera's values and the model's ranges. The connected camera implements it; tests may too.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
 
-#include "camera/tables/model_descriptor.h"
+#include "camera/answer.h"
 #include "camera/parameter_cache.h"
+#include "camera/tables/model_descriptor.h"
 
 namespace kelpax {
 
@@ -14,8 +15,8 @@ class PageHost {
 public:
   virtual ~PageHost() = default;
 
-  // One ASCII command; true when the camera accepted it. Accepted answers reach the cache.
-  virtual bool sendCommand(std::string_view command, uint32_t timeoutMs, bool showStatus) = 0;
+  // One ASCII command and the camera's answer. Accepted answers reach the cache.
+  virtual Answer sendCommand(std::string_view command, ExchangeOptions options) = 0;
   virtual const ParameterCache& parameterCache() const = 0;
   virtual const ModelDescriptor& modelDescriptor() const = 0;
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "camera/tables/command_vocabulary.h"
+#include "camera/tables/model_rules.h"
 #include "pages/exposure_format.h"
 #include "pages/page_rules.h"
 
@@ -119,7 +120,7 @@ std::optional<int32_t> SettingsPage::cachedValue(const Value& value) const {
 bool SettingsPage::send(const std::string& command, uint32_t timeoutMs) {
   if (command.empty())
     return false;
-  return host_.sendCommand(command, timeoutMs, true);
+  return host_.sendCommand(command, {.timeoutMs = timeoutMs, .shown = true}).accepted();
 }
 
 void SettingsPage::setControlsFromCache() {
@@ -154,7 +155,7 @@ int SettingsPage::sliderPosition(const Value& value, int32_t shown) const {
   case SliderMap::Linear:
     return shown;
   case SliderMap::ExposureLog: {
-    const ValueRange range = value.decl.range ? value.decl.range() : ValueRange{};
+    const ValueRange range = rangeOf(value);
     return exposureSliderPosition(shown, range.min, range.max);
   }
   case SliderMap::StrobeLog:
@@ -170,7 +171,7 @@ int32_t SettingsPage::valueOfSliderPosition(const Value& value, int position) co
   case SliderMap::Linear:
     return position;
   case SliderMap::ExposureLog: {
-    const ValueRange range = value.decl.range ? value.decl.range() : ValueRange{};
+    const ValueRange range = rangeOf(value);
     return exposureFromSliderPosition(position, range.min, range.max);
   }
   case SliderMap::StrobeLog:
@@ -191,8 +192,8 @@ void SettingsPage::showValue(const Value& value) {
     value.edit->clear();
   }
   if (value.slider) {
-    if (value.decl.slider == SliderMap::Linear && value.decl.range) {
-      const ValueRange range = value.decl.range();
+    if (value.decl.slider == SliderMap::Linear) {
+      const ValueRange range = rangeOf(value);
       value.slider->setRange(range.min, range.max);
     }
     value.slider->setValue(cached ? sliderPosition(value, *cached) : value.slider->minimum());
@@ -202,18 +203,22 @@ void SettingsPage::showValue(const Value& value) {
 }
 
 bool SettingsPage::commitValue(Value& value, std::optional<int64_t> candidate) {
-  const ValueRange range = value.decl.range ? value.decl.range() : ValueRange{INT32_MIN, INT32_MAX};
+  const ValueRange range = rangeOf(value);
   bool sent = false;
   bool accepted = false;
   if (candidate && range.contains(*candidate)) {
     const uint32_t timeout = value.decl.timeoutMs ? value.decl.timeoutMs() : kCommandTimeoutMs;
-    if (value.decl.valueCount <= 1 && !value.decl.acceptValues) {
+    if (value.decl.format.valueCount <= 1 && !value.decl.acceptValues) {
       sent = true;
-      accepted = send(formatCommand(value.decl.format, static_cast<int>(*candidate)), timeout);
+      accepted = send(formatCommand(value.decl.format, {double(*candidate)}), timeout);
     } else if (const auto values = valuesWith(value, static_cast<int32_t>(*candidate));
                values && (!value.decl.acceptValues || value.decl.acceptValues(*values))) {
       sent = true;
-      accepted = send(formatValues(value.decl.format, *values), timeout);
+      accepted =
+          send(values->size() == 2
+                   ? formatCommand(value.decl.format, {double((*values)[0]), double((*values)[1])})
+                   : formatCommand(value.decl.format, {double((*values)[0])}),
+               timeout);
     }
   }
   showValue(value);
@@ -224,7 +229,7 @@ bool SettingsPage::commitValue(Value& value, std::optional<int64_t> candidate) {
 
 std::optional<std::vector<int32_t>> SettingsPage::valuesWith(const Value& value,
                                                              int32_t candidate) const {
-  const int count = std::clamp(value.decl.valueCount, 1, 2);
+  const int count = std::clamp(value.decl.format.valueCount, 1, 2);
   std::vector<int32_t> values;
   for (int i = 0; i < count; ++i) {
     if (i == value.decl.valueIndex) {
@@ -239,10 +244,11 @@ std::optional<std::vector<int32_t>> SettingsPage::valuesWith(const Value& value,
   return values;
 }
 
-std::string SettingsPage::formatValues(const char* format, const std::vector<int32_t>& values) {
-  if (values.size() == 2)
-    return formatCommand(format, static_cast<int>(values[0]), static_cast<int>(values[1]));
-  return values.empty() ? std::string{} : formatCommand(format, static_cast<int>(values[0]));
+ValueRange SettingsPage::rangeOf(const Value& value) const {
+  if (value.decl.range)
+    return value.decl.range();
+  return modelRange(host_.modelDescriptor(), value.decl.stem)
+      .value_or(ValueRange{INT32_MIN, INT32_MAX});
 }
 
 void SettingsPage::onValueCommitted(int controlId) {
@@ -292,7 +298,7 @@ void SettingsPage::onRadioClicked() {
         return; // already the camera's setting
       if (!radioChoiceAllowed(group, i))
         return;
-      if (send(formatCommand(group.decl.format, group.valueOf(i)))) {
+      if (send(formatCommand(group.decl.format, {double(group.valueOf(i))}))) {
         button->postPress();
         queueEnablingUpdate();
       }
@@ -303,7 +309,7 @@ void SettingsPage::onRadioClicked() {
     if (!check.box->isPending())
       continue;
     check.box->clearPending();
-    if (send(formatCommand(check.decl.format, check.box->isChecked() ? 0 : 1))) {
+    if (send(formatCommand(check.decl.format, {check.box->isChecked() ? 0.0 : 1.0}))) {
       check.box->postPress();
       queueEnablingUpdate();
     }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "camera/tables/command_vocabulary.h"
 #include "pages/control_widgets.h"
 #include "pages/edit_widgets.h"
 #include "pages/page_host.h"
@@ -29,8 +30,8 @@ public:
   // One radio per choice; the button's index picks the value sent.
   struct RadioGroupDecl {
     QString title{};
-    const char* format = nullptr; // "stm %d"
-    std::string stem{};           // cached as "tm"
+    CommandSpec format{}; // cmd::kTriggerMode
+    std::string stem{};   // cached as "tm"
     QStringList labels{};
     // Button i sends firstValue + i, or values[i] when values are given.
     int32_t firstValue = 0;
@@ -48,7 +49,7 @@ public:
   // Sends 1 to switch on, 0 to switch off; checked while the cache holds a value not 0.
   struct CheckBoxDecl {
     QString label{};
-    const char* format = nullptr; // "sar %d"
+    CommandSpec format{}; // cmd::kAsyncReset
     std::string stem{};
   };
   struct CheckBox {
@@ -58,19 +59,19 @@ public:
 
   enum class SliderMap { None, Linear, ExposureLog, StrobeLog };
   struct ValueDecl {
-    const char* format = nullptr; // "set %d"
-    std::string stem{};           // "et"
+    CommandSpec format{}; // cmd::kExposureTime; "sha" carries two values
+    std::string stem{};   // "et"
     int32_t spinStep = 1;
-    // What may be sent; read at the time of sending, since it may come from the model.
+    // What may be sent; read at the time of sending. Not given: the model's range for the
+    // stem, or any value when the model sets none.
     std::function<ValueRange()> range{};
     SliderMap slider = SliderMap::None;
     int sliderTick = 0;
     std::function<uint32_t()> timeoutMs{}; // kCommandTimeoutMs when not given
-    // Commands that carry several values ("sha %d %d"): this edit holds value valueIndex
+    // Commands that carry several values ("sha 0 1023"): this edit holds value valueIndex
     // of the stem, the others are sent as the cache holds them. A set whose other values
     // the cache does not hold is not sent.
     int valueIndex = 0;
-    int valueCount = 1; // 1 or 2
     // The whole set of values must pass this check too (for example a region's first and
     // last column); none given: the range alone decides.
     std::function<bool(const std::vector<int32_t>&)> acceptValues{};
@@ -120,7 +121,8 @@ protected:
   // The values a command of one or two values carries with `candidate` in the edit's place;
   // none when the cache does not hold the others.
   std::optional<std::vector<int32_t>> valuesWith(const Value& value, int32_t candidate) const;
-  static std::string formatValues(const char* format, const std::vector<int32_t>& values);
+  // The range a value is checked against before it is sent.
+  ValueRange rangeOf(const Value& value) const;
   std::optional<int32_t> cachedValue(const std::string& stem) const;
   // The cached value an edit shows: value valueIndex of its stem.
   std::optional<int32_t> cachedValue(const Value& value) const;

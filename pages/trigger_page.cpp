@@ -109,7 +109,6 @@ void CTriggerSetting::build(const Wording& wording) {
   Value& exposureTime = addValue({.format = cmd::kExposureTime,
                                   .stem = "et",
                                   .spinStep = 10,
-                                  .range = [this] { return host().modelDescriptor().exposureUs; },
                                   .slider = SliderMap::ExposureLog,
                                   .sliderTick = kExposureSliderTick,
                                   .timeoutMs = [this] { return exposureTimeoutMs(); }});
@@ -209,7 +208,7 @@ void CTriggerSetting::setOwnControlsFromCache() {
 }
 
 void CTriggerSetting::continueChanged() {
-  send(formatCommand(cmd::kFrameNumber, continue_->isChecked() ? 0 : 1));
+  send(formatCommand(cmd::kFrameNumber, {continue_->isChecked() ? 0.0 : 1.0}));
   showValue(*value("fn"));
   updateEnabling();
 }

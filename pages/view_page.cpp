@@ -58,26 +58,14 @@ QGroupBox* ImageSettingsPage::buildRegionBox() {
   auto lines = [this](const std::vector<int32_t>& v) {
     return regionSpanValid(v[0], v[1], host().modelDescriptor().sensorHeight, kMinLineSpan);
   };
-  Value& firstColumn = addValue({.format = cmd::kHorizontalArea,
-                                 .stem = "ha",
-                                 .valueIndex = 0,
-                                 .valueCount = 2,
-                                 .acceptValues = columns});
-  Value& lastColumn = addValue({.format = cmd::kHorizontalArea,
-                                .stem = "ha",
-                                .valueIndex = 1,
-                                .valueCount = 2,
-                                .acceptValues = columns});
-  Value& firstLine = addValue({.format = cmd::kVerticalArea,
-                               .stem = "va",
-                               .valueIndex = 0,
-                               .valueCount = 2,
-                               .acceptValues = lines});
-  Value& lastLine = addValue({.format = cmd::kVerticalArea,
-                              .stem = "va",
-                              .valueIndex = 1,
-                              .valueCount = 2,
-                              .acceptValues = lines});
+  Value& firstColumn = addValue(
+      {.format = cmd::kHorizontalArea, .stem = "ha", .valueIndex = 0, .acceptValues = columns});
+  Value& lastColumn = addValue(
+      {.format = cmd::kHorizontalArea, .stem = "ha", .valueIndex = 1, .acceptValues = columns});
+  Value& firstLine = addValue(
+      {.format = cmd::kVerticalArea, .stem = "va", .valueIndex = 0, .acceptValues = lines});
+  Value& lastLine = addValue(
+      {.format = cmd::kVerticalArea, .stem = "va", .valueIndex = 1, .acceptValues = lines});
 
   regionBox_ = new QGroupBox("ROI", this);
   full_ = new CMyButton("Full", regionBox_);
@@ -96,9 +84,9 @@ void ImageSettingsPage::sendFullFrame() {
   const ModelDescriptor& model = host().modelDescriptor();
   // A sensor of unknown size has no full frame to ask for.
   if (model.sensorWidth > 0)
-    send(formatCommand(cmd::kHorizontalArea, 0, static_cast<int>(model.sensorWidth - 1)));
+    send(formatCommand(cmd::kHorizontalArea, {0.0, double(model.sensorWidth - 1)}));
   if (model.sensorHeight > 0)
-    send(formatCommand(cmd::kVerticalArea, 0, static_cast<int>(model.sensorHeight - 1)));
+    send(formatCommand(cmd::kVerticalArea, {0.0, double(model.sensorHeight - 1)}));
   refreshAll();
 }
 
@@ -138,8 +126,9 @@ CViewSetting::CViewSetting(PageHost& host, QWidget* parent) : ImageSettingsPage(
       addCheckBox({.label = "Horizontal Flip", .format = cmd::kHorizontalFlip, .stem = "hf"});
   CheckBox& flatField =
       addCheckBox({.label = "Flat Field Corr.", .format = cmd::kFlatFieldCorrection, .stem = "fc"});
-  CheckBox& dsnu = addCheckBox({.label = "DSNU", .format = "sdsnu %d", .stem = "dsnu"});
-  CheckBox& smear = addCheckBox({.label = "Smear Correction", .format = "smc %d", .stem = "mc"});
+  CheckBox& dsnu = addCheckBox({.label = "DSNU", .format = cmd::kDsnuCorrection, .stem = "dsnu"});
+  CheckBox& smear =
+      addCheckBox({.label = "Smear Correction", .format = cmd::kSmearCorrection, .stem = "mc"});
   QGroupBox* region = buildRegionBox();
 
   auto* grid = new QGridLayout(this);
@@ -207,7 +196,7 @@ void CKo_ViewSetting::build(const Wording& wording) {
   RadioGroup* clock = nullptr;
   if (wording.ko3) {
     clock = &addRadioGroup({.title = "Pixel Clock",
-                            .format = "sccs %d",
+                            .format = cmd::kCameraLinkClock,
                             .stem = "ccs",
                             .labels = {"80 MHz", "60 MHz"}});
   }
@@ -219,11 +208,11 @@ void CKo_ViewSetting::build(const Wording& wording) {
   // The Ko 10M flips by reversing its read-out in X and Y.
   CheckBox& flip =
       wording.ko3
-          ? addCheckBox({.label = "Horizontal Flip", .format = "srx %d", .stem = "rx"})
+          ? addCheckBox({.label = "Horizontal Flip", .format = cmd::kReverseX, .stem = "rx"})
           : addCheckBox({.label = "Horizontal Flip", .format = cmd::kHorizontalFlip, .stem = "hf"});
   CheckBox* verticalFlip = nullptr;
   if (wording.ko3)
-    verticalFlip = &addCheckBox({.label = "Vertical Flip", .format = "sry %d", .stem = "ry"});
+    verticalFlip = &addCheckBox({.label = "Vertical Flip", .format = cmd::kReverseY, .stem = "ry"});
   QGroupBox* region = buildRegionBox();
 
   generate_ = new CMyButton("Generate Data", this);

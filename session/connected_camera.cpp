@@ -1,4 +1,4 @@
-// The camera on the open port as the pages see it.
+// The camera on the open port: commands, the value cache, identification and the operations.
 #include "session/connected_camera.h"
 
 #include "camera/debug_output.h"
@@ -10,16 +10,47 @@ constexpr int kFailuresBeforeNotice = 10;
 constexpr uint32_t kFillTimeoutMs = 3000;
 } // namespace
 
-ConnectedCamera::ConnectedCamera(CommandExchange& exchange) : exchange_(exchange) {
-  exchange_.setCacheHook(&cache_);
+std::string cameraInfoField(const std::string& answer, size_t echoLength) {
+  if (answer.size() <= echoLength)
+    return {};
+  // The answer runs to the prompt; only its first line after the echo is the value.
+  std::string value;
+  for (char c : std::string_view(answer).substr(echoLength)) {
+    if (c == kPrompt)
+      break;
+    if (c == '\r' || c == '\n') {
+      if (!value.empty())
+        break;
+      continue;
+    }
+    value += c;
+  }
+  const size_t first = value.find_first_not_of(' ');
+  if (first == std::string::npos)
+    return {};
+  return value.substr(first, value.find_last_not_of(' ') - first + 1);
 }
 
-ConnectedCamera::~ConnectedCamera() {
-  exchange_.setCacheHook(nullptr);
+std::optional<std::string> temperatureFrom(std::string_view answer) {
+  const size_t dot = answer.find('.');
+  if (dot == std::string_view::npos)
+    return std::nullopt;
+  const size_t start = dot >= 2 ? dot - 2 : 0;
+  return std::string(answer.substr(start, 4));
 }
 
-bool ConnectedCamera::sendCommand(std::string_view command, uint32_t timeoutMs, bool showStatus) {
-  return exchange_.SendCommand(command, timeoutMs, showStatus);
+ConnectedCamera::ConnectedCamera(CommandExchange& exchange) : exchange_(exchange) {}
+
+Answer ConnectedCamera::sendCommand(std::string_view command, ExchangeOptions options) {
+  Answer answer = exchange_.SendCommand(command, options);
+  answer.cached = answer.accepted() && cache_.takeFromTraffic(answer.text);
+  return answer;
+}
+
+Answer ConnectedCamera::query(std::string_view command, ExchangeOptions options) {
+  Answer answer = exchange_.Query(command, options);
+  answer.cached = answer.accepted() && cache_.takeFromTraffic(answer.text);
+  return answer;
 }
 
 void ConnectedCamera::identify(std::string_view modelName, StatusLine* statusLine) {
@@ -33,9 +64,9 @@ int ConnectedCamera::fillCache(const std::function<void(int percent)>& progress,
   int failuresSinceNotice = 0;
   size_t i = 0;
   while (i < count) {
-    const std::string query = "g" + cache_.entry(i).name;
-    const bool stored = cache_.takeFromTraffic(exchange_.Query(query, kFillTimeoutMs, true));
-    debugPrintf("%s%s\n", query.c_str(), stored ? " TRUE" : "  FALSE");
+    const std::string command = "g" + cache_.entry(i).name;
+    const bool stored = query(command, {.timeoutMs = kFillTimeoutMs, .shown = true}).cached;
+    debugPrintf("%s%s\n", command.c_str(), stored ? " TRUE" : "  FALSE");
     if (!stored) {
       ++failures;
       if (++failuresSinceNotice < kFailuresBeforeNotice) {
@@ -53,6 +84,65 @@ int ConnectedCamera::fillCache(const std::function<void(int percent)>& progress,
     ++i;
   }
   return failures;
+}
+
+Answer ConnectedCamera::sendShown(const CommandSpec& spec, std::initializer_list<double> values,
+                                  uint32_t timeoutMs) {
+  return sendCommand(formatCommand(spec, values), {.timeoutMs = timeoutMs, .shown = true});
+}
+
+Answer ConnectedCamera::loadSettingSpace(int space) {
+  return sendShown(cmd::kLoadSpace, {double(space)}, kSettingSpaceTimeoutMs);
+}
+
+Answer ConnectedCamera::saveSettingSpace(int space) {
+  return sendShown(cmd::kSaveSpace, {double(space)}, kSettingSpaceTimeoutMs);
+}
+
+Answer ConnectedCamera::chooseStartupSpace(int space) {
+  return sendShown(cmd::kStartupSpace, {double(space)}, kStartupSpaceTimeoutMs);
+}
+
+int ConnectedCamera::startupSpace() const {
+  return cache_.holdsValue("ci") ? cache_.intValue("ci") : -1;
+}
+
+std::optional<bool> ConnectedCamera::highSpeed() const {
+  const int32_t ps = cache_.intValue("ps");
+  if (ps == -1)
+    return std::nullopt;
+  return ps != 0;
+}
+
+Answer ConnectedCamera::setHighSpeed(bool on) {
+  return sendShown(cmd::kHighSpeed, {on ? 1.0 : 0.0}, kHighSpeedTimeoutMs);
+}
+
+Answer ConnectedCamera::acquisition(bool start) {
+  return sendShown(start ? cmd::kAcquisitionStart : cmd::kAcquisitionStop, {}, kDefaultTimeoutMs);
+}
+
+std::optional<std::string> ConnectedCamera::readTemperature() {
+  return temperatureFrom(query(formatCommand(cmd::kCameraTemperature)).text);
+}
+
+CameraInfo ConnectedCamera::readCameraInfo() {
+  // Each field drops the echo: the command and its line end.
+  auto field = [this](const CommandSpec& spec) {
+    const std::string command = formatCommand(spec);
+    return cameraInfoField(query(command, {.timeoutMs = kCameraInfoTimeoutMs}).text,
+                           command.size() + 2);
+  };
+  CameraInfo info;
+  info.name = field(cmd::kModelName);
+  info.serialNumber = field(cmd::kSerialNumber);
+  info.fpgaVersion = field(cmd::kFpgaVersion);
+  info.mcuVersion = field(cmd::kMcuVersion);
+  return info;
+}
+
+std::string ConnectedCamera::askModelName() {
+  return exchange_.QueryValue(formatCommand(cmd::kModelName), kModelCheckTimeoutMs);
 }
 
 } // namespace kelpax

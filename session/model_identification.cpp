@@ -58,22 +58,25 @@ bool identifyModel(std::string_view modelName, CommandExchange& exchange, ModelD
   describeModelName(modelName, model);
 
   if (model.series == Series::Ko || model.sizeClass == "25M") {
-    model.roiSupported = exchange.SendCommand(cmd::kRegions, kIdentifyTimeoutMs, false);
+    model.roiSupported =
+        exchange.SendCommand(formatCommand(cmd::kRegions), {.timeoutMs = kIdentifyTimeoutMs})
+            .accepted();
     if (statusLine)
       statusLine->showStatus("");
   }
 
-  const std::optional<int32_t> width =
-      sensorDimensionFrom(exchange.Query(cmd::kSensorWidth, kIdentifyTimeoutMs, false));
-  const std::optional<int32_t> height =
-      sensorDimensionFrom(exchange.Query(cmd::kSensorHeight, kIdentifyTimeoutMs, false));
+  const std::optional<int32_t> width = sensorDimensionFrom(
+      exchange.Query(formatCommand(cmd::kSensorWidth), {.timeoutMs = kIdentifyTimeoutMs}).text);
+  const std::optional<int32_t> height = sensorDimensionFrom(
+      exchange.Query(formatCommand(cmd::kSensorHeight), {.timeoutMs = kIdentifyTimeoutMs}).text);
   model.sensorHeight = height.value_or(0);
   if (width) {
     model.sensorWidth = *width;
   } else {
     PrivilegedLevel privileged(exchange, kIdentifyTimeoutMs);
-    sensorSizeFromCcdAnswer(exchange.Query(cmd::kSensorInfo, kIdentifyTimeoutMs, false),
-                            model.sensorWidth, model.sensorHeight);
+    sensorSizeFromCcdAnswer(
+        exchange.Query(formatCommand(cmd::kSensorInfo), {.timeoutMs = kIdentifyTimeoutMs}).text,
+        model.sensorWidth, model.sensorHeight);
   }
 
   applyModelRanges(model);

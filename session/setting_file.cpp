@@ -3,30 +3,14 @@
 #include "session/setting_file.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cctype>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <thread>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "camera/file_io.h"
 
 namespace kelpax {
 namespace {
-
-namespace fs = std::filesystem;
-
-std::string lowerCase(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lower;
-}
 
 bool isPlainAscii(unsigned char c) {
   return c >= 0x20 && c < 0x7f;
@@ -49,85 +33,6 @@ std::string excerpt(std::string_view line) {
   if (line.size() > kShown)
     text += "...";
   return text;
-}
-
-std::string systemText(int error) {
-  return std::strerror(error);
-}
-
-// --- Writing ---------------------------------------------------------------------------
-
-bool writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
-}
-
-// A new file beside `target` that no one else uses; -1 with errno set on failure.
-int createSibling(const fs::path& target, fs::path& created) {
-  static std::atomic<unsigned> serial{0};
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    created = folder / ("." + target.filename().string() + "." + std::to_string(::getpid()) + "." +
-                        std::to_string(serial++) + ".tmp");
-    // Mode 0666 under the user's umask, as a file created in place would get.
-    const int fd = ::open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST)
-      return fd;
-  }
-  errno = EEXIST;
-  return -1;
-}
-
-// --- Reading ---------------------------------------------------------------------------
-
-bool readWholeFile(const std::string& path, std::string& bytes, std::string& why) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    why = path + ": " + systemText(errno);
-    return false;
-  }
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    why = path + ": not a file";
-    ::close(fd);
-    return false;
-  }
-  if (static_cast<uintmax_t>(info.st_size) > kSettingFileSizeLimit) {
-    why = path + ": " + std::to_string(info.st_size) + " bytes, more than a setting file holds";
-    ::close(fd);
-    return false;
-  }
-  bytes.clear();
-  char buffer[8192];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      why = path + ": " + systemText(errno);
-      ::close(fd);
-      return false;
-    }
-    if (n == 0)
-      break;
-    bytes.append(buffer, static_cast<size_t>(n));
-    // The file may grow while it is read.
-    if (bytes.size() > kSettingFileSizeLimit) {
-      why = path + ": more than a setting file holds";
-      ::close(fd);
-      return false;
-    }
-  }
-  ::close(fd);
-  return true;
 }
 
 // One thing the loader does for a line of the file.
@@ -265,37 +170,16 @@ SettingSaveResult writeSettingFile(std::string_view chosen, std::string_view tex
   SettingSaveResult result;
   result.path = settingFilePath(chosen);
   result.lines = lines;
-  auto failed = [&](std::string why) {
-    result.saved = false;
-    result.message = kCannotSaveSettingFile;
-    result.detail = result.path + ": " + why;
-    return result;
-  };
-  const fs::path target(result.path);
+  FileStatus written;
   if (chosen.empty() || chosen.back() == '/')
-    return failed("no file name");
-
-  fs::path temporary;
-  const int fd = createSibling(target, temporary);
-  if (fd < 0)
-    return failed(systemText(errno));
-  // A file replaced keeps its permissions.
-  struct stat old {};
-  if (::stat(result.path.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-    ::fchmod(fd, old.st_mode & 07777);
-  const bool written = writeAll(fd, text) && ::fsync(fd) == 0;
-  const int writeError = errno;
-  if (::close(fd) != 0 || !written) {
-    const int error = written ? errno : writeError;
-    ::unlink(temporary.c_str());
-    return failed(systemText(error));
+    written = {FileError::Io, result.path + ": no file name"};
+  else
+    written = writeFileAtomically(result.path, text);
+  result.saved = written.ok();
+  if (!result.saved) {
+    result.message = kCannotSaveSettingFile;
+    result.detail = written.detail;
   }
-  if (::rename(temporary.c_str(), result.path.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    return failed(systemText(error));
-  }
-  result.saved = true;
   return result;
 }
 
@@ -315,23 +199,24 @@ SettingSaveResult saveSettingFile(std::string_view chosen, const ParameterCache&
   return handler ? handler->save(chosen, cache, model) : saveSettingFile(chosen, cache, model);
 }
 
-SettingLoadResult loadSettingFile(const std::string& path, CommandExchange& exchange,
-                                  ParameterCache& cache, const SettingLoadOptions& options) {
+SettingLoadResult loadSettingFile(const std::string& path, ConnectedCamera& camera,
+                                  const SettingLoadOptions& options) {
   SettingLoadResult result;
   std::string bytes;
-  if (!readWholeFile(path, bytes, result.detail)) {
+  if (const FileStatus read = readFileBounded(path, kSettingFileSizeLimit, bytes); !read) {
     result.message = kCannotOpenSettingFile;
+    result.detail = read.detail;
     return result;
   }
   result.opened = true;
   const std::vector<LoadStep> steps = planLoad(bytes, result);
   // Set commands in the middle of a binary transfer would break it.
-  if (exchange.transferRunning()) {
+  if (camera.exchange().transferRunning()) {
     result.blocked = true;
     return result;
   }
 
-  const size_t divisor = std::max<size_t>(cache.size(), 1);
+  const size_t divisor = std::max<size_t>(camera.parameterCache().size(), 1);
   size_t total = 0;
   for (const LoadStep& step : steps) {
     if (step.pause) {
@@ -343,16 +228,15 @@ SettingLoadResult loadSettingFile(const std::string& path, CommandExchange& exch
       result.pausedMs += step.pauseMs;
       continue;
     }
-    // Query hands only the command text to the cache; the answer is handed here, once.
-    const std::string answer = exchange.Query(step.command, kSettingLineTimeoutMs, true);
+    const Answer answer =
+        camera.query(step.command, {.timeoutMs = kSettingLineTimeoutMs, .shown = true});
     ++result.sent;
-    switch (judgeAnswer(answer)) {
+    switch (answer.result) {
     case CommandResult::Ok:
       ++result.accepted;
-      cache.takeFromTraffic(answer);
       break;
     case CommandResult::CameraError:
-      result.refused.push_back({step.lineNumber, step.command, errorTextOf(answer)});
+      result.refused.push_back({step.lineNumber, step.command, answer.errorText()});
       break;
     case CommandResult::NoAnswer:
     case CommandResult::Blocked:
@@ -364,7 +248,7 @@ SettingLoadResult loadSettingFile(const std::string& path, CommandExchange& exch
       options.progress(static_cast<int>(std::min<size_t>(100, total / divisor)));
   }
   if (options.handler)
-    options.handler->connect(exchange, cache);
+    options.handler->connect(camera);
   return result;
 }
 

@@ -11,12 +11,11 @@
 
 #include "camera/parameter_cache.h"
 #include "camera/tables/model_descriptor.h"
-#include "link/command_exchange.h"
+#include "session/connected_camera.h"
 
 namespace kelpax {
 
 inline constexpr std::string_view kSettingFileExtension = ".csf";
-inline constexpr std::string_view kSettingFileFilter = "Camera Setting Data(*.csf)|*.csf||";
 inline constexpr std::string_view kSettingFileTitle = "--Quorvane Camera Setting File \r\n";
 inline constexpr std::string_view kCannotSaveSettingFile = "Cannot save camera setting file!";
 inline constexpr std::string_view kCannotOpenSettingFile = "Cannot open camera setting file!";
@@ -77,7 +76,7 @@ public:
   virtual ~CControlFile() = default;
   virtual SettingSaveResult save(std::string_view chosen, const ParameterCache& cache,
                                  const ModelDescriptor& model) = 0;
-  virtual void connect(CommandExchange& exchange, ParameterCache& cache) = 0;
+  virtual void connect(ConnectedCamera& camera) = 0;
 };
 
 // The handler's save when there is one, the generic writer otherwise.
@@ -120,10 +119,11 @@ struct SettingLoadResult {
   bool allAccepted() const { return opened && !blocked && sent == accepted; }
 };
 
-// Replays the file at `path` to the camera: every command line is sent with Query (6000 ms,
-// answer copied to the terminal) and an accepted answer updates `cache`. A refused line is
-// not repeated; loading goes on with the next. A file that cannot be read sends nothing.
-SettingLoadResult loadSettingFile(const std::string& path, CommandExchange& exchange,
-                                  ParameterCache& cache, const SettingLoadOptions& options = {});
+// Replays the file at `path` to the camera: every command line is sent as a query (6000 ms,
+// answer copied to the terminal) and an accepted answer updates the camera's cache. A refused
+// line is not repeated; loading goes on with the next. A file that cannot be read sends
+// nothing.
+SettingLoadResult loadSettingFile(const std::string& path, ConnectedCamera& camera,
+                                  const SettingLoadOptions& options = {});
 
 } // namespace kelpax

@@ -1,120 +1,104 @@
-// The camera's ASCII commands as named formats, and the privileged command level.
+// The camera's ASCII commands, typed: each names its verb, the kind and number of values it
+// takes and, for reals, the decimals the camera expects.
 #pragma once
 
-#include <algorithm>
-#include <cstdint>
-#include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
 namespace kelpax {
 
+enum class ValueKind { None, Integer, Real };
+
+struct CommandSpec {
+  std::string_view verb; // the words before the values: "stm", "sag 1", "srg r", "lcf"
+  ValueKind kind = ValueKind::Integer;
+  int valueCount = 1;
+  int decimals = 0; // reals only
+};
+
+// The command line for `values`: integers written whole, reals with the spec's decimals
+// ("sdg 1.50"). Empty when the number of values is not the spec's, or a value is not a whole
+// number for an integer command: such a line is never sent.
+std::string formatCommand(const CommandSpec& spec, std::initializer_list<double> values = {});
+
 namespace cmd {
 
 // Trigger and exposure
-inline constexpr const char* kTriggerMode = "stm %d";
-inline constexpr const char* kTriggerSource = "sts %d";
-inline constexpr const char* kExposureSource = "ses %d";
-inline constexpr const char* kTriggerPolarity = "stp %d";
-inline constexpr const char* kFrameNumber = "sfn %d";
-inline constexpr const char* kAsyncReset = "sar %d";
-inline constexpr const char* kExposureTime = "set %d";
-inline constexpr const char* kExposureTimeReal2 = "set %0.2f";
-inline constexpr const char* kExposureTimeReal3 = "set %.3f";
-inline constexpr const char* kStrobeOffset = "sso %d";
-inline constexpr const char* kStrobePolarity = "ssp %d";
-inline constexpr const char* kStrobeType = "sst %d";
-inline constexpr const char* kOverlap = "sol %d";
-inline constexpr const char* kDoubleExposure = "sde %d";
-inline constexpr const char* kLineRate2 = "slr %0.2f";
-inline constexpr const char* kLineRate3 = "slr %.3f";
-inline constexpr const char* kRescalerRate = "srr %.3f";
-inline constexpr const char* kOperationMode = "som %d";
-inline constexpr const char* kScanDirection = "ssd %d";
-inline constexpr const char* kTdiStages = "std %d";
+inline constexpr CommandSpec kTriggerMode{"stm"};
+inline constexpr CommandSpec kTriggerSource{"sts"};
+inline constexpr CommandSpec kExposureSource{"ses"};
+inline constexpr CommandSpec kTriggerPolarity{"stp"};
+inline constexpr CommandSpec kFrameNumber{"sfn"};
+inline constexpr CommandSpec kAsyncReset{"sar"};
+inline constexpr CommandSpec kExposureTime{"set"};
+inline constexpr CommandSpec kStrobeOffset{"sso"};
+inline constexpr CommandSpec kStrobePolarity{"ssp"};
+inline constexpr CommandSpec kStrobeType{"sst"};
 
 // Gain, offset and black level
-inline constexpr const char* kAnalogGain = "sag %d";
-inline constexpr const char* kAnalogOffset = "sao %d";
-inline constexpr const char* kAnalogGainLeft = "sag 1 %d";
-inline constexpr const char* kAnalogGainRight = "sag 2 %d";
-inline constexpr const char* kAnalogOffsetLeft = "sao 1 %d";
-inline constexpr const char* kAnalogOffsetRight = "sao 2 %d";
-inline constexpr const char* kFineGain2 = "sgo 2 %d";
-inline constexpr const char* kFineGain3 = "sgo 3 %d";
-inline constexpr const char* kFineGain4 = "sgo 4 %d";
-inline constexpr const char* kFineOffset = "soo %d %d";
-inline constexpr const char* kDigitalGain2 = "sdg %0.2f";
-inline constexpr const char* kDigitalGain3 = "sdg %.3f";
-inline constexpr const char* kDigitalGain6 = "sdg %.6f";
-inline constexpr const char* kDigitalOffset = "sdo %d";
-inline constexpr const char* kGainReal = "sg %.3f";
-inline constexpr const char* kBlackLevel = "sbl %d";
-inline constexpr const char* kColourGainRed = "srg r %f";
-inline constexpr const char* kColourGainGreen = "srg g %f";
-inline constexpr const char* kColourGainBlue = "srg b %f";
+inline constexpr CommandSpec kAnalogGain{"sag"};
+inline constexpr CommandSpec kAnalogOffset{"sao"};
+inline constexpr CommandSpec kAnalogGainLeft{"sag 1"};
+inline constexpr CommandSpec kAnalogGainRight{"sag 2"};
+inline constexpr CommandSpec kAnalogOffsetLeft{"sao 1"};
+inline constexpr CommandSpec kAnalogOffsetRight{"sao 2"};
+inline constexpr CommandSpec kFineGain2{"sgo 2"};
+inline constexpr CommandSpec kFineGain3{"sgo 3"};
+inline constexpr CommandSpec kFineGain4{"sgo 4"};
+inline constexpr CommandSpec kFineOffset1{"soo 1"};
+inline constexpr CommandSpec kFineOffset2{"soo 2"};
+inline constexpr CommandSpec kFineOffset3{"soo 3"};
+inline constexpr CommandSpec kFineOffset4{"soo 4"};
+inline constexpr CommandSpec kDigitalGain2{"sdg", ValueKind::Real, 1, 2};
+inline constexpr CommandSpec kDigitalGain3{"sdg", ValueKind::Real, 1, 3};
+inline constexpr CommandSpec kDigitalGain6{"sdg", ValueKind::Real, 1, 6};
 
 // Image format, region and read-out
-inline constexpr const char* kCameraLinkTaps = "scl %d";
-inline constexpr const char* kDataBits = "sdb %d";
-inline constexpr const char* kChannelCount = "scm %d";
-inline constexpr const char* kTestImage = "sti %d";
-inline constexpr const char* kHorizontalFlip = "shf %d";
-inline constexpr const char* kReadoutMode = "srm %d";
-inline constexpr const char* kBinning = "sbf %d";
-inline constexpr const char* kBinningH = "sbh %d";
-inline constexpr const char* kBinningV = "sbv %d";
-inline constexpr const char* kVerticalArea = "sva %d %d";
-inline constexpr const char* kHorizontalArea = "sha %d %d";
-inline constexpr const char* kOffsetX = "sox %d";
-inline constexpr const char* kOffsetY = "soy %d";
-inline constexpr const char* kImageWidth = "siw %d";
-inline constexpr const char* kImageHeight = "sih %d";
-inline constexpr const char* kWindowX = "swx %d";
-inline constexpr const char* kWindowY = "swy %d";
-inline constexpr const char* kWindowW = "sww %d";
-inline constexpr const char* kWindowH = "swh %d";
-inline constexpr const char* kLutSelect = "sls %d";
-inline constexpr const char* kInvert = "sii %d";
-inline constexpr const char* kFlatFieldCorrection = "sfc %d";
-inline constexpr const char* kDefectCorrection = "sdc %d";
-inline constexpr const char* kFlatFieldOffset = "sfo %d";
-inline constexpr const char* kFlatFieldFrames = "sfi %d";
+inline constexpr CommandSpec kCameraLinkTaps{"scl"};
+inline constexpr CommandSpec kDataBits{"sdb"};
+inline constexpr CommandSpec kChannelCount{"scm"};
+inline constexpr CommandSpec kTestImage{"sti"};
+inline constexpr CommandSpec kHorizontalFlip{"shf"};
+inline constexpr CommandSpec kReadoutMode{"srm"};
+inline constexpr CommandSpec kBinning{"sbf"};
+inline constexpr CommandSpec kVerticalArea{"sva", ValueKind::Integer, 2};
+inline constexpr CommandSpec kHorizontalArea{"sha", ValueKind::Integer, 2};
+inline constexpr CommandSpec kLutSelect{"sls"};
+inline constexpr CommandSpec kInvert{"sii"};
+inline constexpr CommandSpec kFlatFieldCorrection{"sfc"};
+inline constexpr CommandSpec kDefectCorrection{"sdc"};
+inline constexpr CommandSpec kDsnuCorrection{"sdsnu"};
+inline constexpr CommandSpec kSmearCorrection{"smc"};
+inline constexpr CommandSpec kReverseX{"srx"};
+inline constexpr CommandSpec kReverseY{"sry"};
+inline constexpr CommandSpec kCameraLinkClock{"sccs"};
 
 // Timers, temperature and outputs
-inline constexpr const char* kTemperature = "stt %d";
-inline constexpr const char* kFanMode = "sfm %d";
-inline constexpr const char* kFrameRate = "sfr %.3f";
 
 // Setting spaces and start-up (the main window)
-inline constexpr const char* kLoadSpace = "lcf %d";
-inline constexpr const char* kSaveSpace = "sct %d";
-inline constexpr const char* kStartupSpace = "sci %d";
-inline constexpr const char* kHighSpeed = "sps %d";
+inline constexpr CommandSpec kLoadSpace{"lcf"};
+inline constexpr CommandSpec kSaveSpace{"sct"};
+inline constexpr CommandSpec kStartupSpace{"sci"};
+inline constexpr CommandSpec kHighSpeed{"sps"};
+inline constexpr CommandSpec kAcquisitionStart{"ast", ValueKind::None, 0};
+inline constexpr CommandSpec kAcquisitionStop{"asp", ValueKind::None, 0};
 
-// Identification
-inline constexpr const char* kRegions = "groi";
-inline constexpr const char* kSensorWidth = "gsw";
-inline constexpr const char* kSensorHeight = "gsh";
-inline constexpr const char* kSensorInfo = "gccd";
+// Identification and the camera's own state
+inline constexpr CommandSpec kModelName{"gmn", ValueKind::None, 0};
+inline constexpr CommandSpec kSerialNumber{"gsn piece", ValueKind::None, 0};
+inline constexpr CommandSpec kFpgaVersion{"gfv", ValueKind::None, 0};
+inline constexpr CommandSpec kMcuVersion{"gmv", ValueKind::None, 0};
+inline constexpr CommandSpec kCameraTemperature{"gct", ValueKind::None, 0};
+inline constexpr CommandSpec kRegions{"groi", ValueKind::None, 0};
+inline constexpr CommandSpec kSensorWidth{"gsw", ValueKind::None, 0};
+inline constexpr CommandSpec kSensorHeight{"gsh", ValueKind::None, 0};
+inline constexpr CommandSpec kSensorInfo{"gccd", ValueKind::None, 0};
 
 // The privileged command level.
 inline constexpr std::string_view kPrivilegedOn = "aar qelmarst";
 inline constexpr std::string_view kPrivilegedOff = "aar off";
 
 } // namespace cmd
-
-// printf-style formatting of one command; reals keep exactly their format's precision.
-template <typename... Args> std::string formatCommand(const char* format, Args... args) {
-  char line[256];
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-#pragma GCC diagnostic ignored "-Wformat-security"
-  const int length = std::snprintf(line, sizeof line, format, args...);
-#pragma GCC diagnostic pop
-  if (length < 0)
-    return {};
-  return std::string(line, std::min<size_t>(static_cast<size_t>(length), sizeof line - 1));
-}
 
 } // namespace kelpax

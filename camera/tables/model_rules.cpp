@@ -201,4 +201,15 @@ void applyModelRanges(ModelDescriptor& model) {
   }
 }
 
+std::optional<ValueRange> modelRange(const ModelDescriptor& model, std::string_view stem) {
+  const std::string_view base = stem.substr(0, stem.find(' '));
+  if (base == "et")
+    return model.exposureUs;
+  if (base == "ag")
+    return model.gain;
+  if (base == "ao")
+    return model.offset;
+  return std::nullopt;
+}
+
 } // namespace kelpax

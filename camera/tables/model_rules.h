@@ -1,6 +1,7 @@
 // What a camera's model name says, and the ranges its settings take.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "camera/tables/model_descriptor.h"
@@ -14,5 +15,10 @@ void describeModelName(std::string_view modelName, ModelDescriptor& model);
 
 // The model ranges for the series and size. Ke cameras also get their fixed sensor size.
 void applyModelRanges(ModelDescriptor& model);
+
+// The range the model gives a stem's values: exposure "et", gain "ag" (and "ag 1", "ag 2"),
+// offset "ao" (and its taps). Pages, the command line and the simulated cameras all check
+// against it; nullopt for stems the model sets no range for.
+std::optional<ValueRange> modelRange(const ModelDescriptor& model, std::string_view stem);
 
 } // namespace kelpax

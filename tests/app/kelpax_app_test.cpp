@@ -111,7 +111,8 @@ TEST(KelpaxApp, PlainFolderStartsWithThePortWindowScanning) {
   kelpax::CGetPortDlg& ports = window->portDialog();
   EXPECT_TRUE(ports.isVisible());
   EXPECT_EQ(ports.windowTitle(), "Camera Scan");
-  EXPECT_EQ(window->statusBar()->partText(3), "V3.1.0.53050");
+  EXPECT_EQ(window->findChild<kelpax::CMyStatusBar*>(QStringLiteral("statusBar"))->partText(3),
+            "V3.1.0.53050");
 
   // The first scan starts 100 ms after the window shows; the simulated library's two
   // cameras answer at once without pacing.

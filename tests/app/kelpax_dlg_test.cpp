@@ -19,10 +19,10 @@
 
 #include "app/about_dlg.h"
 #include "app/kelpax_dlg.h"
-#include "app/window_event_pump.h"
-#include "app/terminal_dlg.h"
-#include "pages/control_widgets.h"
 #include "app/status_bar_widget.h"
+#include "app/terminal_dlg.h"
+#include "app/window_event_pump.h"
+#include "pages/control_widgets.h"
 #include "pages/trigger_page.h"
 #include "sim/pty_camera.h"
 
@@ -79,22 +79,25 @@ public:
     }
     writeFile(folder_ / "portlist.ini", ini);
 
+    CameraSession::Options where;
+    where.workingFolder = folder_.string();
+    where.libraryFolders = {(folder_ / "empty").string()};
+    where.comPortLister = [] { return std::vector<std::string>{}; };
+    where.deviceModelListPath = (folder_ / "DeviceModelList.ini").string();
+    session = std::make_unique<CameraSession>(std::move(where));
     CKelpaxDlg::Options options;
-    options.workingFolder = folder_.string();
     options.messageBox = &boxes;
     options.quitHook = &quits;
-    options.libraryFolders = {(folder_ / "empty").string()};
-    options.comPortLister = [] { return std::vector<std::string>{}; };
-    options.deviceModelListPath = (folder_ / "DeviceModelList.ini").string();
     options.sleeper = [this](int ms) { pauses.push_back(ms); };
-    options.fileChooser.saveFile = [this](const std::string&) { return chosenFile; };
-    options.fileChooser.openFile = [this](const std::string&) { return chosenFile; };
-    dlg = std::make_unique<CKelpaxDlg>(std::move(options));
+    options.fileChooser.saveFile = [this](const QString&) { return chosenFile; };
+    options.fileChooser.openFile = [this](const QString&) { return chosenFile; };
+    dlg = std::make_unique<CKelpaxDlg>(*session, std::move(options));
     dlg->initDialog();
     dlg->portDialog().holdFirstScan();
   }
   ~Rig() {
     dlg.reset();
+    session.reset();
     cameras_.clear();
     std::error_code ec;
     fs::remove_all(folder_, ec);
@@ -117,6 +120,17 @@ public:
   }
 
   sim::PtyCamera& camera(size_t index) { return *cameras_[index]; }
+
+  // The main window's parts, found as an operator's tools would find them.
+  template <class T> T* part(const char* name) const {
+    return dlg->findChild<T*>(QString::fromLatin1(name));
+  }
+  QTabBar* tabBar() const { return part<QTabBar>("tabs"); }
+  CMyStatusBar* statusBar() const { return part<CMyStatusBar>("statusBar"); }
+  QProgressBar* progressBar() const { return part<QProgressBar>("progressBar"); }
+  CTerminal* terminal() const { return part<CTerminal>("terminal"); }
+  CAboutDlg* aboutDialog() const { return part<CAboutDlg>("cameraInfo"); }
+  QTimer* linkTimer() const { return part<QTimer>("linkTimer"); }
   const fs::path& folder() const { return folder_; }
 
   void scan() { dlg->portDialog().ScanPorts(); }
@@ -130,18 +144,19 @@ public:
   }
   QStringList tabs() const {
     QStringList captions;
-    for (int i = 0; i < dlg->tabBar()->count(); ++i)
-      captions << dlg->tabBar()->tabText(i);
+    for (int i = 0; i < tabBar()->count(); ++i)
+      captions << tabBar()->tabText(i);
     return captions;
   }
   std::string query(const std::string& command) {
-    return dlg->exchange().QueryValue(command, 1000);
+    return session->exchange().QueryValue(command, 1000);
   }
 
   RecordedBox boxes;
   RecordedQuit quits;
   std::vector<int> pauses;
   std::string chosenFile;
+  std::unique_ptr<CameraSession> session;
   std::unique_ptr<CKelpaxDlg> dlg;
 
 private:
@@ -166,30 +181,29 @@ TEST(KelpaxDlg, HiddenUntilTheFirstConnectionThenShowsTheModelsTabs) {
   settle();
   EXPECT_TRUE(rig.dlg->isVisible());
   EXPECT_FALSE(rig.dlg->portDialog().isVisible());
-  EXPECT_TRUE(rig.dlg->connected());
-  EXPECT_FALSE(rig.dlg->portScanFlag());
-  EXPECT_EQ(rig.dlg->connectedModelName(), "Ko-25MC-C65");
+  EXPECT_TRUE(rig.session->connected());
+  EXPECT_EQ(rig.session->modelName(), "Ko-25MC-C65");
   EXPECT_TRUE(rig.dlg->windowTitle().startsWith("Quorvane - Ko-25MC-C65 ("));
   EXPECT_EQ(rig.tabs().value(0), "VIEW");
   EXPECT_EQ(rig.dlg->visiblePages(), std::vector<PageId>{PageId::Ko_ViewSetting});
-  EXPECT_EQ(rig.dlg->statusBar()->partText(0), "OK");
-  EXPECT_EQ(rig.dlg->statusBar()->partText(3), "V3.1.0.53050");
-  EXPECT_EQ(rig.dlg->temperatureText(), "42.5 ");
-  EXPECT_FALSE(rig.dlg->progressBar()->isVisible());
-  EXPECT_TRUE(rig.dlg->linkTimer().isActive());
-  EXPECT_EQ(rig.dlg->linkTimer().interval(), 1000);
+  EXPECT_EQ(rig.statusBar()->partText(0), "OK");
+  EXPECT_EQ(rig.statusBar()->partText(3), "V3.1.0.53050");
+  EXPECT_EQ(rig.statusBar()->drawnText(), "42.5 ");
+  EXPECT_FALSE(rig.progressBar()->isVisible());
+  EXPECT_TRUE(rig.linkTimer()->isActive());
+  EXPECT_EQ(rig.linkTimer()->interval(), 1000);
 }
 
 // Would catch a selected tab not showing its page, or a Ko camera's pages mixed up.
 TEST(KelpaxDlg, EachTabShowsItsPage) {
   Rig rig({"Ko-4M-M180"});
   rig.connect(0);
-  ASSERT_TRUE(rig.dlg->connected());
-  rig.dlg->tabBar()->setCurrentIndex(1);
+  ASSERT_TRUE(rig.session->connected());
+  rig.tabBar()->setCurrentIndex(1);
   EXPECT_EQ(rig.dlg->visiblePages(), std::vector<PageId>{PageId::Ko_TriggerSetting});
   EXPECT_TRUE(rig.dlg->page(PageId::Ko_TriggerSetting)->isVisible());
   EXPECT_FALSE(rig.dlg->page(PageId::Ko_ViewSetting)->isVisible());
-  rig.dlg->tabBar()->setCurrentIndex(2);
+  rig.tabBar()->setCurrentIndex(2);
   EXPECT_EQ(rig.dlg->visiblePages(), std::vector<PageId>{PageId::Ko_AFESetting});
 }
 
@@ -198,17 +212,17 @@ TEST(KelpaxDlg, EachTabShowsItsPage) {
 TEST(KelpaxDlg, TriggerChangeIsSavedToAFileAndReplayedIntoAnotherCamera) {
   Rig rig({"Ko-4M-M180", "Ko-25MC-C65"});
   rig.connect(0);
-  ASSERT_TRUE(rig.dlg->connected());
+  ASSERT_TRUE(rig.session->connected());
   ASSERT_EQ(rig.query("gtm"), "0");
 
-  rig.dlg->tabBar()->setCurrentIndex(1);
+  rig.tabBar()->setCurrentIndex(1);
   auto* trigger = static_cast<CKo_TriggerSetting*>(rig.dlg->page(PageId::Ko_TriggerSetting));
   SettingsPage::RadioGroup* mode = trigger->radioGroup("tm");
   ASSERT_NE(mode, nullptr);
   QTest::mouseClick(mode->buttons[1], Qt::LeftButton);
   settle(50);
   EXPECT_EQ(rig.query("gtm"), "1");
-  EXPECT_EQ(rig.dlg->camera().parameterCache().intValue("tm"), 1);
+  EXPECT_EQ(rig.session->camera().parameterCache().intValue("tm"), 1);
 
   rig.chosenFile = (rig.folder() / "Line Two").string();
   rig.dlg->runMenuCommand(kIdSaveToFile);
@@ -225,15 +239,15 @@ TEST(KelpaxDlg, TriggerChangeIsSavedToAFileAndReplayedIntoAnotherCamera) {
   rig.dlg->portDialog().portList()->selectRow(1);
   rig.dlg->portDialog().SelectPort();
   settle();
-  ASSERT_EQ(rig.dlg->connectedModelName(), "Ko-25MC-C65");
+  ASSERT_EQ(rig.session->modelName(), "Ko-25MC-C65");
   ASSERT_EQ(rig.query("gtm"), "0");
   rig.chosenFile = saved.string();
   rig.dlg->runMenuCommand(kIdLoadFromFile);
   EXPECT_EQ(rig.query("gtm"), "1");
-  EXPECT_EQ(rig.dlg->camera().parameterCache().intValue("tm"), 1);
+  EXPECT_EQ(rig.session->camera().parameterCache().intValue("tm"), 1);
   settle();
   EXPECT_TRUE(mode->buttons[1]->isChecked()) << "the pages show the loaded values";
-  EXPECT_FALSE(rig.dlg->progressBar()->isVisible());
+  EXPECT_FALSE(rig.progressBar()->isVisible());
 }
 
 // Would catch a "Sleep 500" line reaching the camera or the pause being skipped.
@@ -267,7 +281,7 @@ TEST(KelpaxDlg, RefusedSettingSpaceLoadDoesNotReadAgain) {
   const int accepted = rig.camera(0).commandsReceived();
   rig.dlg->runMenuCommand(kIdLoadUser1);
   EXPECT_GT(rig.camera(0).commandsReceived() - accepted,
-            int(rig.dlg->camera().parameterCache().size()));
+            int(rig.session->camera().parameterCache().size()));
 }
 
 // Would catch the start-up choice checked although the camera refused it, or two checked.
@@ -292,31 +306,30 @@ TEST(KelpaxDlg, StartUpItemFollowsTheCamerasAnswer) {
 TEST(KelpaxDlg, ExitIsRefusedDuringATransfer) {
   Rig rig({"Ko-4M-M180"});
   rig.connect(0);
-  rig.dlg->setTransferFlags(false, true);
+  rig.session->setTransferFlags(false, true);
   rig.dlg->runMenuCommand(kIdExit);
   EXPECT_TRUE(rig.quits.codes.empty());
-  EXPECT_TRUE(rig.dlg->exchange().port().isOpen());
+  EXPECT_TRUE(rig.session->exchange().port().isOpen());
   rig.dlg->close();
   EXPECT_TRUE(rig.quits.codes.empty()) << "the window's close box is refused too";
-  rig.dlg->setTransferFlags(false, false);
+  rig.session->setTransferFlags(false, false);
   rig.dlg->runMenuCommand(kIdExit);
   EXPECT_EQ(rig.quits.codes, std::vector<int>{0});
-  EXPECT_FALSE(rig.dlg->exchange().port().isOpen());
+  EXPECT_FALSE(rig.session->exchange().port().isOpen());
 }
 
 // Would catch Refresh re-reading a different camera as if it were the connected model.
 TEST(KelpaxDlg, RefreshWithAnotherCameraReturnsToTheScan) {
   Rig rig({"Ko-4M-M180"});
   rig.connect(0);
-  ASSERT_TRUE(rig.dlg->connected());
+  ASSERT_TRUE(rig.session->connected());
   rig.dlg->runMenuCommand(kIdRefresh);
-  EXPECT_TRUE(rig.dlg->connected()) << "the same camera is simply read again";
+  EXPECT_TRUE(rig.session->connected()) << "the same camera is simply read again";
   EXPECT_FALSE(rig.dlg->portDialog().isVisible());
 
   rig.startCamera(0, "Ka-47M-M40");
   rig.dlg->runMenuCommand(kIdRefresh);
-  EXPECT_TRUE(rig.dlg->portScanFlag());
-  EXPECT_FALSE(rig.dlg->connected());
+  EXPECT_FALSE(rig.session->connected());
   EXPECT_TRUE(rig.dlg->portDialog().isVisible());
   EXPECT_EQ(rig.cameraText(0), "Ka-47M-M40") << "the port was scanned again";
 }
@@ -352,11 +365,11 @@ TEST(KelpaxDlg, CameraInfoShowsTheAnswersWithoutTheirEcho) {
   Rig rig({"Ko-4M-M180"});
   rig.connect(0);
   rig.dlg->runMenuCommand(kIdCameraInfo);
-  EXPECT_EQ(rig.dlg->aboutDialog()->cameraName(), "Ko-4M-M180");
-  EXPECT_EQ(rig.dlg->aboutDialog()->serialNumber().toStdString(), rig.query("gsn piece"));
-  EXPECT_EQ(rig.dlg->aboutDialog()->fpgaVersion().toStdString(), rig.query("gfv"));
-  EXPECT_EQ(rig.dlg->aboutDialog()->versionText(), "V3.1.0.53050");
-  rig.dlg->aboutDialog()->hide();
+  EXPECT_EQ(rig.aboutDialog()->cameraName(), "Ko-4M-M180");
+  EXPECT_EQ(rig.aboutDialog()->serialNumber().toStdString(), rig.query("gsn piece"));
+  EXPECT_EQ(rig.aboutDialog()->fpgaVersion().toStdString(), rig.query("gfv"));
+  EXPECT_EQ(rig.aboutDialog()->versionText(), "V3.1.0.53050");
+  rig.aboutDialog()->hide();
 }
 
 // Would catch High Speed usable on a camera that keeps no such setting.
@@ -372,16 +385,16 @@ TEST(KelpaxDlg, TerminalShowsAndCommandsRefreshThePages) {
   rig.connect(0);
   const int height = rig.dlg->height();
   rig.dlg->runMenuCommand(kIdTerminal);
-  EXPECT_TRUE(rig.dlg->terminalShown());
+  EXPECT_TRUE(!rig.terminal()->isHidden());
   EXPECT_TRUE(rig.dlg->action(kIdTerminal)->isChecked());
   EXPECT_GT(rig.dlg->height(), height);
-  rig.dlg->terminal()->inputLine()->setText("stm 3");
-  rig.dlg->terminal()->SendTerminalCommand();
+  rig.terminal()->inputLine()->setText("stm 3");
+  rig.terminal()->SendTerminalCommand();
   settle(50);
-  EXPECT_EQ(rig.dlg->camera().parameterCache().intValue("tm"), 3);
-  EXPECT_NE(rig.dlg->terminal()->terminalText().find("stm 3"), std::string::npos);
+  EXPECT_EQ(rig.session->camera().parameterCache().intValue("tm"), 3);
+  EXPECT_NE(rig.terminal()->terminalText().find("stm 3"), std::string::npos);
   rig.dlg->runMenuCommand(kIdTerminal);
-  EXPECT_FALSE(rig.dlg->terminalShown());
+  EXPECT_FALSE(!rig.terminal()->isHidden());
   EXPECT_EQ(rig.dlg->height(), height);
 }
 
@@ -395,7 +408,7 @@ TEST(KelpaxDlg, ListedGenICamModelTakesTheGenICamOpen) {
                                                       hashes + "\n\nKo-4M-M180");
   rig.dlg->portDialog().portList()->selectRow(0);
   rig.dlg->portDialog().SelectPort();
-  EXPECT_FALSE(rig.dlg->connected());
+  EXPECT_FALSE(rig.session->connected());
   ASSERT_EQ(rig.boxes.shown.size(), 1u);
   EXPECT_EQ(rig.boxes.shown[0].rfind("Error|Required modules for operation cannot be found.", 0),
             0u);
@@ -412,7 +425,7 @@ TEST(KelpaxDlg, UnidentifiedPortIsNotConnected) {
   EXPECT_EQ(rig.cameraText(0), "Not found");
   rig.dlg->portDialog().portList()->selectRow(0);
   rig.dlg->portDialog().SelectPort();
-  EXPECT_FALSE(rig.dlg->connected());
+  EXPECT_FALSE(rig.session->connected());
   EXPECT_EQ(rig.boxes.shown, std::vector<std::string>{"Kelpax|Camera not found"});
 }
 
@@ -431,14 +444,14 @@ TEST(KelpaxDlg, InitialReadGoesOnAfterTenFailures) {
   rig.dlg->portDialog().portList()->selectRow(0);
   rig.dlg->portDialog().SelectPort();
   settle();
-  EXPECT_TRUE(rig.dlg->connected());
+  EXPECT_TRUE(rig.session->connected());
   EXPECT_TRUE(rig.dlg->isVisible());
-  const ParameterCache& cache = rig.dlg->camera().parameterCache();
+  const ParameterCache& cache = rig.session->camera().parameterCache();
   ASSERT_GT(cache.size(), 20u);
   // Every value asked (the first twice or more), none taken.
   EXPECT_GE(rig.camera(0).commandsReceived() - before, int(cache.size()));
   EXPECT_FALSE(cache.holdsValue("tm"));
-  EXPECT_EQ(rig.dlg->statusBar()->partText(0), "OK");
+  EXPECT_EQ(rig.statusBar()->partText(0), "OK");
 }
 
 // Would catch the copy taking the port column, or rows joined without CR LF.
@@ -466,7 +479,7 @@ TEST(CGetPortDlg, ModelListAddAndDelete) {
   EXPECT_EQ(readFile(rig.folder() / "DeviceModelList.ini").find("Ko-4M-M180"), std::string::npos);
   ports.portList()->selectRow(0);
   ports.SelectPort();
-  EXPECT_TRUE(rig.dlg->connected());
+  EXPECT_TRUE(rig.session->connected());
 }
 
 // Would catch an accepted baud-rate change leaving the program on a port the camera no
@@ -475,10 +488,9 @@ TEST(KelpaxDlg, AcceptedBaudRateChangeInTheTerminalScansAgain) {
   Rig rig({"Ko-4M-M180"});
   rig.connect(0);
   rig.dlg->runMenuCommand(kIdTerminal);
-  rig.dlg->terminal()->inputLine()->setText("sbr 115200");
-  rig.dlg->terminal()->SendTerminalCommand();
+  rig.terminal()->inputLine()->setText("sbr 115200");
+  rig.terminal()->SendTerminalCommand();
   settle(300);
-  EXPECT_TRUE(rig.dlg->portScanFlag());
   EXPECT_TRUE(rig.dlg->portDialog().isVisible());
   EXPECT_EQ(rig.cameraText(0), "Ko-4M-M180");
 }
@@ -548,14 +560,6 @@ TEST(CGetPortDlg, GenICamOpenResultsTable) {
     EXPECT_EQ(message.text, row.text) << row.result;
     EXPECT_EQ(message.quits, row.quits) << row.result;
   }
-}
-
-// Would catch the Camera Info fields keeping the prompt or the echo.
-TEST(CameraInfoField, DropsEchoLineEndsAndPrompt) {
-  EXPECT_EQ(cameraInfoField("gsn piece\r\n12345\r\n>", 11), "12345");
-  EXPECT_EQ(cameraInfoField("gfv\r\n2.04\r\n>", 5), "2.04");
-  EXPECT_EQ(cameraInfoField("gfv\r\n", 5), "");
-  EXPECT_EQ(cameraInfoField("", 5), "");
 }
 
 } // namespace

@@ -70,8 +70,8 @@ int rowOf(CGetPortDlg& ports, const QString& camera) {
   return -1;
 }
 
-std::string valueOf(CKelpaxDlg& dlg, const char* query) {
-  return dlg.exchange().QueryValue(query, 1000);
+std::string valueOf(CameraSession& session, const char* query) {
+  return session.exchange().QueryValue(query, 1000);
 }
 
 } // namespace
@@ -108,18 +108,20 @@ int main(int argc, char** argv) {
   PrintedBox boxes;
   QuitNoted quits;
   std::string chosen;
+  CameraSession::Options where;
+  where.workingFolder = work.string();
+  where.comPortLister = [] { return std::vector<std::string>{}; };
+  if (!libraryFolder.empty())
+    where.libraryFolders = {libraryFolder};
+  where.deviceModelListPath = (work / "DeviceModelList.ini").string();
   CKelpaxDlg::Options options;
-  options.workingFolder = work.string();
   options.messageBox = &boxes;
   options.quitHook = &quits;
-  options.comPortLister = [] { return std::vector<std::string>{}; };
-  if (!libraryFolder.empty())
-    options.libraryFolders = {libraryFolder};
-  options.deviceModelListPath = (work / "DeviceModelList.ini").string();
-  options.fileChooser.saveFile = [&chosen](const std::string&) { return chosen; };
-  options.fileChooser.openFile = [&chosen](const std::string&) { return chosen; };
+  options.fileChooser.saveFile = [&chosen](const QString&) { return chosen; };
+  options.fileChooser.openFile = [&chosen](const QString&) { return chosen; };
   {
-    CKelpaxDlg dlg(options);
+    CameraSession session(std::move(where));
+    CKelpaxDlg dlg(session, options);
     dlg.initDialog();
     CGetPortDlg& ports = dlg.portDialog();
     ports.holdFirstScan();
@@ -136,14 +138,14 @@ int main(int argc, char** argv) {
     ports.portList()->selectRow(first);
     ports.SelectPort();
     settle();
-    check(dlg.connected() && dlg.isVisible(), "Ko-4M-M180 connected, main window shown");
-    dlg.tabBar()->setCurrentIndex(1);
+    check(session.connected() && dlg.isVisible(), "Ko-4M-M180 connected, main window shown");
+    dlg.findChild<QTabBar*>(QStringLiteral("tabs"))->setCurrentIndex(1);
     auto* trigger = static_cast<CKo_TriggerSetting*>(dlg.page(PageId::Ko_TriggerSetting));
     SettingsPage::RadioGroup* mode = trigger->radioGroup("tm");
     if (mode && mode->buttons.size() > 2)
       QTest::mouseClick(mode->buttons[2], Qt::LeftButton);
     settle();
-    check(valueOf(dlg, "gtm") == "2", "trigger mode Fast sent to the camera");
+    check(valueOf(session, "gtm") == "2", "trigger mode Fast sent to the camera");
     shoot(&dlg, out / "main-window.png");
 
     chosen = (work / "ko-settings").string();
@@ -160,12 +162,12 @@ int main(int argc, char** argv) {
     ports.portList()->selectRow(rowOf(ports, "Ko-25MC-C65"));
     ports.SelectPort();
     settle();
-    check(dlg.connectedModelName() == "Ko-25MC-C65", "the other Ko camera connected");
-    check(valueOf(dlg, "gtm") == "0", "its trigger mode starts at Free-Run");
+    check(session.modelName() == "Ko-25MC-C65", "the other Ko camera connected");
+    check(valueOf(session, "gtm") == "0", "its trigger mode starts at Free-Run");
     chosen = (work / "ko-settings.csf").string();
     dlg.runMenuCommand(kIdLoadFromFile);
-    check(valueOf(dlg, "gtm") == "2", "File -> Load Setting -> From File replays it");
-    dlg.tabBar()->setCurrentIndex(1);
+    check(valueOf(session, "gtm") == "2", "File -> Load Setting -> From File replays it");
+    dlg.findChild<QTabBar*>(QStringLiteral("tabs"))->setCurrentIndex(1);
     shoot(&dlg, out / "loaded.png");
     dlg.runMenuCommand(kIdExit);
   }

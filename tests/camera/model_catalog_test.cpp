@@ -25,7 +25,7 @@ std::string joined(const std::vector<std::string>& tabs) {
 TEST(ModelCatalog, TabCaptionsPerModel) {
   ParameterCache withFfc;
   withFfc.registerEntry("fc", 1);
-  withFfc.updateFromTraffic("sfc 1\r\nOK\r\n>");
+  withFfc.takeFromTraffic("sfc 1\r\nOK\r\n>");
   const ParameterCache empty;
   struct Case {
     const char* model;

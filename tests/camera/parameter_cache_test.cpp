@@ -1,8 +1,8 @@
 // The value cache: registration, what it takes from the camera's traffic and what it writes.
 #include <gtest/gtest.h>
 
-#include "camera/tables/command_vocabulary.h"
 #include "camera/parameter_cache.h"
+#include "camera/tables/command_vocabulary.h"
 #include "camera/tables/stem_lists.h"
 
 using namespace kelpax;
@@ -56,20 +56,20 @@ TEST(ParameterCache, FullCacheTakesNoMore) {
 // Would catch "ag 1" confused with "ag", and a set echo read as the wrong stem.
 TEST(ParameterCache, AcceptedSetsUpdateTheEntryTheEchoNames) {
   ParameterCache cache = cacheWith({{"ag", 1}, {"ag 1", 1}, {"ag 2", 1}, {"et", 1}});
-  cache.updateFromTraffic("sag 1 100\r\nOK\r\n>");
+  cache.takeFromTraffic("sag 1 100\r\nOK\r\n>");
   EXPECT_EQ(cache.intValue("ag 1"), 100);
   EXPECT_EQ(cache.intValue("ag"), -1);
   EXPECT_EQ(cache.intValue("ag 2"), -1);
 
-  cache.updateFromTraffic("sag 7\r\nOK\r\n>");
+  cache.takeFromTraffic("sag 7\r\nOK\r\n>");
   EXPECT_EQ(cache.intValue("ag"), 7);
   EXPECT_EQ(cache.intValue("ag 1"), 100);
 
   // A channel the family lacks is not taken for the plain stem.
-  cache.updateFromTraffic("sag 3 55\r\nOK\r\n>");
+  cache.takeFromTraffic("sag 3 55\r\nOK\r\n>");
   EXPECT_EQ(cache.intValue("ag"), 7);
 
-  cache.updateFromTraffic("set 2500\r\nOK\r\n>");
+  cache.takeFromTraffic("set 2500\r\nOK\r\n>");
   EXPECT_EQ(cache.intValue("et"), 2500);
   EXPECT_FLOAT_EQ(cache.floatValue("et"), 2500.0f);
 }
@@ -77,7 +77,7 @@ TEST(ParameterCache, AcceptedSetsUpdateTheEntryTheEchoNames) {
 // Would catch a two-value entry losing its second value, on set and on query.
 TEST(ParameterCache, TwoValueEntriesKeepBothValues) {
   ParameterCache cache = cacheWith({{"ha", 2}, {"va", 2}});
-  cache.updateFromTraffic("sha 8 1023\r\nOK\r\n>");
+  cache.takeFromTraffic("sha 8 1023\r\nOK\r\n>");
   EXPECT_EQ(cache.intValue("ha", 0), 8);
   EXPECT_EQ(cache.intValue("ha", 1), 1023);
 
@@ -90,17 +90,17 @@ TEST(ParameterCache, TwoValueEntriesKeepBothValues) {
 // Would catch a refused command or an "error" answer to a query changing the cache.
 TEST(ParameterCache, RefusalsAndErrorAnswersChangeNothing) {
   ParameterCache cache = cacheWith({{"et", 1}, {"tm", 1}});
-  cache.updateFromTraffic("set 1000\r\nOK\r\n>");
-  cache.updateFromTraffic("stm 2\r\nOK\r\n>");
+  cache.takeFromTraffic("set 1000\r\nOK\r\n>");
+  cache.takeFromTraffic("stm 2\r\nOK\r\n>");
 
-  cache.updateFromTraffic("set 0\r\nError : value out of range\r\n>");
+  cache.takeFromTraffic("set 0\r\nError : value out of range\r\n>");
   EXPECT_EQ(cache.intValue("et"), 1000);
   EXPECT_FALSE(cache.takeFromTraffic("gtm\r\nerror\r\n>"));
   EXPECT_FALSE(cache.takeFromTraffic("gtm\r\nError : busy\r\n>"));
   EXPECT_EQ(cache.intValue("tm"), 2);
   // Traffic of a stem the family does not keep, and text without a prompt, are ignored.
-  cache.updateFromTraffic("sxy 5\r\nOK\r\n>");
-  cache.updateFromTraffic("gtm");
+  cache.takeFromTraffic("sxy 5\r\nOK\r\n>");
+  cache.takeFromTraffic("gtm");
   EXPECT_EQ(cache.intValue("tm"), 2);
   // An answer without values stores nothing.
   EXPECT_FALSE(cache.takeFromTraffic("gtm\r\n>"));
@@ -117,7 +117,7 @@ TEST(ParameterCache, QueriesStoreIntegerAndRealReadings) {
   // A one-letter stem: the name follows the command letter.
   EXPECT_TRUE(cache.takeFromTraffic("gg\r\n3.5\r\n>"));
   EXPECT_FLOAT_EQ(cache.floatValue("g"), 3.5f);
-  cache.updateFromTraffic("sg 4.250\r\nOK\r\n>");
+  cache.takeFromTraffic("sg 4.250\r\nOK\r\n>");
   EXPECT_FLOAT_EQ(cache.floatValue("g"), 4.25f);
   EXPECT_EQ(ParameterCache::commandLine(*cache.find("g")), "sg 4.25000");
   EXPECT_EQ(ParameterCache::commandLine(*cache.find("tt")), "stt -12");
@@ -252,10 +252,22 @@ TEST(StemLists, ListTextIsReadAsWritten) {
 
 // Would catch a real format losing or gaining decimals.
 TEST(CommandVocabulary, FormatsKeepTheirPrecision) {
-  EXPECT_EQ(formatCommand(cmd::kDigitalGain6, 1.5), "sdg 1.500000");
-  EXPECT_EQ(formatCommand(cmd::kDigitalGain2, 1.5), "sdg 1.50");
-  EXPECT_EQ(formatCommand(cmd::kDigitalGain3, 2.0), "sdg 2.000");
-  EXPECT_EQ(formatCommand(cmd::kAnalogGainLeft, 100), "sag 1 100");
-  EXPECT_EQ(formatCommand(cmd::kVerticalArea, 0, 1000), "sva 0 1000");
-  EXPECT_EQ(formatCommand(cmd::kExposureTime, 2500), "set 2500");
+  EXPECT_EQ(formatCommand(cmd::kDigitalGain6, {1.5}), "sdg 1.500000");
+  EXPECT_EQ(formatCommand(cmd::kDigitalGain2, {1.5}), "sdg 1.50");
+  EXPECT_EQ(formatCommand(cmd::kDigitalGain3, {2}), "sdg 2.000");
+  EXPECT_EQ(formatCommand(cmd::kAnalogGainLeft, {100}), "sag 1 100");
+  EXPECT_EQ(formatCommand(cmd::kVerticalArea, {0, 1000}), "sva 0 1000");
+  EXPECT_EQ(formatCommand(cmd::kExposureTime, {2500}), "set 2500");
+  EXPECT_EQ(formatCommand(cmd::kModelName), "gmn");
+}
+
+// Would catch a line sent with a value missing, a fraction cut to an integer command's
+// whole number, or a number beyond the camera's 32 bits wrapped.
+TEST(CommandVocabulary, RefusesValuesTheCommandCannotCarry) {
+  EXPECT_EQ(formatCommand(cmd::kVerticalArea, {1000}), "");
+  EXPECT_EQ(formatCommand(cmd::kExposureTime, {}), "");
+  EXPECT_EQ(formatCommand(cmd::kExposureTime, {12.5}), "");
+  EXPECT_EQ(formatCommand(cmd::kExposureTime, {4294967296.0}), "");
+  EXPECT_EQ(formatCommand(cmd::kDigitalGain2, {1.0 / 0.0}), "");
+  EXPECT_EQ(formatCommand(cmd::kExposureTime, {-5}), "set -5");
 }

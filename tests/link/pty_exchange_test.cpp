@@ -11,9 +11,9 @@
 #include <pty.h>
 #include <unistd.h>
 
+#include "camera/debug_output.h"
 #include "link/camera_port.h"
 #include "link/command_exchange.h"
-#include "camera/debug_output.h"
 #include "tests/link/tty_rate.h"
 
 using namespace kelpax;
@@ -162,7 +162,7 @@ TEST(ComExchange, TextAfterPromptStaysForTheNextExchange) {
   link.exchange.setAnswerHandler(&relay);
 
   auto t = answerOnce(peer, "gmn\r", "gmn\r\nKo-25MC-C65\r\n>Boot");
-  EXPECT_EQ(link.exchange.Query("gmn", 1000, false), "gmn\r\nKo-25MC-C65\r\n>");
+  EXPECT_EQ(link.exchange.Query("gmn", {.timeoutMs = 1000}).text, "gmn\r\nKo-25MC-C65\r\n>");
   t.join();
   std::this_thread::sleep_for(20ms);
   link.exchange.idlePoll();
@@ -175,9 +175,10 @@ TEST(ComExchange, SendCommandOutcomesAndStatusLine) {
   Link link(peer.path());
 
   auto t = answerOnce(peer, "set 1000\r", "set 1000\r\nOK\r\n>");
-  EXPECT_TRUE(link.exchange.SendCommand("set 1000", 1000, true));
+  const Answer sent177 = link.exchange.SendCommand("set 1000", {.timeoutMs = 1000, .shown = true});
+  EXPECT_TRUE(sent177.accepted());
   t.join();
-  EXPECT_EQ(link.exchange.lastResult(), CommandResult::Ok);
+  EXPECT_EQ(sent177.result, CommandResult::Ok);
   ASSERT_EQ(link.status.lines.size(), 2u);
   EXPECT_EQ(link.status.lines[0], "Send command......");
   EXPECT_EQ(link.status.lines[1].rfind(" >> set 1000\r\nOK\r\n(", 0), 0u);
@@ -185,30 +186,33 @@ TEST(ComExchange, SendCommandOutcomesAndStatusLine) {
 
   link.status.lines.clear();
   t = answerOnce(peer, "sag 1 9999\r", "sag 1 9999\r\nError : out of range\r\n>");
-  EXPECT_FALSE(link.exchange.SendCommand("sag 1 9999", 1000, true));
+  const Answer sent187 =
+      link.exchange.SendCommand("sag 1 9999", {.timeoutMs = 1000, .shown = true});
+  EXPECT_FALSE(sent187.accepted());
   t.join();
-  EXPECT_EQ(link.exchange.lastResult(), CommandResult::CameraError);
+  EXPECT_EQ(sent187.result, CommandResult::CameraError);
   EXPECT_EQ(link.status.lines.back(), "Error : out of range");
   EXPECT_TRUE(link.exchange.linkAlive());
 
   // Neither OK nor Error: accepted; without showStatus nothing is shown.
   link.status.lines.clear();
   t = answerOnce(peer, "stm 1\r", "stm 1\r\n>");
-  EXPECT_TRUE(link.exchange.SendCommand("stm 1", 1000, false));
+  EXPECT_TRUE(link.exchange.SendCommand("stm 1", {.timeoutMs = 1000}).accepted());
   t.join();
   EXPECT_TRUE(link.status.lines.empty());
 
   // The privileged level's answer stays out of the status line.
   t = answerOnce(peer, "aar qelmarst\r", "aar qelmarst\r\nOK\r\n>");
-  EXPECT_TRUE(link.exchange.SendCommand("aar qelmarst", 1000, false));
+  EXPECT_TRUE(link.exchange.SendCommand("aar qelmarst", {.timeoutMs = 1000}).accepted());
   t.join();
   ASSERT_FALSE(link.status.lines.empty());
   EXPECT_EQ(link.status.lines.back().rfind("OK(", 0), 0u);
 
   // Silence: no answer within the time-out.
   link.status.lines.clear();
-  EXPECT_FALSE(link.exchange.SendCommand("gmn", 50, true));
-  EXPECT_EQ(link.exchange.lastResult(), CommandResult::NoAnswer);
+  const Answer sent209 = link.exchange.SendCommand("gmn", {.timeoutMs = 50, .shown = true});
+  EXPECT_FALSE(sent209.accepted());
+  EXPECT_EQ(sent209.result, CommandResult::NoAnswer);
   EXPECT_EQ(link.status.lines.back(), "Camera connection error!");
   EXPECT_FALSE(link.exchange.linkAlive());
 }
@@ -217,13 +221,15 @@ TEST(ComExchange, BlockedDuringBinaryTransfer) {
   ScriptedPeer peer;
   Link link(peer.path());
   link.exchange.setBinaryAckMode(true);
-  EXPECT_FALSE(link.exchange.SendCommand("set 1000", 1000, true));
-  EXPECT_EQ(link.exchange.lastResult(), CommandResult::Blocked);
+  const Answer sent219 = link.exchange.SendCommand("set 1000", {.timeoutMs = 1000, .shown = true});
+  EXPECT_FALSE(sent219.accepted());
+  EXPECT_EQ(sent219.result, CommandResult::Blocked);
   EXPECT_TRUE(link.status.lines.empty());
   EXPECT_EQ(peer.receive(1, 50), "");
   link.exchange.setBinaryAckMode(false);
   link.exchange.setBinaryBlockMode(true);
-  EXPECT_FALSE(link.exchange.SendCommand("set 1000", 1000, true));
+  EXPECT_FALSE(
+      link.exchange.SendCommand("set 1000", {.timeoutMs = 1000, .shown = true}).accepted());
   EXPECT_EQ(peer.receive(1, 50), "");
 }
 
@@ -264,14 +270,14 @@ TEST(ComExchange, NestedWaitRefusedAndAbortEndsWait) {
     CommandExchange* exchange = nullptr;
     std::string nestedAnswer = "unset";
     bool pumpEvents() override {
-      nestedAnswer = exchange->Query("gmn", 10, false);
+      nestedAnswer = exchange->Query("gmn", {.timeoutMs = 10}).text;
       return true;
     }
   } queryPump;
   queryPump.exchange = &link.exchange;
   link.exchange.setEventPump(&queryPump);
   auto t = std::thread([&] { peer.receive(4, 300); });
-  EXPECT_EQ(link.exchange.Query("gfv", 1000, false), "");
+  EXPECT_EQ(link.exchange.Query("gfv", {.timeoutMs = 1000}).text, "");
   t.join();
   EXPECT_EQ(queryPump.nestedAnswer, "");
   link.port.setScanning(false);
@@ -290,7 +296,7 @@ TEST(ComExchange, NeverEndingAnswerIsBounded) {
     }
   });
   const auto start = std::chrono::steady_clock::now();
-  std::string answer = link.exchange.Query("gmn", 400, false);
+  std::string answer = link.exchange.Query("gmn", {.timeoutMs = 400}).text;
   const auto took = std::chrono::steady_clock::now() - start;
   stop = true;
   // Keep reading so the writer is not left blocked on a full queue.
@@ -321,11 +327,12 @@ TEST(ComExchange, PortVanishingMidCommand) {
     std::this_thread::sleep_for(50ms);
     peer->hangUp();
   });
-  std::string answer = link.exchange.Query("gmn", 300, false);
+  std::string answer = link.exchange.Query("gmn", {.timeoutMs = 300}).text;
   t.join();
   EXPECT_EQ(answer, "gmn\r\nKo-");
-  EXPECT_FALSE(link.exchange.SendCommand("set 1000", 200, true));
-  EXPECT_EQ(link.exchange.lastResult(), CommandResult::NoAnswer);
+  const Answer sent326 = link.exchange.SendCommand("set 1000", {.timeoutMs = 200, .shown = true});
+  EXPECT_FALSE(sent326.accepted());
+  EXPECT_EQ(sent326.result, CommandResult::NoAnswer);
   EXPECT_EQ(link.status.lines.back(), "Camera connection error!");
 }
 
@@ -337,7 +344,8 @@ TEST(ComExchange, AnswersGoToTheTrafficLog) {
     ScriptedPeer peer;
     Link link(peer.path());
     auto t = answerOnce(peer, "set 1000\r", "set 1000\r\nOK\r\n>");
-    EXPECT_TRUE(link.exchange.SendCommand("set 1000", 1000, true));
+    EXPECT_TRUE(
+        link.exchange.SendCommand("set 1000", {.timeoutMs = 1000, .shown = true}).accepted());
     t.join();
   }
   closeTrafficLog();
@@ -350,32 +358,4 @@ TEST(ComExchange, AnswersGoToTheTrafficLog) {
   const std::string logged(text, n);
   EXPECT_NE(logged.find("set 1000\r\nOK\r\n>"), std::string::npos) << logged;
   EXPECT_NE(logged.find("CGetPortDlg::WaitMsg"), std::string::npos) << logged;
-}
-
-// The value cache hears of queries by their command text and of accepted commands by the
-// whole answer (whose first line echoes the command); refused or unanswered ones never.
-TEST(ComExchange, CacheHearsOfAcceptedTrafficOnly) {
-  struct Hook : ParameterCacheHook {
-    void updateFromTraffic(std::string_view text) override { seen.emplace_back(text); }
-    std::vector<std::string> seen;
-  } hook;
-  ScriptedPeer peer;
-  Link link(peer.path());
-  link.exchange.setCacheHook(&hook);
-
-  auto t = answerOnce(peer, "get\r", "get\r\n1000\r\n>");
-  EXPECT_EQ(link.exchange.QueryValue("get"), "1000");
-  t.join();
-  t = answerOnce(peer, "set 1200\r", "set 1200\r\nOK\r\n>");
-  EXPECT_TRUE(link.exchange.SendCommand("set 1200", 1000, true));
-  t.join();
-  t = answerOnce(peer, "set 0\r", "set 0\r\nError : out of range\r\n>");
-  EXPECT_FALSE(link.exchange.SendCommand("set 0", 1000, true));
-  t.join();
-  EXPECT_FALSE(link.exchange.SendCommand("set 5", 30, true)); // no answer
-  EXPECT_EQ(link.exchange.Query("get", 30, false), "");       // no answer
-
-  ASSERT_EQ(hook.seen.size(), 2u);
-  EXPECT_EQ(hook.seen[0], "get");
-  EXPECT_EQ(hook.seen[1], "set 1200\r\nOK\r\n>");
 }

@@ -69,10 +69,10 @@ TEST(SimPty, IdentifiesAndSetsValues) {
   ASSERT_EQ(link.opened, 0);
   EXPECT_EQ(link.exchange.QueryValue("gmn"), "Ko-25MC-C65");
   EXPECT_FALSE(link.exchange.QueryValue("gsn piece").empty());
-  EXPECT_TRUE(link.exchange.SendCommand("set 2500", 3000, true));
+  EXPECT_TRUE(link.exchange.SendCommand("set 2500", {.timeoutMs = 3000, .shown = true}).accepted());
   EXPECT_EQ(link.exchange.QueryValue("get"), "2500");
   // A refused value leaves the camera's value and says why.
-  EXPECT_FALSE(link.exchange.SendCommand("set 0", 3000, true));
+  EXPECT_FALSE(link.exchange.SendCommand("set 0", {.timeoutMs = 3000, .shown = true}).accepted());
   EXPECT_EQ(link.status.last.rfind("Error", 0), 0u);
   EXPECT_EQ(link.exchange.QueryValue("get"), "2500");
 }
@@ -83,7 +83,7 @@ TEST(SimPty, WrongRateGetsNoAnswer) {
   {
     PtyLink wrong(camera->linkPath(), 16);
     ASSERT_EQ(wrong.opened, 0);
-    EXPECT_EQ(wrong.exchange.Query("gmn", 300, false), "");
+    EXPECT_EQ(wrong.exchange.Query("gmn", {.timeoutMs = 300}).text, "");
   }
   PtyLink right(camera->linkPath(), 1);
   EXPECT_EQ(right.exchange.QueryValue("gmn"), "Ko-25MC-C65");
@@ -105,15 +105,16 @@ TEST(SimPty, BootMessageReachesTheTerminalUnasked) {
 TEST(SimPty, EchoOnlyWhileBootingThenAnswers) {
   auto camera = startCamera("echo", "boot-echo=1");
   PtyLink link(camera->linkPath(), 16);
-  EXPECT_EQ(link.exchange.Query("gmn", 200, false), "gmn\r\n");
+  EXPECT_EQ(link.exchange.Query("gmn", {.timeoutMs = 200}).text, "gmn\r\n");
   EXPECT_EQ(link.exchange.QueryValue("gmn"), "Ko-25MC-C65");
 }
 
 TEST(SimPty, ErrorAnswersAreRefusals) {
   auto camera = startCamera("error", "error");
   PtyLink link(camera->linkPath(), 16);
-  EXPECT_FALSE(link.exchange.SendCommand("set 1000", 3000, true));
-  EXPECT_EQ(link.exchange.lastResult(), CommandResult::CameraError);
+  const Answer sent114 = link.exchange.SendCommand("set 1000", {.timeoutMs = 3000, .shown = true});
+  EXPECT_FALSE(sent114.accepted());
+  EXPECT_EQ(sent114.result, CommandResult::CameraError);
   EXPECT_TRUE(link.exchange.linkAlive());
 }
 
@@ -122,7 +123,7 @@ TEST(SimPty, NoisyLineNeverHangs) {
   auto camera = startCamera("noise", "drop=0.2,corrupt=0.2,seed=3");
   PtyLink link(camera->linkPath(), 16);
   for (int i = 0; i < 20; ++i) {
-    link.exchange.SendCommand("set 1000", 100, true);
+    link.exchange.SendCommand("set 1000", {.timeoutMs = 100, .shown = true});
     EXPECT_FALSE(link.exchange.waitBusy());
   }
 }
@@ -131,12 +132,12 @@ TEST(SimPty, NoisyLineNeverHangs) {
 TEST(SimPty, LinkClosingMidSession) {
   auto camera = startCamera("close", "close-after=1");
   PtyLink link(camera->linkPath(), 16);
-  EXPECT_TRUE(link.exchange.SendCommand("set 1000", 3000, true));
+  EXPECT_TRUE(link.exchange.SendCommand("set 1000", {.timeoutMs = 3000, .shown = true}).accepted());
   for (int i = 0; i < 100 && !camera->linkDropped(); ++i) {
     std::this_thread::sleep_for(5ms);
   }
   ASSERT_TRUE(camera->linkDropped());
-  EXPECT_FALSE(link.exchange.SendCommand("set 2000", 300, true));
+  EXPECT_FALSE(link.exchange.SendCommand("set 2000", {.timeoutMs = 300, .shown = true}).accepted());
   EXPECT_EQ(link.status.last, "Camera connection error!");
   EXPECT_FALSE(link.exchange.linkAlive());
 }
@@ -178,7 +179,7 @@ TEST_F(SimClser, SearchFindsSimulatedCameras) {
   CommandExchange exchange(port);
   ASSERT_EQ(port.OpenPort(1, 16), 0);
   EXPECT_EQ(exchange.QueryValue("gmn"), "Ka-47M-M40");
-  EXPECT_TRUE(exchange.SendCommand("stm 1", 3000, false));
+  EXPECT_TRUE(exchange.SendCommand("stm 1", {.timeoutMs = 3000}).accepted());
   EXPECT_EQ(exchange.QueryValue("gtm"), "1");
   port.ClosePort();
 }

@@ -12,8 +12,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "session/connected_camera.h"
 #include "link/command_exchange.h"
+#include "session/connected_camera.h"
 #include "sim/pty_camera.h"
 
 namespace pagetest {
@@ -29,17 +29,17 @@ class RecordingHost : public PageHost {
 public:
   explicit RecordingHost(ConnectedCamera& camera) : camera_(camera) {}
 
-  bool sendCommand(std::string_view command, uint32_t timeoutMs, bool showStatus) override {
+  Answer sendCommand(std::string_view command, ExchangeOptions options) override {
     const std::string line(command);
     if (onSend)
       onSend(line);
-    bool accepted = false;
+    Answer answer;
     if (auto it = scripted.find(line); it != scripted.end())
-      accepted = it->second;
+      answer.result = it->second ? CommandResult::Ok : CommandResult::CameraError;
     else
-      accepted = camera_.sendCommand(command, timeoutMs, showStatus);
-    sent.push_back({line, timeoutMs, accepted});
-    return accepted;
+      answer = camera_.sendCommand(command, options);
+    sent.push_back({line, options.timeoutMs, answer.accepted()});
+    return answer;
   }
   const ParameterCache& parameterCache() const override { return camera_.parameterCache(); }
   const ModelDescriptor& modelDescriptor() const override { return camera_.modelDescriptor(); }
@@ -91,7 +91,9 @@ public:
 
   RecordingHost& host() { return *host_; }
   // Commands sent behind the page's back, as another window would.
-  bool direct(const std::string& command) { return connected_->sendCommand(command, 3000, false); }
+  bool direct(const std::string& command) {
+    return connected_->sendCommand(command, {.timeoutMs = 3000}).accepted();
+  }
   void refuseEverything(bool on) {
     sim::Faults faults;
     faults.errorAnswers = on;

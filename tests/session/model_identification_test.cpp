@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "camera/tables/stem_lists.h"
 #include "session/connected_camera.h"
 #include "session/model_identification.h"
 #include "session/privileged_level.h"
-#include "camera/tables/stem_lists.h"
 #include "sim/pty_camera.h"
 
 using namespace kelpax;
@@ -261,9 +261,9 @@ TEST_F(IdentifyOnPty, KoCameraWithRegionsAndSensorSize) {
   EXPECT_EQ(camera.fillCache(), 0);
   EXPECT_EQ(camera.cacheInt("et"), 1000);
   EXPECT_EQ(camera.cacheInt("ha", 1), 5119);
-  EXPECT_TRUE(camera.sendCommand("set 2500", 3000, true));
+  EXPECT_TRUE(camera.sendCommand("set 2500", {.timeoutMs = 3000, .shown = true}).accepted());
   EXPECT_EQ(camera.cacheInt("et"), 2500);
-  EXPECT_FALSE(camera.sendCommand("set 9", 3000, true));
+  EXPECT_FALSE(camera.sendCommand("set 9", {.timeoutMs = 3000, .shown = true}).accepted());
   EXPECT_EQ(camera.cacheInt("et"), 2500);
 }
 

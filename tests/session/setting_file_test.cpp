@@ -12,9 +12,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "camera/tables/stem_lists.h"
 #include "session/connected_camera.h"
 #include "session/setting_file.h"
-#include "camera/tables/stem_lists.h"
 #include "sim/pty_camera.h"
 
 using namespace kelpax;
@@ -251,14 +251,15 @@ protected:
     SettingLoadOptions options;
     options.sleep = [this](int ms) { pauses_.push_back(ms); };
     options.progress = [this](int percent) { progress_.push_back(percent); };
-    return loadSettingFile(path, exchange_, cache_, options);
+    return loadSettingFile(path, connected_, options);
   }
 
   ScratchFolder folder_;
   std::unique_ptr<sim::PtyCamera> camera_;
   CameraPort port_;
   CommandExchange exchange_{port_};
-  ParameterCache cache_;
+  ConnectedCamera connected_{exchange_};
+  ParameterCache& cache_ = connected_.cache();
   SentRecorder wire_;
   std::vector<int> pauses_;
   std::vector<int> progress_;
@@ -394,12 +395,12 @@ TEST_F(LoadOnPty, ProgressStandsAtTheEndOnceTheLinesOutnumberTheEntries) {
 // binary transfer.
 TEST_F(LoadOnPty, UnreadableFileOrBusyPortSendsNothing) {
   const std::string missing = folder_ / "missing.csf";
-  SettingLoadResult result = loadSettingFile(missing, exchange_, cache_);
+  SettingLoadResult result = loadSettingFile(missing, connected_);
   EXPECT_FALSE(result.opened);
   EXPECT_EQ(result.message, "Cannot open camera setting file!");
   EXPECT_NE(result.detail.find("missing.csf"), std::string::npos);
 
-  result = loadSettingFile(folder_.path().string(), exchange_, cache_);
+  result = loadSettingFile(folder_.path().string(), connected_);
   EXPECT_FALSE(result.opened);
   EXPECT_EQ(result.message, "Cannot open camera setting file!");
 
@@ -425,7 +426,7 @@ struct RegionFileHandler : CControlFile {
     text += "srs 2\r\n";
     return writeSettingFile(chosen, text, lines.size() + 1);
   }
-  void connect(CommandExchange&, ParameterCache&) override { sentBeforeConnect = wire->sent; }
+  void connect(ConnectedCamera&) override { sentBeforeConnect = wire->sent; }
   const SentRecorder* wire = nullptr;
   std::string sentBeforeConnect = "unset";
 };
@@ -447,7 +448,7 @@ TEST_F(LoadOnPty, ModelHandlerWritesItsFileAndConnectsAfterTheLoad) {
 
   SettingLoadOptions options;
   options.handler = &handler;
-  loadSettingFile(saved.path, exchange_, cache_, options);
+  loadSettingFile(saved.path, connected_, options);
   EXPECT_EQ(handler.sentBeforeConnect, wire_.sent);
   EXPECT_NE(wire_.sent.find("srs 2\r"), std::string::npos);
 }
@@ -483,9 +484,9 @@ TEST(SettingFileRoundTrip, SavedValuesReplayIntoAnotherCamera) {
   std::string path;
   {
     Link first("first");
-    ASSERT_TRUE(first.connected.sendCommand("set 4321", 3000, false));
-    ASSERT_TRUE(first.connected.sendCommand("sag 33", 3000, false));
-    ASSERT_TRUE(first.connected.sendCommand("sha 16 2047", 3000, false));
+    ASSERT_TRUE(first.connected.sendCommand("set 4321", {.timeoutMs = 3000}).accepted());
+    ASSERT_TRUE(first.connected.sendCommand("sag 33", {.timeoutMs = 3000}).accepted());
+    ASSERT_TRUE(first.connected.sendCommand("sha 16 2047", {.timeoutMs = 3000}).accepted());
     ASSERT_EQ(first.connected.fillCache(), 0);
     const SettingSaveResult saved = saveSettingFile(
         folder / "first", first.connected.parameterCache(), first.connected.modelDescriptor());
@@ -499,8 +500,7 @@ TEST(SettingFileRoundTrip, SavedValuesReplayIntoAnotherCamera) {
   std::vector<int> progress;
   SettingLoadOptions options;
   options.progress = [&](int percent) { progress.push_back(percent); };
-  const SettingLoadResult result =
-      loadSettingFile(path, second.exchange, second.connected.cache(), options);
+  const SettingLoadResult result = loadSettingFile(path, second.connected, options);
   EXPECT_TRUE(result.allAccepted())
       << (result.refused.empty() ? "" : result.refused[0].text + ": " + result.refused[0].reason);
   EXPECT_GT(result.sent, 10u);

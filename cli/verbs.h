@@ -10,10 +10,9 @@
 
 #include <CLI/CLI.hpp>
 
-#include "session/connected_camera.h"
-#include "cli/trace.h"
-#include "link/command_exchange.h"
 #include "camera/parameter_cache.h"
+#include "cli/trace.h"
+#include "session/camera_session.h"
 
 namespace kelpax {
 
@@ -33,14 +32,18 @@ struct StatusKeeper : StatusLine {
   void showStatus(const std::string& text) override { last = text; }
 };
 
-// A port opened and its camera identified, for the verbs that work through the value cache.
-struct IdentifiedCamera {
+// The camera session of one verb: the port the options name, opened, and (for the verbs that
+// work through the value cache) its camera identified.
+struct CliSession {
+  // Opens the port; prints why not and returns the exit code on failure.
+  int openPort(const LinkOptions& options);
+  // openPort, then asks the model name and identifies the camera.
   int open(const LinkOptions& options);
-  CameraPort port;
+  ConnectedCamera& camera() { return session.camera(); }
+
+  CameraSession session;
   std::optional<TraceWriter> trace;
-  CommandExchange exchange{port};
   StatusKeeper status;
-  ConnectedCamera camera{exchange};
 };
 
 // A verb kept in a file of its own: its sub-command and what runs when it was chosen.
@@ -52,12 +55,8 @@ struct CliCommand {
 void addLinkOptions(CLI::App* cmd, LinkOptions& options);
 // Every PC serial port and Camera Link serial port the system lists.
 void fillPortTable(CameraPort& port);
-// Opens the port the options name; prints why not and returns the exit code on failure.
-int openLink(CameraPort& port, const LinkOptions& options, std::optional<TraceWriter>& trace);
-// Asks the model name and identifies the camera; the family's stems are then registered.
-int identifyCamera(ConnectedCamera& camera, uint32_t timeoutMs);
-// The exit code a query's answer earns; failures are explained on stderr.
-int queryOutcome(const std::string& answer);
+// The exit code an answer earns; failures are explained on stderr.
+int answerOutcome(const Answer& answer);
 const char* outcomeName(CommandResult result);
 std::string joined(const std::vector<std::string>& words);
 std::string cachedValues(const ParameterEntry& entry);

@@ -1,5 +1,5 @@
 // What the command line's verbs share.
-#include "cli/session.h"
+#include "cli/verbs.h"
 
 #include <iostream>
 
@@ -72,7 +72,8 @@ std::string joined(const std::vector<std::string>& words) {
   return text;
 }
 
-int openLink(CameraPort& port, const LinkOptions& options, std::optional<TraceWriter>& trace) {
+int CliSession::openPort(const LinkOptions& options) {
+  CameraPort& port = session.port();
   std::string why;
   const int slot = resolvePort(port, options, why);
   if (slot < 0) {
@@ -92,27 +93,19 @@ int openLink(CameraPort& port, const LinkOptions& options, std::optional<TraceWr
   return kExitOk;
 }
 
-int identifyCamera(ConnectedCamera& camera, uint32_t timeoutMs) {
-  const std::string model = camera.exchange().QueryValue("gmn", timeoutMs);
-  if (model.empty()) {
-    std::cerr << "kelpax-cli: the camera does not tell its model name (Camera connection error!)\n";
-    return kExitNoAnswer;
-  }
-  camera.identify(model);
-  return kExitOk;
-}
-
-int queryOutcome(const std::string& answer) {
-  const CommandResult result = judgeAnswer(answer);
-  if (result == CommandResult::NoAnswer) {
-    std::cerr << "kelpax-cli: Camera connection error!\n";
-    return kExitNoAnswer;
-  }
-  if (result == CommandResult::CameraError) {
-    std::cerr << "kelpax-cli: " << errorTextOf(answer) << "\n";
+int answerOutcome(const Answer& answer) {
+  switch (answer.result) {
+  case CommandResult::Ok:
+    return kExitOk;
+  case CommandResult::CameraError:
+    std::cerr << "kelpax-cli: " << answer.errorText() << "\n";
     return kExitCameraError;
+  case CommandResult::NoAnswer:
+  case CommandResult::Blocked:
+    break;
   }
-  return kExitOk;
+  std::cerr << "kelpax-cli: Camera connection error!\n";
+  return kExitNoAnswer;
 }
 
 std::string cachedValues(const ParameterEntry& entry) {
@@ -143,11 +136,17 @@ void addLinkOptions(CLI::App* cmd, LinkOptions& options) {
   cmd->add_flag("--trace", options.trace, "show every byte on the wire, with timestamps");
 }
 
-int IdentifiedCamera::open(const LinkOptions& options) {
-  if (int rc = openLink(port, options, trace); rc != kExitOk)
+int CliSession::open(const LinkOptions& options) {
+  if (int rc = openPort(options); rc != kExitOk)
     return rc;
-  exchange.setStatusLine(&status);
-  return identifyCamera(camera, options.timeoutMs);
+  session.exchange().setStatusLine(&status);
+  const std::string model = session.exchange().QueryValue(formatCommand(cmd::kModelName), options.timeoutMs);
+  if (model.empty()) {
+    std::cerr << "kelpax-cli: the camera does not tell its model name (Camera connection error!)\n";
+    return kExitNoAnswer;
+  }
+  session.prepareForModel(model, nullptr);
+  return kExitOk;
 }
 
 } // namespace kelpax

@@ -1,0 +1,138 @@
+// kelpax-cli space / startup / high-speed / acquisition / temperature / camera-info: the same
+// operations the main window's menus run, on the same session.
+#include "cli/camera_commands.h"
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+
+namespace kelpax {
+namespace {
+
+struct CameraOptions {
+  LinkOptions link;
+  std::string action;
+  int space = -1;
+};
+
+// Prints the camera's verdict on an operation and the exit code it earns.
+int verdict(const CliSession& cli, const Answer& answer) {
+  std::cout << outcomeName(answer.result) << "\n";
+  if (answer.accepted())
+    return kExitOk;
+  std::cerr << "kelpax-cli: " << cli.status.last << "\n";
+  return answer.result == CommandResult::CameraError ? kExitCameraError : kExitNoAnswer;
+}
+
+int runSpace(const CameraOptions& options) {
+  CliSession cli;
+  if (int rc = cli.open(options.link); rc != kExitOk)
+    return rc;
+  ConnectedCamera& camera = cli.camera();
+  return verdict(cli, options.action == "load" ? camera.loadSettingSpace(options.space)
+                                               : camera.saveSettingSpace(options.space));
+}
+
+int runStartup(const CameraOptions& options) {
+  CliSession cli;
+  if (int rc = cli.open(options.link); rc != kExitOk)
+    return rc;
+  ConnectedCamera& camera = cli.camera();
+  if (options.space >= 0)
+    return verdict(cli, camera.chooseStartupSpace(options.space));
+  if (!camera.query("gci", {.timeoutMs = options.link.timeoutMs}).cached ||
+      camera.startupSpace() < 0) {
+    std::cerr << "kelpax-cli: the camera does not tell its start-up space\n";
+    return kExitNoAnswer;
+  }
+  std::printf("%d\n", camera.startupSpace());
+  return kExitOk;
+}
+
+int runHighSpeed(const CameraOptions& options) {
+  CliSession cli;
+  if (int rc = cli.open(options.link); rc != kExitOk)
+    return rc;
+  return verdict(cli, cli.camera().setHighSpeed(options.action == "on"));
+}
+
+int runAcquisition(const CameraOptions& options) {
+  CliSession cli;
+  if (int rc = cli.open(options.link); rc != kExitOk)
+    return rc;
+  return verdict(cli, cli.camera().acquisition(options.action == "start"));
+}
+
+int runTemperature(const CameraOptions& options) {
+  CliSession cli;
+  if (int rc = cli.open(options.link); rc != kExitOk)
+    return rc;
+  const std::optional<std::string> temperature = cli.camera().readTemperature();
+  if (!temperature) {
+    std::cerr << "kelpax-cli: the camera does not tell its temperature\n";
+    return kExitNoAnswer;
+  }
+  std::printf("%s\n", temperature->c_str());
+  return kExitOk;
+}
+
+int runCameraInfo(const CameraOptions& options) {
+  CliSession cli;
+  if (int rc = cli.open(options.link); rc != kExitOk)
+    return rc;
+  const CameraInfo info = cli.camera().readCameraInfo();
+  std::printf("name    %s\nserial  %s\nFPGA    %s\nMCU     %s\n", info.name.c_str(),
+              info.serialNumber.c_str(), info.fpgaVersion.c_str(), info.mcuVersion.c_str());
+  return kExitOk;
+}
+
+CliCommand addVerb(CLI::App& app, const char* name, const char* description,
+                   int (*run)(const CameraOptions&),
+                   const std::function<void(CLI::App*, CameraOptions&)>& arguments = {}) {
+  auto options = std::make_shared<CameraOptions>();
+  CLI::App* command = app.add_subcommand(name, description);
+  addLinkOptions(command, options->link);
+  if (arguments)
+    arguments(command, *options);
+  return {command, [options, run] { return run(*options); }};
+}
+
+} // namespace
+
+std::vector<CliCommand> addCameraCommands(CLI::App& app) {
+  const auto spaceNumber = CLI::Range(0, 2);
+  return {
+      addVerb(app, "space", "load or store the camera's settings: space load|save 0|1|2", runSpace,
+              [&](CLI::App* command, CameraOptions& options) {
+                command->add_option("action", options.action, "load or save")
+                    ->required()
+                    ->check(CLI::IsMember({"load", "save"}));
+                command->add_option("space", options.space, "0 factory, 1 user 1, 2 user 2")
+                    ->required()
+                    ->check(spaceNumber);
+              }),
+      addVerb(app, "startup", "print the start-up space, or choose it: startup [0|1|2]", runStartup,
+              [&](CLI::App* command, CameraOptions& options) {
+                command->add_option("space", options.space, "0 factory, 1 user 1, 2 user 2")
+                    ->check(spaceNumber);
+              }),
+      addVerb(app, "high-speed", "switch high speed on or off", runHighSpeed,
+              [](CLI::App* command, CameraOptions& options) {
+                command->add_option("state", options.action, "on or off")
+                    ->required()
+                    ->check(CLI::IsMember({"on", "off"}));
+              }),
+      addVerb(app, "acquisition", "start or stop the camera's acquisition", runAcquisition,
+              [](CLI::App* command, CameraOptions& options) {
+                command->add_option("state", options.action, "start or stop")
+                    ->required()
+                    ->check(CLI::IsMember({"start", "stop"}));
+              }),
+      addVerb(app, "temperature", "print the camera temperature", runTemperature),
+      addVerb(app, "camera-info", "print the camera's name, serial number and versions",
+              runCameraInfo),
+  };
+}
+
+} // namespace kelpax
