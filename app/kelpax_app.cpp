@@ -2,31 +2,11 @@
 #include "app/kelpax_app.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QScreen>
 
 #include "app/crash_handler.h"
 #include "app/kelpax_dlg.h"
 #include "app/version.h"
-
-void CQtMessageBox::showMessage(std::string_view caption, std::string_view text,
-                                kelpax::MessageIcon icon) {
-  QMessageBox::Icon qtIcon = QMessageBox::Critical;
-  switch (icon) {
-  case kelpax::MessageIcon::Error:
-    qtIcon = QMessageBox::Critical;
-    break;
-  case kelpax::MessageIcon::Warning:
-    qtIcon = QMessageBox::Warning;
-    break;
-  case kelpax::MessageIcon::Information:
-    qtIcon = QMessageBox::Information;
-    break;
-  }
-  QMessageBox box(qtIcon, QString::fromUtf8(caption.data(), qsizetype(caption.size())),
-                  QString::fromUtf8(text.data(), qsizetype(text.size())), QMessageBox::Ok);
-  box.exec();
-}
 
 CKelpaxApp::CKelpaxApp(int& argc, char** argv) : CKelpaxApp(argc, argv, Options{}) {}
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "app/message_box.h"
 #include "app/startup_checks.h"
 #include "app/tool_tips.h"
 
@@ -16,14 +17,6 @@ namespace kelpax {
 class CKelpaxDlg;
 class CameraSession;
 } // namespace kelpax
-
-// Shows the core's messages in a QMessageBox. Texts are UTF-8 (folders are shown as the
-// file system names them).
-class CQtMessageBox : public kelpax::MessageBoxSink {
-public:
-  void showMessage(std::string_view caption, std::string_view text,
-                   kelpax::MessageIcon icon) override;
-};
 
 class CKelpaxApp : public QObject, public kelpax::QuitHook {
   Q_OBJECT
@@ -67,7 +60,7 @@ private:
 
   Options options_;
   std::unique_ptr<QApplication> ownedApplication_;
-  CQtMessageBox qtMessageBox_;
+  kelpax::CQtMessageBox qtMessageBox_;
   std::unique_ptr<CToolTips> toolTips_;
   // The camera session outlives the windows that show it.
   std::unique_ptr<kelpax::CameraSession> session_;

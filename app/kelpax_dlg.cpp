@@ -2,43 +2,28 @@
 #include "app/kelpax_dlg.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
-#include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
-#include <QPainter>
 #include <QScreen>
 #include <QTabBar>
-#include <QToolButton>
 #include <QVBoxLayout>
-#include <chrono>
-#include <filesystem>
-#include <thread>
 
 #include "app/about_dlg.h"
-#include "app/menu_tip_widget.h"
+#include "app/message_box.h"
 #include "app/status_bar_widget.h"
 #include "app/terminal_dlg.h"
 #include "app/tool_tips.h"
 #include "app/version.h"
 #include "camera/debug_output.h"
-#include "camera/program_folder.h"
-#include "pages/afe_page.h"
 #include "pages/control_widgets.h"
 #include "pages/settings_page.h"
-#include "pages/trigger_page.h"
-#include "pages/view_page.h"
 
 namespace kelpax {
 namespace {
 
 constexpr char kTitle[] = "Quorvane - ";
-constexpr int kPagesTop = 35;
 
 const QString kSettingFilter = QStringLiteral("Camera Setting Data (*.csf)");
 
@@ -46,42 +31,11 @@ QString latin1(const std::string& text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Message boxes of the running program.
-class WindowMessageBox : public MessageBoxSink {
-public:
-  explicit WindowMessageBox(QWidget* owner) : owner_(owner) {}
-  void showMessage(std::string_view caption, std::string_view text, MessageIcon icon) override {
-    QMessageBox::Icon qtIcon = icon == MessageIcon::Error     ? QMessageBox::Critical
-                               : icon == MessageIcon::Warning ? QMessageBox::Warning
-                                                              : QMessageBox::Information;
-    QMessageBox box(qtIcon, QString::fromUtf8(caption.data(), qsizetype(caption.size())),
-                    QString::fromUtf8(text.data(), qsizetype(text.size())), QMessageBox::Ok,
-                    owner_);
-    box.setWindowFlag(Qt::WindowStaysOnTopHint);
-    box.exec();
-  }
-
-private:
-  QWidget* owner_;
-};
-
 } // namespace
-
-// A tab whose page arrives with a later release: a one-line note instead of the page.
-class CPendingPage : public QLabel {
-public:
-  CPendingPage(PageId id, QWidget* parent) : QLabel(parent) {
-    setObjectName(QStringLiteral("pendingPage"));
-    setAlignment(Qt::AlignCenter);
-    setWordWrap(true);
-    setText(QStringLiteral("%1 is not part of this version of Kelpax yet.")
-                .arg(latin1(std::string(pageClassName(id)))));
-  }
-};
 
 CKelpaxDlg::CKelpaxDlg(CameraSession& session, Options options, QWidget* parent)
     : QDialog(parent), session_(session), options_(std::move(options)) {
-  ownMessageBox_ = std::make_unique<WindowMessageBox>(this);
+  ownMessageBox_ = std::make_unique<CQtMessageBox>(this);
   setObjectName(QStringLiteral("CKelpaxDlg"));
   portDlg_ = std::make_unique<CGetPortDlg>(*this, session_, this);
   linkTimer_ = new QTimer(this);
@@ -96,10 +50,6 @@ CKelpaxDlg::~CKelpaxDlg() {
   channel.setStatusLine(nullptr);
   channel.setAnswerHandler(nullptr);
   channel.setEventPump(nullptr);
-  // The pages refer to the session's camera, which outlives them; they go with the window.
-  for (auto& [id, widget] : pages_)
-    delete widget;
-  pages_.clear();
 }
 
 MessageBoxSink& CKelpaxDlg::messageBox() {
@@ -125,9 +75,8 @@ void CKelpaxDlg::initDialog() {
   connect(tabs_, &QTabBar::currentChanged, this, &CKelpaxDlg::onTabChanged);
   layout->addWidget(tabs_);
 
-  pageArea_ = new QWidget(this);
-  pageArea_->setObjectName(QStringLiteral("pageArea"));
-  pageArea_->installEventFilter(this);
+  // 3. Every page, hidden.
+  pageArea_ = new CPageArea(session_.camera(), this);
   layout->addWidget(pageArea_, 1);
 
   terminal_ = new CTerminal(this);
@@ -142,8 +91,7 @@ void CKelpaxDlg::initDialog() {
   setWindowIcon(linkIcon(true));
   // 2. Title, status line, progress bar, the ">" and Cancel buttons.
   setWindowTitle(QString::fromLatin1(kTitle));
-  // 3. Every page, hidden; the version everywhere it is shown.
-  buildPages();
+  // 3. The version everywhere it is shown.
   const QString version = QString::fromLatin1(kVersionText);
   statusBar_->setPartText(3, version);
   about_ = new CAboutDlg(this);
@@ -217,65 +165,23 @@ void CKelpaxDlg::buildStatusBar() {
   statusBar_->setProgressBar(progress_);
   statusBar_->setLinkState(false);
 
-  const double scale = logicalDpiX() / 96.0;
-  auto place = [scale](QWidget* widget, int left, int top, int right, int bottom) {
-    widget->setGeometry(int(left * scale), int(top * scale), int((right - left) * scale),
-                        int((bottom - top) * scale));
-  };
-  temperatureButton_ = new CMyButton(QStringLiteral(">"), statusBar_);
-  temperatureButton_->setControlId(kIdTemperatureButton);
+  temperatureButton_ =
+      statusBar_->addButton(QStringLiteral(">"), kIdTemperatureButton, QRect(303, 3, 22, 18));
   temperatureButton_->setToolTip(QStringLiteral("Read the camera temperature"));
-  place(temperatureButton_, 303, 3, 325, 21);
-  cancelButton_ = new CMyButton(QStringLiteral("Cancel"), statusBar_);
-  cancelButton_->setControlId(kIdCancelButton);
-  place(cancelButton_, 243, 3, 315, 21);
+  cancelButton_ =
+      statusBar_->addButton(QStringLiteral("Cancel"), kIdCancelButton, QRect(243, 3, 72, 18));
   cancelButton_->hide();
   connect(temperatureButton_, &QPushButton::clicked, this, [this] { showTemperature(); });
   connect(cancelButton_, &QPushButton::clicked, this, [this] { pump_.requestAbort(); });
-}
-
-void CKelpaxDlg::buildPages() {
-  PageHost& host = session_.camera();
-  auto add = [this](PageId id, QWidget* page) {
-    page->hide();
-    pages_[id] = page;
-  };
-  add(PageId::ViewSetting, new CViewSetting(host, pageArea_));
-  add(PageId::AFESetting, new CAFESetting(host, pageArea_));
-  add(PageId::KaAFESetting, new KaAFESetting(host, pageArea_));
-  add(PageId::TriggerSetting, new CTriggerSetting(host, pageArea_));
-  add(PageId::Ko_ViewSetting, new CKo_ViewSetting(host, pageArea_));
-  add(PageId::Ko3_ViewSetting, new CKo3_ViewSetting(host, pageArea_));
-  add(PageId::Ko_AFESetting, new CKo_AFESetting(host, pageArea_));
-  add(PageId::Ko_TriggerSetting, new CKo_TriggerSetting(host, pageArea_));
-  pages_[PageId::ViewSetting]->setWindowTitle(QStringLiteral("Image "));
-  pages_[PageId::AFESetting]->setWindowTitle(QStringLiteral("Analog "));
-  pages_[PageId::TriggerSetting]->setWindowTitle(QStringLiteral("Mode / Exposure"));
-}
-
-std::vector<SettingsPage*> CKelpaxDlg::genericPages() const {
-  std::vector<SettingsPage*> generic;
-  for (PageId id : {PageId::ViewSetting, PageId::AFESetting, PageId::KaAFESetting,
-                    PageId::TriggerSetting, PageId::Ko_ViewSetting, PageId::Ko3_ViewSetting,
-                    PageId::Ko_AFESetting, PageId::Ko_TriggerSetting}) {
-    if (auto* settings = qobject_cast<SettingsPage*>(page(id)))
-      generic.push_back(settings);
-  }
-  return generic;
-}
-
-QWidget* CKelpaxDlg::page(PageId id) const {
-  auto it = pages_.find(id);
-  return it == pages_.end() ? nullptr : it->second;
 }
 
 void CKelpaxDlg::registerToolTips() {
   CToolTips* tips = options_.toolTips;
   if (!tips)
     return;
-  tips->attach(page(PageId::ViewSetting), QStringLiteral("FULL SIZE."));
-  tips->attach(page(PageId::TriggerSetting), QStringLiteral("FREE RUN."));
-  tips->attach(page(PageId::AFESetting), QStringLiteral("Control Analog gain."));
+  tips->attach(pageArea_->page(PageId::ViewSetting), QStringLiteral("FULL SIZE."));
+  tips->attach(pageArea_->page(PageId::TriggerSetting), QStringLiteral("FREE RUN."));
+  tips->attach(pageArea_->page(PageId::AFESetting), QStringLiteral("Control Analog gain."));
   tips->attach(temperatureButton_, QStringLiteral("Read the camera temperature"));
 }
 
@@ -353,7 +259,7 @@ void CKelpaxDlg::answerReceived(const std::string& received) {
 void CKelpaxDlg::refreshAllPages() {
   setWindowTitle(latin1(kTitle + session_.modelName() + " (" + session_.portName() + ")"));
 
-  for (SettingsPage* generic : genericPages()) {
+  for (SettingsPage* generic : pageArea_->genericPages()) {
     generic->setControlsFromCache();
     generic->postRefreshAll();
   }
@@ -390,38 +296,8 @@ void CKelpaxDlg::onTabChanged(int index) {
 }
 
 void CKelpaxDlg::showTabPage() {
-  for (auto& [id, widget] : pages_)
-    widget->hide();
-  shown_.clear();
-  const TabPage tab =
-      pageForTab(session_.camera().modelDescriptor(), currentTab_, ka47mSelectorFfc_);
-  for (PageId id : {tab.page, tab.alsoShown}) {
-    if (id == PageId::None)
-      continue;
-    QWidget* widget = page(id);
-    if (!widget) {
-      widget = new CPendingPage(id, pageArea_);
-      pages_[id] = widget;
-    }
-    widget->setEnabled(!locked_);
-    shown_.push_back(id);
-  }
-  placePages();
-  for (PageId id : shown_)
-    page(id)->show();
-}
-
-void CKelpaxDlg::placePages() {
-  if (!pageArea_)
-    return;
-  for (PageId id : shown_)
-    page(id)->setGeometry(pageArea_->rect());
-}
-
-bool CKelpaxDlg::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == pageArea_ && event->type() == QEvent::Resize)
-    placePages();
-  return QDialog::eventFilter(watched, event);
+  pageArea_->showTab(
+      pageForTab(session_.camera().modelDescriptor(), currentTab_, ka47mSelectorFfc_), !locked_);
 }
 
 // --- menu handlers --------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/get_port_dlg.h"
+#include "app/page_area.h"
 #include "app/startup_checks.h"
 #include "app/window_event_pump.h"
 #include "camera/model_catalog.h"
@@ -125,8 +126,8 @@ public:
 
   // The page shown for `id` (null while it was never needed), and the pages visible now in
   // the order shown.
-  QWidget* page(PageId id) const;
-  std::vector<PageId> visiblePages() const { return shown_; }
+  QWidget* page(PageId id) const { return pageArea_->page(id); }
+  std::vector<PageId> visiblePages() const { return pageArea_->shownPages(); }
 
 Q_SIGNALS:
   void connectedChanged(bool connected);
@@ -138,7 +139,6 @@ public:
 protected:
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
   // Menus (kelpax_dlg_menus.cpp).
@@ -148,12 +148,10 @@ private:
   void checkStartupItem(int space);
 
   void buildStatusBar();
-  void buildPages();
   void registerToolTips();
   void wireTerminal();
   void onTabChanged(int index);
   void showTabPage();
-  void placePages();
   void onLinkTimer();
   void toolRefresh();
   void showTemperature();
@@ -171,8 +169,6 @@ private:
   // Status part 1 and the progress bar.
   void showProgress(int percent);
   void hideProgress();
-  // The generic pages the main window sets from the cache itself.
-  std::vector<SettingsPage*> genericPages() const;
 
   CameraSession& session_;
   Options options_;
@@ -186,9 +182,7 @@ private:
   std::map<int, QAction*> actions_;
   std::vector<QMenu*> lockedMenus_;
   QTabBar* tabs_ = nullptr;
-  QWidget* pageArea_ = nullptr;
-  std::map<PageId, QWidget*> pages_;
-  std::vector<PageId> shown_;
+  CPageArea* pageArea_ = nullptr;
   CTerminal* terminal_ = nullptr;
   CMyStatusBar* statusBar_ = nullptr;
   QProgressBar* progress_ = nullptr;

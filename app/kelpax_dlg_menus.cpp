@@ -115,8 +115,7 @@ void CKelpaxDlg::applyLock() {
       }
     }
   }
-  for (auto& [id, widget] : pages_)
-    widget->setEnabled(!locked_);
+  pageArea_->setPagesEnabled(!locked_);
   if (!locked_) {
     action(kIdSaveFactory)->setEnabled(false);
     action(kIdFactorySetting)->setEnabled(false);

@@ -4,6 +4,8 @@
 #include <QEvent>
 #include <QPainter>
 
+#include "pages/control_widgets.h"
+
 namespace kelpax {
 
 // Icons 144 and 145: the link to the camera is up, or it is not.
@@ -133,6 +135,15 @@ void CMyStatusBar::paintEvent(QPaintEvent*) {
 
 void CMyStatusBar::setLinkState(bool up) {
   setPartIcon(1, linkIcon(up));
+}
+
+CMyButton* CMyStatusBar::addButton(const QString& text, int controlId, QRect place) {
+  auto* button = new CMyButton(text, this);
+  button->setControlId(controlId);
+  const double scale = logicalDpiX() / 96.0;
+  button->setGeometry(int(place.x() * scale), int(place.y() * scale), int(place.width() * scale),
+                      int(place.height() * scale));
+  return button;
 }
 
 } // namespace kelpax

@@ -14,6 +14,8 @@
 
 namespace kelpax {
 
+class CMyButton;
+
 // Icons 144 and 145: the link to the camera is up, or it is not.
 QIcon linkIcon(bool up);
 
@@ -38,6 +40,9 @@ public:
   // The text the bar draws in part 2 while no progress bar is shown there.
   void setDrawnText(const QString& text);
   QString drawnText() const { return drawnText_; }
+
+  // A button on the bar at `place` (in 96-DPI units, scaled to the screen), sending `controlId`.
+  CMyButton* addButton(const QString& text, int controlId, QRect place);
 
   // A child progress bar that the bar moves over part 0 whenever it is visible.
   void setProgressBar(QProgressBar* bar);

@@ -1,0 +1,97 @@
+// The main window's page area.
+#include "app/page_area.h"
+
+#include <QLabel>
+
+#include "pages/afe_page.h"
+#include "pages/settings_page.h"
+#include "pages/trigger_page.h"
+#include "pages/view_page.h"
+
+namespace kelpax {
+namespace {
+
+// A tab whose page arrives with a later release: a one-line note instead of the page.
+class CPendingPage : public QLabel {
+public:
+  CPendingPage(PageId id, QWidget* parent) : QLabel(parent) {
+    setObjectName(QStringLiteral("pendingPage"));
+    setAlignment(Qt::AlignCenter);
+    setWordWrap(true);
+    const std::string name(pageClassName(id));
+    setText(QStringLiteral("%1 is not part of this version of Kelpax yet.")
+                .arg(QString::fromLatin1(name.data(), qsizetype(name.size()))));
+  }
+};
+
+} // namespace
+
+CPageArea::CPageArea(PageHost& host, QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("pageArea"));
+  auto add = [this](PageId id, QWidget* page) {
+    page->hide();
+    pages_[id] = page;
+  };
+  add(PageId::ViewSetting, new CViewSetting(host, this));
+  add(PageId::AFESetting, new CAFESetting(host, this));
+  add(PageId::KaAFESetting, new KaAFESetting(host, this));
+  add(PageId::TriggerSetting, new CTriggerSetting(host, this));
+  add(PageId::Ko_ViewSetting, new CKo_ViewSetting(host, this));
+  add(PageId::Ko3_ViewSetting, new CKo3_ViewSetting(host, this));
+  add(PageId::Ko_AFESetting, new CKo_AFESetting(host, this));
+  add(PageId::Ko_TriggerSetting, new CKo_TriggerSetting(host, this));
+  pages_[PageId::ViewSetting]->setWindowTitle(QStringLiteral("Image "));
+  pages_[PageId::AFESetting]->setWindowTitle(QStringLiteral("Analog "));
+  pages_[PageId::TriggerSetting]->setWindowTitle(QStringLiteral("Mode / Exposure"));
+}
+
+QWidget* CPageArea::page(PageId id) const {
+  auto it = pages_.find(id);
+  return it == pages_.end() ? nullptr : it->second;
+}
+
+void CPageArea::showTab(const TabPage& tab, bool enabled) {
+  for (auto& [id, widget] : pages_)
+    widget->hide();
+  shown_.clear();
+  for (PageId id : {tab.page, tab.alsoShown}) {
+    if (id == PageId::None)
+      continue;
+    QWidget* widget = page(id);
+    if (!widget) {
+      widget = new CPendingPage(id, this);
+      pages_[id] = widget;
+    }
+    widget->setEnabled(enabled);
+    shown_.push_back(id);
+  }
+  placePages();
+  for (PageId id : shown_)
+    page(id)->show();
+}
+
+void CPageArea::setPagesEnabled(bool enabled) {
+  for (auto& [id, widget] : pages_)
+    widget->setEnabled(enabled);
+}
+
+std::vector<SettingsPage*> CPageArea::genericPages() const {
+  std::vector<SettingsPage*> generic;
+  for (auto& [id, widget] : pages_) {
+    if (auto* settings = qobject_cast<SettingsPage*>(widget))
+      generic.push_back(settings);
+  }
+  return generic;
+}
+
+void CPageArea::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  placePages();
+}
+
+void CPageArea::placePages() {
+  for (PageId id : shown_)
+    page(id)->setGeometry(rect());
+}
+
+} // namespace kelpax

@@ -1,0 +1,43 @@
+// The main window's page area: every settings page the program has, built once over the camera,
+// and the pages of the chosen tab shown over the whole area.
+#pragma once
+
+#include <QWidget>
+#include <map>
+#include <vector>
+
+#include "camera/model_catalog.h"
+#include "pages/page_host.h"
+
+namespace kelpax {
+
+class SettingsPage;
+
+class CPageArea : public QWidget {
+  Q_OBJECT
+
+public:
+  CPageArea(PageHost& host, QWidget* parent = nullptr);
+
+  // The page for `id`; null while it was never needed.
+  QWidget* page(PageId id) const;
+  // The pages shown now, in the order shown.
+  const std::vector<PageId>& shownPages() const { return shown_; }
+  // Shows the tab's page (and the page shown with it); a page that arrives with a later release
+  // shows a one-line note instead. `enabled` is false while the LOCK entry holds.
+  void showTab(const TabPage& tab, bool enabled);
+  void setPagesEnabled(bool enabled);
+  // The generic pages the main window sets from the cache itself.
+  std::vector<SettingsPage*> genericPages() const;
+
+protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+private:
+  void placePages();
+
+  std::map<PageId, QWidget*> pages_;
+  std::vector<PageId> shown_;
+};
+
+} // namespace kelpax
