@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "GenICam/BoundedFile.h"
+
 namespace nodeview {
 
 // One collected feature, or a group ("GROUP" as value) that opens the features after it.
@@ -35,6 +37,7 @@ struct FeatureFileRead {
   std::string error; // empty when the text parsed
 };
 // Items in the file's member order; a text that does not parse gives no items and an error.
+// The parser keeps its own stack, so no nesting of the text can exhaust the program's.
 FeatureFileRead parseFeatureFileJson(std::string_view json);
 
 // "\n%s\n" per group, "\t%-50s %-50s\n" per feature, "No data." for no items.
@@ -43,7 +46,9 @@ std::string featureListing(const std::vector<FeatureItem>& items);
 // Whole-file helpers. Each returns an empty text on success, otherwise what went wrong.
 std::string writeFileReplacing(const std::string& path, std::string_view bytes);
 std::string writeFileAppending(const std::string& path, std::string_view bytes);
-std::string readWholeFile(const std::string& path, std::string& bytes);
+// Reads only regular files of at most `maxBytes` (a FIFO, a device or a huge file is refused).
+std::string readWholeFile(const std::string& path, std::string& bytes,
+                          std::size_t maxBytes = GenICam::kMaxFeatureFileBytes);
 
 // "options.ini" ([Visibility] Type=0|1|2) in the given folder.
 inline constexpr char kOptionsFileName[] = "options.ini";

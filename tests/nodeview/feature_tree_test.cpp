@@ -1,4 +1,5 @@
 // The walk over a node map and the traffic between rows and the camera, without a window.
+#include <algorithm>
 #include <chrono>
 #include <set>
 #include <thread>
@@ -339,8 +340,8 @@ TEST_F(TreeTest, SelfClearingEnumerationIsWatched) {
   EXPECT_EQ(camera.peek(kCalibrationMode), 0);
 }
 
-// Catches a selected feature saved once instead of per entry, and a selector left on the
-// last entry after saving.
+// Catches a selected feature saved once instead of per entry, a selector left on the last
+// entry after saving, and a selector item written before the values it selects.
 TEST_F(TreeTest, CollectsSelectedValuesAndRestoresTheSelector) {
   camera.poke(kGainBase + 0, 4, 10);
   camera.poke(kGainBase + 4, 4, 20);
@@ -348,20 +349,57 @@ TEST_F(TreeTest, CollectsSelectedValuesAndRestoresTheSelector) {
   camera.poke(kGainSelector, 4, 1);
   tree.rebuild();
   std::vector<FeatureItem> selected;
-  for (const auto& item : tree.collectItems()) {
-    if (item.hasSelector && item.selectorName == "GainSelector") {
-      selected.push_back(item);
+  std::vector<std::size_t> selectedAt;
+  std::size_t selectorAt = 0;
+  auto items = tree.collectItems();
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (items[i].hasSelector && items[i].selectorName == "GainSelector") {
+      selected.push_back(items[i]);
+      selectedAt.push_back(i);
+    } else if (items[i].name == "GainSelector") {
+      selectorAt = i;
     }
   }
-  ASSERT_EQ(selected.size(), 3u);
-  const char* entries[] = {"All", "Red", "Blue"};
-  const char* values[] = {"10", "20", "30"};
-  for (int i = 0; i < 3; ++i) {
+  // One item per entry, and the Gain row's own item under the entry the selector is on.
+  ASSERT_EQ(selected.size(), 4u);
+  const char* entries[] = {"All", "Red", "Blue", "Red"};
+  const char* values[] = {"10", "20", "30", "20"};
+  for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(selected[std::size_t(i)].name, "Gain");
     EXPECT_EQ(selected[std::size_t(i)].selectorValue, entries[i]);
     EXPECT_EQ(selected[std::size_t(i)].value, values[i]);
   }
   EXPECT_EQ(camera.peek(kGainSelector), 1);
+  EXPECT_EQ(items[selectorAt].value, "Red");
+  EXPECT_GT(selectorAt, selectedAt[2]) << "the selector's own value follows the entries' values";
+}
+
+// A feature file saved from one camera and loaded into another: catches per-entry values
+// written over each other and the selector left on its last entry (Red = 20, Blue = 30 with
+// the selector on Red came back as Blue = 20 with the selector on Blue).
+TEST_F(TreeTest, FeatureFileRoundTripRestoresEverySelectedValueAndTheSelector) {
+  camera.poke(kGainBase + 0, 4, 10);
+  camera.poke(kGainBase + 4, 4, 20);
+  camera.poke(kGainBase + 8, 4, 30);
+  camera.poke(kGainSelector, 4, 1);
+  camera.poke(kHeight, 4, 480);
+  tree.rebuild();
+  std::string json = featureFileJson(tree.collectItems());
+
+  TestCamera other;
+  FeatureTree otherTree(hooks());
+  otherTree.setNodeMap(other.map());
+  otherTree.rebuild();
+  auto read = parseFeatureFileJson(json);
+  ASSERT_EQ(read.error, "");
+  otherTree.applyItems(read.items);
+  EXPECT_EQ(other.peek(kGainBase + 0), 10);
+  EXPECT_EQ(other.peek(kGainBase + 4), 20);
+  EXPECT_EQ(other.peek(kGainBase + 8), 30);
+  EXPECT_EQ(other.peek(kGainSelector), 1);
+  EXPECT_EQ(other.peek(kHeight), 480);
+  otherTree.rebuild();
+  EXPECT_EQ(featureFileJson(otherTree.collectItems()), json);
 }
 
 // Catches a selector with several pSelected elements saved for its first one only.
@@ -379,7 +417,9 @@ TEST_F(TreeTest, CollectsEverySelectedFeature) {
             (std::set<std::string>{"FileOperationSelector", "FileOpenMode", "FileAccessOffset",
                                    "FileAccessLength", "FileOperationStatus", "FileOperationResult",
                                    "FileSize"}));
-  EXPECT_EQ(items, 7 * 3);
+  // Seven features for each of three files, and each feature's own row under the file the
+  // selector is on.
+  EXPECT_EQ(items, 7 * 3 + 7);
 }
 
 // Catches invisible, not-implemented, command and CoaXPress features in a feature file.

@@ -8,6 +8,7 @@
 #include <strings.h>
 
 #include "GenApi/MemoryPort.h"
+#include "GenICam/BoundedFile.h"
 #include "xml_model.h"
 
 namespace GenApi {
@@ -68,12 +69,11 @@ int64_t entryValue(const XmlModel& model, const std::string& feature, const char
 }
 
 std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
-    throw GenICam::RuntimeException("Cannot open the XML file '" + path + "'");
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+  std::string text;
+  std::string why = GenICam::readBoundedFile(path, GenICam::kMaxDescriptionBytes, text);
+  if (!why.empty())
+    throw GenICam::RuntimeException("Cannot read the XML file: " + why);
+  return text;
 }
 
 } // namespace
@@ -116,7 +116,61 @@ FileAccessLayout FileAccessLayout::FromXml(const gcstring& xml) {
   return l;
 }
 
-MemoryPort::MemoryPort(size_t size, bool bigEndian) : memory_(size, 0), bigEndian_(bigEndian) {}
+MemoryPort::MemoryPort(uint64_t size, bool bigEndian) : extent_(size), bigEndian_(bigEndian) {}
+
+void MemoryPort::copyOut(uint64_t address, void* data, size_t length) const {
+  auto* out = static_cast<uint8_t*>(data);
+  while (length > 0) {
+    uint64_t page = address / kPageSize, offset = address % kPageSize;
+    size_t n = size_t(std::min<uint64_t>(length, kPageSize - offset));
+    auto it = pages_.find(page);
+    if (it == pages_.end())
+      std::memset(out, 0, n);
+    else
+      std::memcpy(out, it->second.get() + offset, n);
+    out += n;
+    address += n;
+    length -= n;
+  }
+}
+
+void MemoryPort::copyIn(uint64_t address, const void* data, size_t length) {
+  auto* in = static_cast<const uint8_t*>(data);
+  while (length > 0) {
+    uint64_t page = address / kPageSize, offset = address % kPageSize;
+    size_t n = size_t(std::min<uint64_t>(length, kPageSize - offset));
+    auto it = pages_.find(page);
+    if (it == pages_.end()) {
+      if (std::all_of(in, in + n, [](uint8_t b) { return b == 0; })) {
+        in += n; // zeros where nothing was written yet: nothing to keep
+        address += n;
+        length -= n;
+        continue;
+      }
+      if ((pages_.size() + 1) * kPageSize > kMaxHeldBytes)
+        throw GenICam::AccessException("The memory port already holds " +
+                                       std::to_string(kMaxHeldBytes) +
+                                       " bytes of written registers");
+      auto fresh = std::make_unique<uint8_t[]>(kPageSize);
+      std::memset(fresh.get(), 0, kPageSize);
+      it = pages_.emplace(page, std::move(fresh)).first;
+    }
+    std::memcpy(it->second.get() + offset, in, n);
+    in += n;
+    address += n;
+    length -= n;
+  }
+}
+
+void MemoryPort::zero(uint64_t address, size_t length) {
+  uint8_t zeros[64] = {};
+  while (length > 0) {
+    size_t n = std::min(length, sizeof zeros);
+    copyIn(address, zeros, n);
+    address += n;
+    length -= n;
+  }
+}
 
 uint64_t MemoryPort::HighestAddress(const gcstring& xml) {
   XmlModel model = kelpax::genapi::parseXmlModel(xml);
@@ -135,13 +189,9 @@ uint64_t MemoryPort::HighestAddress(const gcstring& xml) {
 std::unique_ptr<MemoryPort> MemoryPort::ForXml(const gcstring& xml, unsigned readsBeforeClear,
                                                size_t minSize) {
   XmlModel model = kelpax::genapi::parseXmlModel(xml);
+  // The port spans every register of the description; only what is written takes memory.
   uint64_t top = HighestAddress(xml);
-  constexpr uint64_t kLargest = uint64_t{64} << 20;
-  if (top > kLargest)
-    throw GenICam::OutOfRangeException("The registers of the description reach byte " +
-                                       std::to_string(top) +
-                                       ", beyond the 64 MiB a memory port holds");
-  size_t size = std::max<size_t>(minSize, size_t((top + 15) / 16 * 16));
+  uint64_t size = std::max<uint64_t>(minSize, (top + 15) / 16 * 16);
   bool bigEndian = false;
   for (const XmlNode& n : model.nodes)
     if (n.has("Endianess")) {
@@ -160,8 +210,17 @@ std::unique_ptr<MemoryPort> MemoryPort::ForXml(const gcstring& xml, unsigned rea
     else if (strcasecmp(n.text("IsSelfClearing").c_str(), "Yes") == 0)
       selfClearing(n.parent >= 0 ? model.nodes[size_t(n.parent)].name : n.name);
   }
-  if (model.find("FileSelector") && model.find("FileOperationExecute"))
-    port->emulateFileAccess(FileAccessLayout::FromXml(xml), readsBeforeClear);
+  // A camera whose file-access registers lie at computed addresses gets its file protocol
+  // from emulateFileAccess(INodeMap&) once the node map is connected.
+  if (model.find("FileSelector") && model.find("FileOperationExecute")) {
+    std::optional<FileAccessLayout> layout;
+    try {
+      layout = FileAccessLayout::FromXml(xml);
+    } catch (const GenICam::RuntimeException&) {
+    }
+    if (layout)
+      port->emulateFileAccess(*layout, readsBeforeClear);
+  }
   return port;
 }
 
@@ -171,13 +230,16 @@ std::unique_ptr<MemoryPort> MemoryPort::ForXmlFile(const gcstring& path,
 }
 
 void MemoryPort::checkRange(int64_t address, int64_t length) const {
-  if (address >= 0 && length >= 0 && uint64_t(address) + uint64_t(length) <= memory_.size())
+  if (address >= 0 && length >= 0 && uint64_t(length) <= kMaxAccessBytes &&
+      uint64_t(address) <= extent_ && uint64_t(length) <= extent_ - uint64_t(address))
     return;
-  char text[160];
+  char text[200];
   std::snprintf(text, sizeof text,
-                "Port access at 0x%llx (%lld bytes) lies outside the %zu bytes of the port",
+                "Port access at 0x%llx (%lld bytes) lies outside the 0x%llx bytes of the port "
+                "or is longer than %llu bytes",
                 static_cast<unsigned long long>(address), static_cast<long long>(length),
-                memory_.size());
+                static_cast<unsigned long long>(extent_),
+                static_cast<unsigned long long>(kMaxAccessBytes));
   throw GenICam::AccessException(text);
 }
 
@@ -196,11 +258,11 @@ void MemoryPort::Read(void* buffer, int64_t address, int64_t length) {
     if (sc.readsLeft > 0) {
       --sc.readsLeft;
     } else {
-      std::memset(memory_.data() + at, 0, sc.length);
+      zero(at, sc.length);
       sc.armed = false;
     }
   }
-  std::memcpy(buffer, memory_.data() + address, size_t(length));
+  copyOut(uint64_t(address), buffer, size_t(length));
 }
 
 void MemoryPort::Write(const void* buffer, int64_t address, int64_t length) {
@@ -211,7 +273,7 @@ void MemoryPort::Write(const void* buffer, int64_t address, int64_t length) {
     throw GenICam::AccessException("The port is not writable");
   checkRange(address, length);
   ++writes_;
-  std::memcpy(memory_.data() + address, buffer, size_t(length));
+  copyIn(uint64_t(address), buffer, size_t(length));
   uint64_t begin = uint64_t(address), end = begin + uint64_t(length);
   if (fileLayout_) {
     const FileAccessLayout& l = *fileLayout_;
@@ -224,10 +286,11 @@ void MemoryPort::Write(const void* buffer, int64_t address, int64_t length) {
   for (auto& [at, sc] : selfClearing_) {
     if (at >= end || at + sc.length <= begin)
       continue;
-    bool nonZero = std::any_of(memory_.begin() + long(at), memory_.begin() + long(at + sc.length),
-                               [](uint8_t b) { return b != 0; });
+    uint8_t held[8] = {};
+    copyOut(at, held, std::min<size_t>(sc.length, sizeof held));
+    bool nonZero = std::any_of(held, held + sizeof held, [](uint8_t b) { return b != 0; });
     if (nonZero && sc.readsBeforeClear == 0) {
-      std::memset(memory_.data() + at, 0, sc.length);
+      zero(at, sc.length);
       sc.armed = false;
     } else {
       sc.armed = nonZero;
@@ -241,21 +304,26 @@ EAccessMode MemoryPort::GetAccessMode() const {
   return failing_ ? NA : accessMode_;
 }
 
-size_t MemoryPort::size() const {
+uint64_t MemoryPort::size() const {
   std::lock_guard lock(mutex_);
-  return memory_.size();
+  return extent_;
+}
+
+uint64_t MemoryPort::heldBytes() const {
+  std::lock_guard lock(mutex_);
+  return pages_.size() * kPageSize;
 }
 
 void MemoryPort::poke(uint64_t address, const void* data, size_t length) {
   std::lock_guard lock(mutex_);
   checkRange(int64_t(address), int64_t(length));
-  std::memcpy(memory_.data() + address, data, length);
+  copyIn(address, data, length);
 }
 
 void MemoryPort::peek(uint64_t address, void* data, size_t length) const {
   std::lock_guard lock(mutex_);
   checkRange(int64_t(address), int64_t(length));
-  std::memcpy(data, memory_.data() + address, length);
+  copyOut(address, data, length);
 }
 
 void MemoryPort::pokeInteger(uint64_t address, unsigned length, int64_t value) {
@@ -264,10 +332,12 @@ void MemoryPort::pokeInteger(uint64_t address, unsigned length, int64_t value) {
   std::lock_guard lock(mutex_);
   checkRange(int64_t(address), length);
   auto u = uint64_t(value);
+  uint8_t bytes[8];
   for (unsigned k = 0; k < length; ++k) {
     unsigned shift = 8 * (bigEndian_ ? length - 1 - k : k);
-    memory_[address + k] = uint8_t(u >> shift);
+    bytes[k] = uint8_t(u >> shift);
   }
+  copyIn(address, bytes, length);
 }
 
 int64_t MemoryPort::peekInteger(uint64_t address, unsigned length) const {
@@ -276,9 +346,11 @@ int64_t MemoryPort::peekInteger(uint64_t address, unsigned length) const {
   std::lock_guard lock(mutex_);
   checkRange(int64_t(address), length);
   uint64_t u = 0;
+  uint8_t bytes[8];
+  copyOut(address, bytes, length);
   for (unsigned k = 0; k < length; ++k) {
     unsigned shift = 8 * (bigEndian_ ? length - 1 - k : k);
-    u |= uint64_t(memory_[address + k]) << shift;
+    u |= uint64_t(bytes[k]) << shift;
   }
   return int64_t(u);
 }
@@ -353,16 +425,20 @@ int64_t MemoryPort::getReg(uint64_t address) const {
   const unsigned n = fileLayout_->registerLength;
   const bool big = fileLayout_->bigEndian;
   uint64_t u = 0;
+  uint8_t bytes[8];
+  copyOut(address, bytes, n);
   for (unsigned k = 0; k < n; ++k)
-    u |= uint64_t(memory_[address + k]) << (8 * (big ? n - 1 - k : k));
+    u |= uint64_t(bytes[k]) << (8 * (big ? n - 1 - k : k));
   return int64_t(u);
 }
 
 void MemoryPort::setReg(uint64_t address, int64_t value) {
   const unsigned n = fileLayout_->registerLength;
   const bool big = fileLayout_->bigEndian;
+  uint8_t bytes[8];
   for (unsigned k = 0; k < n; ++k)
-    memory_[address + k] = uint8_t(uint64_t(value) >> (8 * (big ? n - 1 - k : k)));
+    bytes[k] = uint8_t(uint64_t(value) >> (8 * (big ? n - 1 - k : k)));
+  copyIn(address, bytes, n);
 }
 
 // One file operation as a camera performs it: on the file FileSelector names, with status
@@ -401,7 +477,7 @@ void MemoryPort::runFileOperation() {
         n = std::min(n, *readCap_);
         readCap_.reset();
       }
-      std::memcpy(memory_.data() + l.bufferAddress, data.data() + from, n);
+      copyIn(l.bufferAddress, data.data() + from, n);
       result = int64_t(n);
     }
   } else if (op == l.opWrite) {
@@ -411,7 +487,7 @@ void MemoryPort::runFileOperation() {
     if (ok) {
       if (data.size() < uint64_t(offset + length))
         data.resize(uint64_t(offset + length));
-      std::memcpy(data.data() + offset, memory_.data() + l.bufferAddress, size_t(length));
+      copyOut(l.bufferAddress, data.data() + offset, size_t(length));
       result = length;
     }
   } else if (op == l.opDelete) {

@@ -8,6 +8,7 @@
 
 #include <arv.h>
 
+#include "GenICam/BoundedFile.h"
 #include "node_map_impl.h"
 
 namespace kelpax::genapi {
@@ -361,12 +362,11 @@ void CNodeMapRef::_LoadXMLFromString(const gcstring& xml) {
 }
 
 void CNodeMapRef::_LoadXMLFromFile(const gcstring& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
-    throw GenICam::RuntimeException("Cannot open the XML file '" + path + "'");
-  std::ostringstream text;
-  text << in.rdbuf();
-  _LoadXMLFromString(text.str());
+  std::string text;
+  std::string why = GenICam::readBoundedFile(path, GenICam::kMaxDescriptionBytes, text);
+  if (!why.empty())
+    throw GenICam::RuntimeException("Cannot read the XML file: " + why);
+  _LoadXMLFromString(text);
 }
 
 bool CNodeMapRef::_IsLoaded() const {

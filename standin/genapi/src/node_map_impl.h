@@ -91,6 +91,24 @@ protected:
       return v;
     }
   }
+  // As checked(), but a property the node's value chain does not define (Min, Max, Inc)
+  // gives `missing` instead of an error.
+  template <class Result, class Object>
+  Result orMissing(Result (*function)(Object*, GError**), Object* object, Result missing) const {
+    GError* e = nullptr;
+    Result v = function(object, &e);
+    if (e && isUndefinedProperty(e)) {
+      freeError(e);
+      return missing;
+    }
+    if (e)
+      fail(e);
+    return v;
+  }
+  static bool isUndefinedProperty(const GError* error);
+  static void freeError(GError* error);
+  // A register length read at run time (pLength) that no buffer should be made for.
+  void checkRegisterLength(int64_t length) const;
   [[noreturn]] void outOfRange(const std::string& what) const;
   void changed();
 

@@ -1,10 +1,14 @@
 // Reads a register description with libxml2 into the node list the layer keeps beside the engine.
 #include "xml_model.h"
 
+#include <algorithm>
+#include <cctype>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <unordered_set>
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -84,10 +88,14 @@ void readNode(xmlNode* n, int parent, XmlModel& model, std::vector<xmlNode*>& el
   }
   if (node.name.empty())
     return;
-  if (model.byName.count(node.name))
+  // Entries belong to their enumeration: two enumerations may both have an entry "Off", and an
+  // entry may share its name with a feature ("AcquisitionStart"). Only other nodes are global.
+  bool scoped = parent >= 0 && node.kind == "EnumEntry";
+  if (!scoped && model.byName.count(node.name))
     throw GenICam::RuntimeException("Node '" + node.name + "' is defined twice in the XML");
   size_t index = model.nodes.size();
-  model.byName.emplace(node.name, index);
+  if (!scoped)
+    model.byName.emplace(node.name, index);
   model.nodes.push_back(std::move(node));
   elements.push_back(n);
   for (xmlNode* c : nested)
@@ -115,6 +123,118 @@ xmlNode* childElement(xmlNode* n, const char* tag) {
 struct DocFree {
   void operator()(xmlDoc* d) const { xmlFreeDoc(d); }
 };
+
+// Element nesting, counted without recursion: the readers above recurse once per level.
+void checkDepth(xmlNode* root) {
+  std::vector<std::pair<xmlNode*, size_t>> todo{{root, 1}};
+  while (!todo.empty()) {
+    auto [n, depth] = todo.back();
+    todo.pop_back();
+    if (depth > kMaxElementDepth)
+      throw GenICam::RuntimeException("The XML description nests elements more than " +
+                                      std::to_string(kMaxElementDepth) + " levels deep (line " +
+                                      std::to_string(xmlGetLineNo(n)) + ")");
+    for (xmlNode* c = n->children; c; c = c->next)
+      if (c->type == XML_ELEMENT_NODE)
+        todo.emplace_back(c, depth + 1);
+  }
+}
+
+[[noreturn]] void refuse(const XmlNode& n, const std::string& why) {
+  throw GenICam::RuntimeException("Node '" + n.name + "' (" + n.kind + "): " + why);
+}
+
+// The links along which the engine evaluates one node from another: every p-element except
+// those that only list (pFeature, pSelected), announce (pInvalidator) or name a port.
+bool isEvaluationLink(const std::string& tag) {
+  return tag.size() > 1 && tag[0] == 'p' && std::isupper(static_cast<unsigned char>(tag[1])) &&
+         tag != "pFeature" && tag != "pSelected" && tag != "pInvalidator" && tag != "pPort";
+}
+
+void collectEvaluationLinks(const XmlElement& e, std::vector<const std::string*>& out) {
+  std::vector<const XmlElement*> todo{&e};
+  while (!todo.empty()) {
+    const XmlElement* x = todo.back();
+    todo.pop_back();
+    if (isEvaluationLink(x->tag) && !x->text.empty())
+      out.push_back(&x->text);
+    for (const XmlElement& c : x->children)
+      todo.push_back(&c);
+  }
+}
+
+// Register sizes and addresses in range, and no node whose value depends on itself: the engine
+// allocates what a Length says and follows links by recursion, so either would bring the
+// program down instead of giving an error.
+void validateModel(const XmlModel& model) {
+  for (const XmlNode& n : model.nodes) {
+    for (const XmlElement& p : n.properties) {
+      if (p.tag != "Address" && p.tag != "Length")
+        continue;
+      int64_t v = 0;
+      if (!parseXmlInteger(p.text, v))
+        refuse(n, "<" + p.tag + "> '" + p.text + "' is no number");
+      if (p.tag == "Address" && (v < 0 || uint64_t(v) >= kEventSpaceBase))
+        refuse(n, "<Address> " + p.text + " lies outside the port's address space");
+      if (p.tag == "Length") {
+        bool integer = n.kind == "IntReg" || n.kind == "MaskedIntReg";
+        int64_t most = integer ? 8 : int64_t(kMaxRegisterLength);
+        if (v < 1 || v > most)
+          refuse(n, "<Length> " + p.text + " is outside 1 .. " + std::to_string(most) + " bytes");
+      }
+    }
+  }
+  // Depth-first over the evaluation links, without recursion: a link back to a node still on
+  // the path is a cycle; the longest path is the engine's deepest recursion.
+  const size_t count = model.nodes.size();
+  std::vector<std::vector<size_t>> links(count);
+  for (size_t i = 0; i < count; ++i) {
+    std::vector<const std::string*> names;
+    for (const XmlElement& p : model.nodes[i].properties)
+      collectEvaluationLinks(p, names);
+    for (const std::string* name : names)
+      if (auto it = model.byName.find(*name); it != model.byName.end())
+        links[i].push_back(it->second);
+  }
+  enum : uint8_t { kNew, kOnPath, kDone };
+  std::vector<uint8_t> state(count, kNew);
+  std::vector<size_t> height(count, 0);
+  for (size_t start = 0; start < count; ++start) {
+    if (state[start] != kNew)
+      continue;
+    std::vector<std::pair<size_t, size_t>> path{{start, 0}}; // node, next link to follow
+    state[start] = kOnPath;
+    while (!path.empty()) {
+      auto& [node, next] = path.back();
+      if (next < links[node].size()) {
+        size_t to = links[node][next++];
+        if (state[to] == kOnPath) {
+          std::string cycle = model.nodes[to].name;
+          for (size_t k = path.size(); k-- > 0;) {
+            cycle = model.nodes[path[k].first].name + " -> " + cycle;
+            if (path[k].first == to)
+              break;
+          }
+          refuse(model.nodes[to], "its value depends on itself (" + cycle + ")");
+        }
+        if (state[to] == kNew) {
+          state[to] = kOnPath;
+          path.emplace_back(to, 0);
+        }
+        continue;
+      }
+      size_t h = 0;
+      for (size_t to : links[node])
+        h = std::max(h, height[to] + 1);
+      height[node] = h;
+      state[node] = kDone;
+      if (h > kMaxLinkDepth)
+        refuse(model.nodes[node], "its value is reached through more than " +
+                                      std::to_string(kMaxLinkDepth) + " nodes");
+      path.pop_back();
+    }
+  }
+}
 
 } // namespace
 
@@ -151,9 +271,17 @@ bool parseXmlInteger(const std::string& text, int64_t& value) {
   if (!*digits)
     return false;
   unsigned long long u = std::strtoull(digits, &end, base);
-  if (*end != '\0' || errno == ERANGE)
+  if (*end != '\0' || errno == ERANGE || !std::isxdigit(static_cast<unsigned char>(digits[0])))
     return false;
-  value = negative ? -static_cast<int64_t>(u) : static_cast<int64_t>(u);
+  constexpr unsigned long long kMagnitudeOfMin = 0x8000000000000000ull;
+  if (negative) {
+    if (u > kMagnitudeOfMin)
+      return false;
+    // -0x8000000000000000 is the one negative number whose magnitude has no int64_t.
+    value = u == kMagnitudeOfMin ? INT64_MIN : -static_cast<int64_t>(u);
+  } else {
+    value = static_cast<int64_t>(u); // 0x8000... and above wrap, as the engine reads them
+  }
   return true;
 }
 
@@ -168,11 +296,22 @@ std::string skipToXml(const std::string& text) {
 }
 
 XmlModel parseXmlModel(const std::string& text) {
+  if (text.size() > kMaxDescriptionSize)
+    throw GenICam::RuntimeException("The XML description is " + std::to_string(text.size()) +
+                                    " bytes long, more than the " +
+                                    std::to_string(kMaxDescriptionSize) + " a camera's may be");
   std::string xml = skipToXml(text);
+  // A camera description has no document type. Entities declared in one could expand a small
+  // file into gigabytes, in our parser or in the engine's, so such a text is refused unread.
+  if (xml.find("<!DOCTYPE") != std::string::npos || xml.find("<!ENTITY") != std::string::npos)
+    throw GenICam::RuntimeException(
+        "The XML description declares a document type or entities, which no camera "
+        "description has; it is refused");
   xmlResetLastError();
+  // No XML_PARSE_HUGE: the parser's own limits on depth and text size stay in force.
   std::unique_ptr<xmlDoc, DocFree> doc(
       xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "description.xml", nullptr,
-                    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE));
+                    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
   if (!doc) {
     const xmlError* err = xmlGetLastError();
     std::string why = err && err->message ? trim(err->message) : "unknown parser error";
@@ -184,9 +323,11 @@ XmlModel parseXmlModel(const std::string& text) {
   if (!root || name(root) != "RegisterDescription")
     throw GenICam::RuntimeException("The XML is no GenICam register description (root is '" +
                                     (root ? name(root) : std::string()) + "')");
+  checkDepth(root);
   XmlModel model;
   std::vector<xmlNode*> elements;
   readContainer(root, model, elements);
+  validateModel(model);
 
   // Event ports: features read through a Port with an EventID are moved onto the device
   // port, at an address the port bridge recognises, because the engine reads every port

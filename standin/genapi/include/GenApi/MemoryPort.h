@@ -1,4 +1,6 @@
-// A port whose registers are a byte array: for tests and browsing without a camera.
+// A port whose registers are kept in memory: for tests and browsing without a camera. The
+// address space is sparse: pages are allocated on their first non-zero write, everything
+// else reads as zero, so registers at high addresses cost nothing.
 #pragma once
 
 #include <cstdint>
@@ -6,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "GenApi/Nodes.h"
@@ -40,7 +43,8 @@ struct FileAccessLayout {
 
 class MemoryPort : public IPort {
 public:
-  explicit MemoryPort(size_t size = 0x10000, bool bigEndian = false);
+  // A port of `size` bytes of address space.
+  explicit MemoryPort(uint64_t size = 0x10000, bool bigEndian = false);
   // Sized from the highest register (Address + Length) of the description, at least `minSize`.
   // Self-clearing is emulated for every Command register and every register named by a
   // node with IsSelfClearing = Yes (cleared after `readsBeforeClear` reads), and the file
@@ -56,7 +60,12 @@ public:
   void Write(const void* buffer, int64_t address, int64_t length) override;
   EAccessMode GetAccessMode() const override;
 
-  size_t size() const;
+  uint64_t size() const;
+  // Memory taken by the written pages.
+  uint64_t heldBytes() const;
+  static constexpr uint64_t kPageSize = 4096;
+  static constexpr uint64_t kMaxHeldBytes = uint64_t{256} << 20;
+  static constexpr uint64_t kMaxAccessBytes = uint64_t{64} << 20;
   // Direct access to the registers, bypassing emulation and counters.
   void poke(uint64_t address, const void* data, size_t length);
   void peek(uint64_t address, void* data, size_t length) const;
@@ -105,12 +114,16 @@ private:
     bool armed = false;
   };
   void checkRange(int64_t address, int64_t length) const;
+  void copyOut(uint64_t address, void* data, size_t length) const;
+  void copyIn(uint64_t address, const void* data, size_t length);
+  void zero(uint64_t address, size_t length);
   void runFileOperation();
   int64_t getReg(uint64_t address) const;
   void setReg(uint64_t address, int64_t value);
 
   mutable std::mutex mutex_;
-  std::vector<uint8_t> memory_;
+  uint64_t extent_;
+  std::unordered_map<uint64_t, std::unique_ptr<uint8_t[]>> pages_; // page number -> bytes
   bool bigEndian_;
   std::map<uint64_t, SelfClearing> selfClearing_;
   std::optional<FileAccessLayout> fileLayout_;
