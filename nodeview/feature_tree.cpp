@@ -906,7 +906,10 @@ void FeatureTree::applyItem(const FeatureItem& item) {
     INode* selectorNode = nodeMap_->_GetNode(item.selectorName);
     auto* selector = dynamic_cast<IEnumeration*>(selectorNode);
     if (selector && IsWritable(selectorNode)) {
-      if (IEnumEntry* entry = selector->GetEntryByName(item.selectorValue)) {
+      IEnumEntry* entry = selector->GetEntryByName(item.selectorValue);
+      // A selector already on the entry is left alone: the entry may be one the camera holds
+      // but does not offer (not available), which setting it again would refuse.
+      if (entry && (!IsReadable(selectorNode) || selector->GetIntValue() != entry->GetValue())) {
         selector->SetIntValue(entry->GetValue(), true);
       }
     }

@@ -140,6 +140,38 @@ void checkDepth(xmlNode* root) {
   }
 }
 
+// Many cameras write values on lines of their own ("<pPort>\n  Device\n</pPort>"). A value's
+// blanks are not part of it, but the engine would look for a port named "\n  Device\n": the
+// texts of elements without child elements are trimmed in the document the engine gets.
+// Gives whether any text changed.
+bool trimValueTexts(xmlNode* root) {
+  bool changed = false;
+  std::vector<xmlNode*> todo{root};
+  while (!todo.empty()) {
+    xmlNode* n = todo.back();
+    todo.pop_back();
+    bool hasElements = false;
+    for (xmlNode* c = n->children; c; c = c->next)
+      if (c->type == XML_ELEMENT_NODE) {
+        hasElements = true;
+        todo.push_back(c);
+      }
+    if (hasElements)
+      continue;
+    for (xmlNode* c = n->children; c; c = c->next) {
+      if (c->type != XML_TEXT_NODE || !c->content)
+        continue;
+      const char* raw = reinterpret_cast<const char*>(c->content);
+      std::string t = trim(raw);
+      if (t.size() != std::strlen(raw)) {
+        xmlNodeSetContent(c, reinterpret_cast<const xmlChar*>(t.c_str()));
+        changed = true;
+      }
+    }
+  }
+  return changed;
+}
+
 [[noreturn]] void refuse(const XmlNode& n, const std::string& why) {
   throw GenICam::RuntimeException("Node '" + n.name + "' (" + n.kind + "): " + why);
 }
@@ -324,6 +356,7 @@ XmlModel parseXmlModel(const std::string& text) {
     throw GenICam::RuntimeException("The XML is no GenICam register description (root is '" +
                                     (root ? name(root) : std::string()) + "')");
   checkDepth(root);
+  bool rewritten = trimValueTexts(root);
   XmlModel model;
   std::vector<xmlNode*> elements;
   readContainer(root, model, elements);
@@ -344,7 +377,6 @@ XmlModel parseXmlModel(const std::string& text) {
       eventIndex.emplace(n.name, model.eventPorts.size());
       model.eventPorts.emplace_back(n.name, n.text("EventID"));
     }
-  bool rewritten = false;
   if (!eventIndex.empty() && !devicePort.empty()) {
     for (size_t i = 0; i < model.nodes.size(); ++i) {
       auto it = eventIndex.find(model.nodes[i].text("pPort"));
