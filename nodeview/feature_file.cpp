@@ -62,7 +62,7 @@ std::string featureFileJson(const std::vector<FeatureItem>& items) {
       group = item.name;
       continue;
     }
-    if (item.isCommand() || group == kCoaXPressGroup) {
+    if (item.isCommand() || item.unreadable || group == kCoaXPressGroup) {
       continue;
     }
     std::string key = std::to_string(++counter);

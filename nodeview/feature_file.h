@@ -18,7 +18,8 @@ struct FeatureItem {
   bool hasSelector = false;
   std::string selectorName;
   std::string selectorValue;
-  std::string accessMode; // "NI", "NA", "WO", "RO", "RW" or "UNKNOWN"; empty for groups
+  std::string accessMode;  // "NI", "NA", "WO", "RO", "RW" or "UNKNOWN"; empty for groups
+  bool unreadable = false; // listed with its "(unreadable)" text, never saved in a JSON file
 
   bool isGroup() const { return value == "GROUP"; }
   bool isCommand() const { return value == "Execute"; }
@@ -29,7 +30,8 @@ inline constexpr char kGroupValue[] = "GROUP";
 inline constexpr char kCommandValue[] = "Execute";
 
 // The JSON text: members "1", "2", ... with SelectorName and SelectorValue (selected values
-// only), Name, Value and AccessMode; groups, commands and everything of "CoaXPress" left out.
+// only), Name, Value and AccessMode; groups, commands, unreadable values and everything of
+// "CoaXPress" left out.
 std::string featureFileJson(const std::vector<FeatureItem>& items);
 
 struct FeatureFileRead {

@@ -785,11 +785,12 @@ void FeatureTree::collectRow(const PropertyRow& row, std::vector<FeatureItem>& i
   }
   INode* node = row.node;
   EAccessMode access = node->GetAccessMode();
-  // A value that could not be read is not saved: loading "" would only fail.
-  if (access == NI || node->GetVisibility() == Invisible || row.unreadable) {
+  if (access == NI || node->GetVisibility() == Invisible) {
     return;
   }
   FeatureItem own{row.name, row.valueText(), false, "", "", accessModeText(access)};
+  // Listed as unreadable; a feature file leaves it out, since loading "" would only fail.
+  own.unreadable = row.unreadable;
   tagWithSelector(node, own);
   // Every pSelected element: GetProperty joins them with tabs.
   gcstring selectedNames, attributes;

@@ -12,6 +12,7 @@
 #include <QToolBar>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <filesystem>
 
 #include "nodeview/feature_file.h"
@@ -92,7 +93,7 @@ CPropertiesViewBar::CPropertiesViewBar(const QString& title, int id, QWidget* pa
   grid_->header()->hide();
   grid_->header()->setSectionResizeMode(0, QHeaderView::Interactive);
   grid_->header()->setStretchLastSection(true);
-  grid_->setColumnWidth(0, 220);
+  grid_->setColumnWidth(0, kMinNameColumnWidth);
   grid_->setAlternatingRowColors(true);
   grid_->setUniformRowHeights(true);
   grid_->setEditTriggers(QAbstractItemView::CurrentChanged | QAbstractItemView::SelectedClicked |
@@ -245,10 +246,17 @@ void CPropertiesViewBar::rebuild() {
   tree_.rebuild();
   model_->reload();
   grid_->expandAll();
+  fitNameColumn();
   applyVisibilityFilter();
   grid_->setUpdatesEnabled(true);
   grid_->viewport()->update();
   showDescription(nullptr);
+}
+
+void CPropertiesViewBar::fitNameColumn() {
+  // Long category and feature names are shown whole; the value column takes what is left.
+  grid_->resizeColumnToContents(0);
+  grid_->setColumnWidth(0, std::max(grid_->columnWidth(0), kMinNameColumnWidth));
 }
 
 void CPropertiesViewBar::refreshCommand() {
@@ -267,6 +275,7 @@ void CPropertiesViewBar::setAlphabetical(bool alphabetical) {
   action(kCmdAlphabetical)->setChecked(alphabetical);
   action(kCmdByCategory)->setChecked(!alphabetical);
   grid_->expandAll();
+  fitNameColumn();
   if (search_->text().isEmpty()) {
     applyVisibilityFilter();
   } else {

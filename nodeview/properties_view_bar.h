@@ -115,6 +115,8 @@ Q_SIGNALS:
   void fileTransferFinished(int code);
 
 private:
+  // Widens the name column to the longest name shown.
+  void fitNameColumn();
   TreeHooks makeHooks();
   void buildToolbar();
   void notify(const char* category, const std::string& line);
@@ -139,6 +141,7 @@ private:
   QComboBox* visibility_;
   QLineEdit* search_;
   QTreeView* grid_;
+  static constexpr int kMinNameColumnWidth = 220;
   QLabel* description_;
   QTimer pollTimer_;    // timer 4: one poll after a write or command
   QTimer repaintTimer_; // timer 5: repaint and poll every kPollingIntervalMs

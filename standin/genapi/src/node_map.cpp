@@ -137,11 +137,10 @@ NodeMapImpl::NodeMapImpl(std::string deviceName, XmlModel model)
 
 ArvGcNode* NodeMapImpl::engineNode(size_t index) const {
   const XmlNode& x = model_.nodes[index];
-  if (ArvGcNode* node = arv_gc_get_node(gc_, x.name.c_str()))
-    return node;
-  // The engine does not list enum entries by name; its enumeration holds them.
+  // The engine does not list enum entries by name; its enumeration holds them. An entry's
+  // name may also be a feature's ("AcquisitionStart"): never take the feature for the entry.
   if (x.kind != "EnumEntry" || x.parent < 0)
-    return nullptr;
+    return arv_gc_get_node(gc_, x.name.c_str());
   ArvGcNode* parent = arv_gc_get_node(gc_, model_.nodes[size_t(x.parent)].name.c_str());
   if (!parent || !ARV_IS_GC_ENUMERATION(parent))
     return nullptr;
