@@ -1,6 +1,8 @@
 // The walk over a node map and the traffic between rows and the camera, without a window.
 #include <algorithm>
 #include <chrono>
+#include <climits>
+#include <cstring>
 #include <set>
 #include <thread>
 
@@ -627,6 +629,114 @@ TEST_F(TreeTest, TransportLayerCodesAreDescribed) {
 TEST_F(TreeTest, UserSetLoadAsksForARebuild) {
   tree.rebuild();
   EXPECT_EQ(tree.executeCommand(row("UserSetLoad")), FeatureTree::AfterCommand::Rebuild);
+}
+
+} // namespace
+} // namespace nodeview
+
+namespace nodeview {
+namespace {
+
+using namespace nodeview::testing;
+
+// The tree over a description with the constructs of real cameras' descriptions.
+class RealConstructsTree : public TreeTest {
+protected:
+  RealConstructsTree() : TreeTest("../../standin/data/real_constructs.xml") {}
+};
+
+// Catches a row whose value cannot be read hiding the rows after it, and its error repeated on
+// every rebuild.
+TEST_F(RealConstructsTree, AnUnreadableRowHidesNothingAndIsReportedOnce) {
+  tree.rebuild();
+  // PixelFormat holds 0, no entry's value: unreadable. The feature after it has its row.
+  PropertyRow& pixelFormat = row("PixelFormat");
+  EXPECT_TRUE(pixelFormat.unreadable);
+  EXPECT_EQ(pixelFormat.valueText(), kUnreadableValue);
+  EXPECT_NE(tree.rowNamed("AFeatureWhoseNameIsLongerThanTheNameColumnOfTheGridWasEverMadeFor"),
+            nullptr);
+  for (const char* name : {"Width", "Height", "OffsetX", "SensorWidth", "DeviceTemperature",
+                           "GevMACAddress", "HighAddressCounter", "Gain"}) {
+    ASSERT_NE(tree.rowNamed(name), nullptr) << name;
+    EXPECT_FALSE(row(name).unreadable) << name;
+  }
+  auto errorsAbout = [this](const char* name) {
+    int n = 0;
+    for (const auto& note : notes) {
+      n += note.category == "Error" && note.line.rfind(std::string(name) + " : ", 0) == 0;
+    }
+    return n;
+  };
+  EXPECT_EQ(errorsAbout("PixelFormat"), 1);
+  tree.rebuild();
+  tree.rebuild();
+  EXPECT_EQ(errorsAbout("PixelFormat"), 1) << "reported once, not per rebuild";
+  camera.poke(0x010C, 4, 0x01080001);
+  tree.rebuild();
+  EXPECT_EQ(row("PixelFormat").valueText(), "Mono8");
+}
+
+// Catches the integers over a MaskedIntReg, an IntSwissKnife and a Converter losing their value
+// and range ("<Inc> node not found"), and SwissKnives without Min/Max shown without a value.
+TEST_F(RealConstructsTree, ValueChainsWithoutIncOrLimitsShowTheirValues) {
+  camera.poke(0x0100, 4, 640);
+  camera.poke(0x0104, 4, 240);
+  camera.poke(0x0200, 4, 400);
+  camera.poke(0x0208, 4, 0x0011);
+  camera.poke(0x020C, 4, 0x22334455);
+  tree.rebuild();
+  EXPECT_EQ(row("Width").kind, RowKind::IntegerSlider);
+  EXPECT_EQ(row("Width").intInc, 1);
+  EXPECT_EQ(row("Height").valueText(), "480");
+  EXPECT_EQ(row("Height").intMax, INT64_MAX);
+  EXPECT_EQ(row("SensorWidth").valueText(), "704");
+  EXPECT_EQ(row("DeviceTemperature").valueText(), "25");
+  EXPECT_EQ(row("GevMACAddress").valueText(), "00-11-22-33-44-55");
+  for (const auto& note : notes) {
+    EXPECT_EQ(note.line.find("node not found"), std::string::npos) << note.line;
+  }
+}
+
+// Catches floats listed with an exponent.
+TEST_F(RealConstructsTree, FloatsAreListedInPlainDecimal) {
+  double exposure = 100000.0;
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &exposure, sizeof bits);
+  camera.poke(0x0028, 8, std::int64_t(bits));
+  tree.rebuild();
+  std::string listing = featureListing(tree.collectItems());
+  EXPECT_NE(listing.find("ExposureTime                                       100000 "),
+            std::string::npos)
+      << listing;
+  EXPECT_EQ(listing.find("e+"), std::string::npos);
+}
+
+// A feature file from one camera into another, over selectors whose entries share names with
+// other entries and with a command, and a selected feature with a register per entry.
+TEST_F(RealConstructsTree, RoundTripRestoresPerEntryValuesAndSelectors) {
+  camera.poke(0x0310, 4, 100); // Gain, Tap1
+  camera.poke(0x0314, 4, 200); // Gain, Tap2
+  camera.poke(0x0010, 4, 1);   // TriggerMode On for AcquisitionStart
+  camera.poke(0x0014, 4, 0);   // Off for FrameStart
+  camera.poke(0x0004, 4, 1);   // TriggerSelector on FrameStart
+  camera.poke(0x010C, 4, 0x01100005);
+  tree.rebuild();
+  std::string json = featureFileJson(tree.collectItems());
+
+  TestCamera other("../../standin/data/real_constructs.xml");
+  FeatureTree otherTree(hooks());
+  otherTree.setNodeMap(other.map());
+  otherTree.rebuild();
+  otherTree.applyItems(parseFeatureFileJson(json).items);
+  EXPECT_EQ(other.peek(0x0310), 100);
+  EXPECT_EQ(other.peek(0x0314), 200);
+  EXPECT_EQ(other.peek(0x0300), 0) << "GainSelector back on Tap1";
+  EXPECT_EQ(other.peek(0x0010), 1);
+  EXPECT_EQ(other.peek(0x0014), 0);
+  EXPECT_EQ(other.peek(0x0004), 1) << "TriggerSelector back on FrameStart";
+  EXPECT_EQ(other.peek(0x010C), 0x01100005);
+  otherTree.rebuild();
+  EXPECT_EQ(featureFileJson(otherTree.collectItems()), json);
 }
 
 } // namespace

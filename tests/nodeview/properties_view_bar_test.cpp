@@ -44,7 +44,7 @@ bool waitFor(const std::function<bool()>& done, int ms = 5000) {
 
 class PaneTest : public ::testing::Test {
 protected:
-  PaneTest() {
+  explicit PaneTest(const char* file = "browser_camera.xml") : camera(file) {
     folder = fs::temp_directory_path() /
              ("nodeview-pane-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
     fs::create_directories(folder);
@@ -518,6 +518,21 @@ TEST_F(PaneTest, DeviceFileTransfers) {
 
   EXPECT_EQ(transfer(*pane, {"-", "UserData", 2}), kFileSuccess);
   EXPECT_TRUE(camera.port().memory().file(0).empty());
+}
+
+class RealConstructsPane : public PaneTest {
+protected:
+  RealConstructsPane() : PaneTest("../../standin/data/real_constructs.xml") {}
+};
+
+// Catches long feature names cut at the name column.
+TEST_F(RealConstructsPane, NameColumnShowsLongNamesWhole) {
+  const QString name =
+      QStringLiteral("AFeatureWhoseNameIsLongerThanTheNameColumnOfTheGridWasEverMadeFor");
+  ASSERT_NE(row(name.toLatin1().constData()), nullptr);
+  int needed = pane->grid()->fontMetrics().horizontalAdvance(name);
+  EXPECT_GT(needed, 220) << "the name must be longer than the old fixed column";
+  EXPECT_GE(pane->grid()->columnWidth(0), needed);
 }
 
 } // namespace
