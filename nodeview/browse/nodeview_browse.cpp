@@ -185,7 +185,7 @@ int check(const std::string& xml, Camera& camera, const Printer& printer) {
   }
 
   // What the bare engine shows, on registers of its own.
-  std::size_t missing = 0, registers = 0, booleans = 0, other = 0;
+  std::size_t missing = 0, registers = 0, booleans = 0, chains = 0, other = 0;
   std::string others;
   auto enginePort = GenApi::MemoryPort::ForXml(xml);
   for (const std::string& name : GenApi::EngineImplementedFeatures(xml, enginePort.get())) {
@@ -200,6 +200,10 @@ int check(const std::string& xml, Camera& camera, const Printer& printer) {
       ++registers; // the grid has no row kind for raw registers and ports
     } else if (integer && integer->GetRepresentation() == GenApi::Boolean) {
       ++booleans; // integers shown as booleans get no row
+    } else if (node && node->GetAccessMode() == GenApi::NI) {
+      // A feature is no more implemented than the node holding its value; the engine looks at
+      // the feature's own pIsImplemented only.
+      ++chains;
     } else {
       ++other;
       others += (others.empty() ? "" : ",") + name;
@@ -228,9 +232,9 @@ int check(const std::string& xml, Camera& camera, const Printer& printer) {
     }
   }
   std::size_t members = nodeview::parseFeatureFileJson(saved).items.size();
-  std::printf("loaded rows=%zu missing=%zu (registers=%zu boolean=%zu other=%zu%s%s) "
-              "roundtrip=%s members=%zu errors=%d\n",
-              rows.size(), missing, registers, booleans, other, others.empty() ? "" : ": ",
+  std::printf("loaded rows=%zu missing=%zu (registers=%zu boolean=%zu value-not-implemented=%zu "
+              "other=%zu%s%s) roundtrip=%s members=%zu errors=%d\n",
+              rows.size(), missing, registers, booleans, chains, other, others.empty() ? "" : ": ",
               others.c_str(), equal ? "equal" : "DIFFERENT", members, quiet.errors);
   return other == 0 && equal ? 0 : 1;
 }
