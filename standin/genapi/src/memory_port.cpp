@@ -78,8 +78,9 @@ std::string readFile(const std::string& path) {
 
 } // namespace
 
-FileAccessLayout FileAccessLayout::FromXml(const gcstring& xml) {
-  XmlModel model = kelpax::genapi::parseXmlModel(xml);
+namespace {
+
+FileAccessLayout layoutOf(const XmlModel& model) {
   auto reg = [&](const char* feature) -> const XmlNode& {
     const XmlNode* n = registerOf(model, feature);
     if (!n)
@@ -114,6 +115,25 @@ FileAccessLayout FileAccessLayout::FromXml(const gcstring& xml) {
   l.statusSuccess = entryValue(model, "FileOperationStatus", "Success", l.statusSuccess);
   l.statusFailure = entryValue(model, "FileOperationStatus", "Failure", l.statusFailure);
   return l;
+}
+
+uint64_t highestAddress(const XmlModel& model) {
+  uint64_t top = 0;
+  for (const XmlNode& n : model.nodes) {
+    int64_t address = 0, length = 0;
+    if (!parseXmlInteger(n.text("Address"), address) || !parseXmlInteger(n.text("Length"), length))
+      continue;
+    if (address < 0 || length <= 0 || isEventRegister(model, n))
+      continue;
+    top = std::max(top, uint64_t(address) + uint64_t(length));
+  }
+  return top;
+}
+
+} // namespace
+
+FileAccessLayout FileAccessLayout::FromXml(const gcstring& xml) {
+  return layoutOf(kelpax::genapi::parseXmlModel(xml));
 }
 
 MemoryPort::MemoryPort(uint64_t size, bool bigEndian) : extent_(size), bigEndian_(bigEndian) {}
@@ -173,24 +193,14 @@ void MemoryPort::zero(uint64_t address, size_t length) {
 }
 
 uint64_t MemoryPort::HighestAddress(const gcstring& xml) {
-  XmlModel model = kelpax::genapi::parseXmlModel(xml);
-  uint64_t top = 0;
-  for (const XmlNode& n : model.nodes) {
-    int64_t address = 0, length = 0;
-    if (!parseXmlInteger(n.text("Address"), address) || !parseXmlInteger(n.text("Length"), length))
-      continue;
-    if (address < 0 || length <= 0 || isEventRegister(model, n))
-      continue;
-    top = std::max(top, uint64_t(address) + uint64_t(length));
-  }
-  return top;
+  return highestAddress(kelpax::genapi::parseXmlModel(xml));
 }
 
 std::unique_ptr<MemoryPort> MemoryPort::ForXml(const gcstring& xml, unsigned readsBeforeClear,
                                                size_t minSize) {
   XmlModel model = kelpax::genapi::parseXmlModel(xml);
   // The port spans every register of the description; only what is written takes memory.
-  uint64_t top = HighestAddress(xml);
+  uint64_t top = highestAddress(model);
   uint64_t size = std::max<uint64_t>(minSize, (top + 15) / 16 * 16);
   bool bigEndian = false;
   for (const XmlNode& n : model.nodes)
@@ -215,7 +225,7 @@ std::unique_ptr<MemoryPort> MemoryPort::ForXml(const gcstring& xml, unsigned rea
   if (model.find("FileSelector") && model.find("FileOperationExecute")) {
     std::optional<FileAccessLayout> layout;
     try {
-      layout = FileAccessLayout::FromXml(xml);
+      layout = layoutOf(model);
     } catch (const GenICam::RuntimeException&) {
     }
     if (layout)

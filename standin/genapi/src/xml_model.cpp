@@ -31,17 +31,37 @@ std::string name(const xmlNode* n) {
   return reinterpret_cast<const char*>(n->name);
 }
 
-std::string attribute(xmlNode* n, const char* attr) {
-  xmlChar* v = xmlGetProp(n, reinterpret_cast<const xmlChar*>(attr));
-  if (!v)
-    return {};
-  std::string s = reinterpret_cast<const char*>(v);
+bool named(const xmlNode* n, const char* tag) {
+  return std::strcmp(reinterpret_cast<const char*>(n->name), tag) == 0;
+}
+
+std::string attributeValue(xmlNode* n, xmlAttr* a) {
+  // A plain value is one text node: taken as it is, without the copy xmlGetProp makes.
+  if (a->children && !a->children->next && a->children->type == XML_TEXT_NODE)
+    return a->children->content ? reinterpret_cast<const char*>(a->children->content) : "";
+  xmlChar* v = xmlNodeListGetString(n->doc, a->children, 1);
+  std::string s = v ? reinterpret_cast<const char*>(v) : "";
   xmlFree(v);
   return s;
 }
 
+std::string attribute(xmlNode* n, const char* attr) {
+  for (xmlAttr* a = n->properties; a; a = a->next)
+    if (std::strcmp(reinterpret_cast<const char*>(a->name), attr) == 0)
+      return attributeValue(n, a);
+  return {};
+}
+
 // Text directly inside the element (not that of nested elements).
 std::string ownText(const xmlNode* n) {
+  const xmlNode* only = n->children;
+  if (only && !only->next && only->type == XML_TEXT_NODE && only->content) {
+    const char* t = reinterpret_cast<const char*>(only->content);
+    size_t length = std::strlen(t);
+    if (length == 0 || (!std::isspace(static_cast<unsigned char>(t[0])) &&
+                        !std::isspace(static_cast<unsigned char>(t[length - 1]))))
+      return std::string(t, length); // already trimmed: the common case
+  }
   std::string s;
   for (const xmlNode* c = n->children; c; c = c->next)
     if ((c->type == XML_TEXT_NODE || c->type == XML_CDATA_SECTION_NODE) && c->content)
@@ -54,16 +74,15 @@ XmlElement readElement(xmlNode* n) {
   e.tag = name(n);
   e.text = ownText(n);
   for (xmlAttr* a = n->properties; a; a = a->next)
-    e.attributes.emplace_back(reinterpret_cast<const char*>(a->name),
-                              attribute(n, reinterpret_cast<const char*>(a->name)));
+    e.attributes.emplace_back(reinterpret_cast<const char*>(a->name), attributeValue(n, a));
   for (xmlNode* c = n->children; c; c = c->next)
     if (c->type == XML_ELEMENT_NODE)
       e.children.push_back(readElement(c));
   return e;
 }
 
-bool isNestedNode(const std::string& tag) {
-  return tag == "EnumEntry" || tag == "StructEntry";
+bool isNestedNode(const xmlNode* n) {
+  return named(n, "EnumEntry") || named(n, "StructEntry");
 }
 
 void readNode(xmlNode* n, int parent, XmlModel& model, std::vector<xmlNode*>& elements) {
@@ -81,7 +100,7 @@ void readNode(xmlNode* n, int parent, XmlModel& model, std::vector<xmlNode*>& el
   for (xmlNode* c = n->children; c; c = c->next) {
     if (c->type != XML_ELEMENT_NODE)
       continue;
-    if (isNestedNode(name(c)) && !attribute(c, "Name").empty())
+    if (isNestedNode(c) && !attribute(c, "Name").empty())
       nested.push_back(c);
     else
       node.properties.push_back(readElement(c));
@@ -106,7 +125,7 @@ void readContainer(xmlNode* container, XmlModel& model, std::vector<xmlNode*>& e
   for (xmlNode* c = container->children; c; c = c->next) {
     if (c->type != XML_ELEMENT_NODE)
       continue;
-    if (name(c) == "Group")
+    if (named(c, "Group"))
       readContainer(c, model, elements);
     else
       readNode(c, -1, model, elements);
