@@ -136,7 +136,8 @@ void changeEveryValue(GenApi::CNodeMapRef& map, nodeview::FeatureTree& tree) {
     case RowKind::Integer:
     case RowKind::IntegerSlider:
     case RowKind::IntegerText:
-      if (row->intMax - row->intMin >= row->intInc && row->intInc > 0) {
+      // Wide arithmetic: a range may be the whole of int64_t.
+      if (row->intInc > 0 && __int128(row->intMax) - row->intMin >= row->intInc) {
         std::int64_t v = row->intValue == row->intMin ? row->intMin + row->intInc : row->intMin;
         // Address rows take their own text form.
         text = row->kind == RowKind::IntegerText
