@@ -362,10 +362,13 @@ XmlModel parseXmlModel(const std::string& text) {
   // No XML_PARSE_HUGE: the parser's own limits on depth and text size stay in force.
   std::unique_ptr<xmlDoc, DocFree> doc(
       xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "description.xml", nullptr,
-                    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+                    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOBLANKS));
   if (!doc) {
     const xmlError* err = xmlGetLastError();
     std::string why = err && err->message ? trim(err->message) : "unknown parser error";
+    // The parser's advice to lift its limits is not for the user: the limits stay.
+    if (size_t advice = why.find(" use XML_PARSE_HUGE option"); advice != std::string::npos)
+      why.erase(advice);
     int line = err ? err->line : 0;
     throw GenICam::RuntimeException("The XML description does not parse (line " +
                                     std::to_string(line) + "): " + why);
