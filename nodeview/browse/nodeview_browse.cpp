@@ -81,6 +81,14 @@ std::string openCamera(const std::string& xml, Camera& camera) {
     if (!camera.map._Connect(camera.port.get(), "Device")) {
       return "the description has no port named Device";
     }
+    // File access whose registers lie at computed addresses: laid out through the node map.
+    // A camera whose layout cannot be worked out offline is still browsed, without files.
+    if (!camera.port->emulatesFileAccess() && camera.map._GetNode("FileOperationExecute")) {
+      try {
+        camera.port->emulateFileAccess(GenApi::FileAccessLayout::FromNodeMap(*camera.map._Ptr));
+      } catch (const GenICam::GenericException&) {
+      }
+    }
   } catch (const GenICam::GenericException& e) {
     return e.GetDescription();
   }

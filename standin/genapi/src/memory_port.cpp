@@ -9,6 +9,7 @@
 
 #include "GenApi/MemoryPort.h"
 #include "GenICam/BoundedFile.h"
+#include "node_map_impl.h"
 #include "xml_model.h"
 
 namespace GenApi {
@@ -136,6 +137,78 @@ FileAccessLayout FileAccessLayout::FromXml(const gcstring& xml) {
   return layoutOf(kelpax::genapi::parseXmlModel(xml));
 }
 
+FileAccessLayout FileAccessLayout::FromNodeMap(INodeMap& map) {
+  auto node = [&](const char* name) -> INode* {
+    INode* n = map.GetNode(name);
+    if (!n)
+      throw GenICam::RuntimeException(std::string("The file-access feature '") + name +
+                                      "' is missing");
+    return n;
+  };
+  auto reg = [&](const char* name, uint64_t& address, uint64_t* length = nullptr) {
+    kelpax::genapi::RegisterPlace place;
+    if (!kelpax::genapi::registerOfFeature(node(name), place))
+      throw GenICam::RuntimeException(std::string("The file-access feature '") + name +
+                                      "' holds its value in no register the camera answers");
+    address = place.address;
+    if (length)
+      *length = place.length;
+    return place;
+  };
+  auto entry = [&](const char* enumeration, const char* symbolic, int64_t fallback) {
+    auto* e = dynamic_cast<IEnumeration*>(node(enumeration));
+    IEnumEntry* found = e ? e->GetEntryByName(symbolic) : nullptr;
+    return found ? found->GetValue() : fallback;
+  };
+  FileAccessLayout l;
+  uint64_t length = 0;
+  kelpax::genapi::RegisterPlace selector = reg("FileSelector", l.selectorAddress, &length);
+  l.registerLength = unsigned(length);
+  l.bigEndian = selector.bigEndian;
+  reg("FileOpenMode", l.openModeAddress);
+  l.opOpen = entry("FileOperationSelector", "Open", l.opOpen);
+  l.opClose = entry("FileOperationSelector", "Close", l.opClose);
+  l.opRead = entry("FileOperationSelector", "Read", l.opRead);
+  l.opWrite = entry("FileOperationSelector", "Write", l.opWrite);
+  l.opDelete = entry("FileOperationSelector", "Delete", l.opDelete);
+  l.modeRead = entry("FileOpenMode", "Read", l.modeRead);
+  l.modeWrite = entry("FileOpenMode", "Write", l.modeWrite);
+  l.modeReadWrite = entry("FileOpenMode", "ReadWrite", l.modeReadWrite);
+  l.statusSuccess = entry("FileOperationStatus", "Success", l.statusSuccess);
+  l.statusFailure = entry("FileOperationStatus", "Failure", l.statusFailure);
+
+  // Each operation's registers, as the node map computes them with the operation selected.
+  INode* operations = node("FileOperationSelector");
+  std::optional<int64_t> before = kelpax::genapi::enumerationValue(operations);
+  for (int64_t op : {l.opOpen, l.opClose, l.opRead, l.opWrite, l.opDelete}) {
+    kelpax::genapi::setEnumerationValue(operations, op);
+    OperationRegisters r;
+    reg("FileOperationExecute", r.execute);
+    reg("FileAccessOffset", r.offset);
+    reg("FileAccessLength", r.length);
+    reg("FileOperationStatus", r.status);
+    reg("FileOperationResult", r.result);
+    reg("FileSize", r.size);
+    reg("FileAccessBuffer", r.buffer, &r.bufferLength);
+    if (r.bufferLength == 0)
+      throw GenICam::RuntimeException("The camera's FileAccessBuffer has no length");
+    l.operations[op] = r;
+  }
+  if (before)
+    kelpax::genapi::setEnumerationValue(operations, *before);
+  const OperationRegisters& read = l.operations[l.opRead];
+  l.executeAddress = read.execute;
+  l.offsetAddress = read.offset;
+  l.lengthAddress = read.length;
+  l.statusAddress = read.status;
+  l.resultAddress = read.result;
+  l.sizeAddress = read.size;
+  l.bufferAddress = read.buffer;
+  l.bufferLength = read.bufferLength;
+  l.operationSelectorAddress = l.selectorAddress; // unused: the execute register tells
+  return l;
+}
+
 MemoryPort::MemoryPort(uint64_t size, bool bigEndian) : extent_(size), bigEndian_(bigEndian) {}
 
 void MemoryPort::copyOut(uint64_t address, void* data, size_t length) const {
@@ -196,12 +269,12 @@ uint64_t MemoryPort::HighestAddress(const gcstring& xml) {
   return highestAddress(kelpax::genapi::parseXmlModel(xml));
 }
 
-std::unique_ptr<MemoryPort> MemoryPort::ForXml(const gcstring& xml, unsigned readsBeforeClear,
-                                               size_t minSize) {
+std::unique_ptr<MemoryPort> MemoryPort::ForXml(const gcstring& xml, unsigned readsBeforeClear) {
   XmlModel model = kelpax::genapi::parseXmlModel(xml);
-  // The port spans every register of the description; only what is written takes memory.
-  uint64_t top = highestAddress(model);
-  uint64_t size = std::max<uint64_t>(minSize, (top + 15) / 16 * 16);
+  // The port spans the whole device address space, up to where event data is served: many
+  // registers lie at addresses the description computes (pAddress, pIndex), which no reading
+  // of the text can bound. Only what is written takes memory.
+  uint64_t size = kelpax::genapi::kEventSpaceBase;
   bool bigEndian = false;
   for (const XmlNode& n : model.nodes)
     if (n.has("Endianess")) {
@@ -287,11 +360,24 @@ void MemoryPort::Write(const void* buffer, int64_t address, int64_t length) {
   uint64_t begin = uint64_t(address), end = begin + uint64_t(length);
   if (fileLayout_) {
     const FileAccessLayout& l = *fileLayout_;
-    bool hits = l.executeAddress < end && l.executeAddress + l.registerLength > begin;
-    if (hits && getReg(l.executeAddress) != 0)
-      runFileOperation();
-    else if (l.selectorAddress < end && l.selectorAddress + l.registerLength > begin)
-      setReg(l.sizeAddress, int64_t(files_[getReg(l.selectorAddress)].size()));
+    auto hits = [&](uint64_t at) { return at < end && at + l.registerLength > begin; };
+    bool ran = false;
+    if (l.operations.empty()) {
+      if (hits(l.executeAddress) && getReg(l.executeAddress) != 0) {
+        runFileOperation(getReg(l.operationSelectorAddress), sharedRegisters());
+        ran = true;
+      }
+    } else {
+      // Each operation has its own execute register: the one written says which it is.
+      for (const auto& [op, r] : l.operations)
+        if (hits(r.execute) && getReg(r.execute) != 0) {
+          runFileOperation(op, r);
+          ran = true;
+          break;
+        }
+    }
+    if (!ran && hits(l.selectorAddress))
+      updateFileSize(getReg(l.selectorAddress));
   }
   for (auto& [at, sc] : selfClearing_) {
     if (at >= end || at + sc.length <= begin)
@@ -382,9 +468,35 @@ void MemoryPort::emulateFileAccess(const FileAccessLayout& layout, unsigned read
           layout.resultAddress, layout.sizeAddress})
       checkRange(int64_t(a), layout.registerLength);
     checkRange(int64_t(layout.bufferAddress), int64_t(layout.bufferLength));
+    for (const auto& [op, r] : layout.operations) {
+      for (uint64_t a : {r.execute, r.offset, r.length, r.status, r.result, r.size})
+        checkRange(int64_t(a), layout.registerLength);
+      checkRange(int64_t(r.buffer), int64_t(r.bufferLength));
+    }
     fileLayout_ = layout;
   }
   emulateSelfClearing(layout.executeAddress, layout.registerLength, readsBeforeClear);
+  for (const auto& [op, r] : layout.operations)
+    emulateSelfClearing(r.execute, layout.registerLength, readsBeforeClear);
+}
+
+bool MemoryPort::emulatesFileAccess() const {
+  std::lock_guard lock(mutex_);
+  return fileLayout_.has_value();
+}
+
+FileAccessLayout::OperationRegisters MemoryPort::sharedRegisters() const {
+  const FileAccessLayout& l = *fileLayout_;
+  return {l.executeAddress, l.offsetAddress, l.lengthAddress, l.statusAddress,
+          l.resultAddress,  l.sizeAddress,   l.bufferAddress, l.bufferLength};
+}
+
+void MemoryPort::updateFileSize(int64_t selector) {
+  const FileAccessLayout& l = *fileLayout_;
+  int64_t size = int64_t(files_[selector].size());
+  setReg(l.sizeAddress, size);
+  for (const auto& [op, r] : l.operations)
+    setReg(r.size, size);
 }
 
 std::vector<uint8_t> MemoryPort::file(int64_t selector) const {
@@ -397,7 +509,7 @@ void MemoryPort::setFile(int64_t selector, std::vector<uint8_t> contents) {
   std::lock_guard lock(mutex_);
   files_[selector] = std::move(contents);
   if (fileLayout_ && getReg(fileLayout_->selectorAddress) == selector)
-    setReg(fileLayout_->sizeAddress, int64_t(files_[selector].size()));
+    updateFileSize(selector);
 }
 
 std::vector<MemoryPort::FileOperationRecord> MemoryPort::fileOperations() const {
@@ -453,10 +565,9 @@ void MemoryPort::setReg(uint64_t address, int64_t value) {
 
 // One file operation as a camera performs it: on the file FileSelector names, with status
 // and result in their registers and FileSize kept current.
-void MemoryPort::runFileOperation() {
+void MemoryPort::runFileOperation(int64_t op, const FileAccessLayout::OperationRegisters& r) {
   const FileAccessLayout& l = *fileLayout_;
   const int64_t selector = getReg(l.selectorAddress);
-  const int64_t op = getReg(l.operationSelectorAddress);
   auto open = openFiles_.find(selector);
   bool ok = true;
   int64_t result = 0;
@@ -475,9 +586,9 @@ void MemoryPort::runFileOperation() {
     if (ok)
       openFiles_.erase(open);
   } else if (op == l.opRead) {
-    int64_t offset = getReg(l.offsetAddress), length = getReg(l.lengthAddress);
+    int64_t offset = getReg(r.offset), length = getReg(r.length);
     ok = open != openFiles_.end() && open->second != l.modeWrite && offset >= 0 && length >= 0 &&
-         uint64_t(length) <= l.bufferLength;
+         uint64_t(length) <= r.bufferLength;
     if (ok) {
       uint64_t from = std::min<uint64_t>(uint64_t(offset), data.size());
       uint64_t n = std::min<uint64_t>(uint64_t(length), data.size() - from);
@@ -487,17 +598,17 @@ void MemoryPort::runFileOperation() {
         n = std::min(n, *readCap_);
         readCap_.reset();
       }
-      copyIn(l.bufferAddress, data.data() + from, n);
+      copyIn(r.buffer, data.data() + from, n);
       result = int64_t(n);
     }
   } else if (op == l.opWrite) {
-    int64_t offset = getReg(l.offsetAddress), length = getReg(l.lengthAddress);
+    int64_t offset = getReg(r.offset), length = getReg(r.length);
     ok = open != openFiles_.end() && open->second != l.modeRead && offset >= 0 && length >= 0 &&
-         uint64_t(length) <= l.bufferLength && offset <= (int64_t{16} << 20);
+         uint64_t(length) <= r.bufferLength && offset <= (int64_t{16} << 20);
     if (ok) {
       if (data.size() < uint64_t(offset + length))
         data.resize(uint64_t(offset + length));
-      copyOut(l.bufferAddress, data.data() + offset, size_t(length));
+      copyOut(r.buffer, data.data() + offset, size_t(length));
       result = length;
     }
   } else if (op == l.opDelete) {
@@ -507,11 +618,11 @@ void MemoryPort::runFileOperation() {
   } else {
     ok = false;
   }
-  fileOperations_.push_back(FileOperationRecord{selector, op, getReg(l.offsetAddress),
-                                                getReg(l.lengthAddress), result, ok});
-  setReg(l.statusAddress, ok ? l.statusSuccess : l.statusFailure);
-  setReg(l.resultAddress, result);
-  setReg(l.sizeAddress, int64_t(data.size()));
+  fileOperations_.push_back(
+      FileOperationRecord{selector, op, getReg(r.offset), getReg(r.length), result, ok});
+  setReg(r.status, ok ? l.statusSuccess : l.statusFailure);
+  setReg(r.result, result);
+  updateFileSize(selector);
 }
 
 } // namespace GenApi

@@ -196,6 +196,19 @@ private:
   const NodeMapImpl& map_;
 };
 
+// Where a feature's value lies: the register its value chain (pValue links) ends in, with the
+// address and length the engine computes for it now.
+struct RegisterPlace {
+  uint64_t address = 0;
+  uint64_t length = 0;
+  bool bigEndian = false;
+};
+bool registerOfFeature(GenApi::INode* feature, RegisterPlace& place);
+// An enumeration's integer value read and written through the engine alone, whatever its
+// entries' availability says (for a memory port working out its own layout).
+std::optional<int64_t> enumerationValue(GenApi::INode* enumeration);
+void setEnumerationValue(GenApi::INode* enumeration, int64_t value);
+
 // Makes the node object for the engine node `arv` of kind `kind`.
 std::unique_ptr<NodeImpl> makeNode(NodeMapImpl& map, size_t index, ArvGcNode* arv);
 

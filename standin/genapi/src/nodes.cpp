@@ -811,6 +811,60 @@ private:
 
 } // namespace
 
+bool registerOfFeature(INode* feature, RegisterPlace& place) {
+  auto* n = dynamic_cast<NodeImpl*>(feature);
+  if (!n)
+    return false;
+  MapGuard guard(n->map());
+  for (int depth = 0; n && depth < 16; ++depth) {
+    ArvGcNode* a = n->arv();
+    if (a && ARV_IS_GC_REGISTER(a)) {
+      GError* e = nullptr;
+      guint64 address = arv_gc_register_get_address(ARV_GC_REGISTER(a), &e);
+      if (!e) {
+        place.length = arv_gc_register_get_length(ARV_GC_REGISTER(a), &e);
+        place.address = address;
+      }
+      if (e) {
+        g_error_free(e);
+        return false;
+      }
+      place.bigEndian = n->xml().text("Endianess") == "BigEndian";
+      return true;
+    }
+    n = n->map().find(n->xml().text("pValue"));
+  }
+  return false;
+}
+
+std::optional<int64_t> enumerationValue(INode* enumeration) {
+  auto* n = dynamic_cast<NodeImpl*>(enumeration);
+  if (!n || !n->arv() || !ARV_IS_GC_ENUMERATION(n->arv()))
+    return std::nullopt;
+  MapGuard guard(n->map());
+  GError* e = nullptr;
+  int64_t v = arv_gc_enumeration_get_int_value(ARV_GC_ENUMERATION(n->arv()), &e);
+  if (e) {
+    g_error_free(e);
+    return std::nullopt;
+  }
+  return v;
+}
+
+void setEnumerationValue(INode* enumeration, int64_t value) {
+  auto* n = dynamic_cast<NodeImpl*>(enumeration);
+  if (!n || !n->arv() || !ARV_IS_GC_ENUMERATION(n->arv()))
+    throw GenICam::LogicalErrorException("setEnumerationValue: not an enumeration");
+  MapGuard guard(n->map());
+  GError* e = nullptr;
+  arv_gc_enumeration_set_int_value(ARV_GC_ENUMERATION(n->arv()), value, &e);
+  if (e) {
+    std::string why = e->message;
+    g_error_free(e);
+    throw GenICam::AccessException("Feature '" + n->xml().name + "': " + why);
+  }
+}
+
 std::unique_ptr<NodeImpl> makeNode(NodeMapImpl& map, size_t index, ArvGcNode* arv) {
   if (!arv)
     return std::make_unique<GenericNode>(map, index, arv);

@@ -360,9 +360,9 @@ XmlModel parseXmlModel(const std::string& text) {
         "description has; it is refused");
   xmlResetLastError();
   // No XML_PARSE_HUGE: the parser's own limits on depth and text size stay in force.
-  std::unique_ptr<xmlDoc, DocFree> doc(
-      xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "description.xml", nullptr,
-                    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOBLANKS));
+  std::unique_ptr<xmlDoc, DocFree> doc(xmlReadMemory(
+      xml.data(), static_cast<int>(xml.size()), "description.xml", nullptr,
+      XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOBLANKS));
   if (!doc) {
     const xmlError* err = xmlGetLastError();
     std::string why = err && err->message ? trim(err->message) : "unknown parser error";
