@@ -94,6 +94,7 @@ CPropertiesViewBar::CPropertiesViewBar(const QString& title, int id, QWidget* pa
   grid_->header()->setSectionResizeMode(0, QHeaderView::Interactive);
   grid_->header()->setStretchLastSection(true);
   grid_->setColumnWidth(0, kMinNameColumnWidth);
+  grid_->setTextElideMode(Qt::ElideMiddle);
   grid_->setAlternatingRowColors(true);
   grid_->setUniformRowHeights(true);
   grid_->setEditTriggers(QAbstractItemView::CurrentChanged | QAbstractItemView::SelectedClicked |
@@ -254,9 +255,19 @@ void CPropertiesViewBar::rebuild() {
 }
 
 void CPropertiesViewBar::fitNameColumn() {
-  // Long category and feature names are shown whole; the value column takes what is left.
+  // The name column takes the longest name, as far as the values keep room to be read; a
+  // name longer still is shortened in its middle and shown whole in its tool tip.
+  int room = grid_->viewport()->width() - kMinValueColumnWidth;
   grid_->resizeColumnToContents(0);
-  grid_->setColumnWidth(0, std::max(grid_->columnWidth(0), kMinNameColumnWidth));
+  int wanted = grid_->columnWidth(0);
+  grid_->setColumnWidth(0, std::max(kMinNameColumnWidth, std::min(wanted, room)));
+}
+
+void CPropertiesViewBar::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (tree_.root()) {
+    fitNameColumn();
+  }
 }
 
 void CPropertiesViewBar::refreshCommand() {

@@ -525,14 +525,26 @@ protected:
   RealConstructsPane() : PaneTest("../../standin/data/real_constructs.xml") {}
 };
 
-// Catches long feature names cut at the name column.
-TEST_F(RealConstructsPane, NameColumnShowsLongNamesWhole) {
+// Catches long feature names cut at a fixed name column, and values pushed out of sight by a
+// name column wider than the pane.
+TEST_F(RealConstructsPane, NameColumnFitsLongNamesAndKeepsTheValuesInView) {
   const QString name =
       QStringLiteral("AFeatureWhoseNameIsLongerThanTheNameColumnOfTheGridWasEverMadeFor");
-  ASSERT_NE(row(name.toLatin1().constData()), nullptr);
-  int needed = pane->grid()->fontMetrics().horizontalAdvance(name);
+  PropertyRow* longRow = row(name.toLatin1().constData());
+  ASSERT_NE(longRow, nullptr);
+  QTreeView* grid = pane->grid();
+  int needed = grid->fontMetrics().horizontalAdvance(name);
   EXPECT_GT(needed, 220) << "the name must be longer than the old fixed column";
-  EXPECT_GE(pane->grid()->columnWidth(0), needed);
+  EXPECT_LE(grid->columnWidth(0), grid->viewport()->width() - 160) << "values stay in view";
+  EXPECT_TRUE(pane->model().indexFor(longRow, 0).data(Qt::ToolTipRole).toString().startsWith(name))
+      << "a shortened name is whole in its tool tip";
+
+  EXPECT_EQ(valueIndex("PixelFormat").data(Qt::DisplayRole).toString(), kUnreadableValue)
+      << "a value that fails to read is shown as such, not as nothing";
+
+  pane->resize(needed + 600, 900);
+  QApplication::processEvents();
+  EXPECT_GE(grid->columnWidth(0), needed) << "with room, the whole name is shown";
 }
 
 } // namespace
