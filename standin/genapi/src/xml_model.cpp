@@ -181,11 +181,13 @@ bool trimValueTexts(xmlNode* root) {
       if (c->type != XML_TEXT_NODE || !c->content)
         continue;
       const char* raw = reinterpret_cast<const char*>(c->content);
+      size_t length = std::strlen(raw);
+      if (length == 0 || (!std::isspace(static_cast<unsigned char>(raw[0])) &&
+                          !std::isspace(static_cast<unsigned char>(raw[length - 1]))))
+        continue; // nothing to trim: the common case, without a copy
       std::string t = trim(raw);
-      if (t.size() != std::strlen(raw)) {
-        xmlNodeSetContent(c, reinterpret_cast<const xmlChar*>(t.c_str()));
-        changed = true;
-      }
+      xmlNodeSetContent(c, reinterpret_cast<const xmlChar*>(t.c_str()));
+      changed = true;
     }
   }
   return changed;
