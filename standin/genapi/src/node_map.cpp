@@ -55,9 +55,9 @@ bool isLinkTag(const std::string& tag) {
          tag != "pError";
 }
 
-void collectLinks(const XmlElement& e, std::vector<std::string>& out) {
+void collectLinks(const XmlElement& e, std::vector<const std::string*>& out) {
   if (isLinkTag(e.tag) && !e.text.empty())
-    out.push_back(e.text);
+    out.push_back(&e.text);
   for (const XmlElement& c : e.children)
     collectLinks(c, out);
 }
@@ -88,21 +88,25 @@ NodeMapImpl::NodeMapImpl(std::string deviceName, XmlModel model)
   for (size_t i = 0; i < n; ++i)
     nodes_.push_back(makeNode(*this, i, engineNode(i)));
 
+  std::vector<const std::string*> links;
   for (size_t i = 0; i < n; ++i) {
     const XmlNode& x = model_.nodes[i];
-    std::vector<std::string> links;
+    links.clear();
     for (const XmlElement& p : x.properties)
       collectLinks(p, links);
-    for (const std::string& target : links)
-      if (auto it = model_.byName.find(target); it != model_.byName.end())
+    for (const std::string* target : links)
+      if (auto it = model_.byName.find(*target); it != model_.byName.end())
         addLink(it->second, i);
     for (const XmlElement& p : x.properties) {
+      bool invalidator = p.tag == "pInvalidator";
+      if (!invalidator && p.tag != "pSelected")
+        continue;
       auto it = model_.byName.find(p.text);
       if (it == model_.byName.end())
         continue;
-      if (p.tag == "pInvalidator")
+      if (invalidator)
         addLink(it->second, i);
-      else if (p.tag == "pSelected")
+      else
         addLink(i, it->second);
     }
     if (x.parent >= 0 && x.kind == "EnumEntry")
