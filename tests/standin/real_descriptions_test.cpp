@@ -159,6 +159,16 @@ std::string longChain(int links) {
   return description(nodes, "N0");
 }
 
+// Categories each listing the next: the feature tree is walked along them.
+std::string deepCategories(int levels) {
+  std::string nodes;
+  for (int i = 0; i < levels; ++i)
+    nodes += "<Category Name=\"C" + std::to_string(i) + "\"><pFeature>C" + std::to_string(i + 1) +
+             "</pFeature></Category>";
+  nodes += "<Category Name=\"C" + std::to_string(levels) + "\"/>";
+  return description(nodes, "C0");
+}
+
 TEST(HostileDescription, EachEndsInAClearErrorBeforeTheEngineSeesIt) {
   // Catches stack overflows, 2^64-byte allocations, endless link walks and entity expansion:
   // each of these once crashed, hung or exhausted the program.
@@ -196,6 +206,11 @@ TEST(HostileDescription, EachEndsInAClearErrorBeforeTheEngineSeesIt) {
                    "<Integer Name=\"B\"><pValue>A</pValue></Integer>"),
        "depends on itself"},
       {"chain of 1000 links", longChain(1000), "more than 256 nodes"},
+      {"category listing itself",
+       description("<Category Name=\"A\"><pFeature>B</pFeature></Category>"
+                   "<Category Name=\"B\"><pFeature>A</pFeature></Category>"),
+       "the category lists itself (A -> B -> A)"},
+      {"categories 20,000 deep", deepCategories(20000), "categories nest more than 64 levels"},
       {"a node defined twice",
        description("<Integer Name=\"A\"><Value>1</Value></Integer>"
                    "<Integer Name=\"A\"><Value>2</Value></Integer>"),

@@ -216,9 +216,55 @@ void collectEvaluationLinks(const XmlElement& e, std::vector<const std::string*>
   }
 }
 
+// Depth first over `links`, without recursion: a link back to a node still on the path is a
+// cycle; the longest path is the deepest recursion of whoever follows the links.
+void checkGraph(const XmlModel& model, const std::vector<std::vector<size_t>>& links,
+                const std::string& cycleText, size_t maxDepth, const std::string& depthText) {
+  enum : uint8_t { kNew, kOnPath, kDone };
+  const size_t count = links.size();
+  std::vector<uint8_t> state(count, kNew);
+  std::vector<size_t> height(count, 0);
+  for (size_t start = 0; start < count; ++start) {
+    if (state[start] != kNew)
+      continue;
+    std::vector<std::pair<size_t, size_t>> path{{start, 0}}; // node, next link to follow
+    state[start] = kOnPath;
+    while (!path.empty()) {
+      size_t node = path.back().first;
+      size_t& next = path.back().second;
+      if (next < links[node].size()) {
+        size_t to = links[node][next++];
+        if (state[to] == kOnPath) {
+          std::string cycle = model.nodes[to].name;
+          for (size_t k = path.size(); k-- > 0;) {
+            cycle = model.nodes[path[k].first].name + " -> " + cycle;
+            if (path[k].first == to)
+              break;
+          }
+          refuse(model.nodes[to], cycleText + " (" + cycle + ")");
+        }
+        if (state[to] == kNew) {
+          state[to] = kOnPath;
+          path.emplace_back(to, 0);
+        }
+        continue;
+      }
+      size_t h = 0;
+      for (size_t to : links[node])
+        h = std::max(h, height[to] + 1);
+      height[node] = h;
+      state[node] = kDone;
+      if (h > maxDepth)
+        refuse(model.nodes[node], depthText);
+      path.pop_back();
+    }
+  }
+}
+
 // Register sizes and addresses in range, and no node whose value depends on itself: the engine
 // allocates what a Length says and follows links by recursion, so either would bring the
-// program down instead of giving an error.
+// program down instead of giving an error. Categories neither list themselves nor nest
+// without end: the feature tree is walked along them.
 void validateModel(const XmlModel& model) {
   for (const XmlNode& n : model.nodes) {
     for (const XmlElement& p : n.properties) {
@@ -237,56 +283,31 @@ void validateModel(const XmlModel& model) {
       }
     }
   }
-  // Depth-first over the evaluation links, without recursion: a link back to a node still on
-  // the path is a cycle; the longest path is the engine's deepest recursion.
+  // The links along which the engine evaluates, and those along which categories list
+  // categories (the tree is walked along them).
   const size_t count = model.nodes.size();
-  std::vector<std::vector<size_t>> links(count);
+  std::vector<std::vector<size_t>> evaluation(count), listing(count);
+  std::vector<const std::string*> names;
   for (size_t i = 0; i < count; ++i) {
-    std::vector<const std::string*> names;
-    for (const XmlElement& p : model.nodes[i].properties)
+    const XmlNode& n = model.nodes[i];
+    names.clear();
+    for (const XmlElement& p : n.properties)
       collectEvaluationLinks(p, names);
     for (const std::string* name : names)
       if (auto it = model.byName.find(*name); it != model.byName.end())
-        links[i].push_back(it->second);
-  }
-  enum : uint8_t { kNew, kOnPath, kDone };
-  std::vector<uint8_t> state(count, kNew);
-  std::vector<size_t> height(count, 0);
-  for (size_t start = 0; start < count; ++start) {
-    if (state[start] != kNew)
+        evaluation[i].push_back(it->second);
+    if (n.kind != "Category")
       continue;
-    std::vector<std::pair<size_t, size_t>> path{{start, 0}}; // node, next link to follow
-    state[start] = kOnPath;
-    while (!path.empty()) {
-      auto& [node, next] = path.back();
-      if (next < links[node].size()) {
-        size_t to = links[node][next++];
-        if (state[to] == kOnPath) {
-          std::string cycle = model.nodes[to].name;
-          for (size_t k = path.size(); k-- > 0;) {
-            cycle = model.nodes[path[k].first].name + " -> " + cycle;
-            if (path[k].first == to)
-              break;
-          }
-          refuse(model.nodes[to], "its value depends on itself (" + cycle + ")");
-        }
-        if (state[to] == kNew) {
-          state[to] = kOnPath;
-          path.emplace_back(to, 0);
-        }
-        continue;
-      }
-      size_t h = 0;
-      for (size_t to : links[node])
-        h = std::max(h, height[to] + 1);
-      height[node] = h;
-      state[node] = kDone;
-      if (h > kMaxLinkDepth)
-        refuse(model.nodes[node], "its value is reached through more than " +
-                                      std::to_string(kMaxLinkDepth) + " nodes");
-      path.pop_back();
-    }
+    for (const XmlElement& p : n.properties)
+      if (p.tag == "pFeature")
+        if (auto it = model.byName.find(p.text);
+            it != model.byName.end() && model.nodes[it->second].kind == "Category")
+          listing[i].push_back(it->second);
   }
+  checkGraph(model, evaluation, "its value depends on itself", kMaxLinkDepth,
+             "its value is reached through more than " + std::to_string(kMaxLinkDepth) + " nodes");
+  checkGraph(model, listing, "the category lists itself", kMaxCategoryDepth,
+             "categories nest more than " + std::to_string(kMaxCategoryDepth) + " levels");
 }
 
 } // namespace

@@ -49,8 +49,9 @@ constexpr uint64_t eventSpaceBase(size_t index) {
 
 // Limits a description must keep; beyond them it is refused before the engine sees it.
 constexpr size_t kMaxDescriptionSize = size_t{64} << 20;
-constexpr size_t kMaxElementDepth = 64; // real descriptions nest fewer than 10 levels
-constexpr size_t kMaxLinkDepth = 256;   // nodes between a feature and its register
+constexpr size_t kMaxElementDepth = 64;  // real descriptions nest fewer than 10 levels
+constexpr size_t kMaxLinkDepth = 256;    // nodes between a feature and its register
+constexpr size_t kMaxCategoryDepth = 64; // categories within categories
 constexpr uint64_t kMaxRegisterLength = uint64_t{16} << 20; // bytes of one Register, StringReg
 
 // Skips whatever precedes "<?xml" (a leading line, a byte-order mark). Throws
