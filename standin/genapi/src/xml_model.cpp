@@ -185,8 +185,21 @@ bool trimValueTexts(xmlNode* root) {
       if (length == 0 || (!std::isspace(static_cast<unsigned char>(raw[0])) &&
                           !std::isspace(static_cast<unsigned char>(raw[length - 1]))))
         continue; // nothing to trim: the common case, without a copy
-      std::string t = trim(raw);
-      xmlNodeSetContent(c, reinterpret_cast<const xmlChar*>(t.c_str()));
+      size_t b = 0, e = length;
+      while (b < e && std::isspace(static_cast<unsigned char>(raw[b])))
+        ++b;
+      while (e > b && std::isspace(static_cast<unsigned char>(raw[e - 1])))
+        --e;
+      if (c->doc && c->doc->dict && xmlDictOwns(c->doc->dict, c->content)) {
+        // Shared with other nodes by the parser's dictionary: replaced, not changed.
+        xmlChar* trimmed = xmlStrndup(c->content + b, int(e - b));
+        xmlNodeSetContent(c, trimmed);
+        xmlFree(trimmed);
+      } else {
+        // The node's own text: shortened where it is.
+        std::memmove(c->content, c->content + b, e - b);
+        c->content[e - b] = 0;
+      }
       changed = true;
     }
   }
