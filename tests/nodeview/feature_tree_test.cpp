@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "nodeview/feature_tree.h"
+#include "nodeview/file_transfer.h"
 #include "tests/nodeview/test_camera.h"
 
 namespace nodeview {
@@ -737,6 +738,22 @@ TEST_F(RealConstructsTree, RoundTripRestoresPerEntryValuesAndSelectors) {
   EXPECT_EQ(other.peek(0x010C), 0x01100005);
   otherTree.rebuild();
   EXPECT_EQ(featureFileJson(otherTree.collectItems()), json);
+}
+
+} // namespace
+} // namespace nodeview
+
+namespace nodeview {
+namespace {
+
+// Catches a buffer made for whatever size the camera announces: a FileSize of 4 GiB once
+// meant allocating 4 GiB before the first byte was read.
+TEST(DeviceFileTransfer, RefusesAFileLargerThanACameraFileCanBe) {
+  testing::TestCamera camera("../../standin/data/file_access_by_operation.xml");
+  camera.poke(0x31014, 4, 0xFFFFFFFF); // FileSize, big-endian
+  DeviceFileRequest request{"/nonexistent/never-written", "UserData",
+                            std::uint32_t(DeviceFileMode::Read)};
+  EXPECT_EQ(runDeviceFileTransfer(camera.map(), request, {}), kFilePrepareFailed);
 }
 
 } // namespace
