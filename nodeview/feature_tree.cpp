@@ -800,18 +800,20 @@ void FeatureTree::collectRow(const PropertyRow& row, std::vector<FeatureItem>& i
     items.push_back(std::move(own));
     return;
   }
+  collectSelectedValues(row.name, selector, selectedNames, items);
   // A selector's own value comes after the values it selects: loading sets the selector to
   // each entry in turn, so only an item after them leaves it where it was saved.
-  struct OwnLast {
-    std::vector<FeatureItem>& items;
-    FeatureItem& own;
-    ~OwnLast() { items.push_back(std::move(own)); }
-  } ownLast{items, own};
+  items.push_back(std::move(own));
+}
+
+void FeatureTree::collectSelectedValues(const std::string& selectorName, IEnumeration* selector,
+                                        const std::string& selectedNames,
+                                        std::vector<FeatureItem>& items) {
   std::int64_t before = 0;
   try {
     before = selector->GetIntValue(true);
   } catch (...) {
-    reportCurrentException(row.name);
+    reportCurrentException(selectorName);
     return;
   }
   for (const std::string& selectedName : splitTabs(selectedNames)) {
@@ -825,7 +827,7 @@ void FeatureTree::collectRow(const PropertyRow& row, std::vector<FeatureItem>& i
         if (!IsReadable(selected)) {
           continue;
         }
-        items.push_back({selectedName, nodeValueText(selected), true, row.name,
+        items.push_back({selectedName, nodeValueText(selected), true, selectorName,
                          entry->GetSymbolic(), accessModeText(selected->GetAccessMode())});
       } catch (...) {
         reportCurrentException(selectedName);
@@ -835,7 +837,7 @@ void FeatureTree::collectRow(const PropertyRow& row, std::vector<FeatureItem>& i
   try {
     selector->SetIntValue(before, true);
   } catch (...) {
-    reportCurrentException(row.name);
+    reportCurrentException(selectorName);
   }
 }
 

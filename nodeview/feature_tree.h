@@ -162,6 +162,10 @@ private:
   void startSelfClearingWait(GenApi::IEnumeration* enumeration, std::int64_t written,
                              std::int64_t pollingTime);
   void collectRow(const PropertyRow& row, std::vector<FeatureItem>& items);
+  // The selected features' values once per available entry of the selector, which is set back
+  // to its entry afterwards.
+  void collectSelectedValues(const std::string& selectorName, GenApi::IEnumeration* selector,
+                             const std::string& selectedNames, std::vector<FeatureItem>& items);
   void applyItem(const FeatureItem& item);
   IntegerDisplay integerDisplay(GenApi::IInteger* integer, const std::string& name) const;
 
