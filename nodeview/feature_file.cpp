@@ -1,11 +1,11 @@
 // JSON feature files (RapidJSON), text listings and the visibility setting.
 #include "nodeview/feature_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <system_error>
 
@@ -62,7 +62,7 @@ std::string featureFileJson(const std::vector<FeatureItem>& items) {
       group = item.name;
       continue;
     }
-    if (item.isCommand() || group == kCoaXPressGroup) {
+    if (item.isCommand() || item.unreadable || group == kCoaXPressGroup) {
       continue;
     }
     std::string key = std::to_string(++counter);
@@ -85,10 +85,41 @@ std::string featureFileJson(const std::vector<FeatureItem>& items) {
   return std::string(buffer.GetString(), buffer.GetSize());
 }
 
+// Deepest nesting of arrays and objects, strings skipped; stops counting past `limit`.
+std::size_t jsonDepth(std::string_view json, std::size_t limit) {
+  std::size_t depth = 0, deepest = 0;
+  bool inString = false;
+  for (std::size_t i = 0; i < json.size() && deepest <= limit; ++i) {
+    char c = json[i];
+    if (inString) {
+      if (c == '\\') {
+        ++i;
+      } else if (c == '"') {
+        inString = false;
+      }
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      deepest = std::max(deepest, ++depth);
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
+  }
+  return deepest;
+}
+
 FeatureFileRead parseFeatureFileJson(std::string_view json) {
   FeatureFileRead result;
+  // A feature file nests two levels; a deeper text is no feature file, and refusing it early
+  // keeps the parser's memory to the size of the text.
+  constexpr std::size_t kMaxDepth = 16;
+  if (jsonDepth(json, kMaxDepth) > kMaxDepth) {
+    result.error = "JSON nests more than " + std::to_string(kMaxDepth) +
+                   " levels deep; a feature file has two";
+    return result;
+  }
   rapidjson::Document document;
-  document.Parse(json.data(), json.size());
+  document.Parse<rapidjson::kParseIterativeFlag>(json.data(), json.size());
   if (document.HasParseError()) {
     result.error = std::string("JSON error at byte ") + std::to_string(document.GetErrorOffset()) +
                    ": " + rapidjson::GetParseError_En(document.GetParseError());
@@ -179,23 +210,15 @@ std::string writeFileAppending(const std::string& path, std::string_view bytes) 
   return writeFileReplacing(path, whole);
 }
 
-std::string readWholeFile(const std::string& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return "cannot open " + path;
-  }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) {
-    return "cannot read " + path;
-  }
-  bytes = text.str();
-  return {};
+std::string readWholeFile(const std::string& path, std::string& bytes, std::size_t maxBytes) {
+  return GenICam::readBoundedFile(path, maxBytes, bytes);
 }
 
 int readVisibilityLevel(const std::string& folder) {
   std::string text;
-  if (!readWholeFile((fs::path(folder) / kOptionsFileName).string(), text).empty()) {
+  if (!readWholeFile((fs::path(folder) / kOptionsFileName).string(), text,
+                     GenICam::kMaxOptionsFileBytes)
+           .empty()) {
     return 0;
   }
   std::istringstream lines(text);
@@ -229,7 +252,14 @@ int readVisibilityLevel(const std::string& folder) {
 std::string writeVisibilityLevel(const std::string& folder, int level) {
   std::string path = (fs::path(folder) / kOptionsFileName).string();
   std::string text;
-  readWholeFile(path, text);
+  // An options file that cannot be read (not a regular file, too large) is not replaced.
+  std::error_code ec;
+  if (fs::exists(path, ec)) {
+    std::string why = readWholeFile(path, text, GenICam::kMaxOptionsFileBytes);
+    if (!why.empty()) {
+      return why;
+    }
+  }
   std::istringstream lines(text);
   std::string line;
   std::string out;

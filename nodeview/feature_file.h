@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "GenICam/BoundedFile.h"
+
 namespace nodeview {
 
 // One collected feature, or a group ("GROUP" as value) that opens the features after it.
@@ -16,7 +18,8 @@ struct FeatureItem {
   bool hasSelector = false;
   std::string selectorName;
   std::string selectorValue;
-  std::string accessMode; // "NI", "NA", "WO", "RO", "RW" or "UNKNOWN"; empty for groups
+  std::string accessMode;  // "NI", "NA", "WO", "RO", "RW" or "UNKNOWN"; empty for groups
+  bool unreadable = false; // listed with its "(unreadable)" text, never saved in a JSON file
 
   bool isGroup() const { return value == "GROUP"; }
   bool isCommand() const { return value == "Execute"; }
@@ -27,7 +30,8 @@ inline constexpr char kGroupValue[] = "GROUP";
 inline constexpr char kCommandValue[] = "Execute";
 
 // The JSON text: members "1", "2", ... with SelectorName and SelectorValue (selected values
-// only), Name, Value and AccessMode; groups, commands and everything of "CoaXPress" left out.
+// only), Name, Value and AccessMode; groups, commands, unreadable values and everything of
+// "CoaXPress" left out.
 std::string featureFileJson(const std::vector<FeatureItem>& items);
 
 struct FeatureFileRead {
@@ -35,6 +39,7 @@ struct FeatureFileRead {
   std::string error; // empty when the text parsed
 };
 // Items in the file's member order; a text that does not parse gives no items and an error.
+// The parser keeps its own stack, so no nesting of the text can exhaust the program's.
 FeatureFileRead parseFeatureFileJson(std::string_view json);
 
 // "\n%s\n" per group, "\t%-50s %-50s\n" per feature, "No data." for no items.
@@ -43,7 +48,9 @@ std::string featureListing(const std::vector<FeatureItem>& items);
 // Whole-file helpers. Each returns an empty text on success, otherwise what went wrong.
 std::string writeFileReplacing(const std::string& path, std::string_view bytes);
 std::string writeFileAppending(const std::string& path, std::string_view bytes);
-std::string readWholeFile(const std::string& path, std::string& bytes);
+// Reads only regular files of at most `maxBytes` (a FIFO, a device or a huge file is refused).
+std::string readWholeFile(const std::string& path, std::string& bytes,
+                          std::size_t maxBytes = GenICam::kMaxFeatureFileBytes);
 
 // "options.ini" ([Visibility] Type=0|1|2) in the given folder.
 inline constexpr char kOptionsFileName[] = "options.ini";

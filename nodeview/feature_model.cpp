@@ -120,6 +120,10 @@ QVariant FeatureModel::data(const QModelIndex& index, int role) const {
     return QVariant::fromValue(static_cast<void*>(row));
   }
   if (role == Qt::ToolTipRole) {
+    // The name column's tip starts with the whole name: a long one may be shortened there.
+    if (index.column() == 0 && !row->description.empty()) {
+      return QString::fromStdString(row->name + "\n" + row->description);
+    }
     return QString::fromStdString(row->description.empty() ? row->name : row->description);
   }
   if (row->kind == RowKind::Group) {
@@ -141,7 +145,8 @@ QVariant FeatureModel::data(const QModelIndex& index, int role) const {
     if (row->kind == RowKind::Group || row->kind == RowKind::Boolean) {
       return {};
     }
-    if (!row->readable && row->kind != RowKind::Command) {
+    // Not readable: nothing to show; readable but failing: "(unreadable)".
+    if (!row->readable && !row->unreadable && row->kind != RowKind::Command) {
       return QString();
     }
     return QString::fromStdString(row->valueText());

@@ -21,12 +21,6 @@ bool equalsIgnoringCase(const std::string& a, const char* b) {
   return ::strcasecmp(a.c_str(), b) == 0;
 }
 
-std::string shortestDouble(double value) {
-  char text[64];
-  auto [end, error] = std::to_chars(text, text + sizeof text, value);
-  return error == std::errc() ? std::string(text, end) : std::string("0");
-}
-
 std::string withName(const char* format, const char* first, const std::string& second) {
   char text[1024];
   std::snprintf(text, sizeof text, format, first, second.c_str());
@@ -139,13 +133,16 @@ const char* PropertyRow::interfaceName() const {
 }
 
 std::string PropertyRow::valueText() const {
+  if (unreadable && kind != RowKind::Group && kind != RowKind::Command) {
+    return kUnreadableValue;
+  }
   switch (kind) {
   case RowKind::Integer:
   case RowKind::IntegerSlider:
     return std::to_string(intValue);
   case RowKind::Float:
   case RowKind::FloatSlider:
-    return shortestDouble(floatValue);
+    return formatFloat(floatValue);
   case RowKind::Boolean:
     return checked ? "TRUE" : "FALSE";
   case RowKind::Group:
@@ -199,6 +196,12 @@ void FeatureTree::reportCurrentException(const std::string& name) {
   }
 }
 
+void FeatureTree::reportOnce(const std::string& name) {
+  if (reported_.insert(name).second) {
+    reportCurrentException(name);
+  }
+}
+
 void FeatureTree::clear() {
   for (auto handle : callbacks_) {
     Deregister(handle);
@@ -243,42 +246,48 @@ void FeatureTree::walk(ICategory* category, PropertyRow* group) {
     for (IValue* value : features) {
       INode* node = value->GetNode();
       std::string name = node->GetName();
-      for (const auto& eventName : eventNames_) {
-        if (name.find("Event" + eventName) != std::string::npos) {
-          auto port = std::make_unique<CEventPort>();
-          if (port->AttachNode(node)) {
-            eventPorts_.push_back(std::move(port));
+      // One feature that fails (a broken value chain, a port error) costs its own row only,
+      // never the rows after it.
+      try {
+        for (const auto& eventName : eventNames_) {
+          if (name.find("Event" + eventName) != std::string::npos) {
+            auto port = std::make_unique<CEventPort>();
+            if (port->AttachNode(node)) {
+              eventPorts_.push_back(std::move(port));
+            }
           }
         }
-      }
-      EAccessMode access = node->GetAccessMode();
-      EInterfaceType type = node->GetPrincipalInterfaceType();
-      if (type == intfICategory) {
-        if (access >= _UndefinedAccesMode) {
+        EAccessMode access = node->GetAccessMode();
+        EInterfaceType type = node->GetPrincipalInterfaceType();
+        if (type == intfICategory) {
+          if (access >= _UndefinedAccesMode) {
+            continue;
+          }
+          auto sub = std::make_unique<PropertyRow>();
+          sub->kind = RowKind::Group;
+          sub->name = name;
+          sub->parent = group;
+          sub->visibility = node->GetVisibility();
+          walk(dynamic_cast<ICategory*>(node), sub.get());
+          group->children.push_back(std::move(sub));
           continue;
         }
-        auto sub = std::make_unique<PropertyRow>();
-        sub->kind = RowKind::Group;
-        sub->name = name;
-        sub->parent = group;
-        sub->visibility = node->GetVisibility();
-        walk(dynamic_cast<ICategory*>(node), sub.get());
-        group->children.push_back(std::move(sub));
-        continue;
-      }
-      bool featureType = type == intfIInteger || type == intfIFloat || type == intfIEnumeration ||
-                         type == intfIBoolean || type == intfIString || type == intfICommand;
-      if (!featureType || access == NI || access >= _UndefinedAccesMode) {
-        continue;
-      }
-      if (auto row = makeRow(node)) {
-        addFeature(group, std::move(row));
-      }
-      callbacks_.push_back(Register(node, [hook = hooks_.nodeChanged](INode* changed) {
-        if (hook) {
-          hook(changed);
+        bool featureType = type == intfIInteger || type == intfIFloat || type == intfIEnumeration ||
+                           type == intfIBoolean || type == intfIString || type == intfICommand;
+        if (!featureType || access == NI || access >= _UndefinedAccesMode) {
+          continue;
         }
-      }));
+        if (auto row = makeRow(node)) {
+          addFeature(group, std::move(row));
+        }
+        callbacks_.push_back(Register(node, [hook = hooks_.nodeChanged](INode* changed) {
+          if (hook) {
+            hook(changed);
+          }
+        }));
+      } catch (...) {
+        reportOnce(name);
+      }
     }
   } catch (const std::exception& e) {
     debugLinef("%s\n", e.what());
@@ -335,7 +344,15 @@ std::unique_ptr<PropertyRow> FeatureTree::makeRow(INode* node) {
     if (row->display != IntegerDisplay::Number) {
       row->kind = RowKind::IntegerText;
     } else {
-      std::int64_t inc = row->readable ? integer->GetInc() : 0;
+      std::int64_t inc = 0;
+      if (row->readable) {
+        try {
+          inc = integer->GetInc();
+        } catch (...) {
+          reportOnce(row->name);
+          row->unreadable = true;
+        }
+      }
       row->kind = inc > 0 && row->name != "Focus" ? RowKind::IntegerSlider : RowKind::Integer;
     }
     break;
@@ -377,9 +394,10 @@ std::unique_ptr<PropertyRow> FeatureTree::makeRow(INode* node) {
     readRow(*row, false);
   } catch (...) {
     // One feature the camera answers badly must not hide the rest of its category: the row
-    // stays, without a value, so the operator can set a good one.
-    reportCurrentException(row->name);
+    // stays, shown as unreadable, so the operator can set a good one.
+    reportOnce(row->name);
     row->readable = false;
+    row->unreadable = true;
   }
   row->visibility = node->GetVisibility();
   return row;
@@ -389,6 +407,7 @@ void FeatureTree::readRow(PropertyRow& row, bool report) {
   INode* node = row.node;
   EAccessMode access = node->GetAccessMode();
   row.readable = IsReadable(access);
+  row.unreadable = false;
   row.enabled = IsWritable(access) && mode_ != kModeReadOnly;
   switch (row.kind) {
   case RowKind::Integer:
@@ -475,6 +494,7 @@ void FeatureTree::refreshRow(PropertyRow& row) {
   try {
     readRow(row, true);
   } catch (...) {
+    row.unreadable = true;
     reportCurrentException(row.name);
   }
 }
@@ -737,7 +757,7 @@ static std::string nodeValueText(INode* node) {
     return formatInteger(display, integer->GetValue(), name);
   }
   case intfIFloat:
-    return shortestDouble(dynamic_cast<IFloat*>(node)->GetValue());
+    return formatFloat(dynamic_cast<IFloat*>(node)->GetValue());
   case intfIBoolean:
     return dynamic_cast<IBoolean*>(node)->GetValue() ? "TRUE" : "FALSE";
   case intfICommand:
@@ -768,19 +788,32 @@ void FeatureTree::collectRow(const PropertyRow& row, std::vector<FeatureItem>& i
   if (access == NI || node->GetVisibility() == Invisible) {
     return;
   }
-  items.push_back({row.name, row.valueText(), false, "", "", accessModeText(access)});
+  FeatureItem own{row.name, row.valueText(), false, "", "", accessModeText(access)};
+  // Listed as unreadable; a feature file leaves it out, since loading "" would only fail.
+  own.unreadable = row.unreadable;
+  tagWithSelector(node, own);
   // Every pSelected element: GetProperty joins them with tabs.
   gcstring selectedNames, attributes;
   node->GetProperty("pSelected", selectedNames, attributes);
   auto* selector = dynamic_cast<IEnumeration*>(node);
   if (selectedNames.empty() || !selector || !IsReadable(access)) {
+    items.push_back(std::move(own));
     return;
   }
+  collectSelectedValues(row.name, selector, selectedNames, items);
+  // A selector's own value comes after the values it selects: loading sets the selector to
+  // each entry in turn, so only an item after them leaves it where it was saved.
+  items.push_back(std::move(own));
+}
+
+void FeatureTree::collectSelectedValues(const std::string& selectorName, IEnumeration* selector,
+                                        const std::string& selectedNames,
+                                        std::vector<FeatureItem>& items) {
   std::int64_t before = 0;
   try {
     before = selector->GetIntValue(true);
   } catch (...) {
-    reportCurrentException(row.name);
+    reportCurrentException(selectorName);
     return;
   }
   for (const std::string& selectedName : splitTabs(selectedNames)) {
@@ -794,7 +827,7 @@ void FeatureTree::collectRow(const PropertyRow& row, std::vector<FeatureItem>& i
         if (!IsReadable(selected)) {
           continue;
         }
-        items.push_back({selectedName, nodeValueText(selected), true, row.name,
+        items.push_back({selectedName, nodeValueText(selected), true, selectorName,
                          entry->GetSymbolic(), accessModeText(selected->GetAccessMode())});
       } catch (...) {
         reportCurrentException(selectedName);
@@ -804,7 +837,29 @@ void FeatureTree::collectRow(const PropertyRow& row, std::vector<FeatureItem>& i
   try {
     selector->SetIntValue(before, true);
   } catch (...) {
-    reportCurrentException(row.name);
+    reportCurrentException(selectorName);
+  }
+}
+
+void FeatureTree::tagWithSelector(INode* node, FeatureItem& item) {
+  FeatureList_t selecting;
+  node->GetSelectingFeatures(selecting);
+  for (IValue* value : selecting) {
+    auto* selector = dynamic_cast<IEnumeration*>(value);
+    if (!selector || !IsReadable(value->GetNode())) {
+      continue;
+    }
+    try {
+      IEnumEntry* current = selector->GetCurrentEntry();
+      if (current) {
+        item.hasSelector = true;
+        item.selectorName = value->GetNode()->GetName();
+        item.selectorValue = current->GetSymbolic();
+        return;
+      }
+    } catch (...) {
+      reportOnce(value->GetNode()->GetName());
+    }
   }
 }
 
@@ -854,7 +909,10 @@ void FeatureTree::applyItem(const FeatureItem& item) {
     INode* selectorNode = nodeMap_->_GetNode(item.selectorName);
     auto* selector = dynamic_cast<IEnumeration*>(selectorNode);
     if (selector && IsWritable(selectorNode)) {
-      if (IEnumEntry* entry = selector->GetEntryByName(item.selectorValue)) {
+      IEnumEntry* entry = selector->GetEntryByName(item.selectorValue);
+      // A selector already on the entry is left alone: the entry may be one the camera holds
+      // but does not offer (not available), which setting it again would refuse.
+      if (entry && (!IsReadable(selectorNode) || selector->GetIntValue() != entry->GetValue())) {
         selector->SetIntValue(entry->GetValue(), true);
       }
     }

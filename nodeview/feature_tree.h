@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,7 @@ struct PropertyRow {
   int visibility = GenApi::_UndefinedVisibility;
   bool enabled = false;
   bool readable = false;
+  bool unreadable = false; // readable, but reading it failed: shown as kUnreadableValue
 
   std::int64_t intValue = 0, intMin = 0, intMax = 0, intInc = 0;
   double floatValue = 0, floatMin = 0, floatMax = 0, floatInc = 0;
@@ -73,6 +75,9 @@ struct TreeHooks {
   std::function<void(const std::string& caption, const std::string& text)> error;
 };
 
+// What a row whose value could not be read shows instead of a value.
+inline constexpr char kUnreadableValue[] = "(unreadable)";
+
 // Read-only mode of a pane's module data.
 inline constexpr std::uint32_t kModeReadOnly = 4;
 
@@ -83,7 +88,12 @@ public:
   FeatureTree(const FeatureTree&) = delete;
   FeatureTree& operator=(const FeatureTree&) = delete;
 
-  void setNodeMap(GenApi::CNodeMapRef* nodeMap) { nodeMap_ = nodeMap; }
+  void setNodeMap(GenApi::CNodeMapRef* nodeMap) {
+    if (nodeMap != nodeMap_) {
+      reported_.clear();
+    }
+    nodeMap_ = nodeMap;
+  }
   GenApi::CNodeMapRef* nodeMap() const { return nodeMap_; }
   void setMode(std::uint32_t mode) { mode_ = mode; }
   std::uint32_t mode() const { return mode_; }
@@ -139,6 +149,11 @@ private:
   void checkWidth(const PropertyRow& row);
   void notify(const char* category, const std::string& line) const;
   void reportFeatureError(const std::string& name, const std::string& description);
+  // Inside a catch block: reports the exception as reportCurrentException() does, but only the
+  // first time this feature fails while the tree shows this node map (not once per rebuild).
+  void reportOnce(const std::string& name);
+  // Gives a feature that a selector selects the selector and its current entry.
+  void tagWithSelector(GenApi::INode* node, FeatureItem& item);
   // Inside a catch block: reports the exception in flight as the error of feature `name`
   // (an integer code from the transport layer as its "GC Error" line).
   void reportCurrentException(const std::string& name);
@@ -147,6 +162,10 @@ private:
   void startSelfClearingWait(GenApi::IEnumeration* enumeration, std::int64_t written,
                              std::int64_t pollingTime);
   void collectRow(const PropertyRow& row, std::vector<FeatureItem>& items);
+  // The selected features' values once per available entry of the selector, which is set back
+  // to its entry afterwards.
+  void collectSelectedValues(const std::string& selectorName, GenApi::IEnumeration* selector,
+                             const std::string& selectedNames, std::vector<FeatureItem>& items);
   void applyItem(const FeatureItem& item);
   IntegerDisplay integerDisplay(GenApi::IInteger* integer, const std::string& name) const;
 
@@ -157,6 +176,7 @@ private:
   std::vector<PropertyRow*> properties_;
   std::vector<GenApi::CallbackHandleType> callbacks_;
   std::vector<std::string> eventNames_;
+  std::set<std::string> reported_; // features whose failure was already reported
   std::vector<std::unique_ptr<GenApi::CEventPort>> eventPorts_;
   std::int64_t lastPollingTime_ = -1;
   std::int64_t waitLimitMs_ = 10000;

@@ -93,6 +93,13 @@ int runDeviceFileTransfer(CNodeMapRef* nodeMap, const DeviceFileRequest& request
     if (size <= 0) {
       return kFileNothingToRead;
     }
+    // The size is the camera's word: no buffer is made for more than a camera file can hold.
+    if (std::uint64_t(size) > kMaxDeviceFileBytes) {
+      NODEVIEW_LOG(kLogError, "%s: the camera announces %lld bytes, more than %llu", name,
+                   static_cast<long long>(size),
+                   static_cast<unsigned long long>(kMaxDeviceFileBytes));
+      return kFilePrepareFailed;
+    }
     if (!adapter.openFile(name, std::ios::in)) {
       return kFileOpenFailed;
     }

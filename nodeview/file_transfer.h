@@ -10,6 +10,9 @@
 
 namespace nodeview {
 
+// Largest camera file read into memory; a larger size announced by the camera is refused.
+inline constexpr std::uint64_t kMaxDeviceFileBytes = std::uint64_t{64} << 20;
+
 enum class DeviceFileMode : std::uint32_t { Read = 0, Write = 1, Delete = 2 };
 
 struct DeviceFileRequest {

@@ -12,6 +12,7 @@
 #include <QToolBar>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <filesystem>
 
 #include "nodeview/feature_file.h"
@@ -92,7 +93,8 @@ CPropertiesViewBar::CPropertiesViewBar(const QString& title, int id, QWidget* pa
   grid_->header()->hide();
   grid_->header()->setSectionResizeMode(0, QHeaderView::Interactive);
   grid_->header()->setStretchLastSection(true);
-  grid_->setColumnWidth(0, 220);
+  grid_->setColumnWidth(0, kMinNameColumnWidth);
+  grid_->setTextElideMode(Qt::ElideMiddle);
   grid_->setAlternatingRowColors(true);
   grid_->setUniformRowHeights(true);
   grid_->setEditTriggers(QAbstractItemView::CurrentChanged | QAbstractItemView::SelectedClicked |
@@ -245,10 +247,27 @@ void CPropertiesViewBar::rebuild() {
   tree_.rebuild();
   model_->reload();
   grid_->expandAll();
+  fitNameColumn();
   applyVisibilityFilter();
   grid_->setUpdatesEnabled(true);
   grid_->viewport()->update();
   showDescription(nullptr);
+}
+
+void CPropertiesViewBar::fitNameColumn() {
+  // The name column takes the longest name, as far as the values keep room to be read; a
+  // name longer still is shortened in its middle and shown whole in its tool tip.
+  int room = grid_->viewport()->width() - kMinValueColumnWidth;
+  grid_->resizeColumnToContents(0);
+  int wanted = grid_->columnWidth(0);
+  grid_->setColumnWidth(0, std::max(kMinNameColumnWidth, std::min(wanted, room)));
+}
+
+void CPropertiesViewBar::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (tree_.root()) {
+    fitNameColumn();
+  }
 }
 
 void CPropertiesViewBar::refreshCommand() {
@@ -267,6 +286,7 @@ void CPropertiesViewBar::setAlphabetical(bool alphabetical) {
   action(kCmdAlphabetical)->setChecked(alphabetical);
   action(kCmdByCategory)->setChecked(!alphabetical);
   grid_->expandAll();
+  fitNameColumn();
   if (search_->text().isEmpty()) {
     applyVisibilityFilter();
   } else {

@@ -114,7 +114,12 @@ Q_SIGNALS:
   void fileTransferProgress(qint64 done, qint64 total);
   void fileTransferFinished(int code);
 
+protected:
+  void resizeEvent(QResizeEvent* event) override;
+
 private:
+  // Widens the name column to the longest name shown, leaving the values room.
+  void fitNameColumn();
   TreeHooks makeHooks();
   void buildToolbar();
   void notify(const char* category, const std::string& line);
@@ -139,6 +144,8 @@ private:
   QComboBox* visibility_;
   QLineEdit* search_;
   QTreeView* grid_;
+  static constexpr int kMinNameColumnWidth = 220;
+  static constexpr int kMinValueColumnWidth = 160;
   QLabel* description_;
   QTimer pollTimer_;    // timer 4: one poll after a write or command
   QTimer repaintTimer_; // timer 5: repaint and poll every kPollingIntervalMs

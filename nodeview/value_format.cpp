@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -215,6 +216,19 @@ std::optional<double> parseDouble(std::string_view text) {
     return std::nullopt;
   }
   return value;
+}
+
+std::string formatFloat(double value) {
+  if (std::isnan(value)) {
+    return "nan";
+  }
+  if (std::isinf(value)) {
+    return value > 0 ? "inf" : "-inf";
+  }
+  // The smallest doubles take over a thousand digits in fixed notation.
+  char text[1200];
+  auto [end, error] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+  return error == std::errc() ? std::string(text, end) : std::string("0");
 }
 
 } // namespace nodeview

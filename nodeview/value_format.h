@@ -53,4 +53,8 @@ std::optional<std::int64_t> parseFeatureFileInteger(std::string_view text);
 std::optional<std::int64_t> parseDecimal(std::string_view text);
 std::optional<double> parseDouble(std::string_view text);
 
+// A float as the grid, the listing and feature files show it: plain decimal digits, never an
+// exponent ("100000", "0.000125"), the fewest digits that read back as the same number.
+std::string formatFloat(double value);
+
 } // namespace nodeview

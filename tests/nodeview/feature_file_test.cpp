@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "nodeview/feature_file.h"
@@ -168,6 +169,52 @@ TEST(FeatureFile, KeepsTheVisibilityLevel) {
   EXPECT_EQ(readText(folder.file(kOptionsFileName)), "[Other]\nType=7\n[Visibility]\nType=1\n");
   ensureOptionsFile(folder.path().string());
   EXPECT_EQ(readVisibilityLevel(folder.path().string()), 1) << "an existing file is kept";
+}
+
+// Catches a hostile feature file overflowing the parser's stack: 150,000 nested "[" once
+// crashed the browser. The text is refused, with nothing applied.
+TEST(FeatureFile, RefusesDeeplyNestedJson) {
+  std::string deep(150000, '[');
+  auto read = parseFeatureFileJson(deep);
+  EXPECT_TRUE(read.items.empty());
+  EXPECT_NE(read.error.find("nests more than"), std::string::npos) << read.error;
+  // Brackets inside strings are text, not nesting.
+  std::string quoted = "{\"1\": {\"Name\": \"" + std::string(100, '[') + "\", \"Value\": \"1\"}}";
+  auto fine = parseFeatureFileJson(quoted);
+  EXPECT_EQ(fine.error, "");
+  ASSERT_EQ(fine.items.size(), 1u);
+  EXPECT_EQ(fine.items[0].name, std::string(100, '['));
+}
+
+// Catches feature files and options files that are FIFOs or devices: reading one hung the
+// browser (a FIFO) or took all memory (/dev/zero).
+TEST(FeatureFile, ReadsOnlyRegularFilesOfBoundedSize) {
+  TempFolder folder;
+  std::string fifo = folder.file("features.json");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::string bytes;
+  EXPECT_NE(readWholeFile(fifo, bytes).find("not a regular file"), std::string::npos);
+  EXPECT_NE(readWholeFile("/dev/zero", bytes).find("not a regular file"), std::string::npos);
+
+  std::string options = folder.file(kOptionsFileName);
+  ASSERT_EQ(::mkfifo(options.c_str(), 0600), 0);
+  EXPECT_EQ(readVisibilityLevel(folder.path().string()), 0);
+  EXPECT_NE(writeVisibilityLevel(folder.path().string(), 2), "") << "a FIFO is not replaced";
+  EXPECT_TRUE(fs::is_fifo(options));
+
+  std::string big = folder.file("big.json");
+  std::ofstream(big) << std::string(GenICam::kMaxFeatureFileBytes + 1, ' ');
+  EXPECT_NE(readWholeFile(big, bytes).find("larger than"), std::string::npos);
+}
+
+// Catches unreadable values written to a feature file as "".
+TEST(FeatureFile, LeavesOutUnreadableValues) {
+  FeatureItem broken = feature("PixelFormat", "(unreadable)");
+  broken.unreadable = true;
+  auto read = parseFeatureFileJson(featureFileJson({group("Root"), broken, feature("Width", "8")}));
+  ASSERT_EQ(read.items.size(), 1u);
+  EXPECT_EQ(read.items[0].name, "Width");
+  EXPECT_NE(featureListing({broken}).find("(unreadable)"), std::string::npos);
 }
 
 } // namespace

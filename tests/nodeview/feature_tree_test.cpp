@@ -1,11 +1,15 @@
 // The walk over a node map and the traffic between rows and the camera, without a window.
+#include <algorithm>
 #include <chrono>
+#include <climits>
+#include <cstring>
 #include <set>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "nodeview/feature_tree.h"
+#include "nodeview/file_transfer.h"
 #include "tests/nodeview/test_camera.h"
 
 namespace nodeview {
@@ -339,8 +343,8 @@ TEST_F(TreeTest, SelfClearingEnumerationIsWatched) {
   EXPECT_EQ(camera.peek(kCalibrationMode), 0);
 }
 
-// Catches a selected feature saved once instead of per entry, and a selector left on the
-// last entry after saving.
+// Catches a selected feature saved once instead of per entry, a selector left on the last
+// entry after saving, and a selector item written before the values it selects.
 TEST_F(TreeTest, CollectsSelectedValuesAndRestoresTheSelector) {
   camera.poke(kGainBase + 0, 4, 10);
   camera.poke(kGainBase + 4, 4, 20);
@@ -348,20 +352,57 @@ TEST_F(TreeTest, CollectsSelectedValuesAndRestoresTheSelector) {
   camera.poke(kGainSelector, 4, 1);
   tree.rebuild();
   std::vector<FeatureItem> selected;
-  for (const auto& item : tree.collectItems()) {
-    if (item.hasSelector && item.selectorName == "GainSelector") {
-      selected.push_back(item);
+  std::vector<std::size_t> selectedAt;
+  std::size_t selectorAt = 0;
+  auto items = tree.collectItems();
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (items[i].hasSelector && items[i].selectorName == "GainSelector") {
+      selected.push_back(items[i]);
+      selectedAt.push_back(i);
+    } else if (items[i].name == "GainSelector") {
+      selectorAt = i;
     }
   }
-  ASSERT_EQ(selected.size(), 3u);
-  const char* entries[] = {"All", "Red", "Blue"};
-  const char* values[] = {"10", "20", "30"};
-  for (int i = 0; i < 3; ++i) {
+  // One item per entry, and the Gain row's own item under the entry the selector is on.
+  ASSERT_EQ(selected.size(), 4u);
+  const char* entries[] = {"All", "Red", "Blue", "Red"};
+  const char* values[] = {"10", "20", "30", "20"};
+  for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(selected[std::size_t(i)].name, "Gain");
     EXPECT_EQ(selected[std::size_t(i)].selectorValue, entries[i]);
     EXPECT_EQ(selected[std::size_t(i)].value, values[i]);
   }
   EXPECT_EQ(camera.peek(kGainSelector), 1);
+  EXPECT_EQ(items[selectorAt].value, "Red");
+  EXPECT_GT(selectorAt, selectedAt[2]) << "the selector's own value follows the entries' values";
+}
+
+// A feature file saved from one camera and loaded into another: catches per-entry values
+// written over each other and the selector left on its last entry (Red = 20, Blue = 30 with
+// the selector on Red came back as Blue = 20 with the selector on Blue).
+TEST_F(TreeTest, FeatureFileRoundTripRestoresEverySelectedValueAndTheSelector) {
+  camera.poke(kGainBase + 0, 4, 10);
+  camera.poke(kGainBase + 4, 4, 20);
+  camera.poke(kGainBase + 8, 4, 30);
+  camera.poke(kGainSelector, 4, 1);
+  camera.poke(kHeight, 4, 480);
+  tree.rebuild();
+  std::string json = featureFileJson(tree.collectItems());
+
+  TestCamera other;
+  FeatureTree otherTree(hooks());
+  otherTree.setNodeMap(other.map());
+  otherTree.rebuild();
+  auto read = parseFeatureFileJson(json);
+  ASSERT_EQ(read.error, "");
+  otherTree.applyItems(read.items);
+  EXPECT_EQ(other.peek(kGainBase + 0), 10);
+  EXPECT_EQ(other.peek(kGainBase + 4), 20);
+  EXPECT_EQ(other.peek(kGainBase + 8), 30);
+  EXPECT_EQ(other.peek(kGainSelector), 1);
+  EXPECT_EQ(other.peek(kHeight), 480);
+  otherTree.rebuild();
+  EXPECT_EQ(featureFileJson(otherTree.collectItems()), json);
 }
 
 // Catches a selector with several pSelected elements saved for its first one only.
@@ -379,7 +420,9 @@ TEST_F(TreeTest, CollectsEverySelectedFeature) {
             (std::set<std::string>{"FileOperationSelector", "FileOpenMode", "FileAccessOffset",
                                    "FileAccessLength", "FileOperationStatus", "FileOperationResult",
                                    "FileSize"}));
-  EXPECT_EQ(items, 7 * 3);
+  // Seven features for each of three files, and each feature's own row under the file the
+  // selector is on.
+  EXPECT_EQ(items, 7 * 3 + 7);
 }
 
 // Catches invisible, not-implemented, command and CoaXPress features in a feature file.
@@ -587,6 +630,130 @@ TEST_F(TreeTest, TransportLayerCodesAreDescribed) {
 TEST_F(TreeTest, UserSetLoadAsksForARebuild) {
   tree.rebuild();
   EXPECT_EQ(tree.executeCommand(row("UserSetLoad")), FeatureTree::AfterCommand::Rebuild);
+}
+
+} // namespace
+} // namespace nodeview
+
+namespace nodeview {
+namespace {
+
+using namespace nodeview::testing;
+
+// The tree over a description with the constructs of real cameras' descriptions.
+class RealConstructsTree : public TreeTest {
+protected:
+  RealConstructsTree() : TreeTest("../../standin/data/real_constructs.xml") {}
+};
+
+// Catches a row whose value cannot be read hiding the rows after it, and its error repeated on
+// every rebuild.
+TEST_F(RealConstructsTree, AnUnreadableRowHidesNothingAndIsReportedOnce) {
+  tree.rebuild();
+  // PixelFormat holds 0, no entry's value: unreadable. The feature after it has its row.
+  PropertyRow& pixelFormat = row("PixelFormat");
+  EXPECT_TRUE(pixelFormat.unreadable);
+  EXPECT_EQ(pixelFormat.valueText(), kUnreadableValue);
+  EXPECT_NE(tree.rowNamed("AFeatureWhoseNameIsLongerThanTheNameColumnOfTheGridWasEverMadeFor"),
+            nullptr);
+  for (const char* name : {"Width", "Height", "OffsetX", "SensorWidth", "DeviceTemperature",
+                           "GevMACAddress", "HighAddressCounter", "Gain"}) {
+    ASSERT_NE(tree.rowNamed(name), nullptr) << name;
+    EXPECT_FALSE(row(name).unreadable) << name;
+  }
+  auto errorsAbout = [this](const char* name) {
+    int n = 0;
+    for (const auto& note : notes) {
+      n += note.category == "Error" && note.line.rfind(std::string(name) + " : ", 0) == 0;
+    }
+    return n;
+  };
+  EXPECT_EQ(errorsAbout("PixelFormat"), 1);
+  tree.rebuild();
+  tree.rebuild();
+  EXPECT_EQ(errorsAbout("PixelFormat"), 1) << "reported once, not per rebuild";
+  camera.poke(0x010C, 4, 0x01080001);
+  tree.rebuild();
+  EXPECT_EQ(row("PixelFormat").valueText(), "Mono8");
+}
+
+// Catches the integers over a MaskedIntReg, an IntSwissKnife and a Converter losing their value
+// and range ("<Inc> node not found"), and SwissKnives without Min/Max shown without a value.
+TEST_F(RealConstructsTree, ValueChainsWithoutIncOrLimitsShowTheirValues) {
+  camera.poke(0x0100, 4, 640);
+  camera.poke(0x0104, 4, 240);
+  camera.poke(0x0200, 4, 400);
+  camera.poke(0x0208, 4, 0x0011);
+  camera.poke(0x020C, 4, 0x22334455);
+  tree.rebuild();
+  EXPECT_EQ(row("Width").kind, RowKind::IntegerSlider);
+  EXPECT_EQ(row("Width").intInc, 1);
+  EXPECT_EQ(row("Height").valueText(), "480");
+  EXPECT_EQ(row("Height").intMax, INT64_MAX);
+  EXPECT_EQ(row("SensorWidth").valueText(), "704");
+  EXPECT_EQ(row("DeviceTemperature").valueText(), "25");
+  EXPECT_EQ(row("GevMACAddress").valueText(), "00-11-22-33-44-55");
+  for (const auto& note : notes) {
+    EXPECT_EQ(note.line.find("node not found"), std::string::npos) << note.line;
+  }
+}
+
+// Catches floats listed with an exponent.
+TEST_F(RealConstructsTree, FloatsAreListedInPlainDecimal) {
+  double exposure = 100000.0;
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &exposure, sizeof bits);
+  camera.poke(0x0028, 8, std::int64_t(bits));
+  tree.rebuild();
+  std::string listing = featureListing(tree.collectItems());
+  EXPECT_NE(listing.find("ExposureTime                                       100000 "),
+            std::string::npos)
+      << listing;
+  EXPECT_EQ(listing.find("e+"), std::string::npos);
+}
+
+// A feature file from one camera into another, over selectors whose entries share names with
+// other entries and with a command, and a selected feature with a register per entry.
+TEST_F(RealConstructsTree, RoundTripRestoresPerEntryValuesAndSelectors) {
+  camera.poke(0x0310, 4, 100); // Gain, Tap1
+  camera.poke(0x0314, 4, 200); // Gain, Tap2
+  camera.poke(0x0010, 4, 1);   // TriggerMode On for AcquisitionStart
+  camera.poke(0x0014, 4, 0);   // Off for FrameStart
+  camera.poke(0x0004, 4, 1);   // TriggerSelector on FrameStart
+  camera.poke(0x010C, 4, 0x01100005);
+  tree.rebuild();
+  std::string json = featureFileJson(tree.collectItems());
+
+  TestCamera other("../../standin/data/real_constructs.xml");
+  FeatureTree otherTree(hooks());
+  otherTree.setNodeMap(other.map());
+  otherTree.rebuild();
+  otherTree.applyItems(parseFeatureFileJson(json).items);
+  EXPECT_EQ(other.peek(0x0310), 100);
+  EXPECT_EQ(other.peek(0x0314), 200);
+  EXPECT_EQ(other.peek(0x0300), 0) << "GainSelector back on Tap1";
+  EXPECT_EQ(other.peek(0x0010), 1);
+  EXPECT_EQ(other.peek(0x0014), 0);
+  EXPECT_EQ(other.peek(0x0004), 1) << "TriggerSelector back on FrameStart";
+  EXPECT_EQ(other.peek(0x010C), 0x01100005);
+  otherTree.rebuild();
+  EXPECT_EQ(featureFileJson(otherTree.collectItems()), json);
+}
+
+} // namespace
+} // namespace nodeview
+
+namespace nodeview {
+namespace {
+
+// Catches a buffer made for whatever size the camera announces: a FileSize of 4 GiB once
+// meant allocating 4 GiB before the first byte was read.
+TEST(DeviceFileTransfer, RefusesAFileLargerThanACameraFileCanBe) {
+  testing::TestCamera camera("../../standin/data/file_access_by_operation.xml");
+  camera.poke(0x31014, 4, 0xFFFFFFFF); // FileSize, big-endian
+  DeviceFileRequest request{"/nonexistent/never-written", "UserData",
+                            std::uint32_t(DeviceFileMode::Read)};
+  EXPECT_EQ(runDeviceFileTransfer(camera.map(), request, {}), kFilePrepareFailed);
 }
 
 } // namespace

@@ -44,7 +44,7 @@ bool waitFor(const std::function<bool()>& done, int ms = 5000) {
 
 class PaneTest : public ::testing::Test {
 protected:
-  PaneTest() {
+  explicit PaneTest(const char* file = "browser_camera.xml") : camera(file) {
     folder = fs::temp_directory_path() /
              ("nodeview-pane-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
     fs::create_directories(folder);
@@ -518,6 +518,33 @@ TEST_F(PaneTest, DeviceFileTransfers) {
 
   EXPECT_EQ(transfer(*pane, {"-", "UserData", 2}), kFileSuccess);
   EXPECT_TRUE(camera.port().memory().file(0).empty());
+}
+
+class RealConstructsPane : public PaneTest {
+protected:
+  RealConstructsPane() : PaneTest("../../standin/data/real_constructs.xml") {}
+};
+
+// Catches long feature names cut at a fixed name column, and values pushed out of sight by a
+// name column wider than the pane.
+TEST_F(RealConstructsPane, NameColumnFitsLongNamesAndKeepsTheValuesInView) {
+  const QString name =
+      QStringLiteral("AFeatureWhoseNameIsLongerThanTheNameColumnOfTheGridWasEverMadeFor");
+  PropertyRow* longRow = row(name.toLatin1().constData());
+  ASSERT_NE(longRow, nullptr);
+  QTreeView* grid = pane->grid();
+  int needed = grid->fontMetrics().horizontalAdvance(name);
+  EXPECT_GT(needed, 220) << "the name must be longer than the old fixed column";
+  EXPECT_LE(grid->columnWidth(0), grid->viewport()->width() - 160) << "values stay in view";
+  EXPECT_TRUE(pane->model().indexFor(longRow, 0).data(Qt::ToolTipRole).toString().startsWith(name))
+      << "a shortened name is whole in its tool tip";
+
+  EXPECT_EQ(valueIndex("PixelFormat").data(Qt::DisplayRole).toString(), kUnreadableValue)
+      << "a value that fails to read is shown as such, not as nothing";
+
+  pane->resize(needed + 600, 900);
+  QApplication::processEvents();
+  EXPECT_GE(grid->columnWidth(0), needed) << "with room, the whole name is shown";
 }
 
 } // namespace

@@ -1,4 +1,6 @@
 // Address and hexadecimal texts of integer rows: shown and read back.
+#include <limits>
+
 #include <gtest/gtest.h>
 
 #include "nodeview/value_format.h"
@@ -119,6 +121,22 @@ TEST(ValueFormat, ParsesDoublesWithoutLocale) {
   EXPECT_EQ(parseDouble(" -2.25 "), -2.25);
   EXPECT_EQ(parseDouble("1,5"), std::nullopt);
   EXPECT_EQ(parseDouble(""), std::nullopt);
+}
+
+// Catches floats shown with an exponent ("1e+05") in the grid, listings and feature files, and
+// digits lost on the way back.
+TEST(ValueFormat, FloatsArePlainDecimal) {
+  const std::pair<double, const char*> cases[] = {
+      {100000.0, "100000"}, {0.000125, "0.000125"},           {-2.5, "-2.5"},
+      {0.0, "0"},           {1e21, "1000000000000000000000"}, {0.1, "0.1"},
+      {59.94, "59.94"},
+  };
+  for (const auto& [value, text] : cases) {
+    EXPECT_EQ(formatFloat(value), text);
+    EXPECT_EQ(parseDouble(formatFloat(value)), value) << text;
+  }
+  EXPECT_EQ(parseDouble(formatFloat(5e-324)), 5e-324) << "the smallest double keeps its digits";
+  EXPECT_EQ(formatFloat(std::numeric_limits<double>::infinity()), "inf");
 }
 
 } // namespace

@@ -193,3 +193,49 @@ TEST(FileAccess, CameraThatNeverFinishesTimesOut) {
 }
 
 } // namespace
+
+namespace {
+
+// A camera whose file-access registers lie at computed addresses, one set per operation, and
+// whose buffer has a computed address and length: catches a layout read only from plain
+// <Address> and <Length> elements (such a camera's files could not be reached at all).
+TEST(FileAccessByOperation, LayoutComputedThroughTheNodeMap) {
+  kelpax::test::TestCamera cam(0, "file_access_by_operation.xml");
+  EXPECT_FALSE(cam.port->emulatesFileAccess()) << "no plain layout to read from the text";
+  FileAccessLayout layout = FileAccessLayout::FromNodeMap(*cam.map._Ptr);
+  ASSERT_EQ(layout.operations.size(), 5u);
+  const auto& read = layout.operations.at(2);
+  EXPECT_EQ(read.execute, 0x31100u + 2 * 4);
+  EXPECT_EQ(read.offset, 0x31200u + 2 * 4);
+  EXPECT_EQ(layout.operations.at(3).length, 0x31300u + 3 * 4);
+  EXPECT_EQ(read.buffer, 0x500000u);
+  EXPECT_EQ(read.bufferLength, 64u);
+  EXPECT_EQ(layout.selectorAddress, 0x31000u);
+  EXPECT_TRUE(layout.bigEndian);
+  cam.port->emulateFileAccess(layout);
+
+  std::vector<char> data(150);
+  for (size_t i = 0; i < data.size(); ++i)
+    data[i] = char(i * 7 + 3);
+  FileProtocolAdapter files;
+  ASSERT_TRUE(files.attach(cam.map._Ptr)) << files.lastError();
+  ASSERT_TRUE(files.openFile("UserData", std::ios::out)) << files.lastError();
+  EXPECT_EQ(files.write(data.data(), 0, int64_t(data.size()), "UserData"),
+            std::streamsize(data.size()))
+      << files.lastError();
+  ASSERT_TRUE(files.closeFile("UserData")) << files.lastError();
+  EXPECT_EQ(cam.port->file(0), std::vector<uint8_t>(data.begin(), data.end()));
+  ASSERT_TRUE(files.openFile("UserData", std::ios::in)) << files.lastError();
+  std::vector<char> back(data.size());
+  EXPECT_EQ(files.read(back.data(), 0, std::streamsize(back.size()), "UserData"),
+            std::streamsize(back.size()))
+      << files.lastError();
+  EXPECT_EQ(back, data);
+  // Writes and reads went through the buffer in pieces of its 64 bytes.
+  int writes = 0;
+  for (const auto& op : cam.port->fileOperations())
+    writes += op.operation == 3;
+  EXPECT_EQ(writes, 3);
+}
+
+} // namespace

@@ -183,8 +183,22 @@ TEST(NodeAccessMode, FeaturesOfTheTestCamera) {
       {"EnumEntry_EventSelector_Overheat", NA},
       {"Device", RW},
   };
+  // Entries are found through their enumeration, never by the map's global names.
+  auto entry = [&](const char* enumeration, const char* symbolic) {
+    return dynamic_cast<IEnumeration*>(cam.map._GetNode(enumeration))
+        ->GetEntryByName(symbolic)
+        ->GetNode();
+  };
+  auto node = [&](const std::string& name) -> INode* {
+    if (name.rfind("EnumEntry_", 0) != 0)
+      return cam.map._GetNode(name);
+    EXPECT_EQ(cam.map._GetNode(name), nullptr) << name << " is no global name";
+    std::string rest = name.substr(10);
+    size_t cut = rest.find('_');
+    return entry(rest.substr(0, cut).c_str(), rest.substr(cut + 1).c_str());
+  };
   for (const auto& [name, mode] : table) {
-    INode* n = cam.map._GetNode(name);
+    INode* n = node(name);
     ASSERT_NE(n, nullptr) << name;
     EXPECT_EQ(n->GetAccessMode(), mode) << name << " is " << AccessModeName(n->GetAccessMode());
   }
@@ -192,7 +206,7 @@ TEST(NodeAccessMode, FeaturesOfTheTestCamera) {
   cam.port->pokeInteger(0x0110, 4, 1);
   cam.get<IEnumeration>("UserSetSelector")->FromString("UserSet1");
   EXPECT_EQ(cam.map._GetNode("TestImageSelector")->GetAccessMode(), RW);
-  EXPECT_EQ(cam.map._GetNode("EnumEntry_PixelFormat_Mono12")->GetAccessMode(), RO);
+  EXPECT_EQ(entry("PixelFormat", "Mono12")->GetAccessMode(), RO);
   EXPECT_EQ(cam.map._GetNode("UserSetSave")->GetAccessMode(), RW);
   cam.get<IInteger>("TLParamsLocked")->SetValue(1);
   EXPECT_EQ(cam.map._GetNode("Width")->GetAccessMode(), RO) << "locked while streaming";
@@ -221,11 +235,15 @@ TEST(NodeInfo, PrincipalInterfaceTypes) {
       {"FileAccessBuffer", intfIRegister},
       {"Root", intfICategory},
       {"PixelFormat", intfIEnumeration},
-      {"EnumEntry_PixelFormat_Mono8", intfIEnumEntry},
       {"Device", intfIPort},
   };
   for (const auto& [name, type] : table)
     EXPECT_EQ(cam.map._GetNode(name)->GetPrincipalInterfaceType(), type) << name;
+  EXPECT_EQ(cam.get<IEnumeration>("PixelFormat")
+                ->GetEntryByName("Mono8")
+                ->GetNode()
+                ->GetPrincipalInterfaceType(),
+            intfIEnumEntry);
   EXPECT_EQ(intfIValue, 0);
   EXPECT_EQ(intfIPort, 11);
   EXPECT_STREQ(InterfaceTypeName(intfIEnumeration), "IEnumeration");

@@ -21,9 +21,8 @@ inline std::string readData(const std::string& file) {
 }
 
 struct TestCamera {
-  explicit TestCamera(unsigned readsBeforeClear = 0)
-      : xml(readData("kelpax_camera.xml")),
-        port(GenApi::MemoryPort::ForXml(xml, readsBeforeClear)) {
+  explicit TestCamera(unsigned readsBeforeClear = 0, const char* file = "kelpax_camera.xml")
+      : xml(readData(file)), port(GenApi::MemoryPort::ForXml(xml, readsBeforeClear)) {
     map._LoadXMLFromString(xml);
     map._Connect(port.get(), "Device");
   }

@@ -8,6 +8,8 @@
 #include <strings.h>
 
 #include "GenApi/MemoryPort.h"
+#include "GenICam/BoundedFile.h"
+#include "node_map_impl.h"
 #include "xml_model.h"
 
 namespace GenApi {
@@ -68,18 +70,18 @@ int64_t entryValue(const XmlModel& model, const std::string& feature, const char
 }
 
 std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
-    throw GenICam::RuntimeException("Cannot open the XML file '" + path + "'");
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+  std::string text;
+  std::string why = GenICam::readBoundedFile(path, GenICam::kMaxDescriptionBytes, text);
+  if (!why.empty())
+    throw GenICam::RuntimeException("Cannot read the XML file: " + why);
+  return text;
 }
 
 } // namespace
 
-FileAccessLayout FileAccessLayout::FromXml(const gcstring& xml) {
-  XmlModel model = kelpax::genapi::parseXmlModel(xml);
+namespace {
+
+FileAccessLayout layoutOf(const XmlModel& model) {
   auto reg = [&](const char* feature) -> const XmlNode& {
     const XmlNode* n = registerOf(model, feature);
     if (!n)
@@ -116,10 +118,7 @@ FileAccessLayout FileAccessLayout::FromXml(const gcstring& xml) {
   return l;
 }
 
-MemoryPort::MemoryPort(size_t size, bool bigEndian) : memory_(size, 0), bigEndian_(bigEndian) {}
-
-uint64_t MemoryPort::HighestAddress(const gcstring& xml) {
-  XmlModel model = kelpax::genapi::parseXmlModel(xml);
+uint64_t highestAddress(const XmlModel& model) {
   uint64_t top = 0;
   for (const XmlNode& n : model.nodes) {
     int64_t address = 0, length = 0;
@@ -132,16 +131,150 @@ uint64_t MemoryPort::HighestAddress(const gcstring& xml) {
   return top;
 }
 
-std::unique_ptr<MemoryPort> MemoryPort::ForXml(const gcstring& xml, unsigned readsBeforeClear,
-                                               size_t minSize) {
+} // namespace
+
+FileAccessLayout FileAccessLayout::FromXml(const gcstring& xml) {
+  return layoutOf(kelpax::genapi::parseXmlModel(xml));
+}
+
+FileAccessLayout FileAccessLayout::FromNodeMap(INodeMap& map) {
+  auto node = [&](const char* name) -> INode* {
+    INode* n = map.GetNode(name);
+    if (!n)
+      throw GenICam::RuntimeException(std::string("The file-access feature '") + name +
+                                      "' is missing");
+    return n;
+  };
+  auto reg = [&](const char* name, uint64_t& address, uint64_t* length = nullptr) {
+    kelpax::genapi::RegisterPlace place;
+    if (!kelpax::genapi::registerOfFeature(node(name), place))
+      throw GenICam::RuntimeException(std::string("The file-access feature '") + name +
+                                      "' holds its value in no register the camera answers");
+    address = place.address;
+    if (length)
+      *length = place.length;
+    return place;
+  };
+  auto entry = [&](const char* enumeration, const char* symbolic, int64_t fallback) {
+    auto* e = dynamic_cast<IEnumeration*>(node(enumeration));
+    IEnumEntry* found = e ? e->GetEntryByName(symbolic) : nullptr;
+    return found ? found->GetValue() : fallback;
+  };
+  FileAccessLayout l;
+  uint64_t length = 0;
+  kelpax::genapi::RegisterPlace selector = reg("FileSelector", l.selectorAddress, &length);
+  l.registerLength = unsigned(length);
+  l.bigEndian = selector.bigEndian;
+  reg("FileOpenMode", l.openModeAddress);
+  l.opOpen = entry("FileOperationSelector", "Open", l.opOpen);
+  l.opClose = entry("FileOperationSelector", "Close", l.opClose);
+  l.opRead = entry("FileOperationSelector", "Read", l.opRead);
+  l.opWrite = entry("FileOperationSelector", "Write", l.opWrite);
+  l.opDelete = entry("FileOperationSelector", "Delete", l.opDelete);
+  l.modeRead = entry("FileOpenMode", "Read", l.modeRead);
+  l.modeWrite = entry("FileOpenMode", "Write", l.modeWrite);
+  l.modeReadWrite = entry("FileOpenMode", "ReadWrite", l.modeReadWrite);
+  l.statusSuccess = entry("FileOperationStatus", "Success", l.statusSuccess);
+  l.statusFailure = entry("FileOperationStatus", "Failure", l.statusFailure);
+
+  // Each operation's registers, as the node map computes them with the operation selected.
+  INode* operations = node("FileOperationSelector");
+  std::optional<int64_t> before = kelpax::genapi::enumerationValue(operations);
+  for (int64_t op : {l.opOpen, l.opClose, l.opRead, l.opWrite, l.opDelete}) {
+    kelpax::genapi::setEnumerationValue(operations, op);
+    OperationRegisters r;
+    reg("FileOperationExecute", r.execute);
+    reg("FileAccessOffset", r.offset);
+    reg("FileAccessLength", r.length);
+    reg("FileOperationStatus", r.status);
+    reg("FileOperationResult", r.result);
+    reg("FileSize", r.size);
+    reg("FileAccessBuffer", r.buffer, &r.bufferLength);
+    if (r.bufferLength == 0)
+      throw GenICam::RuntimeException("The camera's FileAccessBuffer has no length");
+    l.operations[op] = r;
+  }
+  if (before)
+    kelpax::genapi::setEnumerationValue(operations, *before);
+  const OperationRegisters& read = l.operations[l.opRead];
+  l.executeAddress = read.execute;
+  l.offsetAddress = read.offset;
+  l.lengthAddress = read.length;
+  l.statusAddress = read.status;
+  l.resultAddress = read.result;
+  l.sizeAddress = read.size;
+  l.bufferAddress = read.buffer;
+  l.bufferLength = read.bufferLength;
+  l.operationSelectorAddress = l.selectorAddress; // unused: the execute register tells
+  return l;
+}
+
+MemoryPort::MemoryPort(uint64_t size, bool bigEndian) : extent_(size), bigEndian_(bigEndian) {}
+
+void MemoryPort::copyOut(uint64_t address, void* data, size_t length) const {
+  auto* out = static_cast<uint8_t*>(data);
+  while (length > 0) {
+    uint64_t page = address / kPageSize, offset = address % kPageSize;
+    size_t n = size_t(std::min<uint64_t>(length, kPageSize - offset));
+    auto it = pages_.find(page);
+    if (it == pages_.end())
+      std::memset(out, 0, n);
+    else
+      std::memcpy(out, it->second.get() + offset, n);
+    out += n;
+    address += n;
+    length -= n;
+  }
+}
+
+void MemoryPort::copyIn(uint64_t address, const void* data, size_t length) {
+  auto* in = static_cast<const uint8_t*>(data);
+  while (length > 0) {
+    uint64_t page = address / kPageSize, offset = address % kPageSize;
+    size_t n = size_t(std::min<uint64_t>(length, kPageSize - offset));
+    auto it = pages_.find(page);
+    if (it == pages_.end()) {
+      if (std::all_of(in, in + n, [](uint8_t b) { return b == 0; })) {
+        in += n; // zeros where nothing was written yet: nothing to keep
+        address += n;
+        length -= n;
+        continue;
+      }
+      if ((pages_.size() + 1) * kPageSize > kMaxHeldBytes)
+        throw GenICam::AccessException("The memory port already holds " +
+                                       std::to_string(kMaxHeldBytes) +
+                                       " bytes of written registers");
+      auto fresh = std::make_unique<uint8_t[]>(kPageSize);
+      std::memset(fresh.get(), 0, kPageSize);
+      it = pages_.emplace(page, std::move(fresh)).first;
+    }
+    std::memcpy(it->second.get() + offset, in, n);
+    in += n;
+    address += n;
+    length -= n;
+  }
+}
+
+void MemoryPort::zero(uint64_t address, size_t length) {
+  uint8_t zeros[64] = {};
+  while (length > 0) {
+    size_t n = std::min(length, sizeof zeros);
+    copyIn(address, zeros, n);
+    address += n;
+    length -= n;
+  }
+}
+
+uint64_t MemoryPort::HighestAddress(const gcstring& xml) {
+  return highestAddress(kelpax::genapi::parseXmlModel(xml));
+}
+
+std::unique_ptr<MemoryPort> MemoryPort::ForXml(const gcstring& xml, unsigned readsBeforeClear) {
   XmlModel model = kelpax::genapi::parseXmlModel(xml);
-  uint64_t top = HighestAddress(xml);
-  constexpr uint64_t kLargest = uint64_t{64} << 20;
-  if (top > kLargest)
-    throw GenICam::OutOfRangeException("The registers of the description reach byte " +
-                                       std::to_string(top) +
-                                       ", beyond the 64 MiB a memory port holds");
-  size_t size = std::max<size_t>(minSize, size_t((top + 15) / 16 * 16));
+  // The port spans the whole device address space, up to where event data is served: many
+  // registers lie at addresses the description computes (pAddress, pIndex), which no reading
+  // of the text can bound. Only what is written takes memory.
+  uint64_t size = kelpax::genapi::kEventSpaceBase;
   bool bigEndian = false;
   for (const XmlNode& n : model.nodes)
     if (n.has("Endianess")) {
@@ -160,8 +293,17 @@ std::unique_ptr<MemoryPort> MemoryPort::ForXml(const gcstring& xml, unsigned rea
     else if (strcasecmp(n.text("IsSelfClearing").c_str(), "Yes") == 0)
       selfClearing(n.parent >= 0 ? model.nodes[size_t(n.parent)].name : n.name);
   }
-  if (model.find("FileSelector") && model.find("FileOperationExecute"))
-    port->emulateFileAccess(FileAccessLayout::FromXml(xml), readsBeforeClear);
+  // A camera whose file-access registers lie at computed addresses gets its file protocol
+  // from emulateFileAccess(INodeMap&) once the node map is connected.
+  if (model.find("FileSelector") && model.find("FileOperationExecute")) {
+    std::optional<FileAccessLayout> layout;
+    try {
+      layout = layoutOf(model);
+    } catch (const GenICam::RuntimeException&) {
+    }
+    if (layout)
+      port->emulateFileAccess(*layout, readsBeforeClear);
+  }
   return port;
 }
 
@@ -171,13 +313,16 @@ std::unique_ptr<MemoryPort> MemoryPort::ForXmlFile(const gcstring& path,
 }
 
 void MemoryPort::checkRange(int64_t address, int64_t length) const {
-  if (address >= 0 && length >= 0 && uint64_t(address) + uint64_t(length) <= memory_.size())
+  if (address >= 0 && length >= 0 && uint64_t(length) <= kMaxAccessBytes &&
+      uint64_t(address) <= extent_ && uint64_t(length) <= extent_ - uint64_t(address))
     return;
-  char text[160];
+  char text[200];
   std::snprintf(text, sizeof text,
-                "Port access at 0x%llx (%lld bytes) lies outside the %zu bytes of the port",
+                "Port access at 0x%llx (%lld bytes) lies outside the 0x%llx bytes of the port "
+                "or is longer than %llu bytes",
                 static_cast<unsigned long long>(address), static_cast<long long>(length),
-                memory_.size());
+                static_cast<unsigned long long>(extent_),
+                static_cast<unsigned long long>(kMaxAccessBytes));
   throw GenICam::AccessException(text);
 }
 
@@ -196,11 +341,11 @@ void MemoryPort::Read(void* buffer, int64_t address, int64_t length) {
     if (sc.readsLeft > 0) {
       --sc.readsLeft;
     } else {
-      std::memset(memory_.data() + at, 0, sc.length);
+      zero(at, sc.length);
       sc.armed = false;
     }
   }
-  std::memcpy(buffer, memory_.data() + address, size_t(length));
+  copyOut(uint64_t(address), buffer, size_t(length));
 }
 
 void MemoryPort::Write(const void* buffer, int64_t address, int64_t length) {
@@ -211,23 +356,37 @@ void MemoryPort::Write(const void* buffer, int64_t address, int64_t length) {
     throw GenICam::AccessException("The port is not writable");
   checkRange(address, length);
   ++writes_;
-  std::memcpy(memory_.data() + address, buffer, size_t(length));
+  copyIn(uint64_t(address), buffer, size_t(length));
   uint64_t begin = uint64_t(address), end = begin + uint64_t(length);
   if (fileLayout_) {
     const FileAccessLayout& l = *fileLayout_;
-    bool hits = l.executeAddress < end && l.executeAddress + l.registerLength > begin;
-    if (hits && getReg(l.executeAddress) != 0)
-      runFileOperation();
-    else if (l.selectorAddress < end && l.selectorAddress + l.registerLength > begin)
-      setReg(l.sizeAddress, int64_t(files_[getReg(l.selectorAddress)].size()));
+    auto hits = [&](uint64_t at) { return at < end && at + l.registerLength > begin; };
+    bool ran = false;
+    if (l.operations.empty()) {
+      if (hits(l.executeAddress) && getReg(l.executeAddress) != 0) {
+        runFileOperation(getReg(l.operationSelectorAddress), sharedRegisters());
+        ran = true;
+      }
+    } else {
+      // Each operation has its own execute register: the one written says which it is.
+      for (const auto& [op, r] : l.operations)
+        if (hits(r.execute) && getReg(r.execute) != 0) {
+          runFileOperation(op, r);
+          ran = true;
+          break;
+        }
+    }
+    if (!ran && hits(l.selectorAddress))
+      updateFileSize(getReg(l.selectorAddress));
   }
   for (auto& [at, sc] : selfClearing_) {
     if (at >= end || at + sc.length <= begin)
       continue;
-    bool nonZero = std::any_of(memory_.begin() + long(at), memory_.begin() + long(at + sc.length),
-                               [](uint8_t b) { return b != 0; });
+    uint8_t held[8] = {};
+    copyOut(at, held, std::min<size_t>(sc.length, sizeof held));
+    bool nonZero = std::any_of(held, held + sizeof held, [](uint8_t b) { return b != 0; });
     if (nonZero && sc.readsBeforeClear == 0) {
-      std::memset(memory_.data() + at, 0, sc.length);
+      zero(at, sc.length);
       sc.armed = false;
     } else {
       sc.armed = nonZero;
@@ -241,21 +400,26 @@ EAccessMode MemoryPort::GetAccessMode() const {
   return failing_ ? NA : accessMode_;
 }
 
-size_t MemoryPort::size() const {
+uint64_t MemoryPort::size() const {
   std::lock_guard lock(mutex_);
-  return memory_.size();
+  return extent_;
+}
+
+uint64_t MemoryPort::heldBytes() const {
+  std::lock_guard lock(mutex_);
+  return pages_.size() * kPageSize;
 }
 
 void MemoryPort::poke(uint64_t address, const void* data, size_t length) {
   std::lock_guard lock(mutex_);
   checkRange(int64_t(address), int64_t(length));
-  std::memcpy(memory_.data() + address, data, length);
+  copyIn(address, data, length);
 }
 
 void MemoryPort::peek(uint64_t address, void* data, size_t length) const {
   std::lock_guard lock(mutex_);
   checkRange(int64_t(address), int64_t(length));
-  std::memcpy(data, memory_.data() + address, length);
+  copyOut(address, data, length);
 }
 
 void MemoryPort::pokeInteger(uint64_t address, unsigned length, int64_t value) {
@@ -264,10 +428,12 @@ void MemoryPort::pokeInteger(uint64_t address, unsigned length, int64_t value) {
   std::lock_guard lock(mutex_);
   checkRange(int64_t(address), length);
   auto u = uint64_t(value);
+  uint8_t bytes[8];
   for (unsigned k = 0; k < length; ++k) {
     unsigned shift = 8 * (bigEndian_ ? length - 1 - k : k);
-    memory_[address + k] = uint8_t(u >> shift);
+    bytes[k] = uint8_t(u >> shift);
   }
+  copyIn(address, bytes, length);
 }
 
 int64_t MemoryPort::peekInteger(uint64_t address, unsigned length) const {
@@ -276,9 +442,11 @@ int64_t MemoryPort::peekInteger(uint64_t address, unsigned length) const {
   std::lock_guard lock(mutex_);
   checkRange(int64_t(address), length);
   uint64_t u = 0;
+  uint8_t bytes[8];
+  copyOut(address, bytes, length);
   for (unsigned k = 0; k < length; ++k) {
     unsigned shift = 8 * (bigEndian_ ? length - 1 - k : k);
-    u |= uint64_t(memory_[address + k]) << shift;
+    u |= uint64_t(bytes[k]) << shift;
   }
   return int64_t(u);
 }
@@ -300,9 +468,35 @@ void MemoryPort::emulateFileAccess(const FileAccessLayout& layout, unsigned read
           layout.resultAddress, layout.sizeAddress})
       checkRange(int64_t(a), layout.registerLength);
     checkRange(int64_t(layout.bufferAddress), int64_t(layout.bufferLength));
+    for (const auto& [op, r] : layout.operations) {
+      for (uint64_t a : {r.execute, r.offset, r.length, r.status, r.result, r.size})
+        checkRange(int64_t(a), layout.registerLength);
+      checkRange(int64_t(r.buffer), int64_t(r.bufferLength));
+    }
     fileLayout_ = layout;
   }
   emulateSelfClearing(layout.executeAddress, layout.registerLength, readsBeforeClear);
+  for (const auto& [op, r] : layout.operations)
+    emulateSelfClearing(r.execute, layout.registerLength, readsBeforeClear);
+}
+
+bool MemoryPort::emulatesFileAccess() const {
+  std::lock_guard lock(mutex_);
+  return fileLayout_.has_value();
+}
+
+FileAccessLayout::OperationRegisters MemoryPort::sharedRegisters() const {
+  const FileAccessLayout& l = *fileLayout_;
+  return {l.executeAddress, l.offsetAddress, l.lengthAddress, l.statusAddress,
+          l.resultAddress,  l.sizeAddress,   l.bufferAddress, l.bufferLength};
+}
+
+void MemoryPort::updateFileSize(int64_t selector) {
+  const FileAccessLayout& l = *fileLayout_;
+  int64_t size = int64_t(files_[selector].size());
+  setReg(l.sizeAddress, size);
+  for (const auto& [op, r] : l.operations)
+    setReg(r.size, size);
 }
 
 std::vector<uint8_t> MemoryPort::file(int64_t selector) const {
@@ -315,7 +509,7 @@ void MemoryPort::setFile(int64_t selector, std::vector<uint8_t> contents) {
   std::lock_guard lock(mutex_);
   files_[selector] = std::move(contents);
   if (fileLayout_ && getReg(fileLayout_->selectorAddress) == selector)
-    setReg(fileLayout_->sizeAddress, int64_t(files_[selector].size()));
+    updateFileSize(selector);
 }
 
 std::vector<MemoryPort::FileOperationRecord> MemoryPort::fileOperations() const {
@@ -353,24 +547,27 @@ int64_t MemoryPort::getReg(uint64_t address) const {
   const unsigned n = fileLayout_->registerLength;
   const bool big = fileLayout_->bigEndian;
   uint64_t u = 0;
+  uint8_t bytes[8];
+  copyOut(address, bytes, n);
   for (unsigned k = 0; k < n; ++k)
-    u |= uint64_t(memory_[address + k]) << (8 * (big ? n - 1 - k : k));
+    u |= uint64_t(bytes[k]) << (8 * (big ? n - 1 - k : k));
   return int64_t(u);
 }
 
 void MemoryPort::setReg(uint64_t address, int64_t value) {
   const unsigned n = fileLayout_->registerLength;
   const bool big = fileLayout_->bigEndian;
+  uint8_t bytes[8];
   for (unsigned k = 0; k < n; ++k)
-    memory_[address + k] = uint8_t(uint64_t(value) >> (8 * (big ? n - 1 - k : k)));
+    bytes[k] = uint8_t(uint64_t(value) >> (8 * (big ? n - 1 - k : k)));
+  copyIn(address, bytes, n);
 }
 
 // One file operation as a camera performs it: on the file FileSelector names, with status
 // and result in their registers and FileSize kept current.
-void MemoryPort::runFileOperation() {
+void MemoryPort::runFileOperation(int64_t op, const FileAccessLayout::OperationRegisters& r) {
   const FileAccessLayout& l = *fileLayout_;
   const int64_t selector = getReg(l.selectorAddress);
-  const int64_t op = getReg(l.operationSelectorAddress);
   auto open = openFiles_.find(selector);
   bool ok = true;
   int64_t result = 0;
@@ -389,9 +586,9 @@ void MemoryPort::runFileOperation() {
     if (ok)
       openFiles_.erase(open);
   } else if (op == l.opRead) {
-    int64_t offset = getReg(l.offsetAddress), length = getReg(l.lengthAddress);
+    int64_t offset = getReg(r.offset), length = getReg(r.length);
     ok = open != openFiles_.end() && open->second != l.modeWrite && offset >= 0 && length >= 0 &&
-         uint64_t(length) <= l.bufferLength;
+         uint64_t(length) <= r.bufferLength;
     if (ok) {
       uint64_t from = std::min<uint64_t>(uint64_t(offset), data.size());
       uint64_t n = std::min<uint64_t>(uint64_t(length), data.size() - from);
@@ -401,17 +598,17 @@ void MemoryPort::runFileOperation() {
         n = std::min(n, *readCap_);
         readCap_.reset();
       }
-      std::memcpy(memory_.data() + l.bufferAddress, data.data() + from, n);
+      copyIn(r.buffer, data.data() + from, n);
       result = int64_t(n);
     }
   } else if (op == l.opWrite) {
-    int64_t offset = getReg(l.offsetAddress), length = getReg(l.lengthAddress);
+    int64_t offset = getReg(r.offset), length = getReg(r.length);
     ok = open != openFiles_.end() && open->second != l.modeRead && offset >= 0 && length >= 0 &&
-         uint64_t(length) <= l.bufferLength && offset <= (int64_t{16} << 20);
+         uint64_t(length) <= r.bufferLength && offset <= (int64_t{16} << 20);
     if (ok) {
       if (data.size() < uint64_t(offset + length))
         data.resize(uint64_t(offset + length));
-      std::memcpy(data.data() + offset, memory_.data() + l.bufferAddress, size_t(length));
+      copyOut(r.buffer, data.data() + offset, size_t(length));
       result = length;
     }
   } else if (op == l.opDelete) {
@@ -421,11 +618,11 @@ void MemoryPort::runFileOperation() {
   } else {
     ok = false;
   }
-  fileOperations_.push_back(FileOperationRecord{selector, op, getReg(l.offsetAddress),
-                                                getReg(l.lengthAddress), result, ok});
-  setReg(l.statusAddress, ok ? l.statusSuccess : l.statusFailure);
-  setReg(l.resultAddress, result);
-  setReg(l.sizeAddress, int64_t(data.size()));
+  fileOperations_.push_back(
+      FileOperationRecord{selector, op, getReg(r.offset), getReg(r.length), result, ok});
+  setReg(r.status, ok ? l.statusSuccess : l.statusFailure);
+  setReg(r.result, result);
+  updateFileSize(selector);
 }
 
 } // namespace GenApi

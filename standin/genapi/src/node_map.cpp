@@ -8,6 +8,7 @@
 
 #include <arv.h>
 
+#include "GenICam/BoundedFile.h"
 #include "node_map_impl.h"
 
 namespace kelpax::genapi {
@@ -54,9 +55,9 @@ bool isLinkTag(const std::string& tag) {
          tag != "pError";
 }
 
-void collectLinks(const XmlElement& e, std::vector<std::string>& out) {
+void collectLinks(const XmlElement& e, std::vector<const std::string*>& out) {
   if (isLinkTag(e.tag) && !e.text.empty())
-    out.push_back(e.text);
+    out.push_back(&e.text);
   for (const XmlElement& c : e.children)
     collectLinks(c, out);
 }
@@ -87,21 +88,25 @@ NodeMapImpl::NodeMapImpl(std::string deviceName, XmlModel model)
   for (size_t i = 0; i < n; ++i)
     nodes_.push_back(makeNode(*this, i, engineNode(i)));
 
+  std::vector<const std::string*> links;
   for (size_t i = 0; i < n; ++i) {
     const XmlNode& x = model_.nodes[i];
-    std::vector<std::string> links;
+    links.clear();
     for (const XmlElement& p : x.properties)
       collectLinks(p, links);
-    for (const std::string& target : links)
-      if (auto it = model_.byName.find(target); it != model_.byName.end())
+    for (const std::string* target : links)
+      if (auto it = model_.byName.find(*target); it != model_.byName.end())
         addLink(it->second, i);
     for (const XmlElement& p : x.properties) {
+      bool invalidator = p.tag == "pInvalidator";
+      if (!invalidator && p.tag != "pSelected")
+        continue;
       auto it = model_.byName.find(p.text);
       if (it == model_.byName.end())
         continue;
-      if (p.tag == "pInvalidator")
+      if (invalidator)
         addLink(it->second, i);
-      else if (p.tag == "pSelected")
+      else
         addLink(i, it->second);
     }
     if (x.parent >= 0 && x.kind == "EnumEntry")
@@ -136,11 +141,10 @@ NodeMapImpl::NodeMapImpl(std::string deviceName, XmlModel model)
 
 ArvGcNode* NodeMapImpl::engineNode(size_t index) const {
   const XmlNode& x = model_.nodes[index];
-  if (ArvGcNode* node = arv_gc_get_node(gc_, x.name.c_str()))
-    return node;
-  // The engine does not list enum entries by name; its enumeration holds them.
+  // The engine does not list enum entries by name; its enumeration holds them. An entry's
+  // name may also be a feature's ("AcquisitionStart"): never take the feature for the entry.
   if (x.kind != "EnumEntry" || x.parent < 0)
-    return nullptr;
+    return arv_gc_get_node(gc_, x.name.c_str());
   ArvGcNode* parent = arv_gc_get_node(gc_, model_.nodes[size_t(x.parent)].name.c_str());
   if (!parent || !ARV_IS_GC_ENUMERATION(parent))
     return nullptr;
@@ -361,12 +365,11 @@ void CNodeMapRef::_LoadXMLFromString(const gcstring& xml) {
 }
 
 void CNodeMapRef::_LoadXMLFromFile(const gcstring& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
-    throw GenICam::RuntimeException("Cannot open the XML file '" + path + "'");
-  std::ostringstream text;
-  text << in.rdbuf();
-  _LoadXMLFromString(text.str());
+  std::string text;
+  std::string why = GenICam::readBoundedFile(path, GenICam::kMaxDescriptionBytes, text);
+  if (!why.empty())
+    throw GenICam::RuntimeException("Cannot read the XML file: " + why);
+  _LoadXMLFromString(text);
 }
 
 bool CNodeMapRef::_IsLoaded() const {

@@ -91,6 +91,24 @@ protected:
       return v;
     }
   }
+  // As checked(), but a property the node's value chain does not define (Min, Max, Inc)
+  // gives `missing` instead of an error.
+  template <class Result, class Object>
+  Result orMissing(Result (*function)(Object*, GError**), Object* object, Result missing) const {
+    GError* e = nullptr;
+    Result v = function(object, &e);
+    if (e && isUndefinedProperty(e)) {
+      freeError(e);
+      return missing;
+    }
+    if (e)
+      fail(e);
+    return v;
+  }
+  static bool isUndefinedProperty(const GError* error);
+  static void freeError(GError* error);
+  // A register length read at run time (pLength) that no buffer should be made for.
+  void checkRegisterLength(int64_t length) const;
   [[noreturn]] void outOfRange(const std::string& what) const;
   void changed();
 
@@ -177,6 +195,19 @@ public:
 private:
   const NodeMapImpl& map_;
 };
+
+// Where a feature's value lies: the register its value chain (pValue links) ends in, with the
+// address and length the engine computes for it now.
+struct RegisterPlace {
+  uint64_t address = 0;
+  uint64_t length = 0;
+  bool bigEndian = false;
+};
+bool registerOfFeature(GenApi::INode* feature, RegisterPlace& place);
+// An enumeration's integer value read and written through the engine alone, whatever its
+// entries' availability says (for a memory port working out its own layout).
+std::optional<int64_t> enumerationValue(GenApi::INode* enumeration);
+void setEnumerationValue(GenApi::INode* enumeration, int64_t value);
 
 // Makes the node object for the engine node `arv` of kind `kind`.
 std::unique_ptr<NodeImpl> makeNode(NodeMapImpl& map, size_t index, ArvGcNode* arv);

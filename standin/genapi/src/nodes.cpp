@@ -1,6 +1,8 @@
 // The node objects: INode from our XML reading, values through the GenICam engine.
 #include <algorithm>
+#include <cfloat>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -40,10 +42,13 @@ EAccessMode combine(EAccessMode a, EAccessMode b) {
   return r && w ? RW : r ? RO : w ? WO : NA;
 }
 
+// Plain decimal, as the camera's own tools write floats.
 std::string formatDouble(double v) {
-  char buf[64];
-  auto res = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, res.ptr);
+  if (!std::isfinite(v))
+    return std::isnan(v) ? "nan" : v > 0 ? "inf" : "-inf";
+  char buf[1200];
+  auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
+  return res.ec == std::errc() ? std::string(buf, res.ptr) : std::string("0");
 }
 
 bool parseDouble(const std::string& text, double& v) {
@@ -288,6 +293,20 @@ void NodeImpl::fail(GError* error) const {
   throw GenICam::AccessException("Feature '" + xml().name + "': " + message);
 }
 
+bool NodeImpl::isUndefinedProperty(const GError* error) {
+  return error->domain == ARV_GC_ERROR && error->code == ARV_GC_ERROR_PROPERTY_NOT_DEFINED;
+}
+
+void NodeImpl::freeError(GError* error) {
+  g_error_free(error);
+}
+
+void NodeImpl::checkRegisterLength(int64_t length) const {
+  if (length < 0 || uint64_t(length) > kMaxRegisterLength)
+    outOfRange("the register's length " + std::to_string(length) + " is outside 0 .. " +
+               std::to_string(kMaxRegisterLength) + " bytes");
+}
+
 void NodeImpl::outOfRange(const std::string& what) const {
   throw GenICam::OutOfRangeException("Feature '" + xml().name + "': " + what);
 }
@@ -331,11 +350,13 @@ public:
     checked(arv_gc_integer_set_value, i(), v);
     changed();
   }
-  int64_t GetMin() override { return bound(arv_gc_integer_get_min); }
-  int64_t GetMax() override { return bound(arv_gc_integer_get_max); }
+  // A value chain without Min, Max or Inc (a SwissKnife, a Converter, a MaskedIntReg) has the
+  // type's limits and an increment of 1.
+  int64_t GetMin() override { return bound(arv_gc_integer_get_min, INT64_MIN); }
+  int64_t GetMax() override { return bound(arv_gc_integer_get_max, INT64_MAX); }
   EIncMode GetIncMode() override { return fixedIncrement; }
   int64_t GetInc() override {
-    int64_t inc = bound(arv_gc_integer_get_inc);
+    int64_t inc = bound(arv_gc_integer_get_inc, 1);
     return inc > 0 ? inc : 1;
   }
   ERepresentation GetRepresentation() override {
@@ -374,9 +395,9 @@ public:
   }
 
 private:
-  int64_t bound(gint64 (*get)(ArvGcInteger*, GError**)) {
+  int64_t bound(gint64 (*get)(ArvGcInteger*, GError**), int64_t missing) {
     MapGuard guard(map());
-    return checked(get, i());
+    return orMissing(get, i(), missing);
   }
 };
 
@@ -404,14 +425,14 @@ public:
     checked(arv_gc_float_set_value, f(), v);
     changed();
   }
-  double GetMin() override { return bound(arv_gc_float_get_min); }
-  double GetMax() override { return bound(arv_gc_float_get_max); }
+  double GetMin() override { return bound(arv_gc_float_get_min, -DBL_MAX); }
+  double GetMax() override { return bound(arv_gc_float_get_max, DBL_MAX); }
   bool HasInc() override { return xml().has("Inc") || xml().has("pInc"); }
   EIncMode GetIncMode() override { return HasInc() ? fixedIncrement : noIncrement; }
   double GetInc() override {
     if (!HasInc())
       throw GenICam::LogicalErrorException("Feature '" + GetName() + "' has no increment");
-    return bound(arv_gc_float_get_inc);
+    return bound(arv_gc_float_get_inc, 0);
   }
   ERepresentation GetRepresentation() override {
     MapGuard guard(map());
@@ -457,9 +478,9 @@ public:
   }
 
 private:
-  double bound(double (*get)(ArvGcFloat*, GError**)) {
+  double bound(double (*get)(ArvGcFloat*, GError**), double missing) {
     MapGuard guard(map());
-    return checked(get, f());
+    return orMissing(get, f(), missing);
   }
 };
 
@@ -510,6 +531,9 @@ public:
   gcstring GetValue(bool, bool) override {
     MapGuard guard(map());
     requireReadable();
+    // The engine allocates the register's whole length before it reads.
+    if (ARV_IS_GC_REGISTER(arv()))
+      checkRegisterLength(int64_t(checked(arv_gc_register_get_length, ARV_GC_REGISTER(arv()))));
     const char* v = checked(arv_gc_string_get_value, ARV_GC_STRING(arv()));
     return v ? v : "";
   }
@@ -556,7 +580,9 @@ public:
   }
   int64_t GetLength() override {
     MapGuard guard(map());
-    return static_cast<int64_t>(checked(arv_gc_register_get_length, r()));
+    int64_t length = static_cast<int64_t>(checked(arv_gc_register_get_length, r()));
+    checkRegisterLength(length);
+    return length;
   }
   int64_t GetAddress() override {
     MapGuard guard(map());
@@ -784,6 +810,60 @@ private:
 };
 
 } // namespace
+
+bool registerOfFeature(INode* feature, RegisterPlace& place) {
+  auto* n = dynamic_cast<NodeImpl*>(feature);
+  if (!n)
+    return false;
+  MapGuard guard(n->map());
+  for (int depth = 0; n && depth < 16; ++depth) {
+    ArvGcNode* a = n->arv();
+    if (a && ARV_IS_GC_REGISTER(a)) {
+      GError* e = nullptr;
+      guint64 address = arv_gc_register_get_address(ARV_GC_REGISTER(a), &e);
+      if (!e) {
+        place.length = arv_gc_register_get_length(ARV_GC_REGISTER(a), &e);
+        place.address = address;
+      }
+      if (e) {
+        g_error_free(e);
+        return false;
+      }
+      place.bigEndian = n->xml().text("Endianess") == "BigEndian";
+      return true;
+    }
+    n = n->map().find(n->xml().text("pValue"));
+  }
+  return false;
+}
+
+std::optional<int64_t> enumerationValue(INode* enumeration) {
+  auto* n = dynamic_cast<NodeImpl*>(enumeration);
+  if (!n || !n->arv() || !ARV_IS_GC_ENUMERATION(n->arv()))
+    return std::nullopt;
+  MapGuard guard(n->map());
+  GError* e = nullptr;
+  int64_t v = arv_gc_enumeration_get_int_value(ARV_GC_ENUMERATION(n->arv()), &e);
+  if (e) {
+    g_error_free(e);
+    return std::nullopt;
+  }
+  return v;
+}
+
+void setEnumerationValue(INode* enumeration, int64_t value) {
+  auto* n = dynamic_cast<NodeImpl*>(enumeration);
+  if (!n || !n->arv() || !ARV_IS_GC_ENUMERATION(n->arv()))
+    throw GenICam::LogicalErrorException("setEnumerationValue: not an enumeration");
+  MapGuard guard(n->map());
+  GError* e = nullptr;
+  arv_gc_enumeration_set_int_value(ARV_GC_ENUMERATION(n->arv()), value, &e);
+  if (e) {
+    std::string why = e->message;
+    g_error_free(e);
+    throw GenICam::AccessException("Feature '" + n->xml().name + "': " + why);
+  }
+}
 
 std::unique_ptr<NodeImpl> makeNode(NodeMapImpl& map, size_t index, ArvGcNode* arv) {
   if (!arv)

@@ -1,10 +1,14 @@
 // Reads a register description with libxml2 into the node list the layer keeps beside the engine.
 #include "xml_model.h"
 
+#include <algorithm>
+#include <cctype>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <unordered_set>
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -27,17 +31,37 @@ std::string name(const xmlNode* n) {
   return reinterpret_cast<const char*>(n->name);
 }
 
-std::string attribute(xmlNode* n, const char* attr) {
-  xmlChar* v = xmlGetProp(n, reinterpret_cast<const xmlChar*>(attr));
-  if (!v)
-    return {};
-  std::string s = reinterpret_cast<const char*>(v);
+bool named(const xmlNode* n, const char* tag) {
+  return std::strcmp(reinterpret_cast<const char*>(n->name), tag) == 0;
+}
+
+std::string attributeValue(xmlNode* n, xmlAttr* a) {
+  // A plain value is one text node: taken as it is, without the copy xmlGetProp makes.
+  if (a->children && !a->children->next && a->children->type == XML_TEXT_NODE)
+    return a->children->content ? reinterpret_cast<const char*>(a->children->content) : "";
+  xmlChar* v = xmlNodeListGetString(n->doc, a->children, 1);
+  std::string s = v ? reinterpret_cast<const char*>(v) : "";
   xmlFree(v);
   return s;
 }
 
+std::string attribute(xmlNode* n, const char* attr) {
+  for (xmlAttr* a = n->properties; a; a = a->next)
+    if (std::strcmp(reinterpret_cast<const char*>(a->name), attr) == 0)
+      return attributeValue(n, a);
+  return {};
+}
+
 // Text directly inside the element (not that of nested elements).
 std::string ownText(const xmlNode* n) {
+  const xmlNode* only = n->children;
+  if (only && !only->next && only->type == XML_TEXT_NODE && only->content) {
+    const char* t = reinterpret_cast<const char*>(only->content);
+    size_t length = std::strlen(t);
+    if (length == 0 || (!std::isspace(static_cast<unsigned char>(t[0])) &&
+                        !std::isspace(static_cast<unsigned char>(t[length - 1]))))
+      return std::string(t, length); // already trimmed: the common case
+  }
   std::string s;
   for (const xmlNode* c = n->children; c; c = c->next)
     if ((c->type == XML_TEXT_NODE || c->type == XML_CDATA_SECTION_NODE) && c->content)
@@ -50,16 +74,15 @@ XmlElement readElement(xmlNode* n) {
   e.tag = name(n);
   e.text = ownText(n);
   for (xmlAttr* a = n->properties; a; a = a->next)
-    e.attributes.emplace_back(reinterpret_cast<const char*>(a->name),
-                              attribute(n, reinterpret_cast<const char*>(a->name)));
+    e.attributes.emplace_back(reinterpret_cast<const char*>(a->name), attributeValue(n, a));
   for (xmlNode* c = n->children; c; c = c->next)
     if (c->type == XML_ELEMENT_NODE)
       e.children.push_back(readElement(c));
   return e;
 }
 
-bool isNestedNode(const std::string& tag) {
-  return tag == "EnumEntry" || tag == "StructEntry";
+bool isNestedNode(const xmlNode* n) {
+  return named(n, "EnumEntry") || named(n, "StructEntry");
 }
 
 void readNode(xmlNode* n, int parent, XmlModel& model, std::vector<xmlNode*>& elements) {
@@ -77,17 +100,21 @@ void readNode(xmlNode* n, int parent, XmlModel& model, std::vector<xmlNode*>& el
   for (xmlNode* c = n->children; c; c = c->next) {
     if (c->type != XML_ELEMENT_NODE)
       continue;
-    if (isNestedNode(name(c)) && !attribute(c, "Name").empty())
+    if (isNestedNode(c) && !attribute(c, "Name").empty())
       nested.push_back(c);
     else
       node.properties.push_back(readElement(c));
   }
   if (node.name.empty())
     return;
-  if (model.byName.count(node.name))
+  // Entries belong to their enumeration: two enumerations may both have an entry "Off", and an
+  // entry may share its name with a feature ("AcquisitionStart"). Only other nodes are global.
+  bool scoped = parent >= 0 && node.kind == "EnumEntry";
+  if (!scoped && model.byName.count(node.name))
     throw GenICam::RuntimeException("Node '" + node.name + "' is defined twice in the XML");
   size_t index = model.nodes.size();
-  model.byName.emplace(node.name, index);
+  if (!scoped)
+    model.byName.emplace(node.name, index);
   model.nodes.push_back(std::move(node));
   elements.push_back(n);
   for (xmlNode* c : nested)
@@ -98,7 +125,7 @@ void readContainer(xmlNode* container, XmlModel& model, std::vector<xmlNode*>& e
   for (xmlNode* c = container->children; c; c = c->next) {
     if (c->type != XML_ELEMENT_NODE)
       continue;
-    if (name(c) == "Group")
+    if (named(c, "Group"))
       readContainer(c, model, elements);
     else
       readNode(c, -1, model, elements);
@@ -115,6 +142,186 @@ xmlNode* childElement(xmlNode* n, const char* tag) {
 struct DocFree {
   void operator()(xmlDoc* d) const { xmlFreeDoc(d); }
 };
+
+// Element nesting, counted without recursion: the readers above recurse once per level.
+void checkDepth(xmlNode* root) {
+  std::vector<std::pair<xmlNode*, size_t>> todo{{root, 1}};
+  while (!todo.empty()) {
+    auto [n, depth] = todo.back();
+    todo.pop_back();
+    if (depth > kMaxElementDepth)
+      throw GenICam::RuntimeException("The XML description nests elements more than " +
+                                      std::to_string(kMaxElementDepth) + " levels deep (line " +
+                                      std::to_string(xmlGetLineNo(n)) + ")");
+    for (xmlNode* c = n->children; c; c = c->next)
+      if (c->type == XML_ELEMENT_NODE)
+        todo.emplace_back(c, depth + 1);
+  }
+}
+
+// Many cameras write values on lines of their own ("<pPort>\n  Device\n</pPort>"). A value's
+// blanks are not part of it, but the engine would look for a port named "\n  Device\n": the
+// texts of elements without child elements are trimmed in the document the engine gets.
+// Gives whether any text changed.
+bool trimValueTexts(xmlNode* root) {
+  bool changed = false;
+  std::vector<xmlNode*> todo{root};
+  while (!todo.empty()) {
+    xmlNode* n = todo.back();
+    todo.pop_back();
+    bool hasElements = false;
+    for (xmlNode* c = n->children; c; c = c->next)
+      if (c->type == XML_ELEMENT_NODE) {
+        hasElements = true;
+        todo.push_back(c);
+      }
+    if (hasElements)
+      continue;
+    for (xmlNode* c = n->children; c; c = c->next) {
+      if (c->type != XML_TEXT_NODE || !c->content)
+        continue;
+      const char* raw = reinterpret_cast<const char*>(c->content);
+      size_t length = std::strlen(raw);
+      if (length == 0 || (!std::isspace(static_cast<unsigned char>(raw[0])) &&
+                          !std::isspace(static_cast<unsigned char>(raw[length - 1]))))
+        continue; // nothing to trim: the common case, without a copy
+      size_t b = 0, e = length;
+      while (b < e && std::isspace(static_cast<unsigned char>(raw[b])))
+        ++b;
+      while (e > b && std::isspace(static_cast<unsigned char>(raw[e - 1])))
+        --e;
+      if (c->doc && c->doc->dict && xmlDictOwns(c->doc->dict, c->content)) {
+        // Shared with other nodes by the parser's dictionary: replaced, not changed.
+        xmlChar* trimmed = xmlStrndup(c->content + b, int(e - b));
+        xmlNodeSetContent(c, trimmed);
+        xmlFree(trimmed);
+      } else {
+        // The node's own text: shortened where it is.
+        std::memmove(c->content, c->content + b, e - b);
+        c->content[e - b] = 0;
+      }
+      changed = true;
+    }
+  }
+  return changed;
+}
+
+[[noreturn]] void refuse(const XmlNode& n, const std::string& why) {
+  throw GenICam::RuntimeException("Node '" + n.name + "' (" + n.kind + "): " + why);
+}
+
+// The links along which the engine evaluates one node from another: every p-element except
+// those that only list (pFeature, pSelected), announce (pInvalidator) or name a port.
+bool isEvaluationLink(const std::string& tag) {
+  return tag.size() > 1 && tag[0] == 'p' && std::isupper(static_cast<unsigned char>(tag[1])) &&
+         tag != "pFeature" && tag != "pSelected" && tag != "pInvalidator" && tag != "pPort";
+}
+
+void collectEvaluationLinks(const XmlElement& e, std::vector<const std::string*>& out) {
+  std::vector<const XmlElement*> todo{&e};
+  while (!todo.empty()) {
+    const XmlElement* x = todo.back();
+    todo.pop_back();
+    if (isEvaluationLink(x->tag) && !x->text.empty())
+      out.push_back(&x->text);
+    for (const XmlElement& c : x->children)
+      todo.push_back(&c);
+  }
+}
+
+// Depth first over `links`, without recursion: a link back to a node still on the path is a
+// cycle; the longest path is the deepest recursion of whoever follows the links.
+void checkGraph(const XmlModel& model, const std::vector<std::vector<size_t>>& links,
+                const std::string& cycleText, size_t maxDepth, const std::string& depthText) {
+  enum : uint8_t { kNew, kOnPath, kDone };
+  const size_t count = links.size();
+  std::vector<uint8_t> state(count, kNew);
+  std::vector<size_t> height(count, 0);
+  for (size_t start = 0; start < count; ++start) {
+    if (state[start] != kNew)
+      continue;
+    std::vector<std::pair<size_t, size_t>> path{{start, 0}}; // node, next link to follow
+    state[start] = kOnPath;
+    while (!path.empty()) {
+      size_t node = path.back().first;
+      size_t& next = path.back().second;
+      if (next < links[node].size()) {
+        size_t to = links[node][next++];
+        if (state[to] == kOnPath) {
+          std::string cycle = model.nodes[to].name;
+          for (size_t k = path.size(); k-- > 0;) {
+            cycle = model.nodes[path[k].first].name + " -> " + cycle;
+            if (path[k].first == to)
+              break;
+          }
+          refuse(model.nodes[to], cycleText + " (" + cycle + ")");
+        }
+        if (state[to] == kNew) {
+          state[to] = kOnPath;
+          path.emplace_back(to, 0);
+        }
+        continue;
+      }
+      size_t h = 0;
+      for (size_t to : links[node])
+        h = std::max(h, height[to] + 1);
+      height[node] = h;
+      state[node] = kDone;
+      if (h > maxDepth)
+        refuse(model.nodes[node], depthText);
+      path.pop_back();
+    }
+  }
+}
+
+// Register sizes and addresses in range, and no node whose value depends on itself: the engine
+// allocates what a Length says and follows links by recursion, so either would bring the
+// program down instead of giving an error. Categories neither list themselves nor nest
+// without end: the feature tree is walked along them.
+void validateModel(const XmlModel& model) {
+  for (const XmlNode& n : model.nodes) {
+    for (const XmlElement& p : n.properties) {
+      if (p.tag != "Address" && p.tag != "Length")
+        continue;
+      int64_t v = 0;
+      if (!parseXmlInteger(p.text, v))
+        refuse(n, "<" + p.tag + "> '" + p.text + "' is no number");
+      if (p.tag == "Address" && (v < 0 || uint64_t(v) >= kEventSpaceBase))
+        refuse(n, "<Address> " + p.text + " lies outside the port's address space");
+      if (p.tag == "Length") {
+        bool integer = n.kind == "IntReg" || n.kind == "MaskedIntReg";
+        int64_t most = integer ? 8 : int64_t(kMaxRegisterLength);
+        if (v < 1 || v > most)
+          refuse(n, "<Length> " + p.text + " is outside 1 .. " + std::to_string(most) + " bytes");
+      }
+    }
+  }
+  // The links along which the engine evaluates, and those along which categories list
+  // categories (the tree is walked along them).
+  const size_t count = model.nodes.size();
+  std::vector<std::vector<size_t>> evaluation(count), listing(count);
+  std::vector<const std::string*> names;
+  for (size_t i = 0; i < count; ++i) {
+    const XmlNode& n = model.nodes[i];
+    names.clear();
+    for (const XmlElement& p : n.properties)
+      collectEvaluationLinks(p, names);
+    for (const std::string* name : names)
+      if (auto it = model.byName.find(*name); it != model.byName.end())
+        evaluation[i].push_back(it->second);
+    if (n.kind != "Category")
+      continue;
+    for (const XmlElement& p : n.properties)
+      if (p.tag == "pFeature")
+        if (auto it = model.byName.find(p.text);
+            it != model.byName.end() && model.nodes[it->second].kind == "Category")
+          listing[i].push_back(it->second);
+  }
+  checkGraph(model, evaluation, "its value depends on itself", kMaxLinkDepth,
+             "its value is reached through more than " + std::to_string(kMaxLinkDepth) + " nodes");
+  checkGraph(model, listing, "the category lists itself", kMaxCategoryDepth,
+             "categories nest more than " + std::to_string(kMaxCategoryDepth) + " levels");
+}
 
 } // namespace
 
@@ -151,9 +358,17 @@ bool parseXmlInteger(const std::string& text, int64_t& value) {
   if (!*digits)
     return false;
   unsigned long long u = std::strtoull(digits, &end, base);
-  if (*end != '\0' || errno == ERANGE)
+  if (*end != '\0' || errno == ERANGE || !std::isxdigit(static_cast<unsigned char>(digits[0])))
     return false;
-  value = negative ? -static_cast<int64_t>(u) : static_cast<int64_t>(u);
+  constexpr unsigned long long kMagnitudeOfMin = 0x8000000000000000ull;
+  if (negative) {
+    if (u > kMagnitudeOfMin)
+      return false;
+    // -0x8000000000000000 is the one negative number whose magnitude has no int64_t.
+    value = u == kMagnitudeOfMin ? INT64_MIN : -static_cast<int64_t>(u);
+  } else {
+    value = static_cast<int64_t>(u); // 0x8000... and above wrap, as the engine reads them
+  }
   return true;
 }
 
@@ -168,14 +383,28 @@ std::string skipToXml(const std::string& text) {
 }
 
 XmlModel parseXmlModel(const std::string& text) {
+  if (text.size() > kMaxDescriptionSize)
+    throw GenICam::RuntimeException("The XML description is " + std::to_string(text.size()) +
+                                    " bytes long, more than the " +
+                                    std::to_string(kMaxDescriptionSize) + " a camera's may be");
   std::string xml = skipToXml(text);
+  // A camera description has no document type. Entities declared in one could expand a small
+  // file into gigabytes, in our parser or in the engine's, so such a text is refused unread.
+  if (xml.find("<!DOCTYPE") != std::string::npos || xml.find("<!ENTITY") != std::string::npos)
+    throw GenICam::RuntimeException(
+        "The XML description declares a document type or entities, which no camera "
+        "description has; it is refused");
   xmlResetLastError();
-  std::unique_ptr<xmlDoc, DocFree> doc(
-      xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "description.xml", nullptr,
-                    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE));
+  // No XML_PARSE_HUGE: the parser's own limits on depth and text size stay in force.
+  std::unique_ptr<xmlDoc, DocFree> doc(xmlReadMemory(
+      xml.data(), static_cast<int>(xml.size()), "description.xml", nullptr,
+      XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOBLANKS));
   if (!doc) {
     const xmlError* err = xmlGetLastError();
     std::string why = err && err->message ? trim(err->message) : "unknown parser error";
+    // The parser's advice to lift its limits is not for the user: the limits stay.
+    if (size_t advice = why.find(" use XML_PARSE_HUGE option"); advice != std::string::npos)
+      why.erase(advice);
     int line = err ? err->line : 0;
     throw GenICam::RuntimeException("The XML description does not parse (line " +
                                     std::to_string(line) + "): " + why);
@@ -184,9 +413,12 @@ XmlModel parseXmlModel(const std::string& text) {
   if (!root || name(root) != "RegisterDescription")
     throw GenICam::RuntimeException("The XML is no GenICam register description (root is '" +
                                     (root ? name(root) : std::string()) + "')");
+  checkDepth(root);
+  bool rewritten = trimValueTexts(root);
   XmlModel model;
   std::vector<xmlNode*> elements;
   readContainer(root, model, elements);
+  validateModel(model);
 
   // Event ports: features read through a Port with an EventID are moved onto the device
   // port, at an address the port bridge recognises, because the engine reads every port
@@ -203,7 +435,6 @@ XmlModel parseXmlModel(const std::string& text) {
       eventIndex.emplace(n.name, model.eventPorts.size());
       model.eventPorts.emplace_back(n.name, n.text("EventID"));
     }
-  bool rewritten = false;
   if (!eventIndex.empty() && !devicePort.empty()) {
     for (size_t i = 0; i < model.nodes.size(); ++i) {
       auto it = eventIndex.find(model.nodes[i].text("pPort"));

@@ -47,12 +47,22 @@ constexpr uint64_t eventSpaceBase(size_t index) {
   return kEventSpaceBase + (uint64_t{index} << 32);
 }
 
+// Limits a description must keep; beyond them it is refused before the engine sees it.
+constexpr size_t kMaxDescriptionSize = size_t{64} << 20;
+constexpr size_t kMaxElementDepth = 64;  // real descriptions nest fewer than 10 levels
+constexpr size_t kMaxLinkDepth = 256;    // nodes between a feature and its register
+constexpr size_t kMaxCategoryDepth = 64; // categories within categories
+constexpr uint64_t kMaxRegisterLength = uint64_t{16} << 20; // bytes of one Register, StringReg
+
 // Skips whatever precedes "<?xml" (a leading line, a byte-order mark). Throws
 // GenICam::RuntimeException for text that is empty or has no XML at all.
 std::string skipToXml(const std::string& text);
 
 // Parses the description. Throws GenICam::RuntimeException with the parser's message and
-// line for text that is not well-formed XML or whose root is not RegisterDescription.
+// line for text that is not well-formed XML or whose root is not RegisterDescription, and
+// with the node and the reason for a description outside the limits above: a document type,
+// too deep a nesting, a register length or address out of range, a node whose value depends
+// on itself.
 XmlModel parseXmlModel(const std::string& text);
 
 // Parses a GenICam integer literal ("0x1F", "-5", "12"); false when the text is none.

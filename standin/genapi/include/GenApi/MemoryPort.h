@@ -1,4 +1,6 @@
-// A port whose registers are a byte array: for tests and browsing without a camera.
+// A port whose registers are kept in memory: for tests and browsing without a camera. The
+// address space is sparse: pages are allocated on their first non-zero write, everything
+// else reads as zero, so registers at high addresses cost nothing.
 #pragma once
 
 #include <cstdint>
@@ -6,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "GenApi/Nodes.h"
@@ -33,20 +36,37 @@ struct FileAccessLayout {
   int64_t modeRead = 0, modeWrite = 1, modeReadWrite = 2;
   int64_t statusSuccess = 0, statusFailure = 1;
 
+  // Cameras that give each operation registers of its own (FileOperationExecute,
+  // FileAccessOffset, ... at addresses offset by FileOperationSelector, the buffer at a
+  // computed address and length): the registers of each operation, keyed by its
+  // FileOperationSelector value. Empty when every operation uses the registers above.
+  struct OperationRegisters {
+    uint64_t execute = 0, offset = 0, length = 0, status = 0, result = 0, size = 0;
+    uint64_t buffer = 0, bufferLength = 0;
+  };
+  std::map<int64_t, OperationRegisters> operations;
+
   // Reads the layout from a description that has the file-access features. Throws
   // GenICam::RuntimeException when one of them is missing or is not a plain register.
   static FileAccessLayout FromXml(const gcstring& xml);
+  // Reads the layout from a loaded node map, letting it compute every address and length
+  // (pAddress, pIndex, SwissKnife offsets, pLength), once per FileOperationSelector entry.
+  // Throws GenICam::RuntimeException when a feature is missing, holds its value in no
+  // register, or the buffer has no length.
+  static FileAccessLayout FromNodeMap(INodeMap& map);
 };
 
 class MemoryPort : public IPort {
 public:
-  explicit MemoryPort(size_t size = 0x10000, bool bigEndian = false);
-  // Sized from the highest register (Address + Length) of the description, at least `minSize`.
+  // A port of `size` bytes of address space.
+  explicit MemoryPort(uint64_t size = 0x10000, bool bigEndian = false);
+  // Spans the device's whole address space below the event data (registers at computed
+  // addresses included); memory is taken only by what is written.
   // Self-clearing is emulated for every Command register and every register named by a
   // node with IsSelfClearing = Yes (cleared after `readsBeforeClear` reads), and the file
-  // protocol when the file-access features are present.
-  static std::unique_ptr<MemoryPort> ForXml(const gcstring& xml, unsigned readsBeforeClear = 0,
-                                            size_t minSize = 0x100);
+  // protocol when the file-access features lie at plain addresses (for computed ones see
+  // emulateFileAccess(FileAccessLayout::FromNodeMap(...))).
+  static std::unique_ptr<MemoryPort> ForXml(const gcstring& xml, unsigned readsBeforeClear = 0);
   static std::unique_ptr<MemoryPort> ForXmlFile(const gcstring& path,
                                                 unsigned readsBeforeClear = 0);
   // Highest Address + Length of all registers of the description (0 when none).
@@ -56,7 +76,12 @@ public:
   void Write(const void* buffer, int64_t address, int64_t length) override;
   EAccessMode GetAccessMode() const override;
 
-  size_t size() const;
+  uint64_t size() const;
+  // Memory taken by the written pages.
+  uint64_t heldBytes() const;
+  static constexpr uint64_t kPageSize = 4096;
+  static constexpr uint64_t kMaxHeldBytes = uint64_t{256} << 20;
+  static constexpr uint64_t kMaxAccessBytes = uint64_t{64} << 20;
   // Direct access to the registers, bypassing emulation and counters.
   void poke(uint64_t address, const void* data, size_t length);
   void peek(uint64_t address, void* data, size_t length) const;
@@ -86,6 +111,7 @@ public:
     bool succeeded = false;
   };
   std::vector<FileOperationRecord> fileOperations() const;
+  bool emulatesFileAccess() const;
   // A camera that delivers less than asked: the Read operation after `readsToSkip` further
   // Read operations returns at most `maxBytes` bytes (and says so in its result), even in the
   // middle of a file. Applies once.
@@ -105,12 +131,19 @@ private:
     bool armed = false;
   };
   void checkRange(int64_t address, int64_t length) const;
-  void runFileOperation();
+  void copyOut(uint64_t address, void* data, size_t length) const;
+  void copyIn(uint64_t address, const void* data, size_t length);
+  void zero(uint64_t address, size_t length);
+  // The registers every operation uses when the layout has no per-operation ones.
+  FileAccessLayout::OperationRegisters sharedRegisters() const;
+  void runFileOperation(int64_t op, const FileAccessLayout::OperationRegisters& r);
+  void updateFileSize(int64_t selector);
   int64_t getReg(uint64_t address) const;
   void setReg(uint64_t address, int64_t value);
 
   mutable std::mutex mutex_;
-  std::vector<uint8_t> memory_;
+  uint64_t extent_;
+  std::unordered_map<uint64_t, std::unique_ptr<uint8_t[]>> pages_; // page number -> bytes
   bool bigEndian_;
   std::map<uint64_t, SelfClearing> selfClearing_;
   std::optional<FileAccessLayout> fileLayout_;
