@@ -79,15 +79,12 @@ StemDef stemFor(const kelpax::StemRegistration& reg, const kelpax::ModelDescript
 
   const double width = std::max(1, sim.sensorWidth);
   const double height = std::max(1, sim.sensorHeight);
-  if (base == "et") {
-    limits = {static_cast<double>(model.exposureUs.min), static_cast<double>(model.exposureUs.max),
-              1000};
-  } else if (base == "ag") {
-    limits = {static_cast<double>(model.gain.min), static_cast<double>(model.gain.max),
-              static_cast<double>(model.gain.min)};
-  } else if (base == "ao") {
-    limits = {static_cast<double>(model.offset.min), static_cast<double>(model.offset.max),
-              static_cast<double>(std::min<int32_t>(model.offset.max, model.offset.min + 10))};
+  // The model's own ranges, from the same lookup the program's pages and command line use.
+  if (const std::optional<kelpax::ValueRange> range = kelpax::modelRange(model, reg.stem)) {
+    const double start = base == "et"   ? 1000
+                         : base == "ao" ? std::min<int32_t>(range->max, range->min + 10)
+                                        : range->min;
+    limits = {static_cast<double>(range->min), static_cast<double>(range->max), start};
   } else if (base == "iw" || base == "ww" || base == "wx" || base == "ox") {
     limits = {0, width, (base == "iw" || base == "ww") ? width : 0};
   } else if (base == "ih" || base == "wh" || base == "wy" || base == "oy") {

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "camera/tables/model_rules.h"
 #include "cli/trace.h"
 #include "tests/cli/cli_run.h"
 
@@ -140,4 +141,49 @@ TEST(Trace, PrintableForms) {
   EXPECT_EQ(kelpax::printableBytes(std::string("gmn\r\n\0>", 7)), "gmn<0D><0A><00>>");
   EXPECT_EQ(kelpax::printableBytes("a<b"), "a<3C>b");
   EXPECT_EQ(kelpax::printableAnswer("set 1\r\nOK\r\n>"), "set 1\nOK\n>");
+}
+
+// The command line and the pages check a value against the same model range: every value the
+// shared lookup refuses is refused before anything is sent, every value it allows goes out.
+// Would catch the command line keeping a range table of its own that drifts from the pages'.
+TEST(KelpaxCli, RefusesExactlyWhatTheModelRangeRefuses) {
+  const std::string model = "Ko-25MC-C65";
+  const std::string link = (scratch() / "ttyCAM4").string();
+  CamsimProcess camsim(link, model);
+  const std::string on = " --port " + link + " --baud 16 ";
+  kelpax::ModelDescriptor descriptor;
+  kelpax::describeModelName(model, descriptor);
+  kelpax::applyModelRanges(descriptor);
+  for (const char* stem : {"ag", "ao"}) {
+    const kelpax::ValueRange range = *kelpax::modelRange(descriptor, stem);
+    for (const int64_t value :
+         {int64_t(range.min) - 1, int64_t(range.min), int64_t(range.max), int64_t(range.max) + 1}) {
+      CliRun set = run(cli + " set --trace" + on + stem + " " + std::to_string(value));
+      const bool sent = set.err.find("TX s" + std::string(stem)) != std::string::npos;
+      EXPECT_EQ(sent, range.contains(value)) << stem << " " << value << "\n" << set.err;
+      EXPECT_EQ(set.status, range.contains(value) ? 0 : 1) << stem << " " << value;
+    }
+  }
+}
+
+// The main window's operations from a shell, on the same session code: would catch a verb
+// that reports success for a refused space or never reaches the camera.
+TEST(KelpaxCli, CameraOperationsReachTheCamera) {
+  const std::string link = (scratch() / "ttyCAM5").string();
+  CamsimProcess camsim(link, "Ko-4M-M180");
+  const std::string on = " --port " + link + " --baud 16 ";
+
+  EXPECT_EQ(run(cli + " startup" + on + "2").status, 0);
+  EXPECT_EQ(run(cli + " startup" + on).out, "2\n");
+  EXPECT_EQ(run(cli + " space" + on + "save 1").out, "OK\n");
+  CliRun refused = run(cli + " space" + on + "load 7");
+  EXPECT_NE(refused.status, 0) << "space 7 is no setting space";
+  EXPECT_EQ(run(cli + " high-speed" + on + "on").status, 1) << "Ko cameras have no high speed";
+
+  CliRun temperature = run(cli + " temperature" + on);
+  EXPECT_EQ(temperature.status, 0) << temperature.err;
+  EXPECT_NE(temperature.out.find('.'), std::string::npos) << temperature.out;
+  CliRun info = run(cli + " camera-info" + on);
+  EXPECT_EQ(info.status, 0) << info.err;
+  EXPECT_NE(info.out.find("name    Ko-4M-M180\n"), std::string::npos) << info.out;
 }

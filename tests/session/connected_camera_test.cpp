@@ -1,0 +1,126 @@
+// The connected camera: the one writer of its cache, and the main window's operations as core
+// calls, against a simulated camera on a pseudo-terminal.
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "link/camera_port.h"
+#include "session/connected_camera.h"
+#include "sim/pty_camera.h"
+
+using namespace kelpax;
+
+namespace {
+
+class CameraOnPty : public ::testing::Test {
+protected:
+  void SetUp() override { connect("Ko-4M-M180"); }
+  void connect(const std::string& model) {
+    port_.ClosePort();
+    port_.setPortCount(0);
+    sim_.reset();
+    sim::PtyOptions options;
+    options.model = model;
+    options.linkPath = "/tmp/kelpax-connected-" + std::to_string(getpid());
+    options.baud = 115200;
+    options.pacing = false;
+    sim_ = std::make_unique<sim::PtyCamera>(options);
+    std::string error;
+    ASSERT_TRUE(sim_->start(&error)) << error;
+    PortEntry entry;
+    entry.portName = options.linkPath;
+    port_.addPort(entry);
+    ASSERT_EQ(port_.OpenPort(0, 16), 0);
+    camera_.identify(model);
+  }
+  void TearDown() override { port_.ClosePort(); }
+
+  std::unique_ptr<sim::PtyCamera> sim_;
+  CameraPort port_;
+  CommandExchange exchange_{port_};
+  ConnectedCamera camera_{exchange_};
+};
+
+// Would catch a cache that misses an accepted answer, takes a refused one, or a call site
+// that cannot tell whether its answer changed the cache.
+TEST_F(CameraOnPty, OnlyAcceptedAnswersReachTheCacheAndSaySo) {
+  const Answer read = camera_.query("get");
+  EXPECT_TRUE(read.accepted());
+  EXPECT_TRUE(read.cached);
+  const int32_t before = camera_.cacheInt("et");
+  EXPECT_GT(before, 0);
+
+  const Answer set = camera_.sendCommand("set 2500", {});
+  EXPECT_TRUE(set.cached);
+  EXPECT_EQ(camera_.cacheInt("et"), 2500);
+
+  const Answer refused = camera_.sendCommand("set 1", {});
+  EXPECT_EQ(refused.result, CommandResult::CameraError);
+  EXPECT_FALSE(refused.cached);
+  EXPECT_EQ(camera_.cacheInt("et"), 2500);
+
+  // The exchange itself writes no cache: only the camera's own calls do.
+  EXPECT_TRUE(exchange_.SendCommand("set 3000").accepted());
+  EXPECT_EQ(camera_.cacheInt("et"), 2500);
+  // A command naming no cached value is accepted without touching the cache.
+  EXPECT_FALSE(camera_.query("gmn").cached);
+}
+
+// Would catch an operation sending the wrong space, reporting a refusal as success, or the
+// cache not following an accepted start-up choice.
+TEST_F(CameraOnPty, SpacesStartUpAndHighSpeed) {
+  EXPECT_EQ(camera_.startupSpace(), -1) << "never read yet";
+  EXPECT_FALSE(camera_.highSpeed().has_value());
+  EXPECT_TRUE(camera_.chooseStartupSpace(1).accepted());
+  EXPECT_EQ(camera_.startupSpace(), 1);
+  EXPECT_EQ(exchange_.QueryValue("gci"), "1");
+  EXPECT_FALSE(camera_.chooseStartupSpace(5).accepted());
+  EXPECT_EQ(camera_.startupSpace(), 1);
+
+  EXPECT_TRUE(camera_.sendCommand("set 4321", {}).accepted());
+  EXPECT_TRUE(camera_.saveSettingSpace(2).accepted());
+  EXPECT_TRUE(camera_.sendCommand("set 1000", {}).accepted());
+  EXPECT_TRUE(camera_.loadSettingSpace(2).accepted());
+  EXPECT_EQ(exchange_.QueryValue("get"), "4321");
+  EXPECT_FALSE(camera_.loadSettingSpace(9).accepted());
+
+  // Ko cameras have no high speed: refused, and still unknown.
+  EXPECT_FALSE(camera_.setHighSpeed(true).accepted());
+  EXPECT_FALSE(camera_.highSpeed().has_value());
+
+  connect("Kn-11M-M40");
+  EXPECT_TRUE(camera_.setHighSpeed(true).accepted());
+  EXPECT_EQ(camera_.highSpeed(), true);
+  EXPECT_TRUE(camera_.setHighSpeed(false).accepted());
+  EXPECT_EQ(camera_.highSpeed(), false);
+}
+
+// Would catch the camera information keeping its echo or prompt, or the temperature read from
+// the wrong place of its answer.
+TEST_F(CameraOnPty, TemperatureAndCameraInformation) {
+  const std::optional<std::string> temperature = camera_.readTemperature();
+  ASSERT_TRUE(temperature.has_value());
+  EXPECT_EQ(temperature->size(), 4u);
+  EXPECT_EQ((*temperature)[2], '.');
+  const CameraInfo info = camera_.readCameraInfo();
+  EXPECT_EQ(info.name, "Ko-4M-M180");
+  EXPECT_FALSE(info.serialNumber.empty());
+  EXPECT_NE(info.fpgaVersion.find('.'), std::string::npos);
+  EXPECT_EQ(info.fpgaVersion.find('>'), std::string::npos);
+  EXPECT_EQ(camera_.askModelName(), "Ko-4M-M180");
+}
+
+// Would catch the Camera Info fields keeping the prompt or the echo, or a temperature taken
+// from an answer without one.
+TEST(CameraAnswers, InfoFieldsAndTemperature) {
+  EXPECT_EQ(cameraInfoField("gsn piece\r\n12345\r\n>", 11), "12345");
+  EXPECT_EQ(cameraInfoField("gfv\r\n 2.04 \r\n>", 5), "2.04");
+  EXPECT_EQ(cameraInfoField("gfv\r\n", 5), "");
+  EXPECT_EQ(cameraInfoField("", 5), "");
+  EXPECT_EQ(temperatureFrom("gct\r\n42.50\r\n>"), "42.5");
+  EXPECT_EQ(temperatureFrom("gct\r\nError\r\n>"), std::nullopt);
+}
+
+} // namespace
