@@ -140,7 +140,8 @@ int CliSession::open(const LinkOptions& options) {
   if (int rc = openPort(options); rc != kExitOk)
     return rc;
   session.exchange().setStatusLine(&status);
-  const std::string model = session.exchange().QueryValue(formatCommand(cmd::kModelName), options.timeoutMs);
+  const std::string model =
+      session.exchange().QueryValue(formatCommand(cmd::kModelName), options.timeoutMs);
   if (model.empty()) {
     std::cerr << "kelpax-cli: the camera does not tell its model name (Camera connection error!)\n";
     return kExitNoAnswer;

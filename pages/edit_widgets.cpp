@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "pages/page_rules.h"
 #include "camera/parameter_cache.h"
+#include "pages/page_rules.h"
 
 namespace kelpax {
 namespace {

@@ -13,10 +13,10 @@
 
 #include <gtest/gtest.h>
 
-#include "pages/control_widgets.h"
-#include "pages/edit_widgets.h"
 #include "app/menu_tip_widget.h"
 #include "app/status_bar_widget.h"
+#include "pages/control_widgets.h"
+#include "pages/edit_widgets.h"
 
 using namespace kelpax;
 

@@ -8,9 +8,9 @@
 
 #include <unistd.h>
 
-#include "session/connected_camera.h"
 #include "link/command_exchange.h"
 #include "pages/trigger_page.h"
+#include "session/connected_camera.h"
 #include "sim/pty_camera.h"
 
 using namespace kelpax;

@@ -9,11 +9,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "session/connected_camera.h"
 #include "link/command_exchange.h"
 #include "pages/exposure_format.h"
 #include "pages/page_rules.h"
 #include "pages/trigger_page.h"
+#include "session/connected_camera.h"
 #include "sim/pty_camera.h"
 #include "tests/pages/page_rig.h"
 

@@ -12,12 +12,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "session/connected_camera.h"
 #include "link/command_exchange.h"
 #include "pages/afe_page.h"
 #include "pages/dark_image.h"
 #include "pages/image_rules.h"
 #include "pages/view_page.h"
+#include "session/connected_camera.h"
 #include "sim/pty_camera.h"
 #include "tests/pages/page_rig.h"
 
