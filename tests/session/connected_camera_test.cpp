@@ -6,9 +6,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "link/camera_port.h"
 #include "session/connected_camera.h"
-#include "sim/pty_camera.h"
+#include "tests/session/pty_camera_link.h"
 
 using namespace kelpax;
 
@@ -18,98 +17,82 @@ class CameraOnPty : public ::testing::Test {
 protected:
   void SetUp() override { connect("Ko-4M-M180"); }
   void connect(const std::string& model) {
-    port_.ClosePort();
-    port_.setPortCount(0);
-    sim_.reset();
-    sim::PtyOptions options;
-    options.model = model;
-    options.linkPath = "/tmp/kelpax-connected-" + std::to_string(getpid());
-    options.baud = 115200;
-    options.pacing = false;
-    sim_ = std::make_unique<sim::PtyCamera>(options);
-    std::string error;
-    ASSERT_TRUE(sim_->start(&error)) << error;
-    PortEntry entry;
-    entry.portName = options.linkPath;
-    port_.addPort(entry);
-    ASSERT_EQ(port_.OpenPort(0, 16), 0);
-    camera_.identify(model);
+    link_.reset();
+    link_ = std::make_unique<sessiontest::PtyCameraLink>(model, "connected");
+    ASSERT_TRUE(link_->opened);
+    link_->connected.identify(model);
   }
-  void TearDown() override { port_.ClosePort(); }
 
-  std::unique_ptr<sim::PtyCamera> sim_;
-  CameraPort port_;
-  CommandExchange exchange_{port_};
-  ConnectedCamera camera_{exchange_};
+  std::unique_ptr<sessiontest::PtyCameraLink> link_;
 };
 
 // Would catch a cache that misses an accepted answer, takes a refused one, or a call site
 // that cannot tell whether its answer changed the cache.
 TEST_F(CameraOnPty, OnlyAcceptedAnswersReachTheCacheAndSaySo) {
-  const Answer read = camera_.query("get");
+  const Answer read = link_->connected.query("get");
   EXPECT_TRUE(read.accepted());
   EXPECT_TRUE(read.cached);
-  const int32_t before = camera_.cacheInt("et");
+  const int32_t before = link_->connected.cacheInt("et");
   EXPECT_GT(before, 0);
 
-  const Answer set = camera_.sendCommand("set 2500", {});
+  const Answer set = link_->connected.sendCommand("set 2500", {});
   EXPECT_TRUE(set.cached);
-  EXPECT_EQ(camera_.cacheInt("et"), 2500);
+  EXPECT_EQ(link_->connected.cacheInt("et"), 2500);
 
-  const Answer refused = camera_.sendCommand("set 1", {});
+  const Answer refused = link_->connected.sendCommand("set 1", {});
   EXPECT_EQ(refused.result, CommandResult::CameraError);
   EXPECT_FALSE(refused.cached);
-  EXPECT_EQ(camera_.cacheInt("et"), 2500);
+  EXPECT_EQ(link_->connected.cacheInt("et"), 2500);
 
   // The exchange itself writes no cache: only the camera's own calls do.
-  EXPECT_TRUE(exchange_.SendCommand("set 3000").accepted());
-  EXPECT_EQ(camera_.cacheInt("et"), 2500);
+  EXPECT_TRUE(link_->exchange.SendCommand("set 3000").accepted());
+  EXPECT_EQ(link_->connected.cacheInt("et"), 2500);
   // A command naming no cached value is accepted without touching the cache.
-  EXPECT_FALSE(camera_.query("gmn").cached);
+  EXPECT_FALSE(link_->connected.query("gmn").cached);
 }
 
 // Would catch an operation sending the wrong space, reporting a refusal as success, or the
 // cache not following an accepted start-up choice.
 TEST_F(CameraOnPty, SpacesStartUpAndHighSpeed) {
-  EXPECT_EQ(camera_.startupSpace(), -1) << "never read yet";
-  EXPECT_FALSE(camera_.highSpeed().has_value());
-  EXPECT_TRUE(camera_.chooseStartupSpace(1).accepted());
-  EXPECT_EQ(camera_.startupSpace(), 1);
-  EXPECT_EQ(exchange_.QueryValue("gci"), "1");
-  EXPECT_FALSE(camera_.chooseStartupSpace(5).accepted());
-  EXPECT_EQ(camera_.startupSpace(), 1);
+  EXPECT_EQ(link_->connected.startupSpace(), -1) << "never read yet";
+  EXPECT_FALSE(link_->connected.highSpeed().has_value());
+  EXPECT_TRUE(link_->connected.chooseStartupSpace(1).accepted());
+  EXPECT_EQ(link_->connected.startupSpace(), 1);
+  EXPECT_EQ(link_->exchange.QueryValue("gci"), "1");
+  EXPECT_FALSE(link_->connected.chooseStartupSpace(5).accepted());
+  EXPECT_EQ(link_->connected.startupSpace(), 1);
 
-  EXPECT_TRUE(camera_.sendCommand("set 4321", {}).accepted());
-  EXPECT_TRUE(camera_.saveSettingSpace(2).accepted());
-  EXPECT_TRUE(camera_.sendCommand("set 1000", {}).accepted());
-  EXPECT_TRUE(camera_.loadSettingSpace(2).accepted());
-  EXPECT_EQ(exchange_.QueryValue("get"), "4321");
-  EXPECT_FALSE(camera_.loadSettingSpace(9).accepted());
+  EXPECT_TRUE(link_->connected.sendCommand("set 4321", {}).accepted());
+  EXPECT_TRUE(link_->connected.saveSettingSpace(2).accepted());
+  EXPECT_TRUE(link_->connected.sendCommand("set 1000", {}).accepted());
+  EXPECT_TRUE(link_->connected.loadSettingSpace(2).accepted());
+  EXPECT_EQ(link_->exchange.QueryValue("get"), "4321");
+  EXPECT_FALSE(link_->connected.loadSettingSpace(9).accepted());
 
   // Ko cameras have no high speed: refused, and still unknown.
-  EXPECT_FALSE(camera_.setHighSpeed(true).accepted());
-  EXPECT_FALSE(camera_.highSpeed().has_value());
+  EXPECT_FALSE(link_->connected.setHighSpeed(true).accepted());
+  EXPECT_FALSE(link_->connected.highSpeed().has_value());
 
   connect("Kn-11M-M40");
-  EXPECT_TRUE(camera_.setHighSpeed(true).accepted());
-  EXPECT_EQ(camera_.highSpeed(), true);
-  EXPECT_TRUE(camera_.setHighSpeed(false).accepted());
-  EXPECT_EQ(camera_.highSpeed(), false);
+  EXPECT_TRUE(link_->connected.setHighSpeed(true).accepted());
+  EXPECT_EQ(link_->connected.highSpeed(), true);
+  EXPECT_TRUE(link_->connected.setHighSpeed(false).accepted());
+  EXPECT_EQ(link_->connected.highSpeed(), false);
 }
 
 // Would catch the camera information keeping its echo or prompt, or the temperature read from
 // the wrong place of its answer.
 TEST_F(CameraOnPty, TemperatureAndCameraInformation) {
-  const std::optional<std::string> temperature = camera_.readTemperature();
+  const std::optional<std::string> temperature = link_->connected.readTemperature();
   ASSERT_TRUE(temperature.has_value());
   EXPECT_EQ(temperature->size(), 4u);
   EXPECT_EQ((*temperature)[2], '.');
-  const CameraInfo info = camera_.readCameraInfo();
+  const CameraInfo info = link_->connected.readCameraInfo();
   EXPECT_EQ(info.name, "Ko-4M-M180");
   EXPECT_FALSE(info.serialNumber.empty());
   EXPECT_NE(info.fpgaVersion.find('.'), std::string::npos);
   EXPECT_EQ(info.fpgaVersion.find('>'), std::string::npos);
-  EXPECT_EQ(camera_.askModelName(), "Ko-4M-M180");
+  EXPECT_EQ(link_->connected.askModelName(), "Ko-4M-M180");
 }
 
 // Would catch the Camera Info fields keeping the prompt or the echo, or a temperature taken

@@ -16,6 +16,7 @@
 #include "session/connected_camera.h"
 #include "session/setting_file.h"
 #include "sim/pty_camera.h"
+#include "tests/session/pty_camera_link.h"
 
 using namespace kelpax;
 namespace fs = std::filesystem;
@@ -458,27 +459,10 @@ TEST_F(LoadOnPty, ModelHandlerWritesItsFileAndConnectsAfterTheLoad) {
 // camera does not take back, or values lost between the two.
 TEST(SettingFileRoundTrip, SavedValuesReplayIntoAnotherCamera) {
   ScratchFolder folder;
-  struct Link {
-    explicit Link(const std::string& tag) {
-      sim::PtyOptions options;
-      options.model = "Ko-25MC-C65";
-      options.linkPath = "/tmp/kelpax-csf-" + tag + "-" + std::to_string(getpid());
-      options.baud = 115200;
-      options.pacing = false;
-      camera = std::make_unique<sim::PtyCamera>(options);
-      std::string error;
-      EXPECT_TRUE(camera->start(&error)) << error;
-      PortEntry entry;
-      entry.portName = options.linkPath;
-      port.addPort(entry);
-      EXPECT_EQ(port.OpenPort(0, 16), 0);
+  struct Link : sessiontest::PtyCameraLink {
+    explicit Link(const std::string& tag) : PtyCameraLink("Ko-25MC-C65", "csf-" + tag) {
       connected.identify("Ko-25MC-C65");
     }
-    ~Link() { port.ClosePort(); }
-    std::unique_ptr<sim::PtyCamera> camera;
-    CameraPort port;
-    CommandExchange exchange{port};
-    ConnectedCamera connected{exchange};
   };
 
   std::string path;
