@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "camera/debug_output.h"
+#include "camera/file_io.h"
 
 namespace kelpax {
 
@@ -24,13 +25,6 @@ std::vector<std::string_view> blankWords(std::string_view text) {
 }
 
 namespace {
-
-std::string lowerCase(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lower;
-}
 
 // The stem the answer's echo names: with "OK" in the answer, as many leading words as the
 // answer holds blanks (the echo of "sag 1 100" gives "sag 1"); otherwise the echoed line.

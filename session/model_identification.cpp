@@ -6,6 +6,7 @@
 #include <cctype>
 #include <optional>
 
+#include "camera/file_io.h"
 #include "camera/tables/stem_lists.h"
 #include "session/privileged_level.h"
 
@@ -23,10 +24,7 @@ std::optional<int32_t> sensorDimensionFrom(std::string_view answer) {
   while (!line.empty() && line.front() == ' ')
     line.remove_prefix(1);
   const std::string_view word = line.substr(0, line.find(' '));
-  std::string lower(word);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (word.empty() || word == ">" || lower == "error")
+  if (word.empty() || word == ">" || lowerCase(word) == "error")
     return std::nullopt;
   return parseCacheInt(word);
 }

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "camera/tables/model_rules.h"
 #include "link/command_exchange.h"
 #include "pages/afe_page.h"
 #include "pages/dark_image.h"
@@ -432,6 +433,23 @@ TEST_F(KoAfePage, GainWithinTheModelAndSnapBack) {
   EXPECT_EQ(sent(), (Commands{"sag 20", "sag 63", "sao 5"}));
   ASSERT_EQ(page.gainMarks()->marks().size(), 3u);
   EXPECT_EQ(page.gainMarks()->marks()[2].text, "12 dB");
+}
+
+// The page sends exactly what the model range lookup allows, the lookup the command line and
+// the simulated cameras use too: would catch a page with a range of its own.
+TEST_F(KoAfePage, SendsExactlyWhatTheModelRangeAllows) {
+  ModelDescriptor model;
+  describeModelName("Ko-3M-M40", model);
+  applyModelRanges(model);
+  for (const char* stem : {"ag", "ao"}) {
+    const ValueRange range = *modelRange(model, stem);
+    for (const int64_t value :
+         {int64_t(range.min) - 1, int64_t(range.min), int64_t(range.max), int64_t(range.max) + 1}) {
+      const size_t before = sent().size();
+      type(stem, std::to_string(value).c_str());
+      EXPECT_EQ(sent().size() - before, range.contains(value) ? 1u : 0u) << stem << " " << value;
+    }
+  }
 }
 
 // Would catch the background click not committing the typed gain on a front-end page.
