@@ -130,14 +130,6 @@ bool readWholeFile(const std::string& path, std::string& bytes, std::string& why
   return true;
 }
 
-// One thing the loader does for a line of the file.
-struct LoadStep {
-  size_t lineNumber = 0;
-  bool pause = false;
-  int pauseMs = 0;
-  std::string command;
-};
-
 // The pause a "sleep" line asks for: its second blank-separated word in milliseconds. A
 // missing or malformed number pauses 0, a huge one the limit; both are noted.
 int pauseOf(const std::string& line, size_t lineNumber, SettingLoadResult& result) {
@@ -168,10 +160,11 @@ int pauseOf(const std::string& line, size_t lineNumber, SettingLoadResult& resul
   return static_cast<int>(ms);
 }
 
-// What the file asks for, line by line. Comments ("--" or ":"), short lines and lines that
-// cannot be commands never reach the camera; the last two kinds are reported.
-std::vector<LoadStep> planLoad(std::string_view bytes, SettingLoadResult& result) {
-  std::vector<LoadStep> steps;
+} // namespace
+
+std::vector<SettingLoadStep> planSettingLoad(std::string_view bytes, SettingLoadResult& result) {
+  std::vector<SettingLoadStep> steps;
+  long pauseBudgetMs = kSettingTotalPauseLimitMs;
   size_t lineNumber = 0;
   size_t start = 0;
   while (start < bytes.size()) {
@@ -211,11 +204,19 @@ std::vector<LoadStep> planLoad(std::string_view bytes, SettingLoadResult& result
       result.skipped.push_back({lineNumber, excerpt(line), reason});
       continue;
     }
-    LoadStep step;
+    SettingLoadStep step;
     step.lineNumber = lineNumber;
     if (lowerCase(line).find("sleep") != std::string::npos) {
       step.pause = true;
       step.pauseMs = pauseOf(line, lineNumber, result);
+      if (step.pauseMs > pauseBudgetMs) {
+        result.pauseNotes.push_back(
+            {lineNumber, line,
+             "the file's pauses exceed " + std::to_string(kSettingTotalPauseLimitMs) +
+                 " ms in all: paused " + std::to_string(pauseBudgetMs) + " ms"});
+        step.pauseMs = static_cast<int>(pauseBudgetMs);
+      }
+      pauseBudgetMs -= step.pauseMs;
     } else {
       step.command = std::move(line);
     }
@@ -223,8 +224,6 @@ std::vector<LoadStep> planLoad(std::string_view bytes, SettingLoadResult& result
   }
   return steps;
 }
-
-} // namespace
 
 std::string settingFilePath(std::string_view chosen) {
   std::string path(chosen);
@@ -324,16 +323,23 @@ SettingLoadResult loadSettingFile(const std::string& path, CommandExchange& exch
     return result;
   }
   result.opened = true;
-  const std::vector<LoadStep> steps = planLoad(bytes, result);
+  const std::vector<SettingLoadStep> steps = planSettingLoad(bytes, result);
   // Set commands in the middle of a binary transfer would break it.
   if (exchange.transferRunning()) {
     result.blocked = true;
     return result;
   }
+  // A file without a command line is no setting file (an empty or truncated one): nothing
+  // to send, and nothing to report as done.
+  if (std::none_of(steps.begin(), steps.end(), [](const SettingLoadStep& s) { return !s.pause; })) {
+    result.noCommands = true;
+    result.detail = path + ": " + (bytes.empty() ? "the file is empty" : "no command line");
+    return result;
+  }
 
   const size_t divisor = std::max<size_t>(cache.size(), 1);
   size_t total = 0;
-  for (const LoadStep& step : steps) {
+  for (const SettingLoadStep& step : steps) {
     if (step.pause) {
       if (options.sleep)
         options.sleep(step.pauseMs);

@@ -1,8 +1,8 @@
 // The value cache: registration, what it takes from the camera's traffic and what it writes.
 #include <gtest/gtest.h>
 
-#include "camera/tables/command_vocabulary.h"
 #include "camera/parameter_cache.h"
+#include "camera/tables/command_vocabulary.h"
 #include "camera/tables/stem_lists.h"
 
 using namespace kelpax;
@@ -248,6 +248,17 @@ TEST(StemLists, ListTextIsReadAsWritten) {
   EXPECT_EQ(stems[3].flags, 33);
   EXPECT_EQ(stems[4].stem, "go 2");
   EXPECT_EQ(stems[4].flags, 65);
+}
+
+// Would catch a flag number overflowing an int ("(9999999900" was undefined behaviour) or
+// being cut to its low byte: a number that is no flag byte leaves the registration out.
+TEST(StemLists, FlagNumbersBeyondAByteAreRefused) {
+  const std::vector<StemRegistration> stems =
+      parseStemList("rm, g (9999999900, ha (256), et (255), go (0099999999999999999)");
+  ASSERT_EQ(stems.size(), 2u);
+  EXPECT_EQ(stems[0].stem, "rm");
+  EXPECT_EQ(stems[1].stem, "et");
+  EXPECT_EQ(stems[1].flags, 255);
 }
 
 // Would catch a real format losing or gaining decimals.

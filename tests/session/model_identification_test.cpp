@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "camera/tables/stem_lists.h"
 #include "session/connected_camera.h"
 #include "session/model_identification.h"
 #include "session/privileged_level.h"
-#include "camera/tables/stem_lists.h"
 #include "sim/pty_camera.h"
 
 using namespace kelpax;
@@ -141,6 +141,20 @@ TEST(ModelName, KeClassRateValueAndPage) {
     EXPECT_EQ(model.kePage, c.page) << c.name;
     EXPECT_EQ(model.rateCode, c.rateCode) << c.name;
   }
+}
+
+// Would catch long digit runs overflowing an int (undefined behaviour; an optimised build
+// printed "rate value -1294967296"): the numbers saturate instead.
+TEST(ModelName, LongKeNumbersSaturate) {
+  ModelDescriptor model;
+  describeModelName("Ke-1K300000000C-M40", model);
+  EXPECT_EQ(model.rateValue, 999999990);
+  EXPECT_EQ(model.rateCode, 273);
+  describeModelName("Ke-1K5C-M99999999999999999999", model);
+  EXPECT_EQ(model.rateValue, 50);
+  EXPECT_EQ(model.rateCode, 276 + 99999999);
+  describeModelName("Ke-1K12345678C-M40", model);
+  EXPECT_EQ(model.rateValue, 123456780);
 }
 
 // Would catch wrong ranges per series and size.

@@ -1,0 +1,26 @@
+// A folder of its own for a fuzz target that works on files, removed when the process ends.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <unistd.h>
+
+namespace fuzz {
+
+inline const std::string& scratchFolder() {
+  static const std::string folder = [] {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kelpax-fuzz-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr)
+      std::abort();
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(scratchFolder(), ec);
+    });
+    return pattern;
+  }();
+  return folder;
+}
+
+} // namespace fuzz
