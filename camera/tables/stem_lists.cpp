@@ -100,6 +100,9 @@ std::vector<StemRegistration> parseStemList(std::string_view list) {
       reg.flags = static_cast<uint8_t>(flags);
       item = trimmed(item.substr(0, open));
     }
+    // Flags without a stem ("(33)") register nothing.
+    if (item.empty())
+      continue;
     reg.stem = item;
     stems.push_back(reg);
   }

@@ -27,8 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
 
   const CommandResult verdict = judgeAnswer(answer);
   const std::string error = errorTextOf(answer);
+  // The camera's error text ends at its carriage return.
   FUZZ_CHECK(error.size() <= answer.size());
-  FUZZ_CHECK(oneLine(error));
+  FUZZ_CHECK(error.find('\r') == std::string::npos);
   if (verdict == CommandResult::Ok)
     acceptedStatusText(answer, 12);
   for (int token = -1; token < 4; ++token) {

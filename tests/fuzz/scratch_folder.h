@@ -10,17 +10,19 @@
 namespace fuzz {
 
 inline const std::string& scratchFolder() {
-  static const std::string folder = [] {
+  // Never destroyed: the clean-up at exit runs after static objects are gone.
+  static const std::string* const folder = [] {
     std::string pattern = (std::filesystem::temp_directory_path() / "kelpax-fuzz-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr)
       std::abort();
+    auto* made = new std::string(pattern);
     std::atexit([] {
       std::error_code ec;
       std::filesystem::remove_all(scratchFolder(), ec);
     });
-    return pattern;
+    return made;
   }();
-  return folder;
+  return *folder;
 }
 
 } // namespace fuzz
