@@ -165,6 +165,7 @@ int pauseOf(const std::string& line, size_t lineNumber, SettingLoadResult& resul
 std::vector<SettingLoadStep> planSettingLoad(std::string_view bytes, SettingLoadResult& result) {
   std::vector<SettingLoadStep> steps;
   long pauseBudgetMs = kSettingTotalPauseLimitMs;
+  bool budgetSpent = false;
   size_t lineNumber = 0;
   size_t start = 0;
   while (start < bytes.size()) {
@@ -210,10 +211,14 @@ std::vector<SettingLoadStep> planSettingLoad(std::string_view bytes, SettingLoad
       step.pause = true;
       step.pauseMs = pauseOf(line, lineNumber, result);
       if (step.pauseMs > pauseBudgetMs) {
-        result.pauseNotes.push_back(
-            {lineNumber, line,
-             "the file's pauses exceed " + std::to_string(kSettingTotalPauseLimitMs) +
-                 " ms in all: paused " + std::to_string(pauseBudgetMs) + " ms"});
+        // Noted once, at the line that reaches the limit; the pauses after it are 0.
+        if (!budgetSpent)
+          result.pauseNotes.push_back({lineNumber, line,
+                                       "the file's pauses exceed " +
+                                           std::to_string(kSettingTotalPauseLimitMs) +
+                                           " ms in all: paused " + std::to_string(pauseBudgetMs) +
+                                           " ms here and none after"});
+        budgetSpent = true;
         step.pauseMs = static_cast<int>(pauseBudgetMs);
       }
       pauseBudgetMs -= step.pauseMs;

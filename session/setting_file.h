@@ -33,8 +33,8 @@ inline constexpr size_t kSettingLineLimit = 1000;
 // A pause line asks for at most this long.
 inline constexpr int kSettingPauseLimitMs = 60000;
 // All pause lines of a file together pause at most this long: a file of nothing but pause
-// lines would otherwise hold the camera for months. Pauses beyond it are shortened (to 0 once
-// it is spent) and noted.
+// lines would otherwise hold the camera for months. The line that reaches it is shortened and
+// noted in the load's report; the pauses after it are 0.
 inline constexpr long kSettingTotalPauseLimitMs = 300000;
 // Setting files are a few kilobytes; anything larger is not one.
 inline constexpr uintmax_t kSettingFileSizeLimit = 4u << 20;
