@@ -150,8 +150,12 @@ std::string PortSettings::ReadPortSetting(std::string_view key) {
     break;
   }
   const std::string wanted = keyForMatching(key);
-  bool endsWithLineEnd = false;
-  for (const std::string& line : splitLines(text, endsWithLineEnd)) {
+  // A scan reads one key per port: the lines are looked at in place, none is copied.
+  std::string_view remaining(text);
+  while (!remaining.empty()) {
+    const size_t lineEnd = remaining.find('\n');
+    const std::string_view line = remaining.substr(0, lineEnd);
+    remaining.remove_prefix(lineEnd == std::string_view::npos ? remaining.size() : lineEnd + 1);
     if (!setsKey(line, wanted)) {
       continue;
     }

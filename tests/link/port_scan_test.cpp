@@ -331,7 +331,7 @@ TEST_F(PortScan, TensOfThousandsOfDevicePathKeysBuildTheTableQuickly) {
   writePortList(text);
   const auto start = std::chrono::steady_clock::now();
   scanner_->BuildPortTable(true, InterfaceMode::ClserOnly);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   ASSERT_EQ(view_.rows.size(), size_t(kMaxPorts));
   EXPECT_EQ(view_.rows[0], "/dev/ttyS4");
   EXPECT_EQ(view_.rows[1], "/tmp/cam0");
