@@ -556,6 +556,11 @@ void CKelpaxDlg::loadSettingFile() {
                 MessageIcon::Error);
     return;
   }
+  if (result.noCommands) {
+    showMessage("Information", "Nothing was sent to the camera: " + result.detail,
+                MessageIcon::Information);
+    return;
+  }
   if (!result.skipped.empty()) {
     std::string text = "Lines not sent to the camera:";
     for (const SettingLineNote& note : result.skipped)

@@ -160,6 +160,7 @@ int runExchange(const LinkOptions& options, const std::string& command, bool que
 int main(int argc, char** argv) {
   CLI::App app{"kelpax-cli: talk to a camera over its serial control channel"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", std::string("kelpax-cli ") + KELPAX_VERSION);
 
   app.add_subcommand("ports", "list the PC serial ports and Camera Link serial ports found");
 

@@ -50,9 +50,13 @@ int runLoadSettings(const SettingsOptions& options) {
     std::cerr << "kelpax-cli: " << result.message << " (" << result.detail << ")\n";
     return kExitPort;
   }
+  printNotes("skipped", result.skipped);
+  if (result.noCommands) {
+    std::cerr << "kelpax-cli: nothing loaded (" << result.detail << ")\n";
+    return kExitPort;
+  }
   printNotes("refused", result.refused);
   printNotes("not answered", result.unanswered);
-  printNotes("skipped", result.skipped);
   printNotes("pause", result.pauseNotes);
   std::printf("%s: %zu lines sent, %zu accepted, %zu refused, %zu not answered, %zu skipped, "
               "%zu pauses (%ld ms)\n",

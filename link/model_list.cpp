@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <unordered_set>
 #include <utility>
 
 #include <sys/stat.h>
@@ -29,7 +30,10 @@ std::vector<std::string> fileLines(const std::string& text) {
   while (start < text.size()) {
     size_t end = text.find('\n', start);
     std::string line = text.substr(start, end == std::string::npos ? end : end - start);
-    if (!line.empty() && line.back() == '\r') {
+    // Every carriage return before the line end goes (CR LF, and CR CR LF from text-mode
+    // writers): one left behind would make a banner or model line differ from itself once the
+    // list is written back with LF alone.
+    while (!line.empty() && line.back() == '\r') {
       line.pop_back();
     }
     lines.push_back(std::move(line));
@@ -121,12 +125,14 @@ bool DeviceModelList::read(Sections& sections) const {
   // models, every model line outside the first section is kept in the second.
   const bool usualLayout = banners >= 6;
   int seen = 0;
+  // Each model once, in either section; a set, as a list may hold many thousand lines.
+  std::unordered_set<std::string_view> taken;
   for (const std::string& line : lines) {
     if (line == kBanner) {
       ++seen;
       continue;
     }
-    if (line.empty() || listed(sections.compatible, line) || listed(sections.newOnly, line)) {
+    if (line.empty() || taken.contains(line)) {
       continue;
     }
     if (seen >= 6) {
@@ -135,7 +141,10 @@ bool DeviceModelList::read(Sections& sections) const {
       sections.compatible.push_back(line);
     } else if (!usualLayout && line != kHeaderLine1 && line != kHeaderLine2) {
       sections.newOnly.push_back(line);
+    } else {
+      continue;
     }
+    taken.insert(line);
   }
   return true;
 }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unordered_set>
 
 #include "camera/debug_output.h"
 #include "link/model_list.h"
@@ -78,8 +79,9 @@ InterfaceMode PortScanner::BuildPortTable(bool firstScan, InterfaceMode comboMod
     // The system's ports, then ports named by device path in portlist.ini (pseudo-terminals
     // and links the system does not list).
     std::vector<std::string> names = comPortLister_();
+    std::unordered_set<std::string> listed(names.begin(), names.end());
     for (std::string& key : settings_.devicePathKeys()) {
-      if (std::find(names.begin(), names.end(), key) == names.end()) {
+      if (listed.insert(key).second) {
         names.push_back(std::move(key));
       }
     }

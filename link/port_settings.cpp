@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_set>
 #include <utility>
 
 #include <fcntl.h>
@@ -73,27 +74,34 @@ unsigned modeOf(const std::string& path, unsigned fallback) {
   return unsigned(st.st_mode & 07777);
 }
 
-// Where key + "=" begins the line once tabs are ignored (leading spaces allowed): the index of
-// that "=" in the line as it is, or npos.
-size_t keyEqualsAt(std::string_view line, std::string_view key) {
-  size_t i = 0;
-  while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) {
-    ++i;
+// A key as the file is matched by it: without spaces, tabs, CR and LF, in lower case. Reading
+// and writing both compare keys this way, so a write replaces the very line a read finds.
+std::string keyForMatching(std::string_view key) {
+  return lowerCase(without(key, "\r\n\t "));
+}
+
+// Whether the line sets `wanted` (a key from keyForMatching): the line is no comment, holds
+// "=", and what stands before its first "=" matches. Compared in place: a scan asks this of
+// every line for every port.
+bool setsKey(std::string_view line, const std::string& wanted) {
+  if (isComment(line)) {
+    return false;
   }
   size_t k = 0;
-  for (; i < line.size(); ++i) {
-    if (line[i] == '\t') {
+  for (char c : line) {
+    if (c == '=') {
+      return k == wanted.size();
+    }
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
       continue;
     }
-    if (k == key.size()) {
-      return line[i] == '=' ? i : std::string_view::npos;
-    }
-    if (line[i] != key[k]) {
-      return std::string_view::npos;
+    const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    if (k == wanted.size() || wanted[k] != lower) {
+      return false;
     }
     ++k;
   }
-  return std::string_view::npos;
+  return false;
 }
 
 } // namespace
@@ -141,14 +149,14 @@ std::string PortSettings::ReadPortSetting(std::string_view key) {
   case FileError::None:
     break;
   }
-  const std::string wanted = lowerCase(without(key, " \t"));
-  bool endsWithLineEnd = false;
-  for (const std::string& line : splitLines(text, endsWithLineEnd)) {
-    if (line.empty() || isComment(line)) {
-      continue;
-    }
-    const std::string squeezed = lowerCase(without(line, "\r\n\t "));
-    if (squeezed.substr(0, squeezed.find('=')) != wanted) {
+  const std::string wanted = keyForMatching(key);
+  // A scan reads one key per port: the lines are looked at in place, none is copied.
+  std::string_view remaining(text);
+  while (!remaining.empty()) {
+    const size_t lineEnd = remaining.find('\n');
+    const std::string_view line = remaining.substr(0, lineEnd);
+    remaining.remove_prefix(lineEnd == std::string_view::npos ? remaining.size() : lineEnd + 1);
+    if (!setsKey(line, wanted)) {
       continue;
     }
     // The first non-empty piece after the key, the line split at "=".
@@ -190,15 +198,13 @@ void PortSettings::WritePortSetting(std::string_view rawKey, std::string_view ra
   }
   bool endsWithLineEnd = false;
   std::vector<std::string> lines = splitLines(text, endsWithLineEnd);
+  const std::string wanted = keyForMatching(key);
   bool replaced = false;
   for (std::string& line : lines) {
-    if (isComment(line)) {
+    if (!setsKey(line, wanted)) {
       continue;
     }
-    const size_t eq = keyEqualsAt(line, key);
-    if (eq == std::string::npos) {
-      continue;
-    }
+    const size_t eq = line.find('=');
     // The value: after the "=" and any tabs, up to the next tab or the line end.
     size_t start = eq + 1;
     while (start < line.size() && line[start] == '\t') {
@@ -236,8 +242,11 @@ std::vector<std::string> PortSettings::devicePathKeys() {
     return {};
   }
   std::vector<std::string> keys;
+  // Files may name tens of thousands of paths: each is looked up once, not against the list.
+  std::unordered_set<std::string_view> seen;
   bool endsWithLineEnd = false;
-  for (const std::string& line : splitLines(text, endsWithLineEnd)) {
+  const std::vector<std::string> lines = splitLines(text, endsWithLineEnd);
+  for (const std::string& line : lines) {
     if (isComment(line)) {
       continue;
     }
@@ -254,7 +263,7 @@ std::vector<std::string> PortSettings::devicePathKeys() {
     }
     if (name.size() > 1 && name.front() == '/' &&
         name.find_first_of(std::string_view("\r\0", 2)) == std::string_view::npos &&
-        std::find(keys.begin(), keys.end(), name) == keys.end()) {
+        seen.insert(name).second) {
       keys.emplace_back(name);
     }
   }

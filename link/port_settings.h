@@ -23,13 +23,16 @@ public:
   // `folder` holds portlist.ini (the working folder when the program starts).
   explicit PortSettings(std::string folder);
 
-  // The value of `key`, compared without spaces and tabs and in any case; empty when the key
-  // is absent. A missing file is created with the comment block. A file that cannot be read
-  // or created gives empty values, so the defaults apply.
+  // Keys are compared without spaces, tabs and line ends and in any case ("Baud Rate",
+  // "baudrate" and "BaudRate" are one key), on lines that hold "=" and are no comment.
+
+  // The value of `key` on the first line that sets it; empty when the key is absent. A
+  // missing file is created with the comment block. A file that cannot be read or created
+  // gives empty values, so the defaults apply.
   std::string ReadPortSetting(std::string_view key);
-  // Replaces the value of the first line that starts with key + "=" (tabs ignored,
-  // case-sensitive), or appends key=value. The file is rewritten whole; when it cannot be
-  // read or written the value is dropped and the file stays as it was.
+  // Replaces the value on the first line that sets `key` (the line a read finds), or appends
+  // key=value. The file is rewritten whole; when it cannot be read or written the value is
+  // dropped and the file stays as it was.
   void WritePortSetting(std::string_view key, std::string_view value);
 
   const std::string& path() const { return path_; }

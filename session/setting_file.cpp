@@ -35,13 +35,6 @@ std::string excerpt(std::string_view line) {
   return text;
 }
 
-// One thing the loader does for a line of the file.
-struct LoadStep {
-  size_t lineNumber = 0;
-  bool pause = false;
-  int pauseMs = 0;
-  std::string command;
-};
 
 // The pause a "sleep" line asks for: its second blank-separated word in milliseconds. A
 // missing or malformed number pauses 0, a huge one the limit; both are noted.
@@ -73,10 +66,12 @@ int pauseOf(const std::string& line, size_t lineNumber, SettingLoadResult& resul
   return static_cast<int>(ms);
 }
 
-// What the file asks for, line by line. Comments ("--" or ":"), short lines and lines that
-// cannot be commands never reach the camera; the last two kinds are reported.
-std::vector<LoadStep> planLoad(std::string_view bytes, SettingLoadResult& result) {
-  std::vector<LoadStep> steps;
+} // namespace
+
+std::vector<SettingLoadStep> planSettingLoad(std::string_view bytes, SettingLoadResult& result) {
+  std::vector<SettingLoadStep> steps;
+  long pauseBudgetMs = kSettingTotalPauseLimitMs;
+  bool budgetSpent = false;
   size_t lineNumber = 0;
   size_t start = 0;
   while (start < bytes.size()) {
@@ -116,11 +111,23 @@ std::vector<LoadStep> planLoad(std::string_view bytes, SettingLoadResult& result
       result.skipped.push_back({lineNumber, excerpt(line), reason});
       continue;
     }
-    LoadStep step;
+    SettingLoadStep step;
     step.lineNumber = lineNumber;
     if (lowerCase(line).find("sleep") != std::string::npos) {
       step.pause = true;
       step.pauseMs = pauseOf(line, lineNumber, result);
+      if (step.pauseMs > pauseBudgetMs) {
+        // Noted once, at the line that reaches the limit; the pauses after it are 0.
+        if (!budgetSpent)
+          result.pauseNotes.push_back({lineNumber, line,
+                                       "the file's pauses exceed " +
+                                           std::to_string(kSettingTotalPauseLimitMs) +
+                                           " ms in all: paused " + std::to_string(pauseBudgetMs) +
+                                           " ms here and none after"});
+        budgetSpent = true;
+        step.pauseMs = static_cast<int>(pauseBudgetMs);
+      }
+      pauseBudgetMs -= step.pauseMs;
     } else {
       step.command = std::move(line);
     }
@@ -128,8 +135,6 @@ std::vector<LoadStep> planLoad(std::string_view bytes, SettingLoadResult& result
   }
   return steps;
 }
-
-} // namespace
 
 std::string settingFilePath(std::string_view chosen) {
   std::string path(chosen);
@@ -209,16 +214,23 @@ SettingLoadResult loadSettingFile(const std::string& path, ConnectedCamera& came
     return result;
   }
   result.opened = true;
-  const std::vector<LoadStep> steps = planLoad(bytes, result);
+  const std::vector<SettingLoadStep> steps = planSettingLoad(bytes, result);
   // Set commands in the middle of a binary transfer would break it.
   if (camera.exchange().transferRunning()) {
     result.blocked = true;
     return result;
   }
+  // A file without a command line is no setting file (an empty or truncated one): nothing
+  // to send, and nothing to report as done.
+  if (std::none_of(steps.begin(), steps.end(), [](const SettingLoadStep& s) { return !s.pause; })) {
+    result.noCommands = true;
+    result.detail = path + ": " + (bytes.empty() ? "the file is empty" : "no command line");
+    return result;
+  }
 
   const size_t divisor = std::max<size_t>(camera.parameterCache().size(), 1);
   size_t total = 0;
-  for (const LoadStep& step : steps) {
+  for (const SettingLoadStep& step : steps) {
     if (step.pause) {
       if (options.sleep)
         options.sleep(step.pauseMs);

@@ -31,6 +31,10 @@ inline constexpr uint32_t kSettingLineTimeoutMs = 6000;
 inline constexpr size_t kSettingLineLimit = 1000;
 // A pause line asks for at most this long.
 inline constexpr int kSettingPauseLimitMs = 60000;
+// All pause lines of a file together pause at most this long: a file of nothing but pause
+// lines would otherwise hold the camera for months. The line that reaches it is shortened and
+// noted in the load's report; the pauses after it are 0.
+inline constexpr long kSettingTotalPauseLimitMs = 300000;
 // Setting files are a few kilobytes; anything larger is not one.
 inline constexpr uintmax_t kSettingFileSizeLimit = 4u << 20;
 
@@ -115,9 +119,25 @@ struct SettingLoadResult {
   std::vector<SettingLineNote> pauseNotes; // pause lines with a bad or capped number
   size_t pauses = 0;
   long pausedMs = 0;
+  // The file holds no command line (it is empty, or all comments, pauses or skipped lines):
+  // nothing was sent or paused, and `detail` says so.
+  bool noCommands = false;
 
-  bool allAccepted() const { return opened && !blocked && sent == accepted; }
+  bool allAccepted() const { return opened && !blocked && !noCommands && sent == accepted; }
 };
+
+// One thing a load does for a line of the file: send `command`, or pause `pauseMs`.
+struct SettingLoadStep {
+  size_t lineNumber = 0;
+  bool pause = false;
+  int pauseMs = 0;
+  std::string command;
+};
+
+// What the file's bytes ask for, line by line, without a camera. Comments ("--" or ":") and
+// short lines are passed over; lines that cannot be commands go to result.skipped, pause
+// lines with a bad, capped or over-budget length to result.pauseNotes.
+std::vector<SettingLoadStep> planSettingLoad(std::string_view bytes, SettingLoadResult& result);
 
 // Replays the file at `path` to the camera: every command line is sent as a query (6000 ms,
 // answer copied to the terminal) and an accepted answer updates the camera's cache. A refused

@@ -15,11 +15,15 @@ std::string_view leadingDigits(std::string_view text) {
   return text.substr(0, n);
 }
 
+// Numbers in a model name are a few digits; a longer run of digits saturates here, so the
+// rate value (ten times the number) and the rate code (276 plus it) stay inside an int.
+constexpr int kNameNumberLimit = 99999999;
+
 int toInt(std::string_view digits) {
   int value = 0;
   for (char c : digits) {
-    if (value > 100000000)
-      break;
+    if (value > (kNameNumberLimit - (c - '0')) / 10)
+      return kNameNumberLimit;
     value = value * 10 + (c - '0');
   }
   return value;

@@ -87,12 +87,22 @@ std::vector<StemRegistration> parseStemList(std::string_view list) {
     StemRegistration reg;
     size_t open = item.find('(');
     if (open != std::string_view::npos) {
+      // The flag byte: a number above 255 cannot be one, and the registration is left out
+      // rather than stored with some of its bits.
       int flags = 0;
-      for (size_t i = open + 1; i < item.size() && item[i] >= '0' && item[i] <= '9'; ++i)
+      for (size_t i = open + 1; i < item.size() && item[i] >= '0' && item[i] <= '9'; ++i) {
         flags = flags * 10 + (item[i] - '0');
+        if (flags > 0xff)
+          break;
+      }
+      if (flags > 0xff)
+        continue;
       reg.flags = static_cast<uint8_t>(flags);
       item = trimmed(item.substr(0, open));
     }
+    // Flags without a stem ("(33)") register nothing.
+    if (item.empty())
+      continue;
     reg.stem = item;
     stems.push_back(reg);
   }

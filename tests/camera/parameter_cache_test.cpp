@@ -250,6 +250,18 @@ TEST(StemLists, ListTextIsReadAsWritten) {
   EXPECT_EQ(stems[4].flags, 65);
 }
 
+// Would catch a flag number overflowing an int ("(9999999900" was undefined behaviour) or
+// being cut to its low byte: a number that is no flag byte leaves the registration out. So
+// do flags without a stem, which would register an entry of no name.
+TEST(StemLists, FlagNumbersBeyondAByteAndFlagsWithoutStemAreRefused) {
+  const std::vector<StemRegistration> stems =
+      parseStemList("rm, g (9999999900, ha (256), (33), et (255), go (0099999999999999999)");
+  ASSERT_EQ(stems.size(), 2u);
+  EXPECT_EQ(stems[0].stem, "rm");
+  EXPECT_EQ(stems[1].stem, "et");
+  EXPECT_EQ(stems[1].flags, 255);
+}
+
 // Would catch a real format losing or gaining decimals.
 TEST(CommandVocabulary, FormatsKeepTheirPrecision) {
   EXPECT_EQ(formatCommand(cmd::kDigitalGain6, {1.5}), "sdg 1.500000");

@@ -125,6 +125,13 @@ TEST(KelpaxCli, FailuresExitNonZeroWithMessage) {
   EXPECT_NE(badBaud.status, 0);
 }
 
+// Would catch --version refused for want of a subcommand, or a version other than the build's.
+TEST(KelpaxCli, VersionNeedsNoSubcommand) {
+  const CliRun version = run(cli + " --version");
+  EXPECT_EQ(version.status, 0) << version.err;
+  EXPECT_EQ(version.out, std::string("kelpax-cli ") + KELPAX_VERSION + "\n");
+}
+
 TEST(KelpaxCli, CameraLinkPortsThroughLibrarySearch) {
   const std::string env = "env CLSERIALPATH=" + fs::path(CLSERSIM_PATH).parent_path().string() +
                           " KELPAX_SIM_CAMERAS=Ko-25MC-C65,Ka-47M-M40 KELPAX_SIM_PACING=0 ";

@@ -118,6 +118,14 @@ TEST(KelpaxCliSettings, LoadOutcomesAndExitCodes) {
       << skipped.out;
   EXPECT_EQ(run(cli + " get" + on + "et").out, "1600\n");
 
+  // An empty file is no success: nothing was loaded.
+  const std::string empty = scratch() / "empty.csf";
+  writeFile(empty, "");
+  const CliRun nothing = run(cli + " load-settings" + on + empty);
+  EXPECT_EQ(nothing.status, 3);
+  EXPECT_NE(nothing.err.find("nothing loaded"), std::string::npos) << nothing.err;
+  EXPECT_NE(nothing.err.find("the file is empty"), std::string::npos) << nothing.err;
+
   const CliRun missing = run(cli + " load-settings" + on + (scratch() / "none.csf"));
   EXPECT_EQ(missing.status, 3);
   EXPECT_NE(missing.err.find("Cannot open camera setting file!"), std::string::npos);

@@ -1,4 +1,5 @@
 // Judging "gmn" answers, makers from library names, and DeviceModelList.ini.
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -122,6 +123,24 @@ TEST_F(ModelListFile, AddingNeverDuplicates) {
   EXPECT_EQ(filesInFolder(), 1u);
 }
 
+// Would catch duplicates removed by a search of the sections per line: a list near its size
+// limit holds some 80,000 models and took seconds to read.
+TEST_F(ModelListFile, LongListIsReadQuicklyAndEachModelOnce) {
+  std::string models;
+  for (int i = 0; i < 80000; ++i)
+    models += "Kx-" + std::to_string(i) + "\n";
+  write(layout("Kx-0\n", models + "Kx-5\n"));
+  DeviceModelList list(path());
+  DeviceModelList::Sections sections;
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(list.read(sections));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_EQ(sections.compatible, std::vector<std::string>{"Kx-0"});
+  ASSERT_EQ(sections.newOnly.size(), 79999u);
+  EXPECT_EQ(sections.newOnly.front(), "Kx-1");
+  EXPECT_EQ(sections.newOnly.back(), "Kx-79999");
+}
+
 // Would catch a delete reaching into the first section, or leaving a copy behind.
 TEST_F(ModelListFile, DeleteOnlyFromTheSecondSection) {
   write(layout("Ko-25MC\n", "Kh-12C\nKo-25MC\nKh-12C\nKn-5M"));
@@ -164,6 +183,27 @@ TEST_F(ModelListFile, FileWithHalfItsBannersKeepsItsModels) {
   DeviceModelList list(path());
   EXPECT_EQ(list.AddModelToList("Ka-47M"), DeviceModelList::Result::Done);
   EXPECT_EQ(contents(), layout("Ko-25MC\n", "OM-3\nKa-47M"));
+}
+
+// Would catch lines ending CR CR LF (text-mode writers) read with a CR left on: a banner so
+// ended was no banner until the list was written back, and the models moved section.
+TEST_F(ModelListFile, LinesEndingInSeveralCarriageReturnsReadAsWrittenBack) {
+  std::string text = layout("Ko-25MC\n", "Kh-12C\nOM-3\n");
+  std::string doubled;
+  for (char c : text)
+    doubled += c == '\n' ? std::string("\r\r\n") : std::string(1, c);
+  write(doubled);
+  DeviceModelList list(path());
+  DeviceModelList::Sections before;
+  ASSERT_TRUE(list.read(before));
+  EXPECT_EQ(before.compatible, std::vector<std::string>{"Ko-25MC"});
+  EXPECT_EQ(before.newOnly, (std::vector<std::string>{"Kh-12C", "OM-3"}));
+  EXPECT_EQ(list.DeleteModelFromList("none"), DeviceModelList::Result::Unchanged);
+  DeviceModelList::Sections after;
+  ASSERT_TRUE(list.read(after));
+  EXPECT_EQ(after.compatible, before.compatible);
+  EXPECT_EQ(after.newOnly, before.newOnly);
+  EXPECT_TRUE(list.contains("OM-3"));
 }
 
 // In the usual layout, lines outside the two sections are dropped on rewrite, as before.

@@ -321,6 +321,22 @@ TEST_F(PortScan, DevicePathKeysJoinTheSystemListOnce) {
   EXPECT_EQ(view_.rows, (std::vector<std::string>{"/dev/ttyS4", "/dev/ttyS5", "/tmp/ttyCAM7"}));
 }
 
+// Would catch a search of the list per device-path key: a portlist.ini with 60,000 of them
+// made a scan take 24 s. The port table keeps the first ports it can hold.
+TEST_F(PortScan, TensOfThousandsOfDevicePathKeysBuildTheTableQuickly) {
+  scanner_->setComPortLister([] { return std::vector<std::string>{"/dev/ttyS4"}; });
+  std::string text = "COMPORT_ONLY=1\n";
+  for (int i = 0; i < 60000; ++i)
+    text += "/tmp/cam" + std::to_string(i) + "=0\n";
+  writePortList(text);
+  const auto start = std::chrono::steady_clock::now();
+  scanner_->BuildPortTable(true, InterfaceMode::ClserOnly);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  ASSERT_EQ(view_.rows.size(), size_t(kMaxPorts));
+  EXPECT_EQ(view_.rows[0], "/dev/ttyS4");
+  EXPECT_EQ(view_.rows[1], "/tmp/cam0");
+}
+
 // Would catch a library of the same name loaded again from a later folder (its ports would be
 // listed twice), or the maker not taken from the library's name.
 TEST_F(PortScan, LibraryInTwoFoldersIsLoadedOnceFromTheFirst) {

@@ -1,4 +1,5 @@
 // portlist.ini: creation, reading and rewriting of keys, and files that are damaged or absent.
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -138,9 +139,32 @@ TEST_F(PortListFile, WriteNeverChangesAnotherKeyEndingTheSame) {
   PortSettings settings(folder_.string());
   settings.WritePortSetting("port0", "1");
   EXPECT_EQ(contents(), "CL port0=0\nport0=1\n");
-  // The case of the key counts when writing.
-  settings.WritePortSetting("Port0", "0");
-  EXPECT_EQ(contents(), "CL port0=0\nport0=1\nPort0=0\n");
+}
+
+// Would catch the writer matching keys differently from the reader: a file holding
+// "Baud Rate=9600" or "baudrate=9600" got "BaudRate=..." appended, which the reader never saw.
+TEST_F(PortListFile, WriteReplacesTheLineTheReadFinds) {
+  struct Case {
+    const char* file;
+    const char* key;
+    const char* expected;
+  } cases[] = {
+      {"Baud Rate=9600\n", "BaudRate", "Baud Rate=AUTO\n"},
+      {"baudrate=9600\n", "BaudRate", "baudrate=AUTO\n"},
+      {" BAUD\tRATE =\t9600\r\n", "BaudRate", " BAUD\tRATE =\tAUTO\r\n"},
+      {"port0=1\n", "Port0", "port0=AUTO\n"},
+      // A line without "=" sets nothing; a comment neither.
+      {"BaudRate\n:BaudRate=1\nBaudRate=2\n", "Baud rate",
+       "BaudRate\n:BaudRate=1\nBaudRate=AUTO\n"},
+  };
+  for (const Case& c : cases) {
+    write(c.file);
+    PortSettings settings(folder_.string());
+    EXPECT_NE(settings.ReadPortSetting(c.key), "") << c.file;
+    settings.WritePortSetting(c.key, "AUTO");
+    EXPECT_EQ(contents(), c.expected) << c.file;
+    EXPECT_EQ(settings.ReadPortSetting(c.key), "AUTO") << c.file;
+  }
 }
 
 // Would catch a key or value that starts a line of its own in the file.
@@ -222,6 +246,26 @@ TEST_F(PortListFile, DevicePathKeysInFileOrder) {
         "/tmp/no-equals\n");
   PortSettings settings(folder_.string());
   EXPECT_EQ(settings.devicePathKeys(), (std::vector<std::string>{"/tmp/ttyCAM1", "/dev/ttyUSB0"}));
+}
+
+// Would catch duplicates removed by a search of the list per key: 60,000 paths took 24 s.
+// The file is at the size limit; listing its keys must stay well under a second.
+TEST_F(PortListFile, ManyDevicePathKeysAreListedQuickly) {
+  std::string text;
+  size_t count = 0;
+  while (text.size() < PortSettings::kMaxFileSize - 64) {
+    text += "/tmp/cam" + std::to_string(count++) + "=1\n";
+  }
+  text += "/tmp/cam0=0\n";
+  write(text);
+  PortSettings settings(folder_.string());
+  const auto start = std::chrono::steady_clock::now();
+  const std::vector<std::string> keys = settings.devicePathKeys();
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GT(count, 60000u);
+  EXPECT_EQ(keys.size(), count);
+  EXPECT_EQ(keys.back(), "/tmp/cam" + std::to_string(count - 1));
+  EXPECT_LT(took, std::chrono::seconds(2));
 }
 
 TEST(PortSettingValues, InterfaceMode) {

@@ -143,6 +143,20 @@ TEST(ModelName, KeClassRateValueAndPage) {
   }
 }
 
+// Would catch long digit runs overflowing an int (undefined behaviour; an optimised build
+// printed "rate value -1294967296"): the numbers saturate instead.
+TEST(ModelName, LongKeNumbersSaturate) {
+  ModelDescriptor model;
+  describeModelName("Ke-1K300000000C-M40", model);
+  EXPECT_EQ(model.rateValue, 999999990);
+  EXPECT_EQ(model.rateCode, 273);
+  describeModelName("Ke-1K5C-M99999999999999999999", model);
+  EXPECT_EQ(model.rateValue, 50);
+  EXPECT_EQ(model.rateCode, 276 + 99999999);
+  describeModelName("Ke-1K12345678C-M40", model);
+  EXPECT_EQ(model.rateValue, 123456780);
+}
+
 // Would catch wrong ranges per series and size.
 TEST(ModelRanges, PerSeriesAndSize) {
   struct RangeCase {

@@ -309,9 +309,9 @@ TEST_F(LoadOnPty, PauseLinesSendNothing) {
     SCOPED_TRACE(c.line);
     pauses_.clear();
     wire_.sent.clear();
-    const SettingLoadResult result = load(std::string(c.line) + "\r\n");
-    EXPECT_EQ(wire_.sent, "");
-    EXPECT_EQ(result.sent, 0u);
+    const SettingLoadResult result = load(std::string(c.line) + "\r\nstm 1\r\n");
+    EXPECT_EQ(wire_.sent, "stm 1\r");
+    EXPECT_EQ(result.sent, 1u);
     EXPECT_EQ(result.pauses, 1u);
     EXPECT_EQ(pauses_, std::vector<int>{c.pausedMs});
     EXPECT_EQ(result.pausedMs, c.pausedMs);
@@ -320,6 +320,61 @@ TEST_F(LoadOnPty, PauseLinesSendNothing) {
       EXPECT_EQ(result.pauseNotes[0].lineNumber, 1u);
     }
   }
+}
+
+// Would catch a file that loads as a success while it holds nothing to send: an empty file,
+// one of comments, one of pauses only (which would pause for nothing), one of junk.
+TEST_F(LoadOnPty, FileWithoutACommandLineIsReportedNotLoaded) {
+  const char* const files[] = {"", "--Quorvane Camera Setting File \r\n--\r\n", "\r\n\r\n",
+                               "Sleep 500\r\nsleep 20\r\n", "s\x01t 1\r\n"};
+  for (const char* file : files) {
+    SCOPED_TRACE(file);
+    pauses_.clear();
+    const SettingLoadResult result = load(file);
+    EXPECT_TRUE(result.opened);
+    EXPECT_TRUE(result.noCommands);
+    EXPECT_FALSE(result.allAccepted());
+    EXPECT_FALSE(result.detail.empty());
+    EXPECT_TRUE(pauses_.empty());
+    EXPECT_EQ(result.sent, 0u);
+    EXPECT_EQ(wire_.sent, "");
+  }
+  EXPECT_NE(load("").detail.find("empty"), std::string::npos);
+}
+
+// Would catch pauses summed without a limit: each line is capped, but a 4 MiB file of them
+// would pause for months. The total stops at the limit, noted once where it is reached.
+TEST(SettingFilePlan, PausesTogetherStopAtTheTotalLimit) {
+  std::string file;
+  for (int i = 0; i < 100000; ++i)
+    file += "Sleep 60000\r\n";
+  file += "set 1000\r\n";
+  SettingLoadResult result;
+  const std::vector<SettingLoadStep> steps = planSettingLoad(file, result);
+  ASSERT_EQ(steps.size(), 100001u);
+  long total = 0;
+  for (const SettingLoadStep& step : steps)
+    total += step.pause ? step.pauseMs : 0;
+  EXPECT_EQ(total, kSettingTotalPauseLimitMs);
+  EXPECT_EQ(steps[4].pauseMs, 60000);
+  EXPECT_EQ(steps[5].pauseMs, 0);
+  EXPECT_EQ(steps.back().command, "set 1000");
+  ASSERT_EQ(result.pauseNotes.size(), 1u);
+  EXPECT_EQ(result.pauseNotes[0].lineNumber, 6u);
+  EXPECT_NE(result.pauseNotes[0].reason.find("in all"), std::string::npos);
+
+  // A partly spent budget shortens the line that crosses it.
+  SettingLoadResult partial;
+  const std::vector<SettingLoadStep> two =
+      planSettingLoad("sleep 60000\nsleep 60000\nsleep 60000\nsleep 60000\nsleep 59999\n"
+                      "sleep 7\nsleep 3\n",
+                      partial);
+  ASSERT_EQ(two.size(), 7u);
+  EXPECT_EQ(two[4].pauseMs, 59999);
+  EXPECT_EQ(two[5].pauseMs, 1);
+  EXPECT_EQ(two[6].pauseMs, 0);
+  ASSERT_EQ(partial.pauseNotes.size(), 1u);
+  EXPECT_EQ(partial.pauseNotes[0].lineNumber, 6u);
 }
 
 // Would catch garbage reaching the camera: control bytes, bytes outside ASCII, or the
