@@ -35,7 +35,6 @@ std::string excerpt(std::string_view line) {
   return text;
 }
 
-
 // The pause a "sleep" line asks for: its second blank-separated word in milliseconds. A
 // missing or malformed number pauses 0, a huge one the limit; both are noted.
 int pauseOf(const std::string& line, size_t lineNumber, SettingLoadResult& result) {
