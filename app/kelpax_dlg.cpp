@@ -226,21 +226,32 @@ bool CKelpaxDlg::InitialRead() {
     show();
   }
   progress_->show();
-  session_.fillCache([this](int percent) { showProgress(percent); },
-                     [this] {
-                       progress_->hide();
-                       statusBar_->showStatus(" Communication error occurred ");
-                     });
+  const CacheFill fill =
+      session_.fillCache([this](int percent) { showProgress(percent); },
+                         [this] {
+                           progress_->hide();
+                           statusBar_->showStatus(" Communication error occurred ");
+                         });
 
   currentTab_ = 0;
   portDlg_->hide();
   hideProgress();
-  statusBar_->showStatus("OK");
   session_.discardReceived();
   refreshAllPages();
-  session_.setConnected(true);
   portScan_ = false;
   relay_->setScanning(false);
+  if (fill.cameraLost) {
+    // The camera stopped answering: the link shows down and the status line says why.
+    session_.setConnected(false);
+    statusBar_->showStatus(lostCameraText(fill));
+    linkTimer_->stop();
+    onLinkTimer();
+    initialReadRunning_ = false;
+    Q_EMIT connectedChanged(false);
+    return true;
+  }
+  statusBar_->showStatus("OK");
+  session_.setConnected(true);
   showTemperature();
   linkTimer_->start();
   onLinkTimer();

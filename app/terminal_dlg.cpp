@@ -144,6 +144,8 @@ void CTerminal::appendReceived(const std::string& text) {
 }
 
 void CTerminal::act(TerminalAction action) {
+  if (actionReplacesReread(action))
+    rereadReplaced_ = true;
   if (actionEmptiesOutput(action))
     clearOutput();
   switch (action) {
@@ -187,7 +189,9 @@ void CTerminal::clearOutput() {
 
 void CTerminal::SendTerminalCommand() {
   const std::string command = input_->text().toLatin1().toStdString();
-  if (sender_ && sender_(command))
+  rereadReplaced_ = false;
+  // A rate change or start-up text in the answer has queued its own rescan or refresh.
+  if (sender_ && sender_(command) && !rereadReplaced_)
     Q_EMIT pagesRereadRequested();
   // Typing the next command replaces this one.
   input_->setFocus();

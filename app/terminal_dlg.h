@@ -121,6 +121,8 @@ private:
   ModelNameSource modelName_;
   std::size_t outputLimit_ = kDefaultOutputLimit;
   std::string lastText_;
+  // A rescan or refresh the camera's text has queued since the last command was sent.
+  bool rereadReplaced_ = false;
   // Mirrors the output box as bytes, one character each.
   std::string terminalText_;
 };

@@ -10,6 +10,10 @@ bool holdsOkFromFourth(std::string_view answer) {
   return answer.size() > 3 && answer.find("OK", 3) != std::string_view::npos;
 }
 
+bool endsWithPrompt(std::string_view answer) {
+  return !answer.empty() && answer.back() == kPrompt;
+}
+
 CommandResult judgeAnswer(std::string_view answer) {
   if (answer.empty()) {
     return CommandResult::NoAnswer;
@@ -19,6 +23,11 @@ CommandResult judgeAnswer(std::string_view answer) {
   }
   if (answer.find("Error") != std::string_view::npos) {
     return CommandResult::CameraError;
+  }
+  // Text that ran into the time-out without the prompt (a camera that hung up, flooded or
+  // sent noise) confirmed nothing; a complete answer without "OK" or "Error" is accepted.
+  if (!endsWithPrompt(answer)) {
+    return CommandResult::NoAnswer;
   }
   return CommandResult::Ok;
 }

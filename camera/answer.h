@@ -15,7 +15,11 @@ inline constexpr char kPrompt = '>';
 
 // "OK" after the echo's first three characters: the camera accepted a set command.
 bool holdsOkFromFourth(std::string_view answer);
-// Judging an answer (echo, answer lines, prompt) without a port.
+// The answer ran up to the camera's prompt (the wait stops there) rather than into the time-out.
+bool endsWithPrompt(std::string_view answer);
+// Judging an answer (echo, answer lines, prompt) without a port: "OK" accepts, "Error" is the
+// camera's refusal, text cut off before the prompt is no answer, any other complete answer
+// is accepted.
 CommandResult judgeAnswer(std::string_view answer);
 // The camera's error text: from "Error" up to the carriage return (empty when absent).
 std::string errorTextOf(std::string_view answer);

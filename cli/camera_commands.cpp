@@ -21,7 +21,7 @@ int verdict(const CliSession& cli, const Answer& answer) {
   std::cout << outcomeName(answer.result) << "\n";
   if (answer.accepted())
     return kExitOk;
-  std::cerr << "kelpax-cli: " << cli.status.last << "\n";
+  std::cerr << "kelpax-cli: " << printableBytes(cli.status.last) << "\n";
   return answer.result == CommandResult::CameraError ? kExitCameraError : kExitNoAnswer;
 }
 
@@ -73,7 +73,7 @@ int runTemperature(const CameraOptions& options) {
     std::cerr << "kelpax-cli: the camera does not tell its temperature\n";
     return kExitNoAnswer;
   }
-  std::printf("%s\n", temperature->c_str());
+  std::printf("%s\n", printableBytes(*temperature).c_str());
   return kExitOk;
 }
 
@@ -82,8 +82,14 @@ int runCameraInfo(const CameraOptions& options) {
   if (int rc = cli.open(options.link); rc != kExitOk)
     return rc;
   const CameraInfo info = cli.camera().readCameraInfo();
-  std::printf("name    %s\nserial  %s\nFPGA    %s\nMCU     %s\n", info.name.c_str(),
-              info.serialNumber.c_str(), info.fpgaVersion.c_str(), info.mcuVersion.c_str());
+  std::printf("name    %s\nserial  %s\nFPGA    %s\nMCU     %s\n", printableBytes(info.name).c_str(),
+              printableBytes(info.serialNumber).c_str(), printableBytes(info.fpgaVersion).c_str(),
+              printableBytes(info.mcuVersion).c_str());
+  if (info.name.empty() && info.serialNumber.empty() && info.fpgaVersion.empty() &&
+      info.mcuVersion.empty()) {
+    std::cerr << "kelpax-cli: the camera answered none of the four queries\n";
+    return kExitNoAnswer;
+  }
   return kExitOk;
 }
 

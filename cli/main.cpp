@@ -24,12 +24,12 @@ int runInfo(const LinkOptions& options, bool showValues) {
   if (int rc = cli.open(options); rc != kExitOk)
     return rc;
   ConnectedCamera& camera = cli.camera();
-  const int failures = camera.fillCache();
+  const CacheFill fill = camera.fillCache();
   const ModelDescriptor& m = camera.modelDescriptor();
   static const char* const kColours[] = {"not stated", "colour", "monochrome"};
   static const char* const kKePages[] = {"", "CNewKe_Setting", "CNormalKe_Setting",
                                          "CKe_Color_Setting"};
-  std::printf("model        %s\n", m.modelName.c_str());
+  std::printf("model        %s\n", printableBytes(m.modelName).c_str());
   std::printf("series       %s\n", std::string(seriesName(m.series)).c_str());
   std::printf("size class   %s\n", m.sizeClass.empty() ? "none" : m.sizeClass.c_str());
   std::printf("colour       %s\n", kColours[m.colour < 0 || m.colour > 2 ? 0 : m.colour]);
@@ -57,12 +57,12 @@ int runInfo(const LinkOptions& options, bool showValues) {
       shown += " + " + std::string(pageClassName(page.alsoShown));
     std::printf("tab %zu        %-12s %s\n", i, tabs[i].c_str(), shown.c_str());
   }
-  std::printf("stems        %zu, %d not answered\n", camera.parameterCache().size(), failures);
+  std::printf("stems        %zu, %d not answered\n", camera.parameterCache().size(), fill.missing);
   if (showValues) {
     for (const ParameterEntry& entry : camera.parameterCache().entries())
       std::printf("  %-6s %s\n", entry.name.c_str(), cachedValues(entry).c_str());
   }
-  return kExitOk;
+  return fillOutcome(fill);
 }
 
 int runGet(const LinkOptions& options, const std::string& stem) {
@@ -81,7 +81,7 @@ int runGet(const LinkOptions& options, const std::string& stem) {
       std::cerr << "kelpax-cli: '" << stem << "' is not kept by the "
                 << seriesName(camera.modelDescriptor().series)
                 << " family; showing the camera's answer\n";
-    std::cout << answer.token() << "\n";
+    std::cout << printableBytes(answer.token()) << "\n";
   }
   return kExitOk;
 }
@@ -118,7 +118,7 @@ int runSet(const LinkOptions& options, const std::string& stem,
                                            {.timeoutMs = options.timeoutMs, .shown = true});
   std::cout << outcomeName(answer.result) << "\n";
   if (!answer.accepted()) {
-    std::cerr << "kelpax-cli: " << cli.status.last << "\n";
+    std::cerr << "kelpax-cli: " << printableBytes(cli.status.last) << "\n";
     // What the camera keeps instead.
     if (entry && camera.query("g" + stem, {.timeoutMs = options.timeoutMs}).cached)
       std::cout << stem << " " << cachedValues(*entry) << "\n";
@@ -138,7 +138,7 @@ int runExchange(const LinkOptions& options, const std::string& command, bool que
     const Answer answer = exchange.Query(command, {.timeoutMs = options.timeoutMs});
     if (int rc = answerOutcome(answer); rc != kExitOk)
       return rc;
-    std::cout << answer.token() << "\n";
+    std::cout << printableBytes(answer.token()) << "\n";
     return kExitOk;
   }
   exchange.setStatusLine(&cli.status);
@@ -149,7 +149,7 @@ int runExchange(const LinkOptions& options, const std::string& command, bool que
     std::cout << printableAnswer(answer.text) << "\n";
   }
   if (!answer.accepted()) {
-    std::cerr << "kelpax-cli: " << cli.status.last << "\n";
+    std::cerr << "kelpax-cli: " << printableBytes(cli.status.last) << "\n";
     return answer.result == CommandResult::CameraError ? kExitCameraError : kExitNoAnswer;
   }
   return kExitOk;

@@ -14,23 +14,33 @@ namespace {
 struct SettingsOptions {
   LinkOptions link;
   std::string file;
+  bool allowMissing = false;
 };
 
 int runSaveSettings(const SettingsOptions& options) {
   CliSession cli;
   if (int rc = cli.open(options.link); rc != kExitOk)
     return rc;
-  const int failures = cli.session.fillCache({}, {});
-  if (failures > 0)
-    std::cerr << "kelpax-cli: " << failures
-              << " queries got no value; settings never read are written as -1\n";
+  const CacheFill fill = cli.session.fillCache({}, {});
+  if (fill.cameraLost)
+    std::cerr << "kelpax-cli: " << lostCameraText(fill) << "\n";
+  if (fill.missing > 0 && !options.allowMissing) {
+    // A file of values never read would be replayed into a camera later.
+    std::cerr << "kelpax-cli: " << fill.missing
+              << " settings got no value; nothing written (--allow-missing writes them as -1)\n";
+    return kExitNoAnswer;
+  }
+  if (fill.missing > 0)
+    std::cerr << "kelpax-cli: " << fill.missing
+              << " settings got no value; they are written as -1\n";
   const SettingSaveResult saved = cli.session.saveSettingFile(options.file);
   if (!saved.saved) {
     std::cerr << "kelpax-cli: " << saved.message << " (" << saved.detail << ")\n";
     return kExitPort;
   }
   std::printf("wrote %s (%zu lines)\n", saved.path.c_str(), saved.lines);
-  return kExitOk;
+  // Missing values were allowed; a camera that stopped answering still fails the verb.
+  return fill.cameraLost ? kExitNoAnswer : kExitOk;
 }
 
 void printNotes(const char* what, const std::vector<SettingLineNote>& notes) {
@@ -44,7 +54,8 @@ int runLoadSettings(const SettingsOptions& options) {
   if (int rc = cli.open(options.link); rc != kExitOk)
     return rc;
   // The cache is current before the file changes it, as after a connection in the window.
-  cli.session.fillCache({}, {});
+  if (const int rc = fillOutcome(cli.session.fillCache({}, {})); rc != kExitOk)
+    return rc;
   const SettingLoadResult result = cli.session.loadSettingFile(options.file);
   if (!result.opened) {
     std::cerr << "kelpax-cli: " << result.message << " (" << result.detail << ")\n";
@@ -73,27 +84,31 @@ int runLoadSettings(const SettingsOptions& options) {
 }
 
 CliCommand addSettingsCommand(CLI::App& app, const char* name, const char* description,
-                              const char* fileHelp, int (*run)(const SettingsOptions&)) {
+                              const char* fileHelp, int (*run)(const SettingsOptions&),
+                              bool saves) {
   auto options = std::make_shared<SettingsOptions>();
   CLI::App* command = app.add_subcommand(name, description);
   addLinkOptions(command, options->link);
   command->add_option("file", options->file, fileHelp)->required();
+  if (saves)
+    command->add_flag("--allow-missing", options->allowMissing,
+                      "write the file even when some settings got no value (as -1)");
   return {command, [options, run] { return run(*options); }};
 }
 
 } // namespace
 
 CliCommand addSaveSettingsCommand(CLI::App& app) {
-  return addSettingsCommand(app, "save-settings",
-                            "write every setting the camera reports to a setting file",
-                            "the file; \".csf\" is added when the name lacks it", runSaveSettings);
+  return addSettingsCommand(
+      app, "save-settings", "write every setting the camera reports to a setting file",
+      "the file; \".csf\" is added when the name lacks it", runSaveSettings, true);
 }
 
 CliCommand addLoadSettingsCommand(CLI::App& app) {
   return addSettingsCommand(app, "load-settings",
                             "send every command of a setting file to the camera (exit 0: all "
                             "accepted, 1: some refused, 2: no answer, 3: file or port problem)",
-                            "the setting file (.csf)", runLoadSettings);
+                            "the setting file (.csf)", runLoadSettings, false);
 }
 
 } // namespace kelpax

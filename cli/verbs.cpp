@@ -93,12 +93,24 @@ int CliSession::openPort(const LinkOptions& options) {
   return kExitOk;
 }
 
+int fillOutcome(const CacheFill& fill) {
+  if (fill.cameraLost) {
+    std::cerr << "kelpax-cli: " << lostCameraText(fill) << "\n";
+    return kExitNoAnswer;
+  }
+  if (fill.nothingRead) {
+    std::cerr << "kelpax-cli: the camera gave none of its settings\n";
+    return kExitNoAnswer;
+  }
+  return kExitOk;
+}
+
 int answerOutcome(const Answer& answer) {
   switch (answer.result) {
   case CommandResult::Ok:
     return kExitOk;
   case CommandResult::CameraError:
-    std::cerr << "kelpax-cli: " << answer.errorText() << "\n";
+    std::cerr << "kelpax-cli: " << printableBytes(answer.errorText()) << "\n";
     return kExitCameraError;
   case CommandResult::NoAnswer:
   case CommandResult::Blocked:

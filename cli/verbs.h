@@ -55,6 +55,9 @@ struct CliCommand {
 void addLinkOptions(CLI::App* cmd, LinkOptions& options);
 // Every PC serial port and Camera Link serial port the system lists.
 void fillPortTable(CameraPort& port);
+// The exit code a cache fill earns: no answer when the camera was lost or answered nothing;
+// explained on stderr.
+int fillOutcome(const CacheFill& fill);
 // The exit code an answer earns; failures are explained on stderr.
 int answerOutcome(const Answer& answer);
 const char* outcomeName(CommandResult result);

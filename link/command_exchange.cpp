@@ -229,6 +229,9 @@ Answer CommandExchange::SendCommand(std::string_view command, ExchangeOptions op
   case CommandResult::NoAnswer:
     linkAlive_ = false;
     showStatus("Camera connection error!");
+    // Text cut off before the prompt confirms nothing, but the operator still sees it.
+    if (options.shown && answerHandler_ && !answer.text.empty())
+      answerHandler_->answerReceived(answer.text);
     return answer;
   case CommandResult::CameraError:
     linkAlive_ = true;

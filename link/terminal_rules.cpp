@@ -47,6 +47,10 @@ TerminalAction terminalActionFor(std::string_view checkString, std::string_view 
   return TerminalAction::ChangePort;
 }
 
+bool actionReplacesReread(TerminalAction action) {
+  return action == TerminalAction::ChangePort || action == TerminalAction::Refresh;
+}
+
 bool actionEmptiesOutput(TerminalAction action) {
   switch (action) {
   case TerminalAction::TuningMode:

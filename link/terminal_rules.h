@@ -48,6 +48,10 @@ std::string checkStringOf(std::string_view received);
 // connected model and rescans the ports otherwise (an unknown, empty model name included).
 TerminalAction terminalActionFor(std::string_view checkString, std::string_view modelName);
 
+// Whether the action brings its own rescan or refresh, so the pages are not read again after
+// the command that caused it (at a rate the camera may have left, each read would time out).
+bool actionReplacesReread(TerminalAction action);
+
 // Whether the action empties the output box.
 bool actionEmptiesOutput(TerminalAction action);
 

@@ -35,8 +35,8 @@ void CameraSession::prepareForModel(const std::string& modelName, StatusLine* st
   controlFile_.reset();
 }
 
-int CameraSession::fillCache(const std::function<void(int percent)>& progress,
-                             const std::function<void()>& onFailures) {
+CacheFill CameraSession::fillCache(const std::function<void(int percent)>& progress,
+                                   const std::function<void()>& onFailures) {
   return camera_.fillCache(progress, onFailures);
 }
 

@@ -53,8 +53,8 @@ public:
   // connected until its cache has been filled.
   void prepareForModel(const std::string& modelName, StatusLine* statusLine);
   // Reads every registered value; see ConnectedCamera::fillCache.
-  int fillCache(const std::function<void(int percent)>& progress,
-                const std::function<void()>& onFailures);
+  CacheFill fillCache(const std::function<void(int percent)>& progress,
+                      const std::function<void()>& onFailures);
   void setConnected(bool on) { connected_ = on; }
   bool connected() const { return connected_; }
   const std::string& modelName() const { return modelName_; }

@@ -10,6 +10,11 @@ constexpr int kFailuresBeforeNotice = 10;
 constexpr uint32_t kFillTimeoutMs = 3000;
 } // namespace
 
+std::string lostCameraText(const CacheFill& fill) {
+  return "Camera lost: no answer to " + std::to_string(kUnansweredBeforeLost) +
+         " queries in a row, " + std::to_string(fill.missing) + " settings not read";
+}
+
 std::string cameraInfoField(const std::string& answer, size_t echoLength) {
   if (answer.size() <= echoLength)
     return {};
@@ -57,18 +62,31 @@ void ConnectedCamera::identify(std::string_view modelName, StatusLine* statusLin
   identifyModel(modelName, exchange_, model_, cache_, statusLine);
 }
 
-int ConnectedCamera::fillCache(const std::function<void(int percent)>& progress,
-                               const std::function<void()>& onFailures) {
+CacheFill ConnectedCamera::fillCache(const std::function<void(int percent)>& progress,
+                                     const std::function<void()>& onFailures) {
   const size_t count = cache_.size();
-  int failures = 0;
+  CacheFill fill;
   int failuresSinceNotice = 0;
+  int unansweredInARow = 0;
+  size_t stored = 0;
   size_t i = 0;
   while (i < count) {
     const std::string command = "g" + cache_.entry(i).name;
-    const bool stored = query(command, {.timeoutMs = kFillTimeoutMs, .shown = true}).cached;
-    debugPrintf("%s%s\n", command.c_str(), stored ? " TRUE" : "  FALSE");
-    if (!stored) {
-      ++failures;
+    const Answer answer = query(command, {.timeoutMs = kFillTimeoutMs, .shown = true});
+    debugPrintf("%s%s\n", command.c_str(), answer.cached ? " TRUE" : "  FALSE");
+    if (answer.result == CommandResult::NoAnswer) {
+      ++fill.unanswered;
+      if (++unansweredInARow >= kUnansweredBeforeLost) {
+        // Waiting out every remaining time-out would tell nothing more.
+        fill.cameraLost = true;
+        break;
+      }
+    } else {
+      unansweredInARow = 0;
+    }
+    if (answer.cached) {
+      ++stored;
+    } else {
       if (++failuresSinceNotice < kFailuresBeforeNotice) {
         // The first entry is asked again: a camera still waking up misses it.
         if (i > 0)
@@ -83,7 +101,9 @@ int ConnectedCamera::fillCache(const std::function<void(int percent)>& progress,
       progress(count == 1 ? 100 : static_cast<int>(100 * i / (count - 1)));
     ++i;
   }
-  return failures;
+  fill.missing = static_cast<int>(count - stored);
+  fill.nothingRead = count > 0 && stored == 0;
+  return fill;
 }
 
 Answer ConnectedCamera::sendShown(const CommandSpec& spec, std::initializer_list<double> values,
@@ -123,15 +143,22 @@ Answer ConnectedCamera::acquisition(bool start) {
 }
 
 std::optional<std::string> ConnectedCamera::readTemperature() {
-  return temperatureFrom(query(formatCommand(cmd::kCameraTemperature)).text);
+  // Text that never reached the prompt is no reading, even when it holds a '.'.
+  const Answer answer = query(formatCommand(cmd::kCameraTemperature));
+  if (answer.result == CommandResult::NoAnswer)
+    return std::nullopt;
+  return temperatureFrom(answer.text);
 }
 
 CameraInfo ConnectedCamera::readCameraInfo() {
   // Each field drops the echo: the command and its line end.
   auto field = [this](const CommandSpec& spec) {
     const std::string command = formatCommand(spec);
-    return cameraInfoField(query(command, {.timeoutMs = kCameraInfoTimeoutMs}).text,
-                           command.size() + 2);
+    const Answer answer = query(command, {.timeoutMs = kCameraInfoTimeoutMs});
+    // Text cut off before the prompt shows nothing rather than a fragment.
+    return answer.result == CommandResult::NoAnswer
+               ? std::string()
+               : cameraInfoField(answer.text, command.size() + 2);
   };
   CameraInfo info;
   info.name = field(cmd::kModelName);

@@ -23,6 +23,24 @@ inline constexpr uint32_t kHighSpeedTimeoutMs = 6000;
 inline constexpr uint32_t kCameraInfoTimeoutMs = 300;
 inline constexpr uint32_t kModelCheckTimeoutMs = 1000;
 
+// Queries in a row without any answer after which a cache fill gives the camera up.
+inline constexpr int kUnansweredBeforeLost = 5;
+
+// How a cache fill went.
+struct CacheFill {
+  // Values the cache did not get: queries that failed and those never asked.
+  int missing = 0;
+  // Queries that got no answer at all (nothing, or text cut off before the prompt).
+  int unanswered = 0;
+  // The camera stopped answering and the fill ended early.
+  bool cameraLost = false;
+  // Not one value reached the cache.
+  bool nothingRead = false;
+};
+
+// What the status line and the command line say of a fill that lost the camera.
+std::string lostCameraText(const CacheFill& fill);
+
 // What "Camera Info" shows.
 struct CameraInfo {
   std::string name;
@@ -60,11 +78,11 @@ public:
   void identify(std::string_view modelName, StatusLine* statusLine = nullptr);
 
   // Asks the camera for every registered stem ("g" + name) and stores the answers. A failed
-  // first query is asked once more, later failures are skipped; every tenth failure calls
+  // first query is asked again, later failures are skipped; every tenth failure calls
   // `onFailures` (the window hides its progress and says so). `progress` gets 0..100.
-  // Returns the number of failed queries.
-  int fillCache(const std::function<void(int percent)>& progress = {},
-                const std::function<void()>& onFailures = {});
+  // kUnansweredBeforeLost unanswered queries in a row end the fill: the camera is lost.
+  CacheFill fillCache(const std::function<void(int percent)>& progress = {},
+                      const std::function<void()>& onFailures = {});
 
   // --- operations of the main window's menus, shared with the command line
   // "lcf N": the camera loads setting space N (0 factory, 1 and 2 user).

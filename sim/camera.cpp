@@ -145,8 +145,13 @@ Reply Camera::answerLine(std::string_view line) {
     privileged_ = false;
     bootEchoLeft_ = kRestartEchoOnly;
   }
-  if (faults_.silent)
+  if (faults_.silent ||
+      (faults_.silentAfterCommands >= 0 && commandsSinceOpen_ > faults_.silentAfterCommands))
     return reply;
+  if (faults_.noise) {
+    reply.answer = noiseBytes();
+    return reply;
+  }
 
   reply.echo = outgoing(std::string(line) + std::string(kLineEnd));
   if (booting) {
@@ -161,6 +166,22 @@ Reply Camera::answerLine(std::string_view line) {
   } else {
     for (const std::string& text : lines)
       answer += text + std::string(kLineEnd);
+  }
+  if (faults_.flood) {
+    // Line after line of text and never the prompt.
+    answer.clear();
+    while (answer.size() < kFloodBytes)
+      answer += "status 0123456789 abcdefghijklmnopqrstuvwxyz" + std::string(kLineEnd);
+    reply.answer = outgoing(std::move(answer));
+    return reply;
+  }
+  if (faults_.hangUpInAnswer > 0 && commandsSinceOpen_ == faults_.hangUpInAnswer) {
+    // The line drops halfway through the answer: no prompt ever comes.
+    answer.resize(answer.size() / 2);
+    reply.answer = outgoing(std::move(answer));
+    reply.closesLink = true;
+    linkClosed_ = true;
+    return reply;
   }
   answer += kPrompt;
   reply.answer = outgoing(std::move(answer));
@@ -294,6 +315,17 @@ std::vector<std::string> Camera::commandAnswer(std::string_view line, Reply& rep
     }
   }
   return {"Error : unknown command"};
+}
+
+std::string Camera::noiseBytes() {
+  // A line read at the wrong rate gives framing garbage: mostly bytes with the high bit set,
+  // some zeros and control bytes, never the prompt.
+  static constexpr unsigned char kNoise[] = {0x80, 0xf8, 0xe0, 0xfe, 0x00, 0x1b, 0x86,
+                                             0x9e, 0xc0, 0x0f, 0xff, 0x8c, 0x07, 0xf0};
+  std::string out;
+  for (int i = 0; i < kNoiseBytes; ++i)
+    out += static_cast<char>(kNoise[static_cast<size_t>(nextRandom() * sizeof kNoise)]);
+  return out;
 }
 
 double Camera::nextRandom() {

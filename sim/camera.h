@@ -26,6 +26,9 @@ struct Reply {
 inline constexpr std::array<int, 5> kCameraRates = {9600, 19200, 38400, 56000, 115200};
 // Commands a camera only echoes while it boots after "rst".
 inline constexpr int kRestartEchoOnly = 2;
+// What a flooding camera sends for each command, and a noisy one.
+inline constexpr size_t kFloodBytes = 4000;
+inline constexpr int kNoiseBytes = 24;
 
 class Camera {
 public:
@@ -71,6 +74,7 @@ private:
   void chooseStartupSpace(int space);
   // Loses or corrupts bytes on their way out, as the faults say.
   std::string outgoing(std::string bytes);
+  std::string noiseBytes();
   double nextRandom();
 
   std::string model_;

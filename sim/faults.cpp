@@ -81,6 +81,14 @@ bool parseFaults(std::string_view text, Faults& out, std::string* error) {
       ok = toProbability(value, faults.corruptRate);
     } else if (key == "close-after" && hasValue) {
       ok = toInt(value, 1, faults.closeAfterCommands);
+    } else if (key == "silent-after" && hasValue) {
+      ok = toInt(value, 0, faults.silentAfterCommands);
+    } else if (key == "hang-up" && hasValue) {
+      ok = toInt(value, 1, faults.hangUpInAnswer);
+    } else if (key == "flood" && !hasValue) {
+      faults.flood = true;
+    } else if (key == "noise" && !hasValue) {
+      faults.noise = true;
     } else if (key == "seed" && hasValue) {
       int seed = 0;
       ok = toInt(value, 0, seed);

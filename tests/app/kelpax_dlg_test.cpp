@@ -9,8 +9,10 @@
 #include <QTabBar>
 #include <QTest>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <sstream>
 
@@ -493,6 +495,49 @@ TEST(KelpaxDlg, AcceptedBaudRateChangeInTheTerminalScansAgain) {
   settle(300);
   EXPECT_TRUE(rig.dlg->portDialog().isVisible());
   EXPECT_EQ(rig.cameraText(0), "Ko-4M-M180");
+}
+
+// Would catch an accepted rate change re-reading every setting at the rate the camera has left
+// (one time-out each) before its rescan can run.
+TEST(KelpaxDlg, RateChangeInTheTerminalGoesStraightToTheRescan) {
+  Rig rig({"Ko-4M-M180"});
+  rig.connect(0);
+  ASSERT_TRUE(rig.session->connected());
+  rig.dlg->runMenuCommand(kIdTerminal);
+  rig.terminal()->inputLine()->setText("sbr 9600");
+  const auto start = std::chrono::steady_clock::now();
+  rig.terminal()->SendTerminalCommand();
+  const auto sent = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(rig.camera(0).lineRate(), 9600);
+  EXPECT_LT(sent, std::chrono::seconds(2));
+  settle(300);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2) + sent);
+  EXPECT_TRUE(rig.dlg->portDialog().isVisible()) << "the rescan has begun";
+}
+
+// Would catch a camera that went quiet costing one time-out per setting before the window
+// says "OK" with the link up.
+TEST(KelpaxDlg, SilentCameraEndsTheReadWithinFiveTimeOutsAndShowsTheLinkDown) {
+  Rig rig({"Ko-4M-M180"});
+  rig.connect(0);
+  ASSERT_TRUE(rig.session->connected());
+  sim::Faults quiet;
+  quiet.silent = true;
+  rig.camera(0).setFaults(quiet);
+  const auto start = std::chrono::steady_clock::now();
+  rig.dlg->InitialRead();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  settle();
+  EXPECT_LT(seconds, 5 * 3.0 + 1.0);
+  EXPECT_FALSE(rig.session->connected());
+  EXPECT_FALSE(rig.session->linkUp());
+  EXPECT_NE(rig.statusBar()->partText(0), "OK");
+  EXPECT_EQ(rig.statusBar()->partText(0).toStdString().rfind("Camera lost", 0), 0u)
+      << rig.statusBar()->partText(0).toStdString();
+  EXPECT_FALSE(rig.progressBar()->isVisible());
+  EXPECT_FALSE(rig.linkTimer()->isActive());
+  std::cout << "silent camera: the read ended after " << seconds << " s\n";
 }
 
 // Would catch a click reaching a button while the channel is busy, or Cancel not getting

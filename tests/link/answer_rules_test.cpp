@@ -56,6 +56,21 @@ TEST(JudgeAnswer, Outcomes) {
   EXPECT_EQ(judgeAnswer("sxx\r\nError : but OK\r\n>"), CommandResult::Ok);
 }
 
+// Would catch text that ran into the time-out before the prompt counting as the camera's
+// acceptance: a hang-up after the echo, a flood, noise at a wrong rate.
+TEST(JudgeAnswer, TextCutOffBeforeThePromptIsNoAnswer) {
+  EXPECT_EQ(judgeAnswer("stm 1\r\n"), CommandResult::NoAnswer);
+  EXPECT_EQ(judgeAnswer("gmn\r\nKo-4M-"), CommandResult::NoAnswer);
+  EXPECT_EQ(judgeAnswer("line of text\r\nline of text\r\nline of"), CommandResult::NoAnswer);
+  EXPECT_EQ(judgeAnswer("\x80\xf8\x1b[2J\xe0\x00\xfe"), CommandResult::NoAnswer);
+  EXPECT_EQ(judgeAnswer("> stray prompt, then more"), CommandResult::NoAnswer);
+  // What the camera did say still counts: an "OK" or an "Error" before the cut.
+  EXPECT_EQ(judgeAnswer("set 1000\r\nOK\r\n"), CommandResult::Ok);
+  EXPECT_EQ(judgeAnswer("sag 1 9999\r\nError : out of range\r\n"), CommandResult::CameraError);
+  EXPECT_TRUE(endsWithPrompt("stm 1\r\n>"));
+  EXPECT_FALSE(endsWithPrompt("stm 1\r\n> "));
+}
+
 TEST(StatusTexts, ErrorAcceptedAndPrivileged) {
   EXPECT_EQ(errorTextOf("sag 1 9999\r\nError : out of range\r\n>"), "Error : out of range");
   EXPECT_EQ(errorTextOf("x\r\nError at end"), "Error at end");

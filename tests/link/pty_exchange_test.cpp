@@ -217,6 +217,35 @@ TEST(ComExchange, SendCommandOutcomesAndStatusLine) {
   EXPECT_FALSE(link.exchange.linkAlive());
 }
 
+// Would catch text that ran into the time-out without the prompt (a hang-up after the echo,
+// a flood, noise at a wrong rate) earning the camera's acceptance, or being hidden from the
+// terminal that shows whatever arrived.
+TEST(ComExchange, TextCutOffBeforeThePromptIsNoAcceptance) {
+  ScriptedPeer peer;
+  Link link(peer.path());
+  FakeTerminal terminal;
+  TerminalRelay relay(link.exchange, terminal);
+  link.exchange.setAnswerHandler(&relay);
+  const std::string noise = "\x80\xf8\x1b[2J\xe0\xfe";
+  for (const std::string& cut :
+       {std::string("stm 1\r\n"), std::string("stm 1\r\nline\r\nline\r\nli"), noise}) {
+    link.status.lines.clear();
+    terminal.texts.clear();
+    auto t = answerOnce(peer, "stm 1\r", cut);
+    const Answer sent = link.exchange.SendCommand("stm 1", {.timeoutMs = 300, .shown = true});
+    t.join();
+    EXPECT_EQ(sent.result, CommandResult::NoAnswer) << cut;
+    EXPECT_EQ(sent.text, cut);
+    EXPECT_EQ(link.status.lines.back(), "Camera connection error!") << cut;
+    EXPECT_EQ(terminal.texts, std::vector<std::string>{cut});
+    EXPECT_FALSE(link.exchange.linkAlive());
+  }
+  // An "OK" that came before the cut still counts.
+  auto t = answerOnce(peer, "set 1000\r", "set 1000\r\nOK\r\n");
+  EXPECT_TRUE(link.exchange.SendCommand("set 1000", {.timeoutMs = 300}).accepted());
+  t.join();
+}
+
 TEST(ComExchange, BlockedDuringBinaryTransfer) {
   ScriptedPeer peer;
   Link link(peer.path());

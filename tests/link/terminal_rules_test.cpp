@@ -109,6 +109,20 @@ TEST(TerminalAction, WhichActionsEmptyTheOutput) {
     EXPECT_EQ(actionEmptiesOutput(row.action), row.empties) << static_cast<int>(row.action);
 }
 
+// Would catch an accepted rate change re-reading every page at the rate the camera has left
+// (one time-out per setting) before its rescan, or a keyword that opens a dialog skipping the
+// re-read it still needs.
+TEST(TerminalAction, OnlyARescanOrRefreshReplacesThePageReread) {
+  for (TerminalAction action :
+       {TerminalAction::None, TerminalAction::TuningMode, TerminalAction::FactoryMode,
+        TerminalAction::ColorCalibration, TerminalAction::Stitch})
+    EXPECT_FALSE(actionReplacesReread(action)) << static_cast<int>(action);
+  EXPECT_TRUE(actionReplacesReread(terminalActionFor(checkStringOf("sbr 9600\r\nOK\r\n>"), "")));
+  EXPECT_TRUE(actionReplacesReread(TerminalAction::Refresh));
+  EXPECT_FALSE(actionReplacesReread(
+      terminalActionFor(checkStringOf("sbr 4800\r\nError : invalid parameter\r\n>"), "")));
+}
+
 // Would catch carriage returns reaching the box.
 TEST(TerminalFeed, DropsCarriageReturns) {
   std::string box = "old\n";

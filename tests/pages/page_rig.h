@@ -85,7 +85,7 @@ public:
     EXPECT_EQ(port_.OpenPort(0, 16), 0);
     connected_ = std::make_unique<ConnectedCamera>(exchange_);
     connected_->identify(model);
-    EXPECT_EQ(connected_->fillCache(), 0);
+    EXPECT_EQ(connected_->fillCache().missing, 0);
     host_ = std::make_unique<RecordingHost>(*connected_);
   }
 

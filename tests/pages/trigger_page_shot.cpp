@@ -42,8 +42,8 @@ int main(int argc, char** argv) {
   CommandExchange exchange(port);
   ConnectedCamera connected(exchange);
   connected.identify(model);
-  if (const int failures = connected.fillCache(); failures > 0)
-    std::fprintf(stderr, "kelpax-page-shot: %d queries failed\n", failures);
+  if (const int missing = connected.fillCache().missing; missing > 0)
+    std::fprintf(stderr, "kelpax-page-shot: %d settings not read\n", missing);
 
   CKo_TriggerSetting page(connected);
   page.setWindowTitle("Mode / Exposure");

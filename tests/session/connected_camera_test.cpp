@@ -1,5 +1,6 @@
 // The connected camera: the one writer of its cache, and the main window's operations as core
 // calls, against a simulated camera on a pseudo-terminal.
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -93,6 +94,48 @@ TEST_F(CameraOnPty, TemperatureAndCameraInformation) {
   EXPECT_NE(info.fpgaVersion.find('.'), std::string::npos);
   EXPECT_EQ(info.fpgaVersion.find('>'), std::string::npos);
   EXPECT_EQ(link_->connected.askModelName(), "Ko-4M-M180");
+}
+
+sim::Faults faultsFrom(const char* text) {
+  sim::Faults faults;
+  EXPECT_TRUE(sim::parseFaults(text, faults, nullptr)) << text;
+  return faults;
+}
+
+// Would catch the cache taking a value from an answer that never reached the prompt: half a
+// value from a camera that hung up, a line of a flood, noise at a wrong rate.
+TEST_F(CameraOnPty, AnswersCutOffBeforeThePromptLeaveTheCacheAlone) {
+  for (const char* fault : {"hang-up=1", "flood", "noise"}) {
+    connect("Ko-4M-M180");
+    ASSERT_TRUE(link_->connected.sendCommand("set 2500", {}).cached);
+    link_->camera->setFaults(faultsFrom(fault));
+    const Answer read = link_->connected.query("get", {.timeoutMs = 400});
+    EXPECT_EQ(read.result, CommandResult::NoAnswer) << fault;
+    EXPECT_FALSE(read.text.empty()) << fault << ": the camera did send something";
+    EXPECT_FALSE(read.cached) << fault;
+    EXPECT_EQ(link_->connected.cacheInt("et"), 2500) << fault;
+    EXPECT_FALSE(link_->connected.readTemperature().has_value()) << fault;
+  }
+}
+
+// Would catch a fill that waits out one time-out per setting of a camera that went quiet, or
+// that reports it as read.
+TEST_F(CameraOnPty, FillGivesUpOnASilentCameraAfterFiveUnansweredQueries) {
+  const size_t settings = link_->connected.parameterCache().size();
+  ASSERT_GT(settings, size_t(kUnansweredBeforeLost));
+  link_->camera->setFaults(faultsFrom("silent"));
+  int notices = 0;
+  const auto start = std::chrono::steady_clock::now();
+  const CacheFill fill = link_->connected.fillCache({}, [&] { ++notices; });
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_TRUE(fill.cameraLost);
+  EXPECT_TRUE(fill.nothingRead);
+  EXPECT_EQ(fill.unanswered, kUnansweredBeforeLost);
+  EXPECT_EQ(fill.missing, int(settings));
+  EXPECT_EQ(notices, 0);
+  EXPECT_LT(seconds, kUnansweredBeforeLost * 3.0 + 1.0);
+  EXPECT_NE(lostCameraText(fill).find("no answer to 5 queries in a row"), std::string::npos);
 }
 
 // Would catch the Camera Info fields keeping the prompt or the echo, or a temperature taken

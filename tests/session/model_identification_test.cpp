@@ -272,7 +272,7 @@ TEST_F(IdentifyOnPty, KoCameraWithRegionsAndSensorSize) {
   EXPECT_EQ(status.texts.back(), ""); // the status of the region query is cleared
   EXPECT_NE(camera.parameterCache().find("rx"), nullptr);
 
-  EXPECT_EQ(camera.fillCache(), 0);
+  EXPECT_EQ(camera.fillCache().missing, 0);
   EXPECT_EQ(camera.cacheInt("et"), 1000);
   EXPECT_EQ(camera.cacheInt("ha", 1), 5119);
   EXPECT_TRUE(camera.sendCommand("set 2500", {.timeoutMs = 3000, .shown = true}).accepted());
@@ -291,7 +291,7 @@ TEST_F(IdentifyOnPty, SizeFromSensorInfoInsideThePrivilegedLevel) {
   EXPECT_EQ(camera.modelDescriptor().sensorHeight, 2048);
   EXPECT_EQ(camera.modelDescriptor().aoiMaxY, 2047);
   EXPECT_FALSE(camera_->privileged());
-  EXPECT_EQ(camera.fillCache(), 0);
+  EXPECT_EQ(camera.fillCache().missing, 0);
 }
 
 // Would catch a fill that stops at a camera refusing every query, or one that never retries
@@ -311,11 +311,15 @@ TEST_F(IdentifyOnPty, RefusingCameraStillIdentifiesAndFillsWithNotices) {
   const int entries = static_cast<int>(camera.parameterCache().size());
   int notices = 0;
   std::vector<int> progress;
-  const int failures =
+  const CacheFill fill =
       camera.fillCache([&](int percent) { progress.push_back(percent); }, [&] { ++notices; });
+  // Refusals are answers: the camera is not lost and every entry is asked.
+  EXPECT_FALSE(fill.cameraLost);
+  EXPECT_EQ(fill.unanswered, 0);
+  EXPECT_EQ(fill.missing, entries);
+  EXPECT_TRUE(fill.nothingRead);
   // Entry 0 is asked ten times, every later entry once.
-  EXPECT_EQ(failures, 10 + entries - 1);
-  EXPECT_EQ(notices, failures / 10);
+  EXPECT_EQ(notices, (10 + entries - 1) / 10);
   ASSERT_FALSE(progress.empty());
   EXPECT_EQ(progress.front(), 0);
   EXPECT_EQ(camera.cacheInt("et"), -1);

@@ -526,7 +526,7 @@ TEST(SettingFileRoundTrip, SavedValuesReplayIntoAnotherCamera) {
     ASSERT_TRUE(first.connected.sendCommand("set 4321", {.timeoutMs = 3000}).accepted());
     ASSERT_TRUE(first.connected.sendCommand("sag 33", {.timeoutMs = 3000}).accepted());
     ASSERT_TRUE(first.connected.sendCommand("sha 16 2047", {.timeoutMs = 3000}).accepted());
-    ASSERT_EQ(first.connected.fillCache(), 0);
+    ASSERT_EQ(first.connected.fillCache().missing, 0);
     const SettingSaveResult saved = saveSettingFile(
         folder / "first", first.connected.parameterCache(), first.connected.modelDescriptor());
     ASSERT_TRUE(saved.saved) << saved.detail;
@@ -534,7 +534,7 @@ TEST(SettingFileRoundTrip, SavedValuesReplayIntoAnotherCamera) {
   }
 
   Link second("second");
-  ASSERT_EQ(second.connected.fillCache(), 0);
+  ASSERT_EQ(second.connected.fillCache().missing, 0);
   ASSERT_NE(second.connected.cacheInt("et"), 4321);
   std::vector<int> progress;
   SettingLoadOptions options;

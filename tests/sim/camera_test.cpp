@@ -403,6 +403,46 @@ TEST(CameraFaultsTest, LinkClosesAfterTheNthAnswer) {
   EXPECT_EQ(camera.receive("gmn\r"), "gmn\r\nKo-25MC-C65\r\n>");
 }
 
+// Catches a camera that goes quiet a command early or late, or one that then still echoes.
+TEST(CameraFaultsTest, SilentAfterTheNthCommandUntilTheLinkOpensAgain) {
+  sim::Camera camera("Ko-25MC-C65");
+  camera.setFaults(faultsFrom("silent-after=2"));
+  EXPECT_EQ(camera.receive("gmn\rgmn\r"), "gmn\r\nKo-25MC-C65\r\n>gmn\r\nKo-25MC-C65\r\n>");
+  EXPECT_EQ(camera.receive("gmn\r"), "");
+  EXPECT_EQ(camera.receive("set 3000\r"), "");
+  EXPECT_FALSE(camera.linkClosed());
+  camera.openLink();
+  EXPECT_EQ(camera.receive("gmn\r"), "gmn\r\nKo-25MC-C65\r\n>");
+}
+
+// Catches hostile answers that end in a prompt after all (they would then count as answers),
+// a hang-up that leaves the link open, and noise that spells the echo.
+TEST(CameraFaultsTest, HangUpFloodAndNoiseNeverSendThePrompt) {
+  sim::Camera hangUp("Ko-25MC-C65");
+  hangUp.setFaults(faultsFrom("hang-up=2"));
+  EXPECT_EQ(hangUp.receive("gmn\r"), "gmn\r\nKo-25MC-C65\r\n>");
+  std::vector<sim::Reply> replies = hangUp.feed("gmn\rgmn\r");
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_TRUE(replies[0].closesLink);
+  EXPECT_EQ(replies[0].echo + replies[0].answer, "gmn\r\nKo-25M");
+  EXPECT_TRUE(hangUp.linkClosed());
+
+  sim::Camera flood("Ko-25MC-C65");
+  flood.setFaults(faultsFrom("flood"));
+  const std::string flooded = flood.receive("gmn\r");
+  EXPECT_EQ(flooded.rfind("gmn\r\n", 0), 0u);
+  EXPECT_GE(flooded.size(), sim::kFloodBytes);
+  EXPECT_EQ(flooded.find('>'), std::string::npos);
+
+  sim::Camera noise("Ko-25MC-C65");
+  noise.setFaults(faultsFrom("noise,seed=3"));
+  const std::string garbage = noise.receive("gmn\r");
+  EXPECT_EQ(garbage.size(), size_t(sim::kNoiseBytes));
+  EXPECT_EQ(garbage.find('>'), std::string::npos);
+  EXPECT_EQ(garbage.find("gmn"), std::string::npos);
+  EXPECT_NE(garbage, noise.receive("gmn\r")) << "noise is not one fixed pattern";
+}
+
 std::string longExchange(sim::Camera& camera) {
   std::string out;
   for (int i = 0; i < 50; ++i)

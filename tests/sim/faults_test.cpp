@@ -9,7 +9,8 @@ TEST(FaultsTest, FullTextSetsEveryField) {
   sim::Faults faults;
   std::string error;
   ASSERT_TRUE(sim::parseFaults("silent,error,boot-echo=3,boot-message=Booting...,slow=200,"
-                               "drop=0.01,corrupt=0.02,close-after=5,seed=7",
+                               "drop=0.01,corrupt=0.02,close-after=5,silent-after=0,hang-up=4,"
+                               "flood,noise,seed=7",
                                faults, &error))
       << error;
   EXPECT_TRUE(faults.silent);
@@ -20,6 +21,10 @@ TEST(FaultsTest, FullTextSetsEveryField) {
   EXPECT_DOUBLE_EQ(faults.dropRate, 0.01);
   EXPECT_DOUBLE_EQ(faults.corruptRate, 0.02);
   EXPECT_EQ(faults.closeAfterCommands, 5);
+  EXPECT_EQ(faults.silentAfterCommands, 0);
+  EXPECT_EQ(faults.hangUpInAnswer, 4);
+  EXPECT_TRUE(faults.flood);
+  EXPECT_TRUE(faults.noise);
   EXPECT_EQ(faults.seed, 7u);
 }
 
@@ -41,8 +46,10 @@ TEST(FaultsTest, BootMessageKeepsLineEndEscapes) {
 // A typo in a fault must be reported, not silently run a camera without the fault.
 TEST(FaultsTest, BadTextsAreRefusedAndLeaveFaultsUntouched) {
   const char* bad[] = {
-      "silnt",         "slow",  "slow=-5",    "slow=abc", "drop=1.5", "drop=-0.1",      "corrupt=x",
-      "close-after=0", "seed=", "boot-echo=", "silent=1", "drop=nan", "close-after=2x",
+      "silnt",     "slow",      "slow=-5",        "slow=abc",        "drop=1.5",
+      "drop=-0.1", "corrupt=x", "close-after=0",  "seed=",           "boot-echo=",
+      "silent=1",  "drop=nan",  "close-after=2x", "silent-after=-1", "hang-up=0",
+      "flood=1",   "noise=yes",
   };
   for (const char* text : bad) {
     sim::Faults faults;
