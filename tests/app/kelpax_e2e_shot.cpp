@@ -77,6 +77,8 @@ std::string valueOf(CameraSession& session, const char* query) {
 } // namespace
 
 int main(int argc, char** argv) {
+  // Every step's line reaches the log even if the program ends abnormally.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   if (argc < 2) {
     std::fprintf(stderr, "usage: kelpax-e2e-shot OUTPUT_FOLDER [CLSERSIM_FOLDER]\n");
     return 2;
