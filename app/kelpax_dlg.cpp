@@ -572,6 +572,12 @@ void CKelpaxDlg::loadSettingFile() {
                 MessageIcon::Information);
     return;
   }
+  if (result.cameraLost) {
+    showMessage("Information",
+                "The camera stopped answering: " + std::to_string(result.notSent) +
+                    " command lines of the file were not sent.",
+                MessageIcon::Warning);
+  }
   if (!result.skipped.empty()) {
     std::string text = "Lines not sent to the camera:";
     for (const SettingLineNote& note : result.skipped)

@@ -73,6 +73,9 @@ int runLoadSettings(const SettingsOptions& options) {
               "%zu pauses (%ld ms)\n",
               options.file.c_str(), result.sent, result.accepted, result.refused.size(),
               result.unanswered.size(), result.skipped.size(), result.pauses, result.pausedMs);
+  if (result.cameraLost)
+    std::cerr << "kelpax-cli: the camera stopped answering; " << result.notSent
+              << " command lines of the file were not sent\n";
   if (!result.unanswered.empty())
     return kExitNoAnswer;
   if (!result.refused.empty())

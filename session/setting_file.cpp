@@ -229,7 +229,13 @@ SettingLoadResult loadSettingFile(const std::string& path, ConnectedCamera& came
 
   const size_t divisor = std::max<size_t>(camera.parameterCache().size(), 1);
   size_t total = 0;
+  int unansweredInRow = 0;
   for (const SettingLoadStep& step : steps) {
+    // A camera that stopped answering would make every remaining line wait out its time-out.
+    if (result.cameraLost) {
+      result.notSent += step.pause ? 0 : 1;
+      continue;
+    }
     if (step.pause) {
       if (options.sleep)
         options.sleep(step.pauseMs);
@@ -240,7 +246,7 @@ SettingLoadResult loadSettingFile(const std::string& path, ConnectedCamera& came
       continue;
     }
     const Answer answer =
-        camera.query(step.command, {.timeoutMs = kSettingLineTimeoutMs, .shown = true});
+        camera.query(step.command, {.timeoutMs = options.lineTimeoutMs, .shown = true});
     ++result.sent;
     switch (answer.result) {
     case CommandResult::Ok:
@@ -254,6 +260,8 @@ SettingLoadResult loadSettingFile(const std::string& path, ConnectedCamera& came
       result.unanswered.push_back({step.lineNumber, step.command, "Camera connection error!"});
       break;
     }
+    unansweredInRow = answer.result == CommandResult::NoAnswer ? unansweredInRow + 1 : 0;
+    result.cameraLost = unansweredInRow >= kUnansweredBeforeLost;
     total += 100;
     if (options.progress)
       options.progress(static_cast<int>(std::min<size_t>(100, total / divisor)));

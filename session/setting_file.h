@@ -96,6 +96,8 @@ struct SettingLoadOptions {
   std::function<void(int percent)> progress;
   // The model's handler, whose connect step ends the load; null for the generic models.
   CControlFile* handler = nullptr;
+  // How long each command line waits for its answer.
+  uint32_t lineTimeoutMs = kSettingLineTimeoutMs;
 };
 
 // A line of the file, numbered from 1, with what became of it.
@@ -119,6 +121,10 @@ struct SettingLoadResult {
   std::vector<SettingLineNote> pauseNotes; // pause lines with a bad or capped number
   size_t pauses = 0;
   long pausedMs = 0;
+  // kUnansweredBeforeLost lines in a row went unanswered: the load stopped there, and the
+  // `notSent` command lines after them never reached the camera.
+  bool cameraLost = false;
+  size_t notSent = 0;
   // The file holds no command line (it is empty, or all comments, pauses or skipped lines):
   // nothing was sent or paused, and `detail` says so.
   bool noCommands = false;

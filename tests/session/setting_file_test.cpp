@@ -246,10 +246,11 @@ protected:
     port_.setTrafficObserver(&wire_);
   }
   // Writes `bytes` as a setting file and loads it, recording the pauses asked for.
-  SettingLoadResult load(std::string_view bytes) {
+  SettingLoadResult load(std::string_view bytes, uint32_t lineTimeoutMs = kSettingLineTimeoutMs) {
     const std::string path = folder_ / "load.csf";
     writeBytes(path, bytes);
     SettingLoadOptions options;
+    options.lineTimeoutMs = lineTimeoutMs;
     options.sleep = [this](int ms) { pauses_.push_back(ms); };
     options.progress = [this](int percent) { progress_.push_back(percent); };
     return loadSettingFile(path, connected_, options);
@@ -430,6 +431,32 @@ TEST_F(LoadOnPty, RefusedLineIsReportedAndLoadingGoesOn) {
   EXPECT_FALSE(result.allAccepted());
   EXPECT_EQ(cache_.intValue("et"), 1300);
   EXPECT_EQ(exchange_.QueryValue("get"), "1300");
+}
+
+// Would catch a load that waits out the time-out of every remaining line once the camera has
+// stopped answering, or one that gives up on a camera that still answers now and then.
+TEST_F(LoadOnPty, CameraThatStopsAnsweringEndsTheLoadAfterFiveUnansweredLines) {
+  sim::Faults faults;
+  faults.silentAfterCommands = 2;
+  camera_->setFaults(faults);
+  std::string file;
+  for (int i = 0; i < 12; ++i)
+    file += "stm " + std::to_string(i % 3) + "\r\nSleep 10\r\n";
+  const SettingLoadResult result = load(file, 300);
+  EXPECT_TRUE(result.cameraLost);
+  EXPECT_EQ(result.sent, 2u + kUnansweredBeforeLost);
+  EXPECT_EQ(result.accepted, 2u);
+  EXPECT_EQ(result.unanswered.size(), size_t(kUnansweredBeforeLost));
+  EXPECT_EQ(result.notSent, 12u - result.sent);
+  // The pause after the last line sent is skipped with the rest.
+  EXPECT_EQ(pauses_.size(), result.sent - 1);
+
+  // Unanswered lines with answers between them are no lost camera.
+  camera_->setFaults({});
+  port_.receiveBuffer().clear();
+  const SettingLoadResult mixed = load("stm 1\r\nstm 2\r\n");
+  EXPECT_FALSE(mixed.cameraLost);
+  EXPECT_EQ(mixed.notSent, 0u);
 }
 
 // Would catch a progress past 100 % when the file holds more lines than the camera has
