@@ -28,7 +28,8 @@ inline constexpr std::string_view kDefectLineLimitExceeded = "Exceeded defect al
 // The map's own text ends with a space, as the cameras' users know it.
 inline constexpr std::string_view kDefectMapTooLarge = "Exceeded defect allocation ";
 inline constexpr std::string_view kDefectDataErrorCaption = "Defect Downloader";
-inline constexpr std::string_view kDefectUploadEmpty = "Defect data error";
+// An upload that brought nothing, or bytes that are no list of entries.
+inline constexpr std::string_view kDefectUploadDataError = "Defect data error";
 inline constexpr std::string_view kDefectUploadInflateFailed = "Data decompress error!";
 inline constexpr std::string_view kDefectFileWriteError = "file error!";
 inline constexpr std::string_view kDefectFileWriteErrorCaption = "Error Message";
@@ -51,6 +52,11 @@ inline constexpr size_t kDefectThreeValueLineLimit = 512;
 inline constexpr size_t kDefectMapCompressedLimit = 380000;
 // A defect file larger than this is not one (a 30000-line list is under 400 KB).
 inline constexpr size_t kDefectFileSizeLimit = 64u << 20;
+// The largest map or list the program builds or takes from a camera, whatever size the camera
+// reports for its sensor (a 2-gigapixel map).
+inline constexpr size_t kDefectDataLimit = 256u << 20;
+inline constexpr std::string_view kDefectSensorSizeUnusable =
+    "The camera's sensor size does not allow a defect map!";
 
 inline constexpr uint16_t kDefectDownloadCommand = 0x0200;
 inline constexpr uint16_t kDefectDownloadFinal = 0x0201;
@@ -76,7 +82,8 @@ DefectForm defectFormFor(const ModelDescriptor& model);
 // Ko 10M cameras.
 uint32_t defectMapRowWidth(const ModelDescriptor& model);
 
-// Bytes of a map of `rowWidth` x `height` pixels, one bit each.
+// Bytes of a map of `rowWidth` x `height` pixels, one bit each; a partial last byte is not
+// counted, as the cameras count it.
 size_t defectMapBytes(uint32_t rowWidth, uint32_t height);
 
 // --- Reading a defect file -------------------------------------------------------------------
@@ -131,7 +138,7 @@ struct DefectUploadSetup {
 DefectUploadSetup planDefectUpload(const ModelDescriptor& model);
 
 // The file text made from what an upload received. When `ok` is false, `message` goes to the
-// status line (kDefectUploadEmpty or kDefectUploadInflateFailed) and, for a failed inflate,
+// status line (kDefectUploadDataError or kDefectUploadInflateFailed) and, for a failed inflate,
 // `inflateMessage` is the message box text; no file is to be written.
 struct DefectUploadFile {
   bool ok = false;
