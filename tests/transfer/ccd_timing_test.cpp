@@ -157,8 +157,10 @@ TEST(CcdTiming, ValuesThatAreNoNumbersOrDoNotFitAreRefused) {
   for (const auto& [key, value] : hostile) {
     SCOPED_TRACE(std::string(key) + "=" + value.substr(0, 20));
     auto keys = kForm1;
-    std::find_if(keys.begin(), keys.end(), [&](const auto& k) { return k.first == key; })->second =
-        value;
+    for (auto& entry : keys) {
+      if (entry.first == key)
+        entry.second = value;
+    }
     const CcdTiming timing = parseCcdTiming(fileOf(keys));
     EXPECT_FALSE(timing.ok);
     EXPECT_EQ(timing.message, "Data Error!");
