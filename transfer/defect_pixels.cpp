@@ -401,4 +401,26 @@ std::string defectFilePath(std::string_view chosen) {
   return path;
 }
 
+DefectFileSave saveDefectFile(std::string_view chosen, const DefectUploadFile& file) {
+  DefectFileSave result;
+  result.path = defectFilePath(chosen);
+  if (!file.ok) {
+    // A failed upload never becomes a file.
+    result.message = std::string(kDefectFileWriteError);
+    result.caption = std::string(kDefectFileWriteErrorCaption);
+    result.detail = "no defect data to save";
+    return result;
+  }
+  const FileStatus status = writeFileAtomically(result.path, file.text);
+  if (!status) {
+    result.message = std::string(kDefectFileWriteError);
+    result.caption = std::string(kDefectFileWriteErrorCaption);
+    result.detail = status.detail;
+    return result;
+  }
+  result.saved = true;
+  result.message = std::string(kDefectFileSaved);
+  return result;
+}
+
 } // namespace kelpax

@@ -156,4 +156,16 @@ DefectUploadFile defectFileFromUpload(std::span<const uint8_t> received,
 // The path an upload saves to: ".csv" appended when the chosen name does not contain it.
 std::string defectFilePath(std::string_view chosen);
 
+struct DefectFileSave {
+  bool saved = false;
+  std::string path;    // the file written, or that could not be written
+  std::string message; // kDefectFileSaved, or kDefectFileWriteError
+  std::string caption; // kDefectFileWriteErrorCaption on failure
+  std::string detail;
+};
+
+// Writes an upload's file at defectFilePath(chosen) whole: into a new file beside it, renamed
+// over it, so a failure leaves no part of a file and an older file as it was.
+DefectFileSave saveDefectFile(std::string_view chosen, const DefectUploadFile& file);
+
 } // namespace kelpax

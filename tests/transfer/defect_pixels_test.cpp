@@ -1,15 +1,19 @@
 // Defect files and the camera's defect lists and maps: the form per camera, the file rules,
 // what each form sends, and the file an upload writes.
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <set>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "tests/transfer/transfer_test_support.h"
 #include "transfer/defect_pixels.h"
 #include "transfer/zlib_codec.h"
 
 using namespace kelpax;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -374,10 +378,36 @@ TEST(DefectPixels, AFailedUploadGivesItsMessageAndNoFile) {
   EXPECT_TRUE(file.text.empty());
 }
 
-TEST(DefectPixels, SavedFilesEndInCsv) {
+// Would catch a save that leaves a partial or stray file when it fails, writes a failed upload,
+// or loses the ".csv" the file dialog did not add.
+TEST(DefectPixels, AnUploadIsSavedWholeOrNotAtAll) {
   EXPECT_EQ(defectFilePath("/tmp/defects"), "/tmp/defects.csv");
   EXPECT_EQ(defectFilePath("/tmp/defects.csv"), "/tmp/defects.csv");
   EXPECT_EQ(defectFilePath("/tmp/DEFECTS.CSV"), "/tmp/DEFECTS.CSV");
+
+  const fs::path folder =
+      fs::temp_directory_path() / ("kelpax-defect-save-" + std::to_string(::getpid()));
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  DefectUploadFile file;
+  file.ok = true;
+  file.text = std::string(kDefectFileHeader) + "1,2\n";
+  const DefectFileSave saved = saveDefectFile((folder / "cam").string(), file);
+  EXPECT_TRUE(saved.saved) << saved.detail;
+  EXPECT_EQ(saved.message, "File saving was completed!");
+  std::ifstream in(folder / "cam.csv", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), file.text);
+
+  const DefectFileSave nowhere = saveDefectFile((folder / "none" / "cam").string(), file);
+  EXPECT_FALSE(nowhere.saved);
+  EXPECT_EQ(nowhere.message, "file error!");
+  EXPECT_EQ(nowhere.caption, "Error Message");
+
+  file.ok = false;
+  const DefectFileSave failedUpload = saveDefectFile((folder / "failed").string(), file);
+  EXPECT_FALSE(failedUpload.saved);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1);
+  fs::remove_all(folder);
 }
 
 } // namespace
