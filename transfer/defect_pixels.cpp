@@ -305,6 +305,11 @@ DefectDownload planDefectDownload(const ModelDescriptor& model, std::string_view
   case DefectForm::Unsupported:
     return refusal(kDefectDownloadNotSupported, {}, model.modelName);
   case DefectForm::List:
+    if (model.sensorWidth <= 0 || model.sensorHeight <= 0) {
+      return refusal(kDefectSensorSizeUnusable, {},
+                     std::to_string(model.sensorWidth) + " x " +
+                         std::to_string(model.sensorHeight) + " pixels");
+    }
     return planDefectListDownload(fileText, sensorDimension(model.sensorWidth),
                                   sensorDimension(model.sensorHeight));
   case DefectForm::Map:
@@ -327,6 +332,10 @@ DefectUploadSetup planDefectUpload(const ModelDescriptor& model) {
   setup.plan.blockReadCommand = kDefectUploadBlockRead;
   setup.plan.parameter = 0;
   if (setup.form == DefectForm::List) {
+    if (width == 0 || height == 0) {
+      setup.message = std::string(kDefectSensorSizeUnusable);
+      return setup;
+    }
     setup.plan.firstTimeoutMs = kDefectListTimeoutMs;
     setup.plan.capacity = size_t(std::min<uint64_t>(uint64_t(width) * height, kDefectDataLimit));
   } else {

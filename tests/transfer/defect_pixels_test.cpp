@@ -292,9 +292,10 @@ TEST(DefectPixels, MapSizesFromTheCameraAreBoundedBeforeUse) {
 
   for (const ModelDescriptor& model :
        {camera(Series::Kx, "4M", 0, 0, 0), camera(Series::Kx, "4M", 0, 5120, -1),
-        camera(Series::Kx, "4M", 0, 2000000000, 2000000000)}) {
-    EXPECT_FALSE(planDefectDownload(model, "").ok);
-    EXPECT_FALSE(planDefectUpload(model).ok);
+        camera(Series::Kx, "4M", 0, 2000000000, 2000000000), camera(Series::Ko, "25M", 0, 0, 0),
+        camera(Series::Ko, "25M", 0, -5, 4000)}) {
+    EXPECT_EQ(planDefectDownload(model, "").message, kDefectSensorSizeUnusable);
+    EXPECT_EQ(planDefectUpload(model).message, kDefectSensorSizeUnusable);
   }
   const DefectUploadSetup list = planDefectUpload(camera(Series::Ko, "25M", 0, 2000000000, 9999));
   ASSERT_TRUE(list.ok);
