@@ -85,7 +85,8 @@ CcdTiming readRecord(std::string_view text, const std::array<CcdField, N>& field
   size_t stored = 0;
   size_t lineNumber = 0;
   std::string data;
-  for (std::string_view line : splitLines(text)) {
+  LineReader lines(text);
+  for (std::string_view line; lines.next(line);) {
     ++lineNumber;
     if (!compactDataLine(line, data))
       continue;
@@ -136,7 +137,8 @@ CcdTiming readRecord(std::string_view text, const std::array<CcdField, N>& field
 CcdTiming parseCcdTiming(std::string_view text) {
   bool darkH1 = false;
   std::string data;
-  for (std::string_view line : splitLines(text)) {
+  LineReader lines(text);
+  for (std::string_view line; lines.next(line);) {
     if (compactDataLine(line, data) && splitFields(data)[0] == "DarkH1") {
       darkH1 = true;
       break;

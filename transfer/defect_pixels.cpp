@@ -72,7 +72,8 @@ bool readFields(std::string_view data, size_t count, int64_t* values) {
 template <typename Visit> void forEachDataLine(std::string_view text, Visit visit) {
   std::string data;
   size_t lineNumber = 0;
-  for (std::string_view line : splitLines(text)) {
+  LineReader lines(text);
+  for (std::string_view line; lines.next(line);) {
     ++lineNumber;
     if (compactDataLine(line, data) && !visit(lineNumber, std::string_view(data)))
       return;
@@ -103,7 +104,7 @@ struct ListRules {
 
 DefectDownload planList(std::string_view fileText, uint32_t width, uint32_t height,
                         const ListRules& rules) {
-  const size_t lines = splitLines(fileText).size();
+  const size_t lines = countLines(fileText);
   if (lines > rules.lineLimit) {
     return refusal(kDefectLineLimitExceeded, {},
                    std::to_string(lines) + " lines, more than " + std::to_string(rules.lineLimit));
@@ -219,7 +220,7 @@ DefectDownload planDefect13BitListDownload(std::string_view fileText, uint32_t w
 
 DefectDownload planDefectThreeValueDownload(std::string_view fileText, uint32_t width,
                                             uint32_t height) {
-  const size_t lines = splitLines(fileText).size();
+  const size_t lines = countLines(fileText);
   if (lines > kDefectThreeValueLineLimit) {
     return refusal(kDefectLineLimitExceeded, {},
                    std::to_string(lines) + " lines, more than " +

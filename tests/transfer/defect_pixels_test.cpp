@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "camera/file_io.h"
 #include "tests/transfer/transfer_test_support.h"
+#include "transfer/data_lines.h"
 #include "transfer/defect_pixels.h"
 #include "transfer/zlib_codec.h"
 
@@ -179,6 +181,19 @@ TEST(DefectPixels, LineLimitsCountEveryLineBeforeParsing) {
   DefectDownload plan = planDefectListDownload(manyLines(30000, "-- x") + "99999,0", 10, 10);
   EXPECT_EQ(plan.message, "Exceeded defect allocation");
   EXPECT_EQ(plan.caption, "");
+
+  // Lines are counted as the file module splits them: a last line without LF counts.
+  for (const char* text : {"", "\n", "a", "a\n", "a\nb", "\n\n\n", "a\r\nb\r\n"}) {
+    EXPECT_EQ(countLines(text), splitLines(text).size()) << text;
+    size_t read = 0;
+    LineReader lines(text);
+    for (std::string_view line; lines.next(line);)
+      ++read;
+    EXPECT_EQ(read, countLines(text)) << text;
+  }
+  EXPECT_EQ(planDefectListDownload(std::string(30001, '\n'), 10, 10).message,
+            "Exceeded defect allocation");
+  EXPECT_TRUE(planDefectListDownload(std::string(30000, '\n'), 10, 10).ok);
 
   EXPECT_TRUE(planDefect13BitListDownload(manyLines(10000, "1,1"), 10, 10).ok);
   EXPECT_EQ(planDefect13BitListDownload(manyLines(10001, "1,1"), 10, 10).message,
