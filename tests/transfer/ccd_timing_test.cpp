@@ -108,6 +108,7 @@ TEST(CcdTiming, MissingKeysAndForeignKeysAreDataErrors) {
     keys.insert(keys.begin() + 10, {foreign, "1"});
     timing = parseCcdTiming(fileOf(keys));
     EXPECT_EQ(timing.message, "Data Error!") << foreign;
+    EXPECT_NE(timing.detail.find(foreign), std::string::npos) << timing.detail;
   }
   // After the last needed key a foreign one does no harm.
   keys = kForm1;
