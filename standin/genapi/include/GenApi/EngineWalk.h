@@ -9,7 +9,7 @@
 
 namespace GenApi {
 
-struct IPort;
+class IPort;
 
 // Loads `xml` into a bare engine on `port` and walks the categories from "Root" depth first, as
 // the engine's own tools list features. Gives the names of the features (not categories) it
