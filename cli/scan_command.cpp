@@ -69,6 +69,10 @@ int runScan(const ScanOptions& options) {
   const InterfaceMode combo = firstScan ? InterfaceMode::ClserOnly : kModes.at(options.mode);
   scanner.ScanPorts(firstScan, combo);
 
+  // The defaults stood in for a file that could not be read: say so, or the ports it names
+  // would seem to have vanished.
+  if (!settings.readProblem().empty())
+    std::cerr << "kelpax-cli: " << printableBytes(settings.readProblem()) << "\n";
   if (port.portCount() == 0)
     std::cerr << "kelpax-cli: no ports to scan (" << settings.path() << ")\n";
   for (int i = 0; i < port.portCount(); ++i) {

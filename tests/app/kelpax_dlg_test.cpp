@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTabBar>
@@ -454,6 +455,31 @@ TEST(KelpaxDlg, InitialReadGoesOnAfterTenFailures) {
   EXPECT_GE(rig.camera(0).commandsReceived() - before, int(cache.size()));
   EXPECT_FALSE(cache.holdsValue("tm"));
   EXPECT_EQ(rig.statusBar()->partText(0), "OK");
+}
+
+// Would catch a portlist.ini too large to read leaving the operator with an empty list and no
+// reason (the cameras it names by path are not even listed), or the file rewritten.
+TEST(CGetPortDlg, PortListTooLargeToReadIsExplained) {
+  Rig rig({"Ko-4M-M180"});
+  const fs::path file = rig.folder() / "portlist.ini";
+  const std::string text =
+      readFile(file) + ":" + std::string(PortSettings::kMaxFileSize, '-') + "\n";
+  writeFile(file, text);
+  rig.scan();
+  EXPECT_EQ(rig.dlg->portDialog().portList()->rowCount(), 0);
+  ASSERT_EQ(rig.boxes.shown.size(), 1u);
+  EXPECT_EQ(rig.boxes.shown[0].rfind("Error|portlist.ini is too large to read (", 0), 0u)
+      << rig.boxes.shown[0];
+  EXPECT_NE(rig.boxes.shown[0].find(std::to_string(text.size()) + " bytes"), std::string::npos);
+  EXPECT_EQ(readFile(file), text);
+
+  // Cut back to a readable size, the next scan lists the camera and says nothing more.
+  writeFile(file, text.substr(0, text.find(':')));
+  // The first scan took the default interface (Camera Link only) in place of the file's.
+  rig.dlg->portDialog().interfaceCombo()->setCurrentIndex(int(InterfaceMode::ComOnly));
+  rig.scan();
+  EXPECT_EQ(rig.cameraText(0), "Ko-4M-M180");
+  EXPECT_EQ(rig.boxes.shown.size(), 1u);
 }
 
 // Would catch the copy taking the port column, or rows joined without CR LF.

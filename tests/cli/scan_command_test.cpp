@@ -107,3 +107,26 @@ TEST_F(ScanCli, ExitCodesWithoutACamera) {
   EXPECT_NE(bad.err.find("no folder"), std::string::npos);
   EXPECT_FALSE(fs::exists(folder_ / "nowhere"));
 }
+
+// Would catch a portlist.ini too large to read reported only as "no ports to scan" (the ports
+// it names by path are not listed at all), or the file rewritten and its lines lost.
+TEST_F(ScanCli, PortListTooLargeToReadSaysWhy) {
+  camera("cam", "Ko-25MC-C65", 115200);
+  std::string text = "COMPORT_ONLY=1\nBaudRate=115200\n" + link("cam") + "=1\n";
+  text += ":" + std::string(kelpax::PortSettings::kMaxFileSize, '-') + "\n";
+  portList(text);
+  // Unread, the file leaves the default: Camera Link ports only, and there are none.
+  const CliRun r = run("--folder " + folder_.string(), "CLSERIALPATH=");
+  EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_NE(r.err.find("portlist.ini is too large to read"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(std::to_string(text.size()) + " bytes"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("no ports to scan"), std::string::npos) << r.err;
+  EXPECT_EQ(slurp(folder_ / "portlist.ini"), text);
+
+  // A file of a readable size again: no complaint, the camera it names is found.
+  portList("COMPORT_ONLY=1\nBaudRate=115200\n" + link("cam") + "=1\n");
+  const CliRun fine = run("--folder " + folder_.string());
+  EXPECT_EQ(fine.status, 0) << fine.err;
+  EXPECT_EQ(fine.err.find("portlist.ini"), std::string::npos) << fine.err;
+  EXPECT_NE(fine.out.find(link("cam") + "\tCOM\t115200\tKo-25MC-C65\n"), std::string::npos);
+}
