@@ -61,8 +61,9 @@ protected:
 
 } // namespace
 
-// Would catch a wrong column (rate, maker, camera text) or a disabled port probed; the
-// machine's own serial ports may add lines of their own.
+// Would catch a wrong column (rate, maker, camera text), a disabled port probed, or the ports
+// probed side by side printed otherwise than one after another; the machine's own serial ports
+// may add lines of their own.
 TEST_F(ScanCli, OneLinePerPortFromTheFolderNamed) {
   camera("fast", "Ko-25MC-C65", 115200);
   camera("slow", "Ka-47M-M40", 9600);
@@ -75,6 +76,11 @@ TEST_F(ScanCli, OneLinePerPortFromTheFolderNamed) {
   EXPECT_NE(r.out.find(link("slow") + "\tCOM\t9600\tKa-47M-M40\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find(link("off") + "\tCOM\t-\t\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find(link("missing") + "\tCOM\t-\tError : -21000\n"), std::string::npos) << r.out;
+
+  // The ports probed one after another: the same lines, in the same order.
+  const CliRun one = run("--one-at-a-time --folder " + folder_.string());
+  EXPECT_EQ(one.status, 0) << one.err;
+  EXPECT_EQ(one.out, r.out);
 }
 
 // Would catch a scan that does not create portlist.ini as the window would, or that misses
