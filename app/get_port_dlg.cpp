@@ -222,6 +222,9 @@ void CGetPortDlg::ScanPorts() {
   const int chosen = session_.port().currentIndex();
   if (chosen >= 0 && chosen < list_->rowCount())
     list_->selectRow(chosen);
+  // The scan ran on the defaults: the ports and rate the file names were not used.
+  if (!session_.settings().readProblem().empty())
+    owner_.messageBox().showMessage("Error", session_.settings().readProblem(), MessageIcon::Error);
 }
 
 void CGetPortDlg::clearRows() {

@@ -13,8 +13,18 @@ namespace {
 std::mutex logMutex; // Protects trafficLog
 FILE* trafficLog = nullptr;
 std::atomic<bool> trafficLogOpen{false};
+// Where this thread's diagnostic text goes instead, while a DebugCapture lives.
+thread_local std::string* captured = nullptr;
 
 } // namespace
+
+DebugCapture::DebugCapture(std::string& text) : previous_(captured) {
+  captured = debugActive() ? &text : nullptr;
+}
+
+DebugCapture::~DebugCapture() {
+  captured = previous_;
+}
 
 bool debugToStderr() {
   static const bool enabled = std::getenv("KELPAX_DEBUG") != nullptr;
@@ -26,6 +36,10 @@ bool debugActive() {
 }
 
 void debugOutput(std::string_view text) {
+  if (captured) {
+    captured->append(text);
+    return;
+  }
   if (debugToStderr()) {
     std::fwrite(text.data(), 1, text.size(), stderr);
   }

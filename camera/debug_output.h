@@ -18,6 +18,20 @@ void debugPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 bool openTrafficLog(const std::string& path);
 void closeTrafficLog();
 
+// While one lives, the diagnostic text of its thread is appended to `text` instead of written,
+// when it would be written anywhere; the owner hands it on with debugOutput. A port scan's
+// workers keep each port's lines together this way, to be written in port order.
+class DebugCapture {
+public:
+  explicit DebugCapture(std::string& text);
+  ~DebugCapture();
+  DebugCapture(const DebugCapture&) = delete;
+  DebugCapture& operator=(const DebugCapture&) = delete;
+
+private:
+  std::string* previous_;
+};
+
 // True when KELPAX_DEBUG is set in the environment (read once).
 bool debugToStderr();
 

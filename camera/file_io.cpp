@@ -144,16 +144,25 @@ FileStatus writeFileAtomically(const std::string& path, std::string_view bytes,
 
 std::vector<std::string_view> splitLines(std::string_view text) {
   std::vector<std::string_view> lines;
-  while (!text.empty()) {
-    const size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    if (!line.empty() && line.back() == '\r')
-      line.remove_suffix(1);
-    lines.push_back(line);
-    if (end == std::string_view::npos)
-      break;
-    text.remove_prefix(end + 1);
+  size_t start = 0;
+  size_t at = 0;
+  while (at < text.size()) {
+    const char c = text[at];
+    if (c != '\n' && c != '\r') {
+      ++at;
+      continue;
+    }
+    lines.push_back(text.substr(start, at - start));
+    // A run of CRs with or without an LF after it is one line end.
+    size_t next = at;
+    while (next < text.size() && text[next] == '\r')
+      ++next;
+    if (next < text.size() && text[next] == '\n')
+      ++next;
+    start = at = next;
   }
+  if (start < text.size())
+    lines.push_back(text.substr(start));
   return lines;
 }
 

@@ -39,8 +39,9 @@ FileStatus readFileBounded(const std::string& path, std::size_t maxSize, std::st
 FileStatus writeFileAtomically(const std::string& path, std::string_view bytes,
                                std::optional<unsigned> mode = std::nullopt);
 
-// The lines of a text, split at LF; a CR before the LF (or at the end) is dropped. A last line
-// without LF counts; an empty text has no lines.
+// The lines of a text. A line ends at LF, at CR LF (or CR CR LF, as text-mode writers end
+// lines), or at CR alone (files from systems that end lines that way); the line ends are not
+// part of the lines. A last line without a line end counts; an empty text has no lines.
 std::vector<std::string_view> splitLines(std::string_view text);
 
 // `text` without leading and trailing blanks, tabs, CR and LF.

@@ -19,6 +19,7 @@ struct ScanOptions {
   std::string folder;
   std::string mode;
   bool trace = false;
+  bool oneAfterAnother = false;
 };
 
 // The camera column as the window would show it, one text per row.
@@ -60,6 +61,9 @@ int runScan(const ScanOptions& options) {
   PortScanner scanner(exchange, settings);
   ColumnKeeper column;
   scanner.setView(&column);
+  // A trace of ports probed side by side would interleave their bytes line by line.
+  if (options.oneAfterAnother || options.trace)
+    scanner.setProbeOrder(ProbeOrder::OneAfterAnother);
 
   // Without --mode the scan is a first scan: the mode comes from portlist.ini.
   static const std::map<std::string, InterfaceMode> kModes = {{"all", InterfaceMode::All},
@@ -69,6 +73,10 @@ int runScan(const ScanOptions& options) {
   const InterfaceMode combo = firstScan ? InterfaceMode::ClserOnly : kModes.at(options.mode);
   scanner.ScanPorts(firstScan, combo);
 
+  // The defaults stood in for a file that could not be read: say so, or the ports it names
+  // would seem to have vanished.
+  if (!settings.readProblem().empty())
+    std::cerr << "kelpax-cli: " << printableBytes(settings.readProblem()) << "\n";
   if (port.portCount() == 0)
     std::cerr << "kelpax-cli: no ports to scan (" << settings.path() << ")\n";
   for (int i = 0; i < port.portCount(); ++i) {
@@ -94,7 +102,10 @@ CliCommand addScanCommand(CLI::App& app) {
   cmd->add_option("--mode", options->mode,
                   "ports to scan instead of portlist.ini's COMPORT_ONLY: all, com or clser")
       ->check(CLI::IsMember({"all", "com", "clser"}));
-  cmd->add_flag("--trace", options->trace, "show every byte on the wire, with timestamps");
+  cmd->add_flag("--trace", options->trace,
+                "show every byte on the wire, with timestamps (probes one port after another)");
+  cmd->add_flag("--one-at-a-time", options->oneAfterAnother,
+                "probe one port after another instead of all at once");
   return {cmd, [options] { return runScan(*options); }};
 }
 

@@ -3,6 +3,8 @@
 
 #include <iostream>
 
+#include "camera/debug_output.h"
+#include "link/model_list.h"
 #include "link/port_search.h"
 
 namespace kelpax {
@@ -152,10 +154,26 @@ int CliSession::open(const LinkOptions& options) {
   if (int rc = openPort(options); rc != kExitOk)
     return rc;
   session.exchange().setStatusLine(&status);
-  const std::string model =
-      session.exchange().QueryValue(formatCommand(cmd::kModelName), options.timeoutMs);
+  const Answer answer =
+      session.exchange().Query(formatCommand(cmd::kModelName), {.timeoutMs = options.timeoutMs});
+  debugOutput(answer.text);
+  if (answer.result == CommandResult::CameraError) {
+    std::cerr << "kelpax-cli: the camera refuses to tell its model name: "
+              << printableBytes(answer.errorText()) << "\n";
+    return kExitCameraError;
+  }
+  const std::string model = answer.accepted() ? answer.token() : std::string();
   if (model.empty()) {
     std::cerr << "kelpax-cli: the camera does not tell its model name (Camera connection error!)\n";
+    return kExitNoAnswer;
+  }
+  // The scan's rule: an answer without the maker's marker is no camera this program drives,
+  // and its settings would be read and set by the rules of a family it does not belong to.
+  if (JudgeModelAnswer(model) != ModelAnswer::Identified) {
+    std::cerr << "kelpax-cli: the answer to " << formatCommand(cmd::kModelName) << ", '"
+              << printableBytes(model)
+              << "', is not a model name of this maker's cameras (Camera not found); nothing "
+                 "sent\n";
     return kExitNoAnswer;
   }
   session.prepareForModel(model, nullptr);

@@ -132,6 +132,7 @@ public:
   const ClserEntries& clser() const { return clser_; }
 
   void setTrafficObserver(TrafficObserver* observer) { observer_ = observer; }
+  TrafficObserver* trafficObserver() const { return observer_; }
 
 private:
   bool writeLibraryPass(const char* data, size_t count, size_t& written, bool lastCallOfPass,

@@ -21,7 +21,9 @@ ComDevice::~ComDevice() {
 }
 
 void ComDevice::noteError(int err) {
-  lastError_ = std::strerror(err);
+  // strerror_r: a port scan opens ports on several threads at once.
+  char text[128];
+  lastError_ = ::strerror_r(err, text, sizeof text);
 }
 
 ComDevice::OpenError ComDevice::open(const std::string& path, int rate) {

@@ -122,8 +122,10 @@ int CommandExchange::WaitMsg(uint32_t timeoutMs, uint32_t mode, bool notify) {
     }
     char byte = 0;
     if (port_.isLibraryPortOpen()) {
-      // The library's read waits for the first byte itself.
-      if (port_.readLibraryByte(byte, kLibraryReadTimeoutMs) != CameraPort::ReadResult::Byte) {
+      // The library's read waits for the first byte itself, no longer than the wait has left:
+      // a 10 ms wait for stray input must not take the read's whole 100 ms.
+      const uint32_t readMs = uint32_t(std::clamp<long>(left, 1, kLibraryReadTimeoutMs));
+      if (port_.readLibraryByte(byte, readMs) != CameraPort::ReadResult::Byte) {
         continue;
       }
       readLibraryBurst(byte, burstDeadline);

@@ -24,6 +24,8 @@ public:
   void setStatusLine(StatusLine* statusLine) { statusLine_ = statusLine; }
   void setAnswerHandler(AnswerHandler* handler) { answerHandler_ = handler; }
   void setEventPump(EventPump* pump) { eventPump_ = pump; }
+  EventPump* eventPump() const { return eventPump_; }
+  AnswerHandler* answerHandler() const { return answerHandler_; }
 
   CameraPort& port() { return port_; }
 

@@ -2,6 +2,7 @@
 // port's rate, and ask each for its camera's model.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -30,6 +31,16 @@ inline constexpr uint32_t kModelQueryTimeoutMs = 300;
 inline constexpr int kBootWaitTicks = 10; // dots shown while a booting camera gets time
 inline constexpr uint32_t kBootWaitTickMs = 1000;
 
+// How ProbePorts visits the enabled ports.
+enum class ProbeOrder {
+  Concurrent,      // all at once, each port (or each library's ports) on a worker of its own
+  OneAfterAnother, // in table order on the calling thread
+};
+
+// Whether the ports of a Camera Link serial library may be probed from several threads at once,
+// by the maker its clGetManufacturerInfo reports. `port` has the library bound (LoadClserLibrary).
+bool libraryTakesCallsFromManyThreads(const CameraPort& port);
+
 class PortScanner {
 public:
   PortScanner(CommandExchange& exchange, PortSettings& settings);
@@ -41,6 +52,9 @@ public:
   void setComPortLister(std::function<std::vector<std::string>()> lister);
   // Length of each of the ten waits given to a booting camera (1000 ms).
   void setBootWaitTickMs(uint32_t ms) { bootTickMs_ = ms; }
+  // Concurrent by default.
+  void setProbeOrder(ProbeOrder order) { order_ = order; }
+  ProbeOrder probeOrder() const { return order_; }
 
   // The whole "SCAN PORT" action: close the port, set the scanning flag, clear the rows,
   // BuildPortTable, empty the receive buffer, ProbePorts, clear the flag. The first scan takes
@@ -55,9 +69,17 @@ public:
 
   bool running() const { return running_; }
 
+  // Stops a running scan: every wait ends at once, a port whose probe is cut short shows
+  // "Not found", and ports not probed yet stay empty. The window's abort request (the event
+  // pump's) does the same. Any thread may call it.
+  void cancel() { cancel_ = true; }
+  bool cancelled() const { return cancel_; }
+
 private:
-  // One probe of a slot; true when the camera is booting and the probe should be repeated.
-  bool probeSlot(int slot, const BaudChoice& choice, bool bootWaitGiven);
+  // The enabled slots grouped by the worker that probes them, in table order.
+  std::vector<std::vector<int>> workerGroups(const std::vector<int>& slots);
+  void probeHere(const std::vector<int>& slots, const BaudChoice& choice);
+  void probeConcurrently(const std::vector<std::vector<int>>& groups, const BaudChoice& choice);
   void showCameraText(int row, const std::string& text);
 
   CommandExchange& exchange_;
@@ -67,8 +89,9 @@ private:
   std::optional<std::vector<std::string>> libraryFolders_;
   std::function<std::vector<std::string>()> comPortLister_;
   uint32_t bootTickMs_ = kBootWaitTickMs;
+  ProbeOrder order_ = ProbeOrder::Concurrent;
   bool running_ = false;
-  int chosen_ = -1;
+  std::atomic<bool> cancel_{false};
 };
 
 } // namespace kelpax

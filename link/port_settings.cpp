@@ -131,9 +131,29 @@ std::string portListCommentBlock() {
 PortSettings::PortSettings(std::string folder)
     : folder_(std::move(folder)), path_(folder_ + "/" + kPortListFileName) {}
 
+FileError PortSettings::readFile(std::string& text) {
+  const FileStatus status = readFileBounded(path_, kMaxFileSize, text);
+  switch (status.error) {
+  case FileError::None:
+  case FileError::Missing:
+    readProblem_.clear();
+    break;
+  case FileError::TooLarge:
+    readProblem_ = "portlist.ini is too large to read (" + status.detail +
+                   "): its settings are not used and nothing is written to it";
+    break;
+  case FileError::NotRegular:
+  case FileError::Io:
+    readProblem_ = "portlist.ini cannot be read (" + status.detail +
+                   "): its settings are not used and nothing is written to it";
+    break;
+  }
+  return status.error;
+}
+
 std::string PortSettings::ReadPortSetting(std::string_view key) {
   std::string text;
-  switch (readFileBounded(path_, kMaxFileSize, text).error) {
+  switch (readFile(text)) {
   case FileError::Missing:
     if (!writeFileAtomically(path_, portListCommentBlock(), kNewFileMode)) {
       debugPrintf("%s, %d, cannot create %s\n", "CGetPortDlg::ReadPortSetting", __LINE__,
@@ -179,7 +199,7 @@ void PortSettings::WritePortSetting(std::string_view rawKey, std::string_view ra
   const std::string key = oneLine(rawKey);
   const std::string value = oneLine(rawValue);
   std::string text;
-  switch (readFileBounded(path_, kMaxFileSize, text).error) {
+  switch (readFile(text)) {
   case FileError::Missing:
     if (!writeFileAtomically(path_, key + "=" + value + "\n", kNewFileMode)) {
       debugPrintf("%s, %d, cannot create %s\n", "CGetPortDlg::WritePortSetting", __LINE__,
@@ -238,7 +258,7 @@ void PortSettings::WritePortSetting(std::string_view rawKey, std::string_view ra
 
 std::vector<std::string> PortSettings::devicePathKeys() {
   std::string text;
-  if (!readFileBounded(path_, kMaxFileSize, text)) {
+  if (readFile(text) != FileError::None) {
     return {};
   }
   std::vector<std::string> keys;

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "camera/file_io.h"
+
 namespace kelpax {
 
 // Which ports a scan lists (the COMPORT_ONLY key, and the index of the interface combo).
@@ -37,6 +39,11 @@ public:
 
   const std::string& path() const { return path_; }
 
+  // Why the file could not be read at the last read (too large, not a regular file, refused
+  // by the system), for the operator; empty when it was read, or was missing and created.
+  // While it cannot be read every setting is its default and nothing is written to it.
+  const std::string& readProblem() const { return readProblem_; }
+
   // Keys that name a PC serial port by device path ("/tmp/ttyCAM0=1"), in file order, as
   // written (spaces and tabs around the key removed), each once.
   std::vector<std::string> devicePathKeys();
@@ -45,8 +52,12 @@ public:
   static constexpr size_t kMaxFileSize = 1 << 20;
 
 private:
+  // readFileBounded, keeping readProblem_ up to date.
+  FileError readFile(std::string& text);
+
   std::string folder_;
   std::string path_;
+  std::string readProblem_;
 };
 
 // "0..." → All, "1..." → ComOnly, anything else → ClserOnly; leading spaces are ignored.

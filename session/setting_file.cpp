@@ -72,30 +72,17 @@ std::vector<SettingLoadStep> planSettingLoad(std::string_view bytes, SettingLoad
   long pauseBudgetMs = kSettingTotalPauseLimitMs;
   bool budgetSpent = false;
   size_t lineNumber = 0;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    size_t end = bytes.find('\n', start);
-    if (end == std::string_view::npos)
-      end = bytes.size();
-    const std::string_view raw = bytes.substr(start, end - start);
-    start = end + 1;
+  // Lines end in CR LF, in CR CR LF from the older program, in LF, or in CR alone; none of
+  // those bytes reaches the camera, and a file of CR-ended lines is still one command a line.
+  for (const std::string_view raw : splitLines(bytes)) {
     ++lineNumber;
-
-    // Either line end (CR LF, or CR CR LF from the older program) leaves no trace.
-    const auto kept = static_cast<size_t>(
-        std::count_if(raw.begin(), raw.end(), [](char c) { return c != '\r'; }));
-    if (kept > kSettingLineLimit) {
+    if (raw.size() > kSettingLineLimit) {
       result.skipped.push_back(
           {lineNumber, excerpt(raw),
            "longer than " + std::to_string(kSettingLineLimit) + " characters"});
       continue;
     }
-    std::string line;
-    line.reserve(kept);
-    for (char c : raw) {
-      if (c != '\r')
-        line += c;
-    }
+    std::string line(raw);
     if (line.find("--") != std::string::npos || line.find(':') != std::string::npos ||
         line.size() < 3)
       continue;

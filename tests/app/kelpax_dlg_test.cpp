@@ -4,10 +4,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
+#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -454,6 +456,59 @@ TEST(KelpaxDlg, InitialReadGoesOnAfterTenFailures) {
   EXPECT_GE(rig.camera(0).commandsReceived() - before, int(cache.size()));
   EXPECT_FALSE(cache.holdsValue("tm"));
   EXPECT_EQ(rig.statusBar()->partText(0), "OK");
+}
+
+// Would catch a scan of several ports that freezes the window while its ports are probed side
+// by side (no timer fires), rows filled out of order, or a chosen row other than the first
+// camera found in table order.
+TEST(CGetPortDlg, ScanOfSeveralPortsKeepsTheWindowAliveAndChoosesTheFirstCamera) {
+  Rig rig({"Ko-4M-M180", "Ko-25MC-C65", "Ko-4M-M180"});
+  sim::Faults silent;
+  silent.silent = true;
+  rig.startCamera(0, "Ko-4M-M180", silent);
+  QTimer ticker;
+  int ticks = 0;
+  QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+  ticker.start(20);
+  const auto start = std::chrono::steady_clock::now();
+  rig.scan();
+  const auto took = std::chrono::steady_clock::now() - start;
+  ticker.stop();
+  CPortListCtrl* list = rig.dlg->portDialog().portList();
+  ASSERT_EQ(list->rowCount(), 3);
+  EXPECT_EQ(rig.cameraText(0), "Not found");
+  EXPECT_EQ(rig.cameraText(1), "Ko-25MC-C65");
+  EXPECT_EQ(rig.cameraText(2), "Ko-4M-M180");
+  EXPECT_EQ(list->currentRow(), 1);
+  EXPECT_EQ(rig.session->port().currentIndex(), 1);
+  // The silent port's model query alone waits 300 ms; the window had its turns meanwhile.
+  EXPECT_GE(took, std::chrono::milliseconds(300));
+  EXPECT_GE(ticks, 5);
+}
+
+// Would catch a portlist.ini too large to read leaving the operator with an empty list and no
+// reason (the cameras it names by path are not even listed), or the file rewritten.
+TEST(CGetPortDlg, PortListTooLargeToReadIsExplained) {
+  Rig rig({"Ko-4M-M180"});
+  const fs::path file = rig.folder() / "portlist.ini";
+  const std::string text =
+      readFile(file) + ":" + std::string(PortSettings::kMaxFileSize, '-') + "\n";
+  writeFile(file, text);
+  rig.scan();
+  EXPECT_EQ(rig.dlg->portDialog().portList()->rowCount(), 0);
+  ASSERT_EQ(rig.boxes.shown.size(), 1u);
+  EXPECT_EQ(rig.boxes.shown[0].rfind("Error|portlist.ini is too large to read (", 0), 0u)
+      << rig.boxes.shown[0];
+  EXPECT_NE(rig.boxes.shown[0].find(std::to_string(text.size()) + " bytes"), std::string::npos);
+  EXPECT_EQ(readFile(file), text);
+
+  // Cut back to a readable size, the next scan lists the camera and says nothing more.
+  writeFile(file, text.substr(0, text.find(':')));
+  // The first scan took the default interface (Camera Link only) in place of the file's.
+  rig.dlg->portDialog().interfaceCombo()->setCurrentIndex(int(InterfaceMode::ComOnly));
+  rig.scan();
+  EXPECT_EQ(rig.cameraText(0), "Ko-4M-M180");
+  EXPECT_EQ(rig.boxes.shown.size(), 1u);
 }
 
 // Would catch the copy taking the port column, or rows joined without CR LF.

@@ -114,6 +114,26 @@ TEST(FileText, LinesWordsAndCase) {
   EXPECT_EQ(splitLines("one\r\n").size(), 1u);
   EXPECT_TRUE(splitLines("").empty());
 
+  // Every line end a setting or list file may carry: LF, CR LF, the older program's CR CR LF,
+  // and CR alone, each as one line end; mixed in one file too.
+  using Lines = std::vector<std::string_view>;
+  const struct {
+    const char* text;
+    Lines lines;
+  } ends[] = {
+      {"sag 1\nstm 2\n", {"sag 1", "stm 2"}},
+      {"sag 1\r\nstm 2\r\n", {"sag 1", "stm 2"}},
+      {"sag 1\r\r\nstm 2\r\r\n", {"sag 1", "stm 2"}},
+      {"sag 1\rstm 2\r", {"sag 1", "stm 2"}},
+      {"sag 1\rstm 2", {"sag 1", "stm 2"}},
+      {"a\rb\nc\r\nd\r\r\ne", {"a", "b", "c", "d", "e"}},
+      {"a\n\nb", {"a", "", "b"}},
+      {"a\r\n\r\nb", {"a", "", "b"}},
+      {"\r", {""}},
+  };
+  for (const auto& c : ends)
+    EXPECT_EQ(splitLines(c.text), c.lines) << c.text;
+
   EXPECT_EQ(trimBlanks(" \t BaudRate = AUTO\r\n"), "BaudRate = AUTO");
   EXPECT_EQ(trimBlanks(" \t\r\n"), "");
   EXPECT_EQ(lowerCase("COMPORT_Only \xC9"), "comport_only \xC9");

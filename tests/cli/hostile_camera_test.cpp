@@ -4,8 +4,12 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -135,11 +139,12 @@ TEST(HostileCamera, CutOffAnswersAreNeitherOkNorExitZero) {
   }
 }
 
-// A camera on a pseudo-terminal that names itself and answers every other command with
-// terminal control sequences: a window title, a screen clear, a bell.
-class ControlBytePeer {
+// A camera on a pseudo-terminal whose answer lines a test scripts: each command line is echoed,
+// followed by the scripted answer line and the prompt. Keeps the command lines it heard.
+class ScriptedPeer {
 public:
-  ControlBytePeer() {
+  explicit ScriptedPeer(std::function<std::string(const std::string&)> answerFor)
+      : answerFor_(std::move(answerFor)) {
     int slave = -1;
     char name[256] = {};
     EXPECT_EQ(openpty(&master_, &slave, name, nullptr, nullptr), 0);
@@ -147,12 +152,16 @@ public:
     close(slave);
     thread_ = std::thread([this] { serve(); });
   }
-  ~ControlBytePeer() {
+  ~ScriptedPeer() {
     stop_ = true;
     thread_.join();
     close(master_);
   }
   const std::string& path() const { return path_; }
+  std::vector<std::string> heard() const {
+    std::lock_guard lock(mutex_);
+    return heard_;
+  }
 
 private:
   void serve() {
@@ -168,25 +177,34 @@ private:
           line += buf[i];
           continue;
         }
-        const std::string answer =
-            line == "gmn" ? "Ko-4M-M180" : "\x1b]0;owned\x07\x1b[2J\x1b[31mred\x07";
-        const std::string out = line + "\r\n" + answer + "\r\n>";
+        {
+          std::lock_guard lock(mutex_);
+          heard_.push_back(line);
+        }
+        const std::string out = line + "\r\n" + answerFor_(line) + "\r\n>";
         if (write(master_, out.data(), out.size()) < 0)
           return;
         line.clear();
       }
     }
   }
+  std::function<std::string(const std::string&)> answerFor_;
   int master_ = -1;
   std::string path_;
   std::atomic<bool> stop_{false};
   std::thread thread_;
+  mutable std::mutex mutex_; // protects heard_
+  std::vector<std::string> heard_;
 };
 
 // Would catch a camera's escape sequences reaching the user's terminal through query, get or
 // the trace, where they can retitle the window or clear the screen.
 TEST(HostileCamera, ControlBytesFromTheCameraAreEscaped) {
-  ControlBytePeer peer;
+  // A camera that names itself and answers every other command with terminal control
+  // sequences: a window title, a screen clear, a bell.
+  ScriptedPeer peer([](const std::string& line) -> std::string {
+    return line == "gmn" ? "Ko-4M-M180" : "\x1b]0;owned\x07\x1b[2J\x1b[31mred\x07";
+  });
   const std::string on = " --timeout 1000 --port " + peer.path() + " --baud 16 ";
   const std::string shown = "<1B>]0;owned<07><1B>[2J<1B>[31mred<07>";
 
@@ -204,6 +222,47 @@ TEST(HostileCamera, ControlBytesFromTheCameraAreEscaped) {
     EXPECT_EQ(r->out.find('\x07'), std::string::npos);
   }
   EXPECT_NE(traced.err.find("<1B>]0;owned<07>"), std::string::npos) << traced.err;
+}
+
+// Would catch info, get or set driving a device whose answer to "gmn" names no camera of this
+// maker (the scan shows such a port but cannot connect it): its settings would be read and
+// written by the rules of a family it does not belong to.
+TEST(HostileCamera, AnswerThatIsNoModelNameIsRefusedByTheCameraVerbs) {
+  const struct {
+    const char* gmnAnswer;
+    int status;
+    const char* says;
+  } cases[] = {
+      {"hello", 2, "'hello', is not a model name"},
+      {"ko-4m-m180", 2, "'ko-4m-m180', is not a model name"}, // markers are case-sensitive
+      {"Error : unknown command", 1, "refuses to tell its model name"},
+      {"", 2, "does not tell its model name"},
+  };
+  for (const auto& c : cases) {
+    ScriptedPeer peer([&c](const std::string& line) -> std::string {
+      return line == "gmn" ? c.gmnAnswer : "OK";
+    });
+    const std::string on = " --timeout 1000 --port " + peer.path() + " --baud 16 ";
+    const std::pair<std::string, std::string> verbs[] = {
+        {"info", ""}, {"get", "et"}, {"set", "et 2500"}};
+    for (const auto& [verb, args] : verbs) {
+      CliRun r = run(cli + " " + verb + on + args, "marker");
+      EXPECT_EQ(r.status, c.status) << verb << " / " << c.gmnAnswer << "\n" << r.err;
+      EXPECT_NE(r.err.find(c.says), std::string::npos) << verb << "\n" << r.err;
+      EXPECT_EQ(r.out, "") << verb;
+    }
+    // Only the model query ever went out: nothing was read or set.
+    for (const std::string& heard : peer.heard())
+      EXPECT_EQ(heard, "gmn") << c.gmnAnswer;
+  }
+
+  // A model name passes the same check.
+  ScriptedPeer camera([](const std::string& line) -> std::string {
+    return line == "gmn" ? "Ko-4M-M180" : line == "get" ? "2500" : "OK";
+  });
+  CliRun get = run(cli + " get --timeout 1000 --port " + camera.path() + " --baud 16 et", "marker");
+  EXPECT_EQ(get.status, 0) << get.err;
+  EXPECT_EQ(get.out, "2500\n");
 }
 
 } // namespace

@@ -61,8 +61,9 @@ protected:
 
 } // namespace
 
-// Would catch a wrong column (rate, maker, camera text) or a disabled port probed; the
-// machine's own serial ports may add lines of their own.
+// Would catch a wrong column (rate, maker, camera text), a disabled port probed, or the ports
+// probed side by side printed otherwise than one after another; the machine's own serial ports
+// may add lines of their own.
 TEST_F(ScanCli, OneLinePerPortFromTheFolderNamed) {
   camera("fast", "Ko-25MC-C65", 115200);
   camera("slow", "Ka-47M-M40", 9600);
@@ -75,6 +76,11 @@ TEST_F(ScanCli, OneLinePerPortFromTheFolderNamed) {
   EXPECT_NE(r.out.find(link("slow") + "\tCOM\t9600\tKa-47M-M40\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find(link("off") + "\tCOM\t-\t\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find(link("missing") + "\tCOM\t-\tError : -21000\n"), std::string::npos) << r.out;
+
+  // The ports probed one after another: the same lines, in the same order.
+  const CliRun one = run("--one-at-a-time --folder " + folder_.string());
+  EXPECT_EQ(one.status, 0) << one.err;
+  EXPECT_EQ(one.out, r.out);
 }
 
 // Would catch a scan that does not create portlist.ini as the window would, or that misses
@@ -106,4 +112,27 @@ TEST_F(ScanCli, ExitCodesWithoutACamera) {
   EXPECT_EQ(bad.status, 3);
   EXPECT_NE(bad.err.find("no folder"), std::string::npos);
   EXPECT_FALSE(fs::exists(folder_ / "nowhere"));
+}
+
+// Would catch a portlist.ini too large to read reported only as "no ports to scan" (the ports
+// it names by path are not listed at all), or the file rewritten and its lines lost.
+TEST_F(ScanCli, PortListTooLargeToReadSaysWhy) {
+  camera("cam", "Ko-25MC-C65", 115200);
+  std::string text = "COMPORT_ONLY=1\nBaudRate=115200\n" + link("cam") + "=1\n";
+  text += ":" + std::string(kelpax::PortSettings::kMaxFileSize, '-') + "\n";
+  portList(text);
+  // Unread, the file leaves the default: Camera Link ports only, and there are none.
+  const CliRun r = run("--folder " + folder_.string(), "CLSERIALPATH=");
+  EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_NE(r.err.find("portlist.ini is too large to read"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(std::to_string(text.size()) + " bytes"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("no ports to scan"), std::string::npos) << r.err;
+  EXPECT_EQ(slurp(folder_ / "portlist.ini"), text);
+
+  // A file of a readable size again: no complaint, the camera it names is found.
+  portList("COMPORT_ONLY=1\nBaudRate=115200\n" + link("cam") + "=1\n");
+  const CliRun fine = run("--folder " + folder_.string());
+  EXPECT_EQ(fine.status, 0) << fine.err;
+  EXPECT_EQ(fine.err.find("portlist.ini"), std::string::npos) << fine.err;
+  EXPECT_NE(fine.out.find(link("cam") + "\tCOM\t115200\tKo-25MC-C65\n"), std::string::npos);
 }

@@ -5,11 +5,13 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "camera/debug_output.h"
 #include "link/port_scan.h"
 #include "link/port_settings.h"
 #include "sim/pty_camera.h"
@@ -31,6 +33,7 @@ struct ViewRecorder : ScanView {
     history.emplace_back();
   }
   void setCameraText(int row, const std::string& text) override {
+    offThread = offThread || std::this_thread::get_id() != owner;
     ASSERT_GE(row, 0);
     ASSERT_LT(size_t(row), history.size());
     history[size_t(row)].push_back(text);
@@ -42,6 +45,9 @@ struct ViewRecorder : ScanView {
   std::vector<std::string> rows;
   std::vector<std::vector<std::string>> history; // every text each row was given
   int clears = 0;
+  // Rows belong to the window's thread: a text given from any other is a fault.
+  std::thread::id owner = std::this_thread::get_id();
+  bool offThread = false;
 };
 
 // A copy of the scripted scan library under a name of our choosing, with its test controls.
@@ -485,4 +491,245 @@ TEST_F(PortScan, ScanPumpsEventsAndRefusesASecondScan) {
   EXPECT_EQ(view_.text(0), "Ko-25MC-C65");
   EXPECT_FALSE(scanner_->running());
   EXPECT_FALSE(port_.scanning());
+}
+
+namespace {
+
+// A copy of the simulated cameras' Camera Link library under the scan's library folder. Its
+// cameras come from the environment, read again at each reset.
+struct SimLibrary {
+  explicit SimLibrary(const fs::path& folder) {
+    fs::create_directories(folder);
+    path = (folder / "libclsersim.so").string();
+    fs::copy_file(CLSERSIM_PATH, path, fs::copy_options::overwrite_existing);
+    handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    EXPECT_NE(handle, nullptr) << dlerror();
+  }
+  // New cameras: `cameras` as KELPAX_SIM_CAMERAS lists them, unpaced, no faults.
+  void reset(const std::string& cameras) {
+    setenv("KELPAX_SIM_CAMERAS", cameras.c_str(), 1);
+    setenv("KELPAX_SIM_PACING", "0", 1);
+    unsetenv("KELPAX_SIM_FAULTS");
+    reinterpret_cast<void (*)()>(dlsym(handle, "clsersimReset"))();
+  }
+  void setFaults(uint32_t index, const char* faults) {
+    auto set =
+        reinterpret_cast<int32_t (*)(uint32_t, const char*)>(dlsym(handle, "clsersimSetFaults"));
+    EXPECT_EQ(set(index, faults), 0) << faults;
+  }
+  // Whether a port can be opened now, i.e. no scan left it open.
+  bool portFree(uint32_t index) {
+    auto init = reinterpret_cast<int32_t (*)(uint32_t, void**)>(dlsym(handle, "clSerialInit"));
+    auto close = reinterpret_cast<void (*)(void*)>(dlsym(handle, "clSerialClose"));
+    void* ref = nullptr;
+    if (init(index, &ref) != 0)
+      return false;
+    close(ref);
+    return true;
+  }
+  std::string path;
+  void* handle = nullptr;
+};
+
+// Everything a scan leaves for the operator and the program to see.
+struct ScanRecord {
+  std::vector<std::string> rows;
+  std::vector<std::vector<std::string>> history;
+  std::vector<std::string> entries; // found, model, serial number, rate code per slot
+  int chosen = -1;
+  std::vector<std::string> debugLines;
+};
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
+  return lines;
+}
+
+} // namespace
+
+class PortScanMix : public PortScan {
+protected:
+  // Cameras at 115200, 19200 and 9600, a camera still booting, silent ports, a port set to
+  // "0" and a path with nothing behind it, on pseudo-terminals; behind the simulated cameras'
+  // library (whose ports may be probed side by side) cameras at three rates, one booting and a
+  // port with no camera; behind the scripted library (probed one port after another) two ports
+  // of one camera at 19200. Everything starts afresh, so two scans meet the same cameras.
+  void startMix() {
+    cameras_.clear();
+    camera("fast", 115200);
+    camera("mid", 19200);
+    camera("slow", 9600);
+    camera("boot", 9600, "boot-echo=2");
+    camera("quiet", 115200, "silent");
+    camera("off", 115200);
+    if (!sim_)
+      sim_ = std::make_unique<SimLibrary>(folder_ / "lib");
+    sim_->reset("Ka-47M-M40@115200,-,Ko-4M-M180@9600,Ko-12M-M65@19200,Kh-12C@9600");
+    sim_->setFaults(4, "boot-echo=2");
+    if (!fixture_)
+      fixture_ = std::make_unique<ScanLibrary>(folder_ / "lib");
+    fixture_->sym<void (*)()>("fixtureReset")();
+    fixture_->setPorts(2, 0);
+    fixture_->setCameraBaud(2);
+    scanner_->setLibraryFolders({(folder_ / "lib").string()});
+    writePortList("COMPORT_ONLY=0\nBaudRate=AUTO\n" + linkPath("fast") + "=1\n" + linkPath("mid") +
+                  "=1\n" + linkPath("slow") + "=1\n" + linkPath("boot") + "=1\n" +
+                  linkPath("quiet") + "=1\n" + linkPath("off") + "=0\n" + linkPath("missing") +
+                  "=1\n");
+  }
+
+  ScanRecord scanMix(ProbeOrder order) {
+    startMix();
+    scanner_->setProbeOrder(order);
+    const std::string log = (folder_ / "debug.log").string();
+    fs::remove(log);
+    EXPECT_TRUE(openTrafficLog(log));
+    scan();
+    closeTrafficLog();
+    ScanRecord record;
+    record.rows = view_.rows;
+    record.history = view_.history;
+    for (int i = 0; i < port_.portCount(); ++i)
+      record.entries.push_back(std::to_string(slot(i).found) + " " + slot(i).modelName + " " +
+                               slot(i).serialNumber + " " + std::to_string(slot(i).baudCode));
+    record.chosen = port_.currentIndex();
+    std::ifstream in(log, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    record.debugLines = linesOf(text.str());
+    return record;
+  }
+
+  std::unique_ptr<SimLibrary> sim_;
+  std::unique_ptr<ScanLibrary> fixture_;
+};
+
+// Would catch a concurrent scan that differs from the one-after-another scan in anything the
+// operator or the program sees: a row text or its order of texts (the booting dots), a rate, a
+// model or serial number, the chosen port, a port set to "0" opened, the scripted library's
+// ports (one camera behind both) probed side by side, or diagnostic lines lost or interleaved.
+TEST_F(PortScanMix, ConcurrentScanEqualsTheOneAfterAnotherScan) {
+  const auto start = std::chrono::steady_clock::now();
+  const ScanRecord one = scanMix(ProbeOrder::OneAfterAnother);
+  const auto sequential = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(fixture_->baudHistory(), (std::vector<uint32_t>{16, 2, 2, 16, 2, 2}));
+
+  const auto middle = std::chrono::steady_clock::now();
+  const ScanRecord all = scanMix(ProbeOrder::Concurrent);
+  const auto concurrent = std::chrono::steady_clock::now() - middle;
+  // One port after the other, in table order, on the scripted library's one worker.
+  EXPECT_EQ(fixture_->baudHistory(), (std::vector<uint32_t>{16, 2, 2, 16, 2, 2}));
+
+  EXPECT_EQ(all.rows, one.rows);
+  ASSERT_EQ(all.history.size(), one.history.size());
+  for (size_t row = 0; row < one.history.size(); ++row)
+    EXPECT_EQ(all.history[row], one.history[row]) << one.rows[row];
+  EXPECT_EQ(all.entries, one.entries);
+  EXPECT_EQ(all.chosen, one.chosen);
+  EXPECT_EQ(all.debugLines, one.debugLines);
+
+  // What both found, so that two scans broken alike cannot pass.
+  ASSERT_EQ(one.rows.size(), 14u);
+  const std::vector<std::string> finalTexts = {
+      "Ko-25MC-C65",    "Ko-25MC-C65", "Ko-25MC-C65", "Ko-25MC-C65", "Not found", "",
+      "Error : -21000", "Ko-25MC-C65", "Ko-25MC-C65", "Ka-47M-M40",  "Not found", "Ko-4M-M180",
+      "Ko-12M-M65",     "Kh-12C"};
+  for (size_t row = 0; row < finalTexts.size(); ++row)
+    EXPECT_EQ(all.history[row].back(), finalTexts[row]) << all.rows[row];
+  EXPECT_EQ(all.history[3].front(), "Booting");
+  EXPECT_EQ(all.history[13].front(), "Booting");
+  EXPECT_EQ(all.history[5], std::vector<std::string>{""}); // set to "0": never probed
+  EXPECT_EQ(all.entries[2].substr(0, 2), "1 ");
+  EXPECT_EQ(all.entries[2].back(), '1');  // found at 9600
+  EXPECT_EQ(all.entries[12].back(), '2'); // found at 19200
+  EXPECT_EQ(all.chosen, 0);
+  EXPECT_FALSE(one.debugLines.empty());
+  EXPECT_FALSE(view_.offThread);
+
+  // The concurrent scan waits for its slowest port, not for all of them in turn.
+  EXPECT_LT(concurrent, sequential * 2 / 3);
+}
+
+namespace {
+
+// A window whose operator asks for the scan to stop once it has run for a while.
+struct StoppingWindow : EventPump {
+  bool pumpEvents() override {
+    ++calls;
+    if (!asked && std::chrono::steady_clock::now() - start >= after) {
+      asked = true;
+      return true;
+    }
+    return false;
+  }
+  std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+  std::chrono::milliseconds after{300};
+  bool asked = false;
+  int calls = 0;
+};
+
+} // namespace
+
+// Would catch a stop request that reaches only one port (the others would go on waiting out
+// their rate checks and ten-second boot waits), a port left open behind a stopped scan, or a
+// row left saying "Booting".
+TEST_F(PortScanMix, StopRequestEndsEveryPortPromptly) {
+  for (ProbeOrder order : {ProbeOrder::Concurrent, ProbeOrder::OneAfterAnother}) {
+    startMix();
+    scanner_->setProbeOrder(order);
+    scanner_->setBootWaitTickMs(1000); // each booting camera alone would take over ten seconds
+    StoppingWindow window;
+    exchange_.setEventPump(&window);
+    scan();
+    const auto took = std::chrono::steady_clock::now() - window.start;
+    exchange_.setEventPump(nullptr);
+    const bool concurrent = order == ProbeOrder::Concurrent;
+
+    EXPECT_TRUE(window.asked);
+    EXPECT_LT(took, 300ms + 400ms) << concurrent;
+    EXPECT_TRUE(scanner_->cancelled());
+    EXPECT_FALSE(scanner_->running());
+    EXPECT_FALSE(port_.scanning());
+    EXPECT_FALSE(port_.isOpen());
+    for (uint32_t index = 0; index < 5; ++index)
+      EXPECT_TRUE(sim_->portFree(index)) << index << " " << concurrent;
+    EXPECT_EQ(fixture_->sym<int (*)()>("fixtureOpenCount")(), 0);
+    for (size_t row = 0; row < view_.rows.size(); ++row) {
+      EXPECT_EQ(view_.text(int(row)).rfind("Booting", 0), std::string::npos) << view_.rows[row];
+      // Side by side, every port with a worker of its own was under way and shows how it
+      // ended. The scripted library's second port waits for its first (they share a worker),
+      // and one after another the ports after the one cut short are never reached.
+      if (concurrent && row != 8) {
+        EXPECT_NE(view_.text(int(row)), "(never set)") << view_.rows[row];
+      }
+    }
+    if (!concurrent) {
+      EXPECT_EQ(view_.text(int(view_.rows.size()) - 1), "(never set)");
+    }
+  }
+}
+
+// Would catch a scan that still waits for its ports one after another: six ports with nobody
+// behind them (pseudo-terminals and simulated library ports) each wait out three rate checks.
+TEST_F(PortScanMix, SilentPortsAreWaitedForTogether) {
+  std::string list = "COMPORT_ONLY=0\nBaudRate=AUTO\n";
+  for (const char* name : {"q1", "q2", "q3"})
+    list += camera(name, 115200, "silent").linkPath() + "=1\n";
+  writePortList(list);
+  sim_ = std::make_unique<SimLibrary>(folder_ / "lib");
+  sim_->reset("-,-,-");
+  scanner_->setLibraryFolders({(folder_ / "lib").string()});
+  const auto start = std::chrono::steady_clock::now();
+  scan();
+  const auto took = std::chrono::steady_clock::now() - start;
+  ASSERT_EQ(view_.rows.size(), 6u);
+  for (size_t row = 0; row < 6; ++row)
+    EXPECT_EQ(view_.text(int(row)), "Not found") << view_.rows[row];
+  const auto onePort = std::size(kScanBaudCodes) * std::chrono::milliseconds(kRateProbeTimeoutMs);
+  EXPECT_GE(took, onePort);
+  EXPECT_LT(took, 2 * onePort); // one after another: 6 x 600 ms
+  EXPECT_EQ(port_.currentIndex(), -1);
 }

@@ -291,6 +291,24 @@ TEST_F(LoadOnPty, CommentsAndShortLinesStayHomeOtherLinesGoAsWritten) {
   EXPECT_EQ(cache_.intValue("ao"), 5);
 }
 
+// Would catch a file whose lines end in CR alone (as some editors write them) sent as one
+// line of all its commands run together, or its header taken for a command.
+TEST_F(LoadOnPty, LinesEndingInCarriageReturnAloneAreSentOneByOne) {
+  const SettingLoadResult result = load("--Quorvane Camera Setting File \r"
+                                        "--Model Name :Ko-25MC-C65\r--\r"
+                                        "sag 9\r"
+                                        "stm 1\r"
+                                        "Sleep 20\r"
+                                        "sao 5");
+  EXPECT_EQ(wire_.sent, "sag 9\rstm 1\rsao 5\r");
+  EXPECT_EQ(result.sent, 3u);
+  EXPECT_EQ(result.accepted, 3u);
+  EXPECT_EQ(pauses_, std::vector<int>{20});
+  EXPECT_EQ(cache_.intValue("ag"), 9);
+  EXPECT_EQ(cache_.intValue("tm"), 1);
+  EXPECT_EQ(cache_.intValue("ao"), 5);
+}
+
 // Pause lines in any letter case send nothing. Would catch a pause line sent to the camera,
 // a malformed length pausing at random, or a huge one freezing the program.
 TEST_F(LoadOnPty, PauseLinesSendNothing) {
