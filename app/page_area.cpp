@@ -5,6 +5,7 @@
 
 #include "pages/afe_page.h"
 #include "pages/ke/ke_setting.h"
+#include "pages/ku/ku_setting.h"
 #include "pages/settings_page.h"
 #include "pages/trigger_page.h"
 #include "pages/view_page.h"
@@ -44,6 +45,8 @@ CPageArea::CPageArea(PageHost& host, QWidget* parent) : QWidget(parent) {
   add(PageId::NewKe_Setting, new CNewKe_Setting(host, this));
   add(PageId::NormalKe_Setting, new CNormalKe_Setting(host, this));
   add(PageId::Ke_Color_Setting, new CKe_Color_Setting(host, this));
+  add(PageId::Ku_Basic_SettingDlg, new CKu_Basic_SettingDlg(host, this));
+  add(PageId::Ku_Color_SettingDlg, new CKu_Color_SettingDlg(host, this));
   pages_[PageId::ViewSetting]->setWindowTitle(QStringLiteral("Image "));
   pages_[PageId::AFESetting]->setWindowTitle(QStringLiteral("Analog "));
   pages_[PageId::TriggerSetting]->setWindowTitle(QStringLiteral("Mode / Exposure"));

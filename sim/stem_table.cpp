@@ -85,6 +85,11 @@ const std::unordered_map<std::string_view, Limits>& stemLimits() {
       {"sm", {0, 1, 0}},
       {"pi", {0, 1, 0}},
       {"pt", {0, 1, 0}},
+      // Ku line-scan image mode and direction, advanced filter, digital offset.
+      {"im", {0, 5, 0}},
+      {"id", {0, 2, 0}},
+      {"af", {0, 1, 0}},
+      {"do", {0, 255, 0}},
   };
   return limits;
 }
@@ -130,10 +135,12 @@ StemDef stemFor(const kelpax::StemRegistration& reg, const kelpax::ModelDescript
   if (const std::optional<kelpax::ValueRange> range = kelpax::modelRange(model, reg.stem)) {
     const double start = base == "et"   ? std::min<int32_t>(range->max, 1000)
                          : base == "ao" ? std::min<int32_t>(range->max, range->min + 10)
-                         : base == "lr" ? std::clamp<int32_t>(10000, range->min, range->max)
-                                        : range->min;
+                         : base == "lr"
+                             ? std::clamp<int32_t>(model.series == kelpax::Series::Ku ? 100 : 10000,
+                                                   range->min, range->max)
+                             : range->min;
     limits = {static_cast<double>(range->min), static_cast<double>(range->max), start};
-  } else if (base == "iw" || base == "ww" || base == "wx" || base == "ox") {
+  } else if (base == "iw" || base == "ww" || base == "wx" || base == "ox" || base == "io") {
     limits = {0, width, (base == "iw" || base == "ww") ? width : 0};
   } else if (base == "ih" || base == "wh" || base == "wy" || base == "oy") {
     limits = {0, height, (base == "ih" || base == "wh") ? height : 0};
@@ -141,6 +148,9 @@ StemDef stemFor(const kelpax::StemRegistration& reg, const kelpax::ModelDescript
   def.min = limits.min;
   def.max = limits.max;
   def.defaults.assign(static_cast<size_t>(def.valueCount), limits.defaultValue);
+  // Ku cameras take their exposure from the program, the pulse width or the trigger's edge.
+  if (base == "es" && model.series == kelpax::Series::Ku)
+    def.max = 2;
   // Colour Ke cameras come up outputting RGB.
   if (base == "cl" && model.series == kelpax::Series::Ke && model.isColour())
     def.defaults = {4};

@@ -96,6 +96,7 @@ inline constexpr CommandSpec kBinningHorizontal{"sbh"};
 inline constexpr CommandSpec kBinningVertical{"sbv"};
 inline constexpr CommandSpec kOffsetX{"sox"};
 inline constexpr CommandSpec kWidth{"siw"};
+inline constexpr CommandSpec kImageOffset{"sio"};
 inline constexpr CommandSpec kImageMode{"sim"};
 inline constexpr CommandSpec kImageDirection{"sid"};
 inline constexpr CommandSpec kAdvancedFilter{"saf"};
