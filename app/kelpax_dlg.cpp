@@ -17,6 +17,7 @@
 #include "app/tool_tips.h"
 #include "app/version.h"
 #include "camera/debug_output.h"
+#include "pages/bayer_gain.h"
 #include "pages/control_widgets.h"
 #include "pages/settings_page.h"
 
@@ -359,7 +360,12 @@ void CKelpaxDlg::runMenuCommand(int id) {
     toggleTerminal();
     break;
   case kIdColorCalibration:
-    notAvailable(QStringLiteral("Color calibration"));
+    if (!bayerGain_) {
+      bayerGain_ = new CBayerGain(session_.camera(), this);
+      bayerGain_->setWindowFlag(Qt::Dialog);
+    }
+    bayerGain_->show();
+    bayerGain_->raise();
     break;
   case kIdFactorySetting:
     showTuningPage();

@@ -170,7 +170,9 @@ protected:
   void showValue(const Value& value);
   bool commitRealValue(RealValue& value, std::optional<double> candidate);
   void showRealValue(const RealValue& value);
-  std::optional<double> cachedReal(const std::string& stem) const;
+  // The value a real control shows; pages whose values the cache does not keep (colour
+  // gains) supply their own.
+  virtual std::optional<double> cachedReal(const std::string& stem) const;
   // The values a command of one or two values carries with `candidate` in the edit's place;
   // none when the cache does not hold the others.
   std::optional<std::vector<int32_t>> valuesWith(const Value& value, int32_t candidate) const;
