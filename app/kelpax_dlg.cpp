@@ -308,8 +308,9 @@ void CKelpaxDlg::onTabChanged(int index) {
 }
 
 void CKelpaxDlg::showTabPage() {
-  pageArea_->showTab(
-      pageForTab(session_.camera().modelDescriptor(), currentTab_, ka47mSelectorFfc_), !locked_);
+  pageArea_->showTab(pageForTab(session_.camera().modelDescriptor(),
+                                session_.camera().parameterCache(), currentTab_, ka47mSelectorFfc_),
+                     !locked_);
 }
 
 // --- menu handlers --------------------------------------------------------------------------

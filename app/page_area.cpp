@@ -4,6 +4,7 @@
 #include <QLabel>
 
 #include "pages/afe_page.h"
+#include "pages/bayer_gain.h"
 #include "pages/ke/ke_setting.h"
 #include "pages/ku/ku_setting.h"
 #include "pages/settings_page.h"
@@ -47,6 +48,7 @@ CPageArea::CPageArea(PageHost& host, QWidget* parent) : QWidget(parent) {
   add(PageId::Ke_Color_Setting, new CKe_Color_Setting(host, this));
   add(PageId::Ku_Basic_SettingDlg, new CKu_Basic_SettingDlg(host, this));
   add(PageId::Ku_Color_SettingDlg, new CKu_Color_SettingDlg(host, this));
+  add(PageId::BayerGain, new CBayerGain(host, this));
   pages_[PageId::ViewSetting]->setWindowTitle(QStringLiteral("Image "));
   pages_[PageId::AFESetting]->setWindowTitle(QStringLiteral("Analog "));
   pages_[PageId::TriggerSetting]->setWindowTitle(QStringLiteral("Mode / Exposure"));
