@@ -93,6 +93,7 @@ SettingsPage::RealValue& SettingsPage::addRealValue(RealValueDecl decl) {
     value.slider->setControlId(id);
     value.slider->setOrientation(Qt::Horizontal);
     value.slider->setRange(0, std::max(1, decl.sliderSteps));
+    value.slider->setTickInterval(std::max(1, decl.sliderSteps / 10));
   }
   value.decl = std::move(decl);
   return value;

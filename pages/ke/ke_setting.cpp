@@ -83,7 +83,7 @@ void CKe_Setting::build(const Wording& wording) {
       addButton({.label = "Generate All", .action = [this] { generateAllDark(); }});
 
   // ---- MODE/EXP -------------------------------------------------------------------------
-  RadioGroup& operation = addRadioGroup({.title = "Operation\nMode",
+  RadioGroup& operation = addRadioGroup({.title = "Operation Mode",
                                          .format = cmd::kOperationMode,
                                          .stem = "om",
                                          .labels = {"TDI", "Area"}});
@@ -146,7 +146,8 @@ void CKe_Setting::build(const Wording& wording) {
   Value& blackLevel = addValue({.format = cmd::kDigitalBlackLevel,
                                 .stem = "dbl",
                                 .range = [] { return kBlackLevelRange; },
-                                .slider = SliderMap::Linear});
+                                .slider = SliderMap::Linear,
+                                .sliderTick = 16});
 
   // ---- STROBE ---------------------------------------------------------------------------
   RadioGroup& strobePolarity = addRadioGroup({.title = "Polarity",
@@ -277,8 +278,10 @@ void CNewKe_Setting::build() {
   coefficientIndex_ = indexBox(kCoefficients);
   balanceIndex_ = indexBox(kBalances);
   coefficient_ = new CIntegerEdit(colourBox_);
+  coefficient_->setFixedWidth(coefficient_->fontMetrics().horizontalAdvance("0000000") + 12);
   coefficient_->setControlId(kCoefficientEditId);
   balance_ = new CIntegerEdit(colourBox_);
+  balance_->setFixedWidth(balance_->fontMetrics().horizontalAdvance("0000000") + 12);
   balance_->setControlId(kBalanceEditId);
   grid->addWidget(new QLabel("Coefficient:", colourBox_), 0, 0);
   grid->addWidget(coefficientIndex_, 0, 1);
@@ -286,6 +289,7 @@ void CNewKe_Setting::build() {
   grid->addWidget(new QLabel("Balance:", colourBox_), 1, 0);
   grid->addWidget(balanceIndex_, 1, 1);
   grid->addWidget(balance_, 1, 2);
+  grid->setColumnStretch(3, 1);
   if (auto* layout = qobject_cast<QVBoxLayout*>(video->layout()))
     layout->insertWidget(1, colourBox_);
   colourBox_->hide();

@@ -107,7 +107,8 @@ CKu_Basic_SettingDlg::CKu_Basic_SettingDlg(PageHost& host, QWidget* parent)
   Value& digitalOffset = addValue({.format = cmd::kDigitalOffset,
                                    .stem = "do",
                                    .range = [] { return kDigitalOffsetRange; },
-                                   .slider = SliderMap::Linear});
+                                   .slider = SliderMap::Linear,
+                                   .sliderTick = 16});
   CheckBox& filter =
       addCheckBox({.label = "Advanced Filter", .format = cmd::kAdvancedFilter, .stem = "af"});
 
