@@ -17,6 +17,7 @@
 #include "app/tool_tips.h"
 #include "app/version.h"
 #include "camera/debug_output.h"
+#include "pages/bayer_gain.h"
 #include "pages/control_widgets.h"
 #include "pages/settings_page.h"
 
@@ -307,8 +308,9 @@ void CKelpaxDlg::onTabChanged(int index) {
 }
 
 void CKelpaxDlg::showTabPage() {
-  pageArea_->showTab(
-      pageForTab(session_.camera().modelDescriptor(), currentTab_, ka47mSelectorFfc_), !locked_);
+  pageArea_->showTab(pageForTab(session_.camera().modelDescriptor(),
+                                session_.camera().parameterCache(), currentTab_, ka47mSelectorFfc_),
+                     !locked_);
 }
 
 // --- menu handlers --------------------------------------------------------------------------
@@ -359,7 +361,12 @@ void CKelpaxDlg::runMenuCommand(int id) {
     toggleTerminal();
     break;
   case kIdColorCalibration:
-    notAvailable(QStringLiteral("Color calibration"));
+    if (!bayerGain_) {
+      bayerGain_ = new CBayerGain(session_.camera(), this);
+      bayerGain_->setWindowFlag(Qt::Dialog);
+    }
+    bayerGain_->show();
+    bayerGain_->raise();
     break;
   case kIdFactorySetting:
     showTuningPage();

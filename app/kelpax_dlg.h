@@ -31,6 +31,7 @@ namespace kelpax {
 class CMyButton;
 class CMyStatusBar;
 class CTerminal;
+class CBayerGain;
 class SettingsPage;
 class CAboutDlg;
 
@@ -184,6 +185,7 @@ private:
   QTabBar* tabs_ = nullptr;
   CPageArea* pageArea_ = nullptr;
   CTerminal* terminal_ = nullptr;
+  CBayerGain* bayerGain_ = nullptr; // the colour calibration dialog, made when first asked for
   CMyStatusBar* statusBar_ = nullptr;
   QProgressBar* progress_ = nullptr;
   CMyButton* temperatureButton_ = nullptr;

@@ -4,6 +4,9 @@
 #include <QLabel>
 
 #include "pages/afe_page.h"
+#include "pages/bayer_gain.h"
+#include "pages/ke/ke_setting.h"
+#include "pages/ku/ku_setting.h"
 #include "pages/settings_page.h"
 #include "pages/trigger_page.h"
 #include "pages/view_page.h"
@@ -40,6 +43,12 @@ CPageArea::CPageArea(PageHost& host, QWidget* parent) : QWidget(parent) {
   add(PageId::Ko3_ViewSetting, new CKo3_ViewSetting(host, this));
   add(PageId::Ko_AFESetting, new CKo_AFESetting(host, this));
   add(PageId::Ko_TriggerSetting, new CKo_TriggerSetting(host, this));
+  add(PageId::NewKe_Setting, new CNewKe_Setting(host, this));
+  add(PageId::NormalKe_Setting, new CNormalKe_Setting(host, this));
+  add(PageId::Ke_Color_Setting, new CKe_Color_Setting(host, this));
+  add(PageId::Ku_Basic_SettingDlg, new CKu_Basic_SettingDlg(host, this));
+  add(PageId::Ku_Color_SettingDlg, new CKu_Color_SettingDlg(host, this));
+  add(PageId::BayerGain, new CBayerGain(host, this));
   pages_[PageId::ViewSetting]->setWindowTitle(QStringLiteral("Image "));
   pages_[PageId::AFESetting]->setWindowTitle(QStringLiteral("Analog "));
   pages_[PageId::TriggerSetting]->setWindowTitle(QStringLiteral("Mode / Exposure"));
@@ -63,6 +72,9 @@ void CPageArea::showTab(const TabPage& tab, bool enabled) {
       pages_[id] = widget;
     }
     widget->setEnabled(enabled);
+    // A page over several tabs shows the tab's section.
+    if (auto* settings = qobject_cast<SettingsPage*>(widget); settings && tab.section >= 0)
+      settings->showSection(tab.section);
     shown_.push_back(id);
   }
   placePages();

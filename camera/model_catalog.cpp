@@ -49,6 +49,9 @@ Row pagesOf(const ModelDescriptor& m, bool ka47mSelectorFfc) {
     return row;
   };
 
+  if (m.sizeClass == "generic")
+    return {single(P::ViewSetting), single(P::TriggerSetting), single(P::AFESetting),
+            single(P::LutDlg)};
   switch (m.series) {
   case Series::Kx:
   case Series::None:
@@ -102,6 +105,9 @@ Row pagesOf(const ModelDescriptor& m, bool ka47mSelectorFfc) {
       return sectioned(P::Ko155M_Setting,
                        {single(P::FFCSelectorSetting), section(P::Ko155M_Setting, 3),
                         section(P::Ko155M_Setting, 4), section(P::Ko155M_Setting, 5)});
+    if (m.sizeClass == "4M" && !m.c2 && rateIn(m, {258, 259, 264}))
+      return {single(P::Ko_ViewSetting), single(P::Ko_TriggerSetting),  single(P::Ko_AFESetting),
+              single(P::FFCSetting),     section(P::Ko4MC2_Setting, 4), single(P::BayerGain)};
     if (m.sizeClass == "4M" && m.c2)
       return sectioned(P::Ko4MC2_Setting, {single(P::FFCSettingXML), section(P::Ko4MC2_Setting, 4),
                                            section(P::Ko4MC2_Setting, 5)});
@@ -120,7 +126,8 @@ Row pagesOf(const ModelDescriptor& m, bool ka47mSelectorFfc) {
     if (m.sizeClass == "4M")
       return sectioned(P::Ko4MC2_Setting, {single(P::FFCSettingXML), section(P::Ko4MC2_Setting, 4),
                                            section(P::Ko4MC2_Setting, 5)});
-    return {}; // other Kw cameras have tabs but no page yet
+    // The other Kw cameras keep the same settings as the 4M one.
+    return sectioned(P::Ko4MC2_Setting, {single(P::FFCSettingXML)});
   case Series::Ky:
     return {single(P::Ky29CViewDlg),     single(P::Ky29CTRIGGER),      single(P::KaAFESetting),
             single(P::Ky29CLUTDlg),      single(P::FFCSetting),        single(P::Ky29CROIDlg),
@@ -144,7 +151,7 @@ Row pagesOf(const ModelDescriptor& m, bool ka47mSelectorFfc) {
 } // namespace
 
 std::string_view pageClassName(PageId page) {
-  static constexpr std::array<std::string_view, 37> kNames = {
+  static constexpr std::array<std::string_view, 38> kNames = {
       "",
       "CViewSetting",
       "CTriggerSetting",
@@ -182,6 +189,7 @@ std::string_view pageClassName(PageId page) {
       "CKeLutDlg",
       "CKu_Basic_SettingDlg",
       "CKu_Color_SettingDlg",
+      "CBayerGain",
   };
   return kNames[static_cast<size_t>(page)];
 }
@@ -266,6 +274,23 @@ std::vector<std::string> tabCaptions(const ModelDescriptor& m, const ParameterCa
 TabPage pageForTab(const ModelDescriptor& model, int index, bool ka47mSelectorFfc) {
   const Row row = pagesOf(model, ka47mSelectorFfc);
   if (index < 0 || static_cast<size_t>(index) >= row.size())
+    return {};
+  return row[static_cast<size_t>(index)];
+}
+
+TabPage pageForTab(const ModelDescriptor& model, const ParameterCache& cache, int index,
+                   bool ka47mSelectorFfc) {
+  Row row = pagesOf(model, ka47mSelectorFfc);
+  const std::vector<std::string> captions = tabCaptions(model, cache);
+  // Only the rows whose "FFC" tab depends on the camera drop it: their fourth page is the
+  // flat-field page and the fourth tab is something else.
+  constexpr size_t kFfcTab = 3;
+  const bool ffcPage = row.size() > kFfcTab && (row[kFfcTab].page == PageId::FFCSetting ||
+                                                row[kFfcTab].page == PageId::FFCSettingXML);
+  if (ffcPage && (captions.size() <= kFfcTab || captions[kFfcTab] != "FFC"))
+    row.erase(row.begin() + kFfcTab);
+  if (index < 0 || static_cast<size_t>(index) >= row.size() ||
+      static_cast<size_t>(index) >= captions.size())
     return {};
   return row[static_cast<size_t>(index)];
 }

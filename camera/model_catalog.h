@@ -49,6 +49,7 @@ enum class PageId {
   KeLutDlg,
   Ku_Basic_SettingDlg,
   Ku_Color_SettingDlg,
+  BayerGain,
 };
 
 // The page's class name ("CKo_TriggerSetting"), for notes and the command line.
@@ -70,6 +71,10 @@ std::vector<std::string> tabCaptions(const ModelDescriptor& model, const Paramet
 // The page of tab `index`; PageId::None beyond the model's row. `ka47mSelectorFfc` is the
 // flag the Ka 47M page reports at connection (its FFC tab then shows the selector page).
 TabPage pageForTab(const ModelDescriptor& model, int index, bool ka47mSelectorFfc = false);
+// The same for the tabs as shown: where the "FFC" tab is left out (the camera reported no
+// "fc"), the tabs after it show the pages after it.
+TabPage pageForTab(const ModelDescriptor& model, const ParameterCache& cache, int index,
+                   bool ka47mSelectorFfc = false);
 
 // Setting files of these models are written by a handler of their own.
 enum class ControlFileKind { Generic, Ke, Ko50MC2, Ko25MC2, Ko4MC2 };

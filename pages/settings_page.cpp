@@ -4,8 +4,10 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStackedLayout>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 #include "camera/tables/command_vocabulary.h"
 #include "camera/tables/model_rules.h"
@@ -20,10 +22,12 @@ int32_t SettingsPage::RadioGroup::valueOf(size_t index) const {
   return decl.firstValue + static_cast<int32_t>(index);
 }
 
-size_t SettingsPage::RadioGroup::indexFromCache(int32_t cached) const {
+std::optional<size_t> SettingsPage::RadioGroup::indexFromCache(int32_t cached) const {
   if (!decl.values.empty()) {
     auto it = std::find(decl.values.begin(), decl.values.end(), cached);
-    return it == decl.values.end() ? 0 : static_cast<size_t>(it - decl.values.begin());
+    if (it == decl.values.end())
+      return decl.onlyKnownValues ? std::nullopt : std::optional<size_t>(0);
+    return static_cast<size_t>(it - decl.values.begin());
   }
   return static_cast<size_t>(
       radioIndexFromCache(cached, decl.firstValue, static_cast<int>(buttons.size())));
@@ -74,6 +78,71 @@ SettingsPage::Value& SettingsPage::addValue(ValueDecl decl) {
   }
   value.decl = std::move(decl);
   return value;
+}
+
+SettingsPage::RealValue& SettingsPage::addRealValue(RealValueDecl decl) {
+  RealValue& value = reals_.emplace_back();
+  const int id = nextControlId_++;
+  value.edit = new CFloatEdit(this);
+  value.edit->setControlId(id);
+  value.edit->setWheelStep(decl.spinStep);
+  value.spin = new CMySpinCtrl(this);
+  value.spin->setControlId(id);
+  if (decl.slider) {
+    value.slider = new CMySlierCtrl(this);
+    value.slider->setControlId(id);
+    value.slider->setOrientation(Qt::Horizontal);
+    value.slider->setRange(0, std::max(1, decl.sliderSteps));
+    value.slider->setTickInterval(std::max(1, decl.sliderSteps / 10));
+  }
+  value.decl = std::move(decl);
+  return value;
+}
+
+CMyButton* SettingsPage::addButton(ButtonDecl decl) {
+  auto* button = new CMyButton(decl.label, this);
+  button->setControlId(nextButtonId_++);
+  button->setReceiver(this);
+  buttons_.emplace_back(button, std::move(decl.action));
+  return button;
+}
+
+QWidget* SettingsPage::addSection() {
+  auto* stack = qobject_cast<QStackedLayout*>(layout());
+  if (!stack)
+    stack = new QStackedLayout(this);
+  auto* section = new QWidget(this);
+  stack->addWidget(section);
+  sections_.push_back(section);
+  if (shownSection_ < 0)
+    shownSection_ = 0;
+  return section;
+}
+
+void SettingsPage::showSection(int index) {
+  if (index < 0 || index >= sectionCount())
+    return;
+  shownSection_ = index;
+  if (auto* stack = qobject_cast<QStackedLayout*>(layout()))
+    stack->setCurrentWidget(sections_[static_cast<size_t>(index)]);
+}
+
+QWidget* SettingsPage::section(int index) const {
+  return index >= 0 && index < sectionCount() ? sections_[static_cast<size_t>(index)] : nullptr;
+}
+
+SettingsPage::RealValue* SettingsPage::realValue(std::string_view stem) {
+  auto it = std::find_if(reals_.begin(), reals_.end(),
+                         [&](const RealValue& v) { return v.decl.stem == stem; });
+  return it == reals_.end() ? nullptr : &*it;
+}
+
+CMyButton* SettingsPage::button(const QString& label) const {
+  for (const auto& [button, action] : buttons_) {
+    if (button->text() == label)
+      return button;
+  }
+  return nullptr;
 }
 
 SettingsPage::RadioGroup* SettingsPage::radioGroup(std::string_view stem) {
@@ -128,14 +197,25 @@ void SettingsPage::setControlsFromCache() {
   for (RadioGroup& group : groups_) {
     if (group.buttons.empty())
       continue;
-    const size_t index = group.indexFromCache(host_.cacheInt(group.decl.stem));
-    group.buttons[index]->setChecked(true);
+    if (const auto index = group.indexFromCache(host_.cacheInt(group.decl.stem))) {
+      group.buttons[*index]->setChecked(true);
+    } else {
+      for (CMButton* button : group.buttons) {
+        button->setAutoExclusive(false);
+        button->setChecked(false);
+        button->setAutoExclusive(true);
+      }
+    }
   }
   for (CheckBox& check : checks_)
     check.box->setChecked(cachedValue(check.decl.stem).value_or(0) != 0);
   for (Value& value : values_) {
     if (const auto cached = cachedValue(value))
       value.edit->setValueFromCode(*cached);
+  }
+  for (RealValue& value : reals_) {
+    if (const auto cached = cachedReal(value.decl.stem))
+      value.edit->setValueFromCode(*cached, value.decl.format.decimals);
   }
   setOwnControlsFromCache();
   updateEnabling();
@@ -144,6 +224,70 @@ void SettingsPage::setControlsFromCache() {
 void SettingsPage::refreshAll() {
   for (const Value& value : values_)
     showValue(value);
+  for (const RealValue& value : reals_)
+    showRealValue(value);
+}
+
+std::optional<double> SettingsPage::cachedReal(const std::string& stem) const {
+  if (!host_.parameterCache().holdsValue(stem))
+    return std::nullopt;
+  return static_cast<double>(host_.cacheFloat(stem));
+}
+
+int SettingsPage::realSliderPosition(const RealValue& value, double shown) const {
+  if (value.decl.toSlider)
+    return value.decl.toSlider(shown);
+  if (!value.decl.range)
+    return 0;
+  const RealRange range = value.decl.range();
+  if (!(range.max > range.min))
+    return 0;
+  const double fraction = std::clamp((shown - range.min) / (range.max - range.min), 0.0, 1.0);
+  return static_cast<int>(std::lround(fraction * value.slider->maximum()));
+}
+
+double SettingsPage::realOfSliderPosition(const RealValue& value, int position) const {
+  if (value.decl.fromSlider)
+    return value.decl.fromSlider(position);
+  if (!value.decl.range)
+    return position;
+  const RealRange range = value.decl.range();
+  const double value01 = double(position) / std::max(1, value.slider->maximum());
+  // Rounded to what the command carries, so the slider's end lands on the range's end.
+  const double scale = std::pow(10.0, value.decl.format.decimals);
+  return std::round((range.min + value01 * (range.max - range.min)) * scale) / scale;
+}
+
+void SettingsPage::showRealValue(const RealValue& value) {
+  const std::optional<double> cached = cachedReal(value.decl.stem);
+  if (cached) {
+    value.edit->setValueFromCode(*cached, value.decl.format.decimals);
+  } else {
+    value.edit->clear(); // nothing known: an empty field rather than a made-up number
+  }
+  if (value.slider) {
+    const QSignalBlocker block(value.slider);
+    value.slider->setValue(cached ? realSliderPosition(value, *cached) : value.slider->minimum());
+  }
+  if (value.showLabels)
+    value.showLabels(cached);
+}
+
+bool SettingsPage::commitRealValue(RealValue& value, std::optional<double> candidate) {
+  bool sent = false;
+  bool accepted = false;
+  const bool inRange = candidate && std::isfinite(*candidate) &&
+                       (!value.decl.range || value.decl.range().contains(*candidate));
+  if (inRange) {
+    const uint32_t timeout = value.decl.timeoutMs ? value.decl.timeoutMs() : kCommandTimeoutMs;
+    const std::string command = formatCommand(value.decl.format, {*candidate});
+    sent = !command.empty();
+    accepted = sent && send(command, timeout);
+  }
+  showRealValue(value);
+  if (sent)
+    realValueCommitted(value, accepted);
+  return accepted;
 }
 
 void SettingsPage::postRefreshAll() {
@@ -258,6 +402,17 @@ void SettingsPage::onValueCommitted(int controlId) {
       return;
     }
   }
+  for (RealValue& value : reals_) {
+    if (value.edit->controlId() == controlId) {
+      // An empty or unreadable field is no value to send.
+      const QString text = value.edit->text().trimmed();
+      bool readable = false;
+      text.toDouble(&readable);
+      commitRealValue(value, readable ? std::optional<double>(value.edit->value()) : std::nullopt);
+      return;
+    }
+  }
+  onOwnValueCommitted(controlId);
 }
 
 void SettingsPage::onSpinStepped(bool raise) {
@@ -271,12 +426,34 @@ void SettingsPage::onSpinStepped(bool raise) {
     commitValue(value, candidate);
     return;
   }
+  for (RealValue& value : reals_) {
+    if (!value.spin->inUse())
+      continue;
+    value.spin->clearInUse();
+    std::optional<double> candidate;
+    if (const auto cached = cachedReal(value.decl.stem)) {
+      // Stepped from the value as shown, so a float's last bits do not creep into the step.
+      const double scale = std::pow(10.0, value.decl.format.decimals);
+      const double shown = std::round(*cached * scale) / scale;
+      candidate =
+          std::round((shown + (raise ? value.decl.spinStep : -value.decl.spinStep)) * scale) /
+          scale;
+    }
+    commitRealValue(value, candidate);
+    return;
+  }
 }
 
 void SettingsPage::onSliderReleased(int controlId) {
   for (Value& value : values_) {
     if (value.slider && value.slider->controlId() == controlId) {
       commitValue(value, valueOfSliderPosition(value, value.slider->value()));
+      return;
+    }
+  }
+  for (RealValue& value : reals_) {
+    if (value.slider && value.slider->controlId() == controlId) {
+      commitRealValue(value, realOfSliderPosition(value, value.slider->value()));
       return;
     }
   }
@@ -340,9 +517,16 @@ bool SettingsPage::event(QEvent* event) {
   case Notification::ComboChanged:
     onComboChanged(notification->payload(), notification->control());
     break;
-  case Notification::ButtonClicked:
+  case Notification::ButtonClicked: {
+    for (const auto& [button, action] : buttons_) {
+      if (button->controlId() == notification->payload() && action) {
+        action();
+        return true;
+      }
+    }
     onButtonClicked(notification->payload());
     break;
+  }
   }
   return true;
 }
@@ -369,6 +553,12 @@ void SettingsPage::mousePressEvent(QMouseEvent* event) {
       if (value.edit == focused) {
         if (value.edit->takeText())
           commitValue(value, value.edit->value());
+        break;
+      }
+    }
+    for (RealValue& value : reals_) {
+      if (value.edit == focused && value.edit->typedCount() > 0) {
+        commitRealValue(value, value.edit->value());
         break;
       }
     }

@@ -2,6 +2,9 @@
 #include "sim/camera.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <optional>
 
 namespace sim {
@@ -219,6 +222,91 @@ std::vector<std::string> Camera::spaceCommand(std::string_view command,
   return {"OK"};
 }
 
+std::optional<std::vector<std::string>>
+Camera::colourOrLineScanCommand(std::string_view command, std::span<const std::string_view> args) {
+  auto number = [](std::string_view text) -> std::optional<double> {
+    std::string copy(text);
+    char* end = nullptr;
+    const double value = std::strtod(copy.c_str(), &end);
+    if (copy.empty() || end != copy.c_str() + copy.size() || !std::isfinite(value))
+      return std::nullopt;
+    return value;
+  };
+  auto fixed3 = [](double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", value);
+    return std::string(text);
+  };
+  if (info_.colour && (command == "grg" || command == "srg")) {
+    static constexpr std::string_view kChannels = "rgb";
+    if (args.empty() || args[0].size() != 1 || kChannels.find(args[0][0]) == std::string_view::npos)
+      return std::vector<std::string>{std::string(kErrorValue)};
+    double& gain = colourGains_[kChannels.find(args[0][0])];
+    if (command == "grg") {
+      if (args.size() != 1)
+        return std::vector<std::string>{std::string(kErrorCount)};
+      char text[32];
+      std::snprintf(text, sizeof text, "%f", gain);
+      return std::vector<std::string>{text};
+    }
+    if (args.size() != 2)
+      return std::vector<std::string>{std::string(kErrorCount)};
+    const std::optional<double> value = number(args[1]);
+    // Colour gains from a quarter to eight times.
+    if (!value || *value < 0.25 || *value > 8.0)
+      return std::vector<std::string>{"Error : value out of range"};
+    gain = *value;
+    return std::vector<std::string>{"OK"};
+  }
+  if (info_.colour && command == "arg" && args.empty()) {
+    // A grey scene: the white balance brings red and blue to green.
+    colourGains_ = {1.25, 1.0, 1.5};
+    return std::vector<std::string>{"OK"};
+  }
+  if (!info_.lineScanTdi)
+    return std::nullopt;
+  if (command == "gdda" && args.empty())
+    return std::vector<std::string>{"OK"};
+  if (command == "gscc" || command == "sscc" || command == "gscb" || command == "sscb") {
+    const bool matrix = command[3] == 'c';
+    std::span<int> values = matrix ? std::span<int>(colourMatrix_) : std::span<int>(colourBalance_);
+    const size_t wanted = command[0] == 'g' ? 1 : 2;
+    if (args.size() != wanted)
+      return std::vector<std::string>{std::string(kErrorCount)};
+    const std::optional<int> index = parseSmallNumber(args[0]);
+    if (!index || static_cast<size_t>(*index) >= values.size())
+      return std::vector<std::string>{"Error : value out of range"};
+    if (command[0] == 'g')
+      return std::vector<std::string>{std::to_string(values[static_cast<size_t>(*index)])};
+    const std::optional<double> value = number(args[1]);
+    const double low = matrix ? -4096 : 0;
+    if (!value || *value != std::trunc(*value) || *value < low || *value > 4095)
+      return std::vector<std::string>{"Error : value out of range"};
+    values[static_cast<size_t>(*index)] = static_cast<int>(*value);
+    return std::vector<std::string>{"OK"};
+  }
+  // Trigger statistics follow the line rate the camera is set to, as if triggered at it.
+  if (!args.empty())
+    return std::nullopt;
+  const std::optional<std::vector<double>> lineRate = parameters_.values("lr");
+  const std::optional<std::vector<double>> rescale = parameters_.values("rr");
+  const double rate = lineRate && !lineRate->empty() ? lineRate->front() : 0;
+  const double factor = rescale && !rescale->empty() ? rescale->front() : 1;
+  if (command == "gitr")
+    return std::vector<std::string>{fixed3(rate)};
+  if (command == "gitrh")
+    return std::vector<std::string>{fixed3(rate * 1.02)};
+  if (command == "gitj")
+    return std::vector<std::string>{fixed3(0.05)};
+  if (command == "gitd")
+    return std::vector<std::string>{fixed3(rate > 0 ? 500000.0 / rate : 0)};
+  if (command == "grtr")
+    return std::vector<std::string>{fixed3(rate * factor)};
+  if (command == "grtj")
+    return std::vector<std::string>{fixed3(0.02)};
+  return std::nullopt;
+}
+
 std::vector<std::string> Camera::commandAnswer(std::string_view line, Reply& reply,
                                                bool& restarts) {
   std::vector<std::string_view> words = splitWords(line);
@@ -295,6 +383,8 @@ std::vector<std::string> Camera::commandAnswer(std::string_view line, Reply& rep
     return {"width = " + std::to_string(info_.sensorWidth),
             "height = " + std::to_string(info_.sensorHeight)};
   }
+  if (auto answer = colourOrLineScanCommand(command, args))
+    return *answer;
   if (command == "groi" && info_.supportsRegions)
     return {"1 0 0 " + std::to_string(info_.sensorWidth) + " " +
             std::to_string(info_.sensorHeight)};

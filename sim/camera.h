@@ -3,6 +3,8 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,6 +74,10 @@ private:
   std::vector<std::string> spaceCommand(std::string_view command,
                                         std::span<const std::string_view> args);
   void chooseStartupSpace(int space);
+  // Commands of the colour and line-scan cameras that are not plain stems; nullopt when the
+  // command is not one of them.
+  std::optional<std::vector<std::string>>
+  colourOrLineScanCommand(std::string_view command, std::span<const std::string_view> args);
   // Loses or corrupts bytes on their way out, as the faults say.
   std::string outgoing(std::string bytes);
   std::string noiseBytes();
@@ -85,6 +91,11 @@ private:
   // Setting spaces: 0 is factory (the values at power-on), 1 and 2 are the user's.
   std::array<ParameterStore::Values, 3> spaces_;
   int startupSpace_ = 0;
+  // Colour cameras: red, green, blue gains. Ke cameras: the 3 x 3 colour matrix (1024 is
+  // unity) and the colour balance.
+  std::array<double, 3> colourGains_{1.0, 1.0, 1.0};
+  std::array<int, 9> colourMatrix_{1024, 0, 0, 0, 1024, 0, 0, 0, 1024};
+  std::array<int, 3> colourBalance_{1024, 1024, 1024};
   std::string lineBuffer_; // bytes of the line not yet ended by CR
   bool privileged_ = false;
   bool linkClosed_ = false;

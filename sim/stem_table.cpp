@@ -20,24 +20,76 @@ struct Limits {
 // (exposure, gain, offset, sensor size) are filled in from the model below.
 const std::unordered_map<std::string_view, Limits>& stemLimits() {
   static const std::unordered_map<std::string_view, Limits> limits = {
-      {"tm", {0, 4, 0}},         {"ts", {1, 2, 1}},        {"es", {0, 1, 0}},
-      {"tp", {0, 1, 0}},         {"sp", {0, 1, 0}},        {"st", {0, 1, 0}},
-      {"ar", {0, 1, 0}},         {"fn", {0, 255, 1}},      {"so", {0, 10000, 0}},
-      {"db", {8, 12, 8}},        {"ti", {0, 3, 0}},        {"dc", {0, 1, 0}},
-      {"fc", {0, 1, 0}},         {"ii", {0, 1, 0}},        {"hf", {0, 1, 0}},
-      {"rx", {0, 1, 0}},         {"ry", {0, 1, 0}},        {"ls", {0, 2, 0}},
-      {"ci", {0, 2, 0}},         {"fo", {0, 4095, 0}},     {"fi", {0, 4, 1}},
-      {"rm", {0, 2, 0}},         {"bf", {0, 1, 0}},        {"cm", {1, 4, 1}},
-      {"cl", {0, 5, 0}},         {"ps", {0, 1, 0}},        {"bv", {1, 8, 1}},
-      {"bh", {1, 8, 1}},         {"fm", {0, 2, 0}},        {"tt", {-10, 80, 40}},
-      {"go 2", {-128, 127, 0}},  {"go 3", {-128, 127, 0}}, {"go 4", {-128, 127, 0}},
-      {"oo 1", {-128, 127, 0}},  {"oo 2", {-128, 127, 0}}, {"oo 3", {-128, 127, 0}},
-      {"oo 4", {-128, 127, 0}},  {"dg", {1, 16, 1}},       {"g", {0, 48, 0}},
-      {"bl", {0, 255, 0}},       {"fr", {1, 1000, 30}},    {"lr", {1, 200000, 10000}},
-      {"rr", {0.001, 100, 1}},   {"sr", {0, 1, 0}},        {"to", {0, 100, 0}},
-      {"dbl", {0, 255, 0}},      {"dbt", {0, 100, 0}},     {"cpo", {0, 100, 0}},
-      {"hpo", {0, 100, 0}},      {"ast", {0, 1, 0}},       {"np x", {0, 8000, 4000}},
-      {"np y", {0, 8000, 4000}}, {"ptm", {0, 1, 0}},
+      {"tm", {0, 4, 0}},
+      {"ts", {1, 2, 1}},
+      {"es", {0, 1, 0}},
+      {"tp", {0, 1, 0}},
+      {"sp", {0, 1, 0}},
+      {"st", {0, 1, 0}},
+      {"ar", {0, 1, 0}},
+      {"fn", {0, 255, 1}},
+      {"so", {0, 10000, 0}},
+      {"db", {8, 12, 8}},
+      {"ti", {0, 3, 0}},
+      {"dc", {0, 1, 0}},
+      {"fc", {0, 1, 0}},
+      {"ii", {0, 1, 0}},
+      {"hf", {0, 1, 0}},
+      {"rx", {0, 1, 0}},
+      {"ry", {0, 1, 0}},
+      {"ls", {0, 2, 0}},
+      {"ci", {0, 2, 0}},
+      {"fo", {0, 4095, 0}},
+      {"fi", {0, 4, 1}},
+      {"rm", {0, 2, 0}},
+      {"bf", {0, 1, 0}},
+      {"cm", {1, 4, 1}},
+      {"cl", {0, 5, 0}},
+      {"ps", {0, 1, 0}},
+      {"bv", {1, 8, 1}},
+      {"bh", {1, 8, 1}},
+      {"fm", {0, 2, 0}},
+      {"tt", {-10, 80, 40}},
+      {"go 2", {-128, 127, 0}},
+      {"go 3", {-128, 127, 0}},
+      {"go 4", {-128, 127, 0}},
+      {"oo 1", {-128, 127, 0}},
+      {"oo 2", {-128, 127, 0}},
+      {"oo 3", {-128, 127, 0}},
+      {"oo 4", {-128, 127, 0}},
+      {"dg", {1, 16, 1}},
+      {"g", {0, 48, 0}},
+      {"bl", {0, 255, 0}},
+      {"fr", {1, 1000, 30}},
+      {"lr", {1, 200000, 10000}},
+      {"rr", {0.001, 100, 1}},
+      {"sr", {0, 1, 0}},
+      {"to", {0, 100, 0}},
+      {"dbl", {0, 255, 0}},
+      {"dbt", {0, 100, 0}},
+      {"cpo", {0, 100, 0}},
+      {"hpo", {0, 100, 0}},
+      {"ast", {0, 1, 0}},
+      {"np x", {0, 8000, 4000}},
+      {"np y", {0, 8000, 4000}},
+      {"ptm", {0, 1, 0}},
+      // Ke line-scan switches: operation mode (TDI, area), scan direction, TDI stages,
+      // trigger activation, PRNU set, filter, pre-emphasis, rescaler.
+      {"om", {0, 1, 0}},
+      {"sd", {0, 3, 1}},
+      {"td", {16, 256, 64}},
+      {"ta", {0, 2, 0}},
+      {"prnu", {0, 3, 0}},
+      {"rf", {0, 1, 0}},
+      {"pe", {0, 1, 0}},
+      {"sm", {0, 1, 0}},
+      {"pi", {0, 1, 0}},
+      {"pt", {0, 1, 0}},
+      // Ku line-scan image mode and direction, advanced filter, digital offset.
+      {"im", {0, 5, 0}},
+      {"id", {0, 2, 0}},
+      {"af", {0, 1, 0}},
+      {"do", {0, 255, 0}},
   };
   return limits;
 }
@@ -81,11 +133,14 @@ StemDef stemFor(const kelpax::StemRegistration& reg, const kelpax::ModelDescript
   const double height = std::max(1, sim.sensorHeight);
   // The model's own ranges, from the same lookup the program's pages and command line use.
   if (const std::optional<kelpax::ValueRange> range = kelpax::modelRange(model, reg.stem)) {
-    const double start = base == "et"   ? 1000
+    const double start = base == "et"   ? std::min<int32_t>(range->max, 1000)
                          : base == "ao" ? std::min<int32_t>(range->max, range->min + 10)
-                                        : range->min;
+                         : base == "lr"
+                             ? std::clamp<int32_t>(model.series == kelpax::Series::Ku ? 100 : 10000,
+                                                   range->min, range->max)
+                             : range->min;
     limits = {static_cast<double>(range->min), static_cast<double>(range->max), start};
-  } else if (base == "iw" || base == "ww" || base == "wx" || base == "ox") {
+  } else if (base == "iw" || base == "ww" || base == "wx" || base == "ox" || base == "io") {
     limits = {0, width, (base == "iw" || base == "ww") ? width : 0};
   } else if (base == "ih" || base == "wh" || base == "wy" || base == "oy") {
     limits = {0, height, (base == "ih" || base == "wh") ? height : 0};
@@ -93,6 +148,12 @@ StemDef stemFor(const kelpax::StemRegistration& reg, const kelpax::ModelDescript
   def.min = limits.min;
   def.max = limits.max;
   def.defaults.assign(static_cast<size_t>(def.valueCount), limits.defaultValue);
+  // Ku cameras take their exposure from the program, the pulse width or the trigger's edge.
+  if (base == "es" && model.series == kelpax::Series::Ku)
+    def.max = 2;
+  // Colour Ke cameras come up outputting RGB.
+  if (base == "cl" && model.series == kelpax::Series::Ke && model.isColour())
+    def.defaults = {4};
 
   // Areas: first and last column or line of the sensor.
   if (base == "ha" && def.valueCount == 2) {
@@ -119,6 +180,17 @@ SimModel simModelFor(std::string_view modelName) {
       sim.sensorHeight = size.height;
     }
   }
+  if (model.series == kelpax::Series::Ke && !model.sizeClass.empty()) {
+    // A Ke size class is the sensor's width in thousands of pixels: "4" is 4096 wide.
+    int thousands = 0;
+    for (char c : model.sizeClass)
+      thousands =
+          (c >= '0' && c <= '9' && thousands < 100) ? thousands * 10 + (c - '0') : thousands;
+    if (thousands > 0) {
+      sim.sensorWidth = thousands * 1024;
+      sim.sensorHeight = 1;
+    }
+  }
   if (sim.sensorWidth == 0) {
     sim.sensorWidth = 1392;
     sim.sensorHeight = 1040;
@@ -126,6 +198,8 @@ SimModel simModelFor(std::string_view modelName) {
   kelpax::applyModelRanges(model);
 
   using kelpax::Series;
+  sim.colour = model.isColour();
+  sim.lineScanTdi = model.series == Series::Ke;
   sim.answersSensorSize = model.series != Series::Kx && model.series != Series::Kh;
   sim.supportsRegions = (model.series == Series::Ko || model.sizeClass == "25M") &&
                         model.sizeClass != "2M" && model.sizeClass != "3M" &&

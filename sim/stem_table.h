@@ -29,6 +29,10 @@ struct SimModel {
   // privileged level.
   bool answersSensorSize = true;
   bool supportsRegions = false; // answers "groi"
+  bool colour = false;          // keeps red, green and blue gains ("grg r", "srg r %f")
+  // Ke line-scan cameras: colour correction coefficients ("gscc N"), trigger statistics
+  // ("gitr"...) and the all-dark generation ("gdda").
+  bool lineScanTdi = false;
   std::vector<StemDef> stems;
 };
 

@@ -35,6 +35,18 @@ inline constexpr CommandSpec kExposureTime{"set"};
 inline constexpr CommandSpec kStrobeOffset{"sso"};
 inline constexpr CommandSpec kStrobePolarity{"ssp"};
 inline constexpr CommandSpec kStrobeType{"sst"};
+inline constexpr CommandSpec kTriggerActivation{"sta"};
+// Line-scan cameras keep exposure and line period as reals.
+inline constexpr CommandSpec kExposureTime2{"set", ValueKind::Real, 1, 2};
+inline constexpr CommandSpec kExposureTime3{"set", ValueKind::Real, 1, 3};
+inline constexpr CommandSpec kLineRate2{"slr", ValueKind::Real, 1, 2};
+inline constexpr CommandSpec kLineRate3{"slr", ValueKind::Real, 1, 3};
+inline constexpr CommandSpec kRescalerRate{"srr", ValueKind::Real, 1, 3};
+inline constexpr CommandSpec kRescalerMode{"ssm"};
+inline constexpr CommandSpec kOperationMode{"som"};
+inline constexpr CommandSpec kScanDirection{"ssd"};
+inline constexpr CommandSpec kTdiStages{"std"};
+inline constexpr CommandSpec kStrobeTimeOffset{"sto", ValueKind::Real, 1, 3};
 
 // Gain, offset and black level
 inline constexpr CommandSpec kAnalogGain{"sag"};
@@ -53,6 +65,13 @@ inline constexpr CommandSpec kFineOffset4{"soo 4"};
 inline constexpr CommandSpec kDigitalGain2{"sdg", ValueKind::Real, 1, 2};
 inline constexpr CommandSpec kDigitalGain3{"sdg", ValueKind::Real, 1, 3};
 inline constexpr CommandSpec kDigitalGain6{"sdg", ValueKind::Real, 1, 6};
+inline constexpr CommandSpec kDigitalOffset{"sdo"};
+inline constexpr CommandSpec kDigitalBlackLevel{"sdbl"};
+// Colour channel gains ("%f": six decimals); the reset sends unity to each.
+inline constexpr CommandSpec kRedGain{"srg r", ValueKind::Real, 1, 6};
+inline constexpr CommandSpec kGreenGain{"srg g", ValueKind::Real, 1, 6};
+inline constexpr CommandSpec kBlueGain{"srg b", ValueKind::Real, 1, 6};
+inline constexpr CommandSpec kAutoWhiteBalance{"arg", ValueKind::None, 0};
 
 // Image format, region and read-out
 inline constexpr CommandSpec kCameraLinkTaps{"scl"};
@@ -73,8 +92,36 @@ inline constexpr CommandSpec kSmearCorrection{"smc"};
 inline constexpr CommandSpec kReverseX{"srx"};
 inline constexpr CommandSpec kReverseY{"sry"};
 inline constexpr CommandSpec kCameraLinkClock{"sccs"};
+inline constexpr CommandSpec kBinningHorizontal{"sbh"};
+inline constexpr CommandSpec kBinningVertical{"sbv"};
+inline constexpr CommandSpec kOffsetX{"sox"};
+inline constexpr CommandSpec kWidth{"siw"};
+inline constexpr CommandSpec kImageOffset{"sio"};
+inline constexpr CommandSpec kImageMode{"sim"};
+inline constexpr CommandSpec kImageDirection{"sid"};
+inline constexpr CommandSpec kAdvancedFilter{"saf"};
+inline constexpr CommandSpec kFilter{"srf"};
+inline constexpr CommandSpec kPreEmphasis{"spe"};
+inline constexpr CommandSpec kPrnuSelect{"sprnu"};
+// Colour correction coefficients and colour balance: index, value.
+inline constexpr CommandSpec kColourCoefficient{"sscc", ValueKind::Integer, 2};
+inline constexpr CommandSpec kColourBalance{"sscb", ValueKind::Integer, 2};
+inline constexpr CommandSpec kColourCoefficientQuery{"gscc"};
+inline constexpr CommandSpec kColourBalanceQuery{"gscb"};
+
+// Correction data in flash
+inline constexpr CommandSpec kGenerateAllDark{"gdda", ValueKind::None, 0};
 
 // Timers, temperature and outputs
+inline constexpr CommandSpec kTemperatureReal{"stc", ValueKind::Real, 1, 2};
+
+// Trigger statistics (read only)
+inline constexpr CommandSpec kInputTriggerRate{"gitr", ValueKind::None, 0};
+inline constexpr CommandSpec kInputTriggerRateHighest{"gitrh", ValueKind::None, 0};
+inline constexpr CommandSpec kInputTriggerJitter{"gitj", ValueKind::None, 0};
+inline constexpr CommandSpec kInputTriggerDuration{"gitd", ValueKind::None, 0};
+inline constexpr CommandSpec kRescaledTriggerRate{"grtr", ValueKind::None, 0};
+inline constexpr CommandSpec kRescaledTriggerJitter{"grtj", ValueKind::None, 0};
 
 // Setting spaces and start-up (the main window)
 inline constexpr CommandSpec kLoadSpace{"lcf"};

@@ -2,6 +2,7 @@
 // its settings take. Shared by the program and the simulator.
 #include "camera/tables/model_rules.h"
 
+#include <algorithm>
 #include <cctype>
 #include <utility>
 
@@ -213,6 +214,17 @@ std::optional<ValueRange> modelRange(const ModelDescriptor& model, std::string_v
     return model.gain;
   if (base == "ao")
     return model.offset;
+  if (base == "lr") {
+    // Ke cameras take the line rate in Hz up to their rate value in kHz; Ku cameras the line
+    // period in microseconds.
+    if (model.series == Series::Ke)
+      return ValueRange{100, model.rateValue > 0
+                                 ? static_cast<int32_t>(std::clamp<int64_t>(
+                                       int64_t{model.rateValue} * 1000, 1000, 1000000))
+                                 : 200000};
+    if (model.series == Series::Ku)
+      return ValueRange{10, 10000};
+  }
   return std::nullopt;
 }
 

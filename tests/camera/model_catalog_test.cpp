@@ -82,6 +82,25 @@ TEST(ModelCatalog, TabCaptionsPerModel) {
     EXPECT_EQ(joined(tabCaptions(modelOf(c.model), c.cache)), c.tabs) << c.model;
 }
 
+// Where a camera reports no "fc" its "FFC" tab is left out, and the tabs after it show the
+// pages after the flat-field page. Would catch "Digital I/0" showing the flat-field page.
+TEST(ModelCatalog, PagesFollowTheTabsShown) {
+  using P = PageId;
+  ParameterCache empty;
+  ParameterCache withFfc;
+  withFfc.registerEntry("fc", 1);
+  withFfc.takeFromTraffic("gfc\r\n1\r\n>");
+  const ModelDescriptor ko4 = modelOf("Ko-4M-M80");
+  EXPECT_EQ(pageForTab(ko4, empty, 3), (TabPage{P::Ko4MC2_Setting, 4}));
+  EXPECT_EQ(pageForTab(ko4, empty, 4).page, P::BayerGain);
+  EXPECT_EQ(pageForTab(ko4, empty, 5).page, P::None);
+  EXPECT_EQ(pageForTab(ko4, withFfc, 3).page, P::FFCSetting);
+  EXPECT_EQ(pageForTab(ko4, withFfc, 5).page, P::BayerGain);
+  EXPECT_EQ(pageForTab(modelOf("Ko-2M-M40"), empty, 3).page, P::None);
+  // Rows whose "FFC" tab is always there are left as they are.
+  EXPECT_EQ(pageForTab(modelOf("Ko-12M-M52"), empty, 3).page, P::FFCSetting);
+}
+
 TEST(ModelCatalog, PagesPerTab) {
   using P = PageId;
   const ModelDescriptor ko12 = modelOf("Ko-12M-M65");
@@ -113,8 +132,13 @@ TEST(ModelCatalog, PagesPerTab) {
   EXPECT_EQ(pageForTab(modelOf("Ke-4K7C-M40"), 0).page, P::NormalKe_Setting);
   EXPECT_EQ(pageForTab(modelOf("Ke-4K7C-M40"), 4).page, P::LutDlg);
   EXPECT_EQ(pageForTab(modelOf("Ku-16K-C80"), 2), (TabPage{P::Ku_Color_SettingDlg, 2}));
-  EXPECT_EQ(pageForTab(modelOf("Kw-8M-M80"), 0).page, P::None);
+  // Every Kw camera keeps the Kw 4M's settings page.
+  EXPECT_EQ(pageForTab(modelOf("Kw-8M-M80"), 0), (TabPage{P::Ko4MC2_Setting, 0}));
+  // A generic size class shows the generic pages whatever its series.
+  EXPECT_EQ(pageForTab(modelOf("Ku-K264-M40"), 2).page, P::AFESetting);
+  EXPECT_EQ(pageForTab(modelOf("Ku-K264-M40"), 3).page, P::LutDlg);
   EXPECT_EQ(pageClassName(P::Ko_TriggerSetting), "CKo_TriggerSetting");
+  EXPECT_EQ(pageClassName(P::BayerGain), "CBayerGain");
   EXPECT_EQ(pageClassName(P::Ku_Color_SettingDlg), "CKu_Color_SettingDlg");
 }
 
@@ -199,7 +223,7 @@ TEST(ModelCatalog, EveryRowOfThePageTable) {
       {"Kw-4M-M80", false,
        "CKo4MC2_Setting#0|CKo4MC2_Setting#1|CKo4MC2_Setting#2|CFFCSettingXML|CKo4MC2_Setting#4|"
        "CKo4MC2_Setting#5"},
-      {"Kw-8M-M80", false, ""},
+      {"Kw-8M-M80", false, "CKo4MC2_Setting#0|CKo4MC2_Setting#1|CKo4MC2_Setting#2|CFFCSettingXML"},
       {"Ko-50M-C5", false,
        "CKo50C_SettingDlg#0|CKo50C_SettingDlg#1|CKo50C_SettingDlg#2|CFFCSelectorSetting|"
        "CKo50C_SettingDlg#3|CKo50C_SettingDlg#4|CKo50C_SettingDlg#5"},
@@ -207,7 +231,9 @@ TEST(ModelCatalog, EveryRowOfThePageTable) {
        "CKoKi101_151MC_Setting#0|CKoKi101_151MC_Setting#1|CKoKi101_151MC_Setting#2|"
        "CKoKi101_151MC_FFC+CFFCSelectorSetting|CKoKi101_151MC_Setting#3|"
        "CKoKi101_151MC_Setting#4|CKoKi101_151MC_Setting#5"},
-      {"Ko-4M-C80", false, "CKo_ViewSetting|CKo_TriggerSetting|CKo_AFESetting|CFFCSetting"},
+      {"Ko-4M-C80", false,
+       "CKo_ViewSetting|CKo_TriggerSetting|CKo_AFESetting|CFFCSetting|CKo4MC2_Setting#4|"
+       "CBayerGain"},
       {"Ky-29M-C5", false,
        "CKy29CViewDlg|CKy29CTRIGGER|KaAFESetting|CKy29CLUTDlg|CFFCSetting|CKy29CROIDlg|"
        "CKy29CAutoCtrlDlg|CKy29COutputCtrlDlg"},

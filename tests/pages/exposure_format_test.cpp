@@ -1,7 +1,9 @@
-// Exposure and strobe-offset arithmetic: label texts and the logarithmic slider maps.
+// Exposure, strobe-offset and line-rate arithmetic: label texts and the logarithmic slider maps.
 #include <gtest/gtest.h>
 
+#include "camera/tables/model_rules.h"
 #include "pages/exposure_format.h"
+#include "pages/line_rate.h"
 
 using namespace kelpax;
 
@@ -129,3 +131,36 @@ TEST(StrobeSlider, OffsetOfPosition) {
 }
 
 } // namespace
+
+// The line-scan cameras' line period as a rate, and the line-rate ranges the models give.
+// Would catch the rate shown as a period, a period of 0 dividing by zero, or a Ke camera's
+// rate limit taken from the wrong digits of its name (or overflowing for a long one).
+TEST(LineRate, TextAndRanges) {
+  EXPECT_EQ(lineRateText(100), "10.00 KHz");
+  EXPECT_EQ(lineRateText(3), "333.33 KHz");
+  EXPECT_EQ(lineRateText(10000), "0.10 KHz");
+  EXPECT_EQ(lineRateText(0), "");
+  EXPECT_EQ(lineRateText(-1), "");
+
+  struct Case {
+    const char* model;
+    int32_t min, max;
+  };
+  const Case cases[] = {
+      {"Ke-4K5C-M40", 100, 50000},          {"Ke-9K2C-C50", 100, 20000},
+      {"Ke-3KC-MH60", 100, 200000}, // no rate in the name
+      {"Ke-4K99999999C-M40", 100, 1000000}, {"Ku-8K2C-M80", 10, 10000},
+  };
+  for (const Case& c : cases) {
+    ModelDescriptor model;
+    describeModelName(c.model, model);
+    applyModelRanges(model);
+    const std::optional<ValueRange> range = modelRange(model, "lr");
+    ASSERT_TRUE(range.has_value()) << c.model;
+    EXPECT_EQ(range->min, c.min) << c.model;
+    EXPECT_EQ(range->max, c.max) << c.model;
+  }
+  ModelDescriptor ko;
+  describeModelName("Ko-25MC-C65", ko);
+  EXPECT_FALSE(modelRange(ko, "lr").has_value()) << "area cameras have no line rate";
+}

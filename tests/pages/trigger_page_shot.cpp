@@ -1,24 +1,66 @@
-// Saves a picture of the Ko trigger page connected to a simulated camera:
+// Saves a picture of the Ko trigger page connected to a simulated camera, or one picture per
+// tab of a model as the main window's page area shows it:
 //   kelpax-page-shot [model] [file.png]
+//   kelpax-page-shot --tabs model folder      (folder/model-N-CAPTION.png)
 // Runs on any Qt platform; under xvfb-run it uses the same fonts and style as a desktop.
 #include <QApplication>
 #include <QPixmap>
+#include <QRegularExpression>
 #include <cstdio>
 #include <string>
 
 #include <unistd.h>
 
+#include "app/page_area.h"
+#include "camera/model_catalog.h"
 #include "link/command_exchange.h"
+#include "pages/settings_page.h"
 #include "pages/trigger_page.h"
 #include "session/connected_camera.h"
 #include "sim/pty_camera.h"
 
 using namespace kelpax;
 
+namespace {
+
+// Every tab of the connected model, each page filled from the cache as after connecting.
+int shootTabs(ConnectedCamera& connected, const std::string& model, const QString& folder) {
+  CPageArea area(connected);
+  area.resize(1000, 640);
+  for (SettingsPage* page : area.genericPages()) {
+    page->setControlsFromCache();
+    page->postRefreshAll();
+  }
+  area.show();
+  const std::vector<std::string> captions =
+      tabCaptions(connected.modelDescriptor(), connected.parameterCache());
+  for (size_t tab = 0; tab < captions.size(); ++tab) {
+    area.showTab(pageForTab(connected.modelDescriptor(), connected.parameterCache(), int(tab)),
+                 true);
+    for (int i = 0; i < 10; ++i)
+      QApplication::processEvents();
+    QString caption = QString::fromStdString(captions[tab]);
+    caption.replace(QRegularExpression("[^A-Za-z0-9]"), "_");
+    const QString file =
+        QString("%1/%2-%3-%4.png").arg(folder, QString::fromStdString(model)).arg(tab).arg(caption);
+    if (!area.grab().save(file)) {
+      std::fprintf(stderr, "kelpax-page-shot: cannot write %s\n", qPrintable(file));
+      return 1;
+    }
+    std::printf("%s\n", qPrintable(file));
+  }
+  return 0;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  const std::string model = argc > 1 ? argv[1] : "Ko-25MC-C65";
-  const QString file = argc > 2 ? QString::fromLocal8Bit(argv[2]) : "trigger-page.png";
+  const bool tabs = argc > 1 && std::string(argv[1]) == "--tabs";
+  const int first = tabs ? 2 : 1;
+  const std::string model = argc > first ? argv[first] : "Ko-25MC-C65";
+  const QString file = argc > first + 1 ? QString::fromLocal8Bit(argv[first + 1])
+                                        : (tabs ? "." : "trigger-page.png");
 
   sim::PtyOptions options;
   options.model = model;
@@ -44,6 +86,9 @@ int main(int argc, char** argv) {
   connected.identify(model);
   if (const int missing = connected.fillCache().missing; missing > 0)
     std::fprintf(stderr, "kelpax-page-shot: %d settings not read\n", missing);
+
+  if (tabs)
+    return shootTabs(connected, model, file);
 
   CKo_TriggerSetting page(connected);
   page.setWindowTitle("Mode / Exposure");
