@@ -23,7 +23,8 @@ deb="$scratch/out/kelpax_${version}_amd64.deb"
 root="$scratch/root"
 dpkg -x "$deb" "$root"
 for f in usr/bin/kelpax usr/bin/kelpax-cli usr/bin/kelpax-camsim \
-  usr/lib/kelpax/libnodeview.so usr/lib/kelpax/simulator/libclsersim.so \
+  usr/lib/kelpax/libnodeview.so usr/lib/kelpax/libstandin_genapi.so \
+  usr/lib/kelpax/simulator/libclsersim.so \
   usr/lib/kelpax/simulator/cameralink/clserkel.so \
   usr/share/applications/kelpax.desktop usr/share/icons/hicolor/scalable/apps/kelpax.svg \
   usr/share/man/man1/kelpax-cli.1.gz usr/share/man/man1/kelpax-camsim.1.gz \
