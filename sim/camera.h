@@ -2,12 +2,14 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "sim/faults.h"
+#include "sim/gencp_device.h"
 #include "sim/parameter_store.h"
 
 namespace sim {
@@ -20,6 +22,8 @@ struct Reply {
   std::string startup;     // the start-up text, sent unasked once the camera has booted
   int newBaud = 0;         // the camera changes its line to this rate once the reply is out
   bool closesLink = false; // the link closes once this reply is out
+  std::string delayed;     // sent delayedMs after the answer (a GenCP answer after its
+  int delayedMs = 0;       // pending acknowledge)
 };
 
 // Line rates a camera can be switched to with "sbr".
@@ -63,11 +67,15 @@ public:
   const SimModel& info() const { return info_; }
   // The space ("sci") whose values a restart loads: 0 factory, 1 and 2 user.
   int startupSpace() const { return startupSpace_; }
+  // The GenCP device of a GenICam camera ("Kg" models), nullptr for the others. Such a camera
+  // answers "gmn" and the other ASCII commands too, and GenCP packets on the same line.
+  GenCpDevice* gencp() { return gencp_.get(); }
   ParameterStore& parameters() { return parameters_; }
   const ParameterStore& parameters() const { return parameters_; }
 
 private:
   Reply answerLine(std::string_view line);
+  Reply answerPacket();
   std::vector<std::string> commandAnswer(std::string_view line, Reply& reply, bool& restarts);
   std::vector<std::string> spaceCommand(std::string_view command,
                                         std::span<const std::string_view> args);
@@ -85,6 +93,7 @@ private:
   // Setting spaces: 0 is factory (the values at power-on), 1 and 2 are the user's.
   std::array<ParameterStore::Values, 3> spaces_;
   int startupSpace_ = 0;
+  std::unique_ptr<GenCpDevice> gencp_;
   std::string lineBuffer_; // bytes of the line not yet ended by CR
   bool privileged_ = false;
   bool linkClosed_ = false;

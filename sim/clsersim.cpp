@@ -5,6 +5,8 @@
 //   MODEL        a camera at the rate of KELPAX_SIM_BAUD (default 9600);
 //   MODEL@RATE   a camera at its own rate, e.g. "Ko-25MC-C65@9600,Ka-47M-M40@115200";
 //   -            a port with no camera behind it: it takes every byte and never answers.
+// A model of the "Kg" series (e.g. "Kg-12M-G40@115200") is a GenICam camera: it answers "gmn"
+// and the other ASCII commands, and GenCP packets on the same line.
 // A rate that is not a positive whole number is reported on stderr and the default applies.
 // Faults come from KELPAX_SIM_FAULTS and KELPAX_SIM_PACING=0 turns pacing off; all are read on
 // first use and again after clsersimReset(). Writes feed the camera at once; a read waits
