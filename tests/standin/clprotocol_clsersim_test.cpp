@@ -94,3 +94,26 @@ TEST_F(ClserSimGenCp, BadPortIdsAreRefused) {
 }
 
 } // namespace
+
+namespace {
+
+// An installation without its GenCP driver lists nothing and says why with the system error
+// the transport module turns into "modules missing"; so does a template naming an unset root.
+TEST_F(ClserSimGenCp, MissingDriverOrRootIsReported) {
+  setenv("QNGENICAM_ROOT_V2_4", "/no/such/genicam/root", 1);
+  gcstring_vector ids;
+  EXPECT_THROW(CCLPort::GetPortIDs(ids), GenICam::RuntimeException);
+  EXPECT_EQ(GetLastSystemError(), kErrorModNotFound);
+  unsetenv("QNGENICAM_ROOT_V2_4");
+  EXPECT_NO_THROW(CCLPort::GetPortIDs(ids));
+  EXPECT_EQ(GetLastSystemError(), 0);
+
+  CCLPort port;
+  EXPECT_THROW(port.Connect(portWith("Kg-12M-G40"),
+                            "$(QNGENICAM_ROOT_V2_4)/Bin/Linux64_x64/CLProtocol/#"
+                            "libgencp_serial.so#TestVendor#Family1#ModelA"),
+               GenICam::RuntimeException);
+  EXPECT_EQ(GetLastSystemError(), kErrorEnvVarNotFound);
+}
+
+} // namespace

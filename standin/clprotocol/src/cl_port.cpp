@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
+#include <dlfcn.h>
 #include <zip.h>
 
 #include "link/port_search.h"
@@ -116,7 +118,59 @@ std::vector<uint32_t> probeRates(uint32_t mask) {
   return rates;
 }
 
+thread_local int lastSystemError = 0;
+
+// Loads the GenCP serial driver and asks its version; throws when it is not there.
+void requireDriver() {
+  std::string path = DriverFolder() + "/" + kDriverFile;
+  void* driver = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  bool usable = driver && dlsym(driver, "GenCpSerialDriverVersion");
+  if (driver)
+    dlclose(driver);
+  if (!usable) {
+    lastSystemError = kErrorModNotFound;
+    throw GenICam::RuntimeException("GenCP serial driver " + path + " not found", __FILE__,
+                                    __LINE__);
+  }
+  lastSystemError = 0;
+}
+
 } // namespace
+
+int GetLastSystemError() {
+  return lastSystemError;
+}
+
+std::string DriverFolder() {
+  if (const char* root = std::getenv("QNGENICAM_ROOT_V2_4"); root && *root)
+    return std::string(root) + "/Bin/Linux64_x64/CLProtocol";
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&DriverFolder), &info) && info.dli_fname)
+    return std::filesystem::path(info.dli_fname).parent_path().string();
+  return ".";
+}
+
+std::string ExpandEnvironment(const std::string& text) {
+  std::string out;
+  size_t pos = 0;
+  for (;;) {
+    size_t start = text.find("$(", pos);
+    if (start == std::string::npos)
+      return out + text.substr(pos);
+    size_t end = text.find(')', start);
+    if (end == std::string::npos)
+      return out + text.substr(pos);
+    std::string name = text.substr(start + 2, end - start - 2);
+    const char* value = std::getenv(name.c_str());
+    if (!value) {
+      lastSystemError = kErrorEnvVarNotFound;
+      throw GenICam::RuntimeException("environment variable " + name + " is not set", __FILE__,
+                                      __LINE__);
+    }
+    out += text.substr(pos, start - pos) + value;
+    pos = end + 1;
+  }
+}
 
 // ---- CDeviceID ----
 
@@ -329,6 +383,7 @@ CCLPort::~CCLPort() = default;
 
 void CCLPort::GetPortIDs(gcstring_vector& portIds) {
   portIds.clear();
+  requireDriver();
   for (const std::string& library : kelpax::findClserLibraries(kelpax::clserSearchFolders())) {
     try {
       // Each library is asked through a port layer of its own so its ports get their names.
@@ -353,8 +408,8 @@ void CCLPort::GetPortIDs(gcstring_vector& portIds) {
 }
 
 void CCLPort::GetDeviceIDTemplates(gcstring_vector& templates) {
-  // The one GenCP driver of this CLProtocol is built in; its template names no folder.
-  templates = {"#libgencp_serial.so#Quorvane#CameraLink01"};
+  requireDriver();
+  templates = {DriverFolder() + "#" + kDriverFile + "#Quorvane#CameraLink01"};
 }
 
 gcstring CCLPort::FastProbeDevice(const gcstring& portId, const gcstring& deviceIdTemplate,
@@ -377,13 +432,15 @@ gcstring CCLPort::FastProbeDevice(const gcstring& portId, const gcstring& device
 }
 
 void CCLPort::Connect(const gcstring& portId, const gcstring& deviceIdTemplate) {
-  CDeviceID driver = CDeviceID::FromString(deviceIdTemplate);
+  CDeviceID driver = CDeviceID::FromString(ExpandEnvironment(deviceIdTemplate));
   if (!driver.directory.empty()) {
     std::filesystem::path file = std::filesystem::path(driver.directory) / driver.filename;
     std::error_code ec;
-    if (!std::filesystem::exists(file, ec))
+    if (!std::filesystem::exists(file, ec)) {
+      lastSystemError = kErrorModNotFound;
       throw GenICam::RuntimeException("GenCP driver " + file.string() + " not found", __FILE__,
                                       __LINE__);
+    }
   }
   Disconnect();
   auto channel = OpenChannel(portId);

@@ -96,7 +96,8 @@ public:
   // Every port of every Camera Link serial library found, as "<identifier>#<library>#<index>",
   // then the PC serial ports as "COM_Port#COMn" (/dev/ttyS<n-1>) or "COM_Port#<device>".
   static void GetPortIDs(gcstring_vector& portIds);
-  // The driver templates of the GenCP driver, in full form.
+  // The driver templates of the GenCP driver, in full form. Both throw RuntimeException (last
+  // system error 126) when the GenCP serial driver is missing.
   static void GetDeviceIDTemplates(gcstring_vector& templates);
   // Looks for a GenCP camera on the port at each rate of the mask (highest first), then at
   // 9600, where GenCP cameras start. Returns the camera's full device ID (the template's
@@ -152,6 +153,20 @@ private:
   uint32_t currentRate_ = 1;
   uint32_t serialTimeoutMs_ = kSerialTimeoutMs;
 };
+
+// The system error of the last failure to find the installation, as the Windows codes the
+// transport modules compare with: 126 a module (the GenCP driver) not found, 203 an
+// environment variable a template names not set; 0 after success.
+inline constexpr int kErrorModNotFound = 126;
+inline constexpr int kErrorEnvVarNotFound = 203;
+int GetLastSystemError();
+// The folder of the GenCP serial driver: <QNGENICAM_ROOT_V2_4>/Bin/Linux64_x64/CLProtocol when
+// that variable is set, else the folder of this library.
+std::string DriverFolder();
+inline constexpr const char* kDriverFile = "libgencp_serial.so";
+// Replaces every "$(NAME)" by the environment variable's value; throws RuntimeException (and
+// sets the last system error to 203) when one is not set.
+std::string ExpandEnvironment(const std::string& text);
 
 // Unzips the first file of a zip archive held in memory. Throws RuntimeException when the
 // bytes are no zip archive, it is empty, or the file is larger than maxSize.
