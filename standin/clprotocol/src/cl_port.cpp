@@ -219,7 +219,7 @@ GenCp::Ack GenCpClient::Transact(GenCp::Command command, uint16_t expectedAck) {
     nextRequestId_ = 1;
   ++stats_.transactions;
   enum class Failure { Timeout, Checksum, Junk } failure = Failure::Timeout;
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+  for (int attempt = 0; attempt < attempts_; ++attempt) {
     if (attempt > 0) {
       command.flags |= GenCp::kFlagResend;
       ++stats_.resends;
@@ -384,6 +384,8 @@ CCLPort::~CCLPort() = default;
 void CCLPort::GetPortIDs(gcstring_vector& portIds) {
   portIds.clear();
   requireDriver();
+  if (TestPortIds(portIds))
+    return;
   for (const std::string& library : kelpax::findClserLibraries(kelpax::clserSearchFolders())) {
     try {
       // Each library is asked through a port layer of its own so its ports get their names.
@@ -422,6 +424,7 @@ gcstring CCLPort::FastProbeDevice(const gcstring& portId, const gcstring& device
     channel->flush();
     GenCpClient client(*channel);
     client.setResponseTimeoutMs(timeoutMs);
+    client.setAttempts(1);
     try {
       return identify(client, driver).GetFullDeviceID();
     } catch (const GenICam::GenericException&) {

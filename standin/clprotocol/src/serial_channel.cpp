@@ -180,6 +180,26 @@ int RateOfBit(uint32_t rateBit) {
   return 0;
 }
 
+namespace {
+std::vector<std::string>& testPortIds() {
+  static std::vector<std::string> ids;
+  return ids;
+}
+} // namespace
+
+void SetTestPortIds(std::vector<std::string> portIds) {
+  std::lock_guard lock(factoryMutex);
+  testPortIds() = std::move(portIds);
+}
+
+bool TestPortIds(std::vector<std::string>& portIds) {
+  std::lock_guard lock(factoryMutex);
+  if (testPortIds().empty())
+    return false;
+  portIds = testPortIds();
+  return true;
+}
+
 void SetTestChannelFactory(ChannelFactory factory) {
   std::lock_guard lock(factoryMutex);
   testFactory() = std::move(factory);

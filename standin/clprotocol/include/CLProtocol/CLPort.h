@@ -53,6 +53,8 @@ public:
   size_t maxWriteChunk() const { return maxWriteChunk_; }
   uint32_t responseTimeoutMs() const { return responseTimeoutMs_; }
   void setResponseTimeoutMs(uint32_t ms) { responseTimeoutMs_ = ms; }
+  // Sends of one request before giving up (a probe sends once).
+  void setAttempts(int attempts) { attempts_ = attempts; }
 
   struct Statistics {
     uint64_t transactions = 0;
@@ -82,6 +84,7 @@ private:
   size_t maxReadChunk_ = kDefaultChunk;
   size_t maxWriteChunk_ = kDefaultChunk;
   uint32_t responseTimeoutMs_ = 500;
+  int attempts_ = kAttempts;
   std::vector<uint8_t> received_; // bytes read and not yet decoded
   Statistics stats_;
 };

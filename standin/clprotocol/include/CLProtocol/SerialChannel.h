@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace CLProtocol {
 
@@ -33,6 +34,10 @@ std::unique_ptr<SerialChannel> OpenChannel(const std::string& portId);
 // Tests put their own channels behind port IDs that begin with "test#".
 using ChannelFactory = std::function<std::unique_ptr<SerialChannel>(const std::string& portId)>;
 void SetTestChannelFactory(ChannelFactory factory);
+// Tests list their own port IDs: while set, CCLPort::GetPortIDs answers these instead of the
+// ports it finds (the GenCP driver must still be there).
+void SetTestPortIds(std::vector<std::string> portIds);
+bool TestPortIds(std::vector<std::string>& portIds);
 
 // Camera Link rate bit to bits per second (0 for an unknown bit).
 int RateOfBit(uint32_t rateBit);
