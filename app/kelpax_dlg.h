@@ -33,6 +33,7 @@ class CMyStatusBar;
 class CTerminal;
 class SettingsPage;
 class CAboutDlg;
+class CDlgNewKelpax;
 
 // Menu command identifiers of the main window.
 enum MenuId : int {
@@ -116,6 +117,8 @@ public:
 
   // The port window, which the program shows first.
   CGetPortDlg& portDialog() { return *portDlg_; }
+  // The GenICam window; null until a GenICam camera was opened.
+  CDlgNewKelpax* genicamWindow() const { return dlgNewKelpax_.get(); }
 
   // --- menu commands by identifier, and the window's own actions
   void runMenuCommand(int id);
@@ -176,6 +179,8 @@ private:
 
   WindowEventPump pump_;
   std::unique_ptr<CGetPortDlg> portDlg_;
+  // The GenICam window, made for the first GenICam open and kept for the run.
+  std::unique_ptr<CDlgNewKelpax> dlgNewKelpax_;
   std::unique_ptr<TerminalRelay> relay_;
 
   QMenuBar* menuBar_ = nullptr;

@@ -38,6 +38,7 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include "GenApi/MemoryPort.h"
 #include "clser_api.h"
 #include "sim/camera_session.h"
 #include "sim/faults.h"
@@ -522,4 +523,25 @@ CLSERSIM_EXPORT void clsersimReset(void) {
   std::lock_guard lock(lib.mutex);
   lib.ports.clear();
   lib.loaded = false;
+}
+
+// For tests only: copies register bytes of the GenCP camera on a port, as they lie in its
+// memory (big-endian registers stay big-endian).
+CLSERSIM_EXPORT int32_t clsersimPeekRegister(uint32_t serialIndex, uint64_t address,
+                                             uint8_t* buffer, uint32_t length) {
+  if (!buffer)
+    return kInvalidPtr;
+  Port* port = portAt(serialIndex);
+  if (!port || !port->hasCamera)
+    return kInvalidIndex;
+  std::lock_guard lock(port->mutex);
+  sim::GenCpDevice* gencp = port->session.camera().gencp();
+  if (!gencp)
+    return kInvalidIndex;
+  try {
+    gencp->memory().peek(address, buffer, length);
+  } catch (const std::exception&) {
+    return kInvalidPtr;
+  }
+  return kNoError;
 }
