@@ -228,7 +228,7 @@ int GenICamConnection::search(void* system, const GenICamOpenRequest& request,
         return kOpenDeviceListError;
       std::string token = name.substr(first + 1, second - first - 1);
       debug("DisplayName : " + token);
-      if (token == request.deviceName) {
+      if (token == request.deviceName || request.deviceName.empty()) {
         deviceId = device;
         token_ = token;
         matched_ = true;

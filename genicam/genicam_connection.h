@@ -49,7 +49,7 @@ using PortAdapter = std::function<void*(void* port)>;
 struct GenICamOpenRequest {
   std::string maker;      // frame-grabber maker of the port
   std::string portName;   // the port's name in the port list
-  std::string deviceName; // the camera model ("gmn" answer)
+  std::string deviceName; // the camera model ("gmn" answer); empty takes the first device
   bool cameraLink = true; // a frame-grabber port, not a PC serial port
 };
 

@@ -453,8 +453,11 @@ void CCLPort::Connect(const gcstring& portId, const gcstring& deviceIdTemplate) 
       continue;
     channel->flush();
     client = std::make_unique<GenCpClient>(*channel);
+    // Looking for the camera's rate: one send a rate; resends once it is found.
+    client->setAttempts(1);
     try {
       deviceId_ = identify(*client, driver).GetFullDeviceID();
+      client->setAttempts(GenCpClient::kAttempts);
       currentRate_ = rate;
       uint8_t block[8];
       client->ReadMem(GenCpClient::kSerialBlockRegister, block, 8);
