@@ -165,8 +165,11 @@ void CDlgNewKelpax::createTerminal() {
     return;
   // A child in the window's top-left corner, filling the area above the output list.
   terminal_ = new CDlgTerminal(*connection_, this);
-  if (auto* column = qobject_cast<QVBoxLayout*>(layout()))
+  if (auto* column = qobject_cast<QVBoxLayout*>(layout())) {
+    if (column->count() > 0 && column->itemAt(0)->spacerItem())
+      delete column->takeAt(0); // the room kept for it
     column->insertWidget(0, terminal_, 1);
+  }
   terminal_->show();
 }
 

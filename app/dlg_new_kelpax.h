@@ -49,8 +49,8 @@ public:
   ~CDlgNewKelpax() override;
 
   // The open: maker, port name, device name, Camera Link flag. 0 or an open result code.
-  int connect(const std::string& maker, const std::string& portName,
-              const std::string& deviceName, int cameraLink) override;
+  int connect(const std::string& maker, const std::string& portName, const std::string& deviceName,
+              int cameraLink) override;
   bool ShowDeviceProperty();
 
   // A notification of the browser: only "Error" lines are listed, at most kOutputLines.

@@ -1,8 +1,6 @@
 // The main window.
 #include "app/kelpax_dlg.h"
 
-#include "app/dlg_new_kelpax.h"
-
 #include <QAction>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -13,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "app/about_dlg.h"
+#include "app/dlg_new_kelpax.h"
 #include "app/message_box.h"
 #include "app/status_bar_widget.h"
 #include "app/terminal_dlg.h"

@@ -208,7 +208,8 @@ std::vector<CliCommand> addGenICamCommands(CLI::App& app) {
   auto o = std::make_shared<GenICamOptions>();
   std::vector<CliCommand> commands;
 
-  CLI::App* list = genicam->add_subcommand("list", "interfaces and devices as the module lists them");
+  CLI::App* list =
+      genicam->add_subcommand("list", "interfaces and devices as the module lists them");
   list->add_flag("--com", o->com, "list PC serial ports instead of frame-grabber ports");
   commands.push_back({list, [o] { return runList(o->com); }});
 

@@ -33,7 +33,9 @@ std::string format(const char* pattern, int value) {
 // where allowed.
 template <class Query>
 bool queryText(Query query, std::string& out, bool notImplementedIsSuccess = false) {
-  auto ok = [&](int32_t rc) { return rc == 0 || (notImplementedIsSuccess && rc == kNotImplemented); };
+  auto ok = [&](int32_t rc) {
+    return rc == 0 || (notImplementedIsSuccess && rc == kNotImplemented);
+  };
   size_t size = 0;
   if (!ok(query(nullptr, &size)))
     return false;
@@ -49,10 +51,22 @@ bool queryText(Query query, std::string& out, bool notImplementedIsSuccess = fal
 } // namespace
 
 TransportLayerApi nqxTransportLayer() {
-  return {GCInitLib,        GCCloseLib,         TLOpenMultiIF,      TLUpdateInterfaceList,
-          TLGetNumInterfaces, TLGetInterfaceID, TLGetInterfaceInfo, TLOpenInterface,
-          TLClose,          IFUpdateDeviceList, IFGetNumDevices,    IFGetDeviceID,
-          IFGetDeviceInfo,  IFOpenDevice,       DevGetPort,         GCReadPort,
+  return {GCInitLib,
+          GCCloseLib,
+          TLOpenMultiIF,
+          TLUpdateInterfaceList,
+          TLGetNumInterfaces,
+          TLGetInterfaceID,
+          TLGetInterfaceInfo,
+          TLOpenInterface,
+          TLClose,
+          IFUpdateDeviceList,
+          IFGetNumDevices,
+          IFGetDeviceID,
+          IFGetDeviceInfo,
+          IFOpenDevice,
+          DevGetPort,
+          GCReadPort,
           GCWritePort};
 }
 
@@ -147,8 +161,8 @@ int GenICamConnection::open(const GenICamOpenRequest& request) {
   return result;
 }
 
-int GenICamConnection::search(void* system, const GenICamOpenRequest& request,
-                              void*& interface, std::string& deviceId) {
+int GenICamConnection::search(void* system, const GenICamOpenRequest& request, void*& interface,
+                              std::string& deviceId) {
   uint8_t selector = request.cameraLink ? 0 : 1;
   if (request.maker == "Active Silicon")
     selector = 1;
@@ -178,15 +192,15 @@ int GenICamConnection::search(void* system, const GenICamOpenRequest& request,
     int32_t type = 0;
     if (!queryText(
             [&](char* b, size_t* s) {
-              return api_.TLGetInterfaceInfo(system, id.c_str(), kInterfaceDisplayName, &type, b, s);
+              return api_.TLGetInterfaceInfo(system, id.c_str(), kInterfaceDisplayName, &type, b,
+                                             s);
             },
             display))
       continue;
-    const bool qualifies =
-        display.find(request.portName) != std::string::npos ||
-        request.maker.find("Active Silicon") != std::string::npos ||
-        (request.maker.find("National Instruments") != std::string::npos &&
-         display.find("National Instruments") != std::string::npos);
+    const bool qualifies = display.find(request.portName) != std::string::npos ||
+                           request.maker.find("Active Silicon") != std::string::npos ||
+                           (request.maker.find("National Instruments") != std::string::npos &&
+                            display.find("National Instruments") != std::string::npos);
     if (!qualifies) {
       debug("PortName(" + request.portName + ") DisplayName(" + display + ")");
       continue;
@@ -217,8 +231,8 @@ int GenICamConnection::search(void* system, const GenICamOpenRequest& request,
         continue;
       if (!queryText(
               [&](char* b, size_t* s) {
-                return api_.IFGetDeviceInfo(interface, device.c_str(), kDeviceDisplayName, &type,
-                                            b, s);
+                return api_.IFGetDeviceInfo(interface, device.c_str(), kDeviceDisplayName, &type, b,
+                                            s);
               },
               name, true))
         continue;

@@ -56,10 +56,18 @@ int CDeviceCL::Close() {
 
 int CDeviceCL::GetInfo(int command, int32_t* type, void* buffer, size_t* size) {
   switch (command) {
-  case 3: return CopyInfoText("CL", type, buffer, size);
-  case 0: case 1: case 2: case 4: case 5: case 1002: case 1003:
+  case 3:
+    return CopyInfoText("CL", type, buffer, size);
+  case 0:
+  case 1:
+  case 2:
+  case 4:
+  case 5:
+  case 1002:
+  case 1003:
     return GenTL::GC_ERR_NOT_IMPLEMENTED;
-  default: return GenTL::GC_ERR_INVALID_PARAMETER;
+  default:
+    return GenTL::GC_ERR_INVALID_PARAMETER;
   }
 }
 
@@ -69,8 +77,8 @@ int CDeviceCL::ReadPort(uint64_t address, void* buffer, size_t* size) {
   try {
     if (address == 0) {
       uint32_t count = static_cast<uint32_t>(*size);
-      int32_t rc = port_.ClSerialRead(static_cast<uint8_t*>(buffer), &count,
-                                      port_.GetSerialTimeout());
+      int32_t rc =
+          port_.ClSerialRead(static_cast<uint8_t*>(buffer), &count, port_.GetSerialTimeout());
       *size = count;
       return rc;
     }

@@ -146,11 +146,16 @@ int CInterfaceCL::GetInfo(int command, int32_t* type, void* buffer, size_t* size
   if (!info_)
     return GenTL::GC_ERR_INVALID_PARAMETER;
   switch (command) {
-  case 0: return CopyInfoText(info_->id, type, buffer, size);
-  case 1: return CopyInfoText("ID:" + std::string(info_->id) + " " + info_->portId, type, buffer, size);
-  case 2: return CopyInfoText("CL", type, buffer, size);
-  case 1005: return CopyInfoText(info_->portId, type, buffer, size);
-  default: return GenTL::GC_ERR_INVALID_PARAMETER;
+  case 0:
+    return CopyInfoText(info_->id, type, buffer, size);
+  case 1:
+    return CopyInfoText("ID:" + std::string(info_->id) + " " + info_->portId, type, buffer, size);
+  case 2:
+    return CopyInfoText("CL", type, buffer, size);
+  case 1005:
+    return CopyInfoText(info_->portId, type, buffer, size);
+  default:
+    return GenTL::GC_ERR_INVALID_PARAMETER;
   }
 }
 

@@ -162,10 +162,17 @@ void LogEvent(NQXEventLog* log, int level, const char* message, const char* sour
     return;
   uint32_t eventId = 0;
   switch (level) {
-  case 1: eventId = 0xC0020001; break;
-  case 2: eventId = 0x80020002; break;
-  case 4: eventId = 0x40020004; break;
-  default: return;
+  case 1:
+    eventId = 0xC0020001;
+    break;
+  case 2:
+    eventId = 0x80020002;
+    break;
+  case 4:
+    eventId = 0x40020004;
+    break;
+  default:
+    return;
   }
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);

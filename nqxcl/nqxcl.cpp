@@ -56,8 +56,7 @@ int CNQXCL::UpdateInterfaceList(bool* selector, int64_t /*timeout*/) {
     LogEvent(eventLog_, 1, e.GetDescription(), "NQXCL", "CNQXCL::UpdateInterfaceList", __LINE__);
     int error = CLProtocol::GetLastSystemError();
     nqxcl::DebugOut("Debug:" + std::to_string(error));
-    lastError_ = error == CLProtocol::kErrorEnvVarNotFound ||
-                         error == CLProtocol::kErrorModNotFound
+    lastError_ = error == CLProtocol::kErrorEnvVarNotFound || error == CLProtocol::kErrorModNotFound
                      ? GenTL::NQX_ERR_MODULES_MISSING
                      : GenTL::GC_ERR_ERROR;
     return 0;
@@ -79,9 +78,8 @@ int CNQXCL::UpdateInterfaceList(bool* selector, int64_t /*timeout*/) {
       continue;
     if (com1Usable == 0 && id == "COM_PORT#COM1")
       continue;
-    bool listed = std::any_of(interfaceTable_.begin(), interfaceTable_.end(), [&](auto& entry) {
-      return portId == entry.second.portId;
-    });
+    bool listed = std::any_of(interfaceTable_.begin(), interfaceTable_.end(),
+                              [&](auto& entry) { return portId == entry.second.portId; });
     if (listed || portId.size() >= sizeof(GenTL::GRABBER::INTERFACE_INFO::portId))
       continue;
     GenTL::GRABBER::INTERFACE_INFO info{};
@@ -123,10 +121,14 @@ int CNQXCL::GetInterfaceInfo(const char* id, int command, int32_t* type, void* b
   if (it == interfaceTable_.end())
     return GenTL::GC_ERR_ERROR;
   switch (command) {
-  case 0: return CopyInfoText(it->first, type, buffer, size);
-  case 1: return CopyInfoText("ID:" + it->first + " " + it->second.portId, type, buffer, size);
-  case 2: return CopyInfoText("GEV", type, buffer, size);
-  default: return GenTL::GC_ERR_ERROR;
+  case 0:
+    return CopyInfoText(it->first, type, buffer, size);
+  case 1:
+    return CopyInfoText("ID:" + it->first + " " + it->second.portId, type, buffer, size);
+  case 2:
+    return CopyInfoText("GEV", type, buffer, size);
+  default:
+    return GenTL::GC_ERR_ERROR;
   }
 }
 

@@ -93,7 +93,9 @@ public:
   // Takes an open device out of the tables and destroys it.
   void RemoveDevice(CDeviceCL* device);
   // Where probes look for the line-rate option file (tests point it elsewhere).
-  void SetSettingOptionsFolders(std::vector<std::string> folders) { optionFolders_ = std::move(folders); }
+  void SetSettingOptionsFolders(std::vector<std::string> folders) {
+    optionFolders_ = std::move(folders);
+  }
 
 private:
   static constexpr int kNotImplemented = GenTL::GC_ERR_NOT_IMPLEMENTED;

@@ -30,7 +30,8 @@ constexpr size_t kLongestPacket = 4096; // longer announced lengths are line noi
 constexpr uint32_t kDefaultMaxPacket = 512;
 
 uint16_t get16(const std::string& s, size_t at) {
-  return static_cast<uint16_t>((static_cast<uint8_t>(s[at]) << 8) | static_cast<uint8_t>(s[at + 1]));
+  return static_cast<uint16_t>((static_cast<uint8_t>(s[at]) << 8) |
+                               static_cast<uint8_t>(s[at + 1]));
 }
 uint64_t get64(const std::string& s, size_t at) {
   uint64_t v = 0;
@@ -110,7 +111,8 @@ std::string zipText(const std::string& name, const std::string& text) {
     if (zip_source_open(archiveSource) == 0) {
       if (zip_source_stat(archiveSource, &st) == 0 && (st.valid & ZIP_STAT_SIZE)) {
         bytes.resize(st.size);
-        if (zip_source_read(archiveSource, bytes.data(), st.size) != static_cast<zip_int64_t>(st.size))
+        if (zip_source_read(archiveSource, bytes.data(), st.size) !=
+            static_cast<zip_int64_t>(st.size))
           bytes.clear();
       }
       zip_source_close(archiveSource);
@@ -264,42 +266,42 @@ std::string GenCpDevice::answerPacket() {
   const uint32_t maxAck = readUint32(gencp_map::kMaxAckLength);
   std::string answer;
   try {
-  if (command == kReadMem && scdLength == 12) {
-    uint64_t address = get64(p, kHeader);
-    uint16_t length = get16(p, kHeader + 10);
-    if (length + kHeader > maxAck)
-      answer = ack(kStatusInvalidParameter, kReadMemAck, requestId, {});
-    else if (address + length > gencp_map::kAddressSpace)
-      answer = ack(kStatusInvalidAddress, kReadMemAck, requestId, {});
-    else {
-      std::string data(length, '\0');
-      memory_->Read(data.data(), static_cast<int64_t>(address), length);
-      answer = ack(0, kReadMemAck, requestId, std::move(data));
-    }
-  } else if (command == kWriteMem && scdLength >= 8) {
-    uint64_t address = get64(p, kHeader);
-    size_t length = scdLength - 8;
-    std::string scd(4, '\0');
-    if (address + length > gencp_map::kAddressSpace)
-      answer = ack(kStatusInvalidAddress, kWriteMemAck, requestId, {});
-    else if (address < gencp_map::kUserDefinedName ||
-             (address >= gencp_map::kSerialBlock && address < gencp_map::kCurrentRate))
-      answer = ack(kStatusWriteProtect, kWriteMemAck, requestId, {});
-    else {
-      memory_->Write(p.data() + kHeader + 8, static_cast<int64_t>(address),
-                     static_cast<int64_t>(length));
-      put16(scd, 2, static_cast<uint16_t>(length));
-      answer = ack(0, kWriteMemAck, requestId, std::move(scd));
-      if (address == gencp_map::kCurrentRate && length == 4) {
-        uint32_t bit = readUint32(gencp_map::kCurrentRate);
-        for (auto [code, rate] : kRates)
-          if (static_cast<uint32_t>(code) == bit)
-            newBaud_ = rate;
+    if (command == kReadMem && scdLength == 12) {
+      uint64_t address = get64(p, kHeader);
+      uint16_t length = get16(p, kHeader + 10);
+      if (length + kHeader > maxAck)
+        answer = ack(kStatusInvalidParameter, kReadMemAck, requestId, {});
+      else if (address + length > gencp_map::kAddressSpace)
+        answer = ack(kStatusInvalidAddress, kReadMemAck, requestId, {});
+      else {
+        std::string data(length, '\0');
+        memory_->Read(data.data(), static_cast<int64_t>(address), length);
+        answer = ack(0, kReadMemAck, requestId, std::move(data));
       }
+    } else if (command == kWriteMem && scdLength >= 8) {
+      uint64_t address = get64(p, kHeader);
+      size_t length = scdLength - 8;
+      std::string scd(4, '\0');
+      if (address + length > gencp_map::kAddressSpace)
+        answer = ack(kStatusInvalidAddress, kWriteMemAck, requestId, {});
+      else if (address < gencp_map::kUserDefinedName ||
+               (address >= gencp_map::kSerialBlock && address < gencp_map::kCurrentRate))
+        answer = ack(kStatusWriteProtect, kWriteMemAck, requestId, {});
+      else {
+        memory_->Write(p.data() + kHeader + 8, static_cast<int64_t>(address),
+                       static_cast<int64_t>(length));
+        put16(scd, 2, static_cast<uint16_t>(length));
+        answer = ack(0, kWriteMemAck, requestId, std::move(scd));
+        if (address == gencp_map::kCurrentRate && length == 4) {
+          uint32_t bit = readUint32(gencp_map::kCurrentRate);
+          for (auto [code, rate] : kRates)
+            if (static_cast<uint32_t>(code) == bit)
+              newBaud_ = rate;
+        }
+      }
+    } else {
+      answer = ack(kStatusNotImplemented, static_cast<uint16_t>(command + 1), requestId, {});
     }
-  } else {
-    answer = ack(kStatusNotImplemented, static_cast<uint16_t>(command + 1), requestId, {});
-  }
   } catch (const GenICam::GenericException&) {
     answer = ack(kStatusInvalidAddress, static_cast<uint16_t>(command + 1), requestId, {});
   }

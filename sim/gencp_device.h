@@ -17,19 +17,19 @@ namespace sim {
 // The camera's register map. The bootstrap block follows the GenCP layout; the serial block
 // (the technology-specific bootstrap) and the manifest are where the bootstrap points.
 namespace gencp_map {
-inline constexpr uint64_t kVersion = 0x0000;           // 4 bytes
-inline constexpr uint64_t kManufacturerName = 0x0004;  // 64-byte strings from here on
+inline constexpr uint64_t kVersion = 0x0000;          // 4 bytes
+inline constexpr uint64_t kManufacturerName = 0x0004; // 64-byte strings from here on
 inline constexpr uint64_t kModelName = 0x0044;
 inline constexpr uint64_t kFamilyName = 0x0084;
 inline constexpr uint64_t kDeviceVersion = 0x00C4;
 inline constexpr uint64_t kManufacturerInfo = 0x0104;
 inline constexpr uint64_t kSerialNumber = 0x0144;
 inline constexpr uint64_t kUserDefinedName = 0x0184;
-inline constexpr uint64_t kCapability = 0x01C4;        // 8 bytes
-inline constexpr uint64_t kMaxResponseTime = 0x01CC;   // 4 bytes, ms
-inline constexpr uint64_t kManifestAddress = 0x01D0;   // 8 bytes
+inline constexpr uint64_t kCapability = 0x01C4;         // 8 bytes
+inline constexpr uint64_t kMaxResponseTime = 0x01CC;    // 4 bytes, ms
+inline constexpr uint64_t kManifestAddress = 0x01D0;    // 8 bytes
 inline constexpr uint64_t kSerialBlockAddress = 0x01D8; // 8 bytes
-inline constexpr uint64_t kMessageChannel = 0x01EC;    // 4 bytes, the host writes 1 here
+inline constexpr uint64_t kMessageChannel = 0x01EC;     // 4 bytes, the host writes 1 here
 // The serial block: 0 version, 4 maximum command packet, 8 maximum acknowledge packet (whole
 // packets, prefix included), 12 supported line rates and 16 current line rate (Camera Link
 // rate bits: 1 = 9600 ... 16 = 115200).

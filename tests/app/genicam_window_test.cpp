@@ -58,9 +58,12 @@ protected:
     fs::create_directories(folder_);
     std::ofstream(folder_ / "portlist.ini") << "COMPORT_ONLY=0\nBaudRate=115200\n";
     const std::string hashes(50, '#');
-    std::ofstream(folder_ / "DeviceModelList.ini")
-        << hashes << "\n" << hashes << "\n" << hashes << "\n\n\n"
-        << hashes << "\n" << hashes << "\n" << hashes << "\n\nKg-12M-G40";
+    std::ofstream(folder_ / "DeviceModelList.ini") << hashes << "\n"
+                                                   << hashes << "\n"
+                                                   << hashes << "\n\n\n"
+                                                   << hashes << "\n"
+                                                   << hashes << "\n"
+                                                   << hashes << "\n\nKg-12M-G40";
     CameraSession::Options where;
     where.workingFolder = folder_.string();
     where.libraryFolders = {library.parent_path().string()};
@@ -168,8 +171,7 @@ TEST_F(GenICamWindow, GarbageAnsweringCameraGivesAMessage) {
   openCamera();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
   ASSERT_EQ(boxes_.shown.size(), 1u);
-  EXPECT_EQ(boxes_.shown[0].rfind("Error|Failed to connect the device(", 0), 0u)
-      << boxes_.shown[0];
+  EXPECT_EQ(boxes_.shown[0].rfind("Error|Failed to connect the device(", 0), 0u) << boxes_.shown[0];
   unsetenv("KELPAX_SIM_FAULTS");
 }
 

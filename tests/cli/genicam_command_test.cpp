@@ -1,5 +1,6 @@
 // kelpax-cli genicam: the verbs on a simulated GenCP camera behind libclsersim.so.
 #include <filesystem>
+
 #include <unistd.h>
 
 #include "cli_run.h"

@@ -50,16 +50,29 @@ int32_t copy(const std::string& text, char* buffer, size_t* size) {
   std::memcpy(buffer, text.c_str(), text.size() + 1);
   return 0;
 }
-FakeInterface* iface(void* handle) { return static_cast<FakeInterface*>(handle); }
+FakeInterface* iface(void* handle) {
+  return static_cast<FakeInterface*>(handle);
+}
 
 TransportLayerApi fakeApi() {
   TransportLayerApi api{};
   api.GCInitLib = [] { return fake.initRc; };
   api.GCCloseLib = [] { return ++fake.libCloses, 0; };
-  api.TLOpenMultiIF = [](void** s, uint32_t*) { *s = &fake; return fake.multiRc; };
-  api.TLUpdateInterfaceList = [](void*, uint8_t* sel, uint64_t) { fake.selector = *sel; return fake.updateRc; };
-  api.TLGetNumInterfaces = [](void*, uint32_t* n) { *n = uint32_t(fake.interfaces.size()); return 0; };
-  api.TLGetInterfaceID = [](void*, uint32_t i, char* b, size_t* s) { return copy(fake.interfaces[i].id, b, s); };
+  api.TLOpenMultiIF = [](void** s, uint32_t*) {
+    *s = &fake;
+    return fake.multiRc;
+  };
+  api.TLUpdateInterfaceList = [](void*, uint8_t* sel, uint64_t) {
+    fake.selector = *sel;
+    return fake.updateRc;
+  };
+  api.TLGetNumInterfaces = [](void*, uint32_t* n) {
+    *n = uint32_t(fake.interfaces.size());
+    return 0;
+  };
+  api.TLGetInterfaceID = [](void*, uint32_t i, char* b, size_t* s) {
+    return copy(fake.interfaces[i].id, b, s);
+  };
   api.TLGetInterfaceInfo = [](void*, const char* id, int32_t, int32_t*, void* b, size_t* s) {
     for (auto& f : fake.interfaces)
       if (f.id == id)
@@ -74,8 +87,13 @@ TransportLayerApi fakeApi() {
   };
   api.TLClose = [](void*) { return ++fake.closes, 0; };
   api.IFUpdateDeviceList = [](void* h, uint8_t*, uint64_t) { return iface(h)->updateRc; };
-  api.IFGetNumDevices = [](void* h, uint32_t* n) { *n = uint32_t(iface(h)->devices.size()); return 0; };
-  api.IFGetDeviceID = [](void* h, uint32_t i, char* b, size_t* s) { return copy(iface(h)->devices[i].id, b, s); };
+  api.IFGetNumDevices = [](void* h, uint32_t* n) {
+    *n = uint32_t(iface(h)->devices.size());
+    return 0;
+  };
+  api.IFGetDeviceID = [](void* h, uint32_t i, char* b, size_t* s) {
+    return copy(iface(h)->devices[i].id, b, s);
+  };
   api.IFGetDeviceInfo = [](void* h, const char* id, int32_t, int32_t*, void* b, size_t* s) {
     for (auto& d : iface(h)->devices)
       if (d.id == id) {
@@ -89,7 +107,10 @@ TransportLayerApi fakeApi() {
     *d = &fake;
     return fake.openDeviceRc;
   };
-  api.DevGetPort = [](void* d, void** p) { *p = d; return 0; };
+  api.DevGetPort = [](void* d, void** p) {
+    *p = d;
+    return 0;
+  };
   return api;
 }
 
@@ -177,7 +198,8 @@ TEST_F(ScriptedOpen, FailingStepsGiveTheirCodes) {
       {"no system", [] { fake.multiRc = -1001; }, kOpenInterfaceError},
       {"device refused", [] { fake.openDeviceRc = -1004; }, kOpenDeviceError},
       {"empty description", [] { fake.xml.clear(); }, kOpenXmlEmpty},
-      {"broken description", [] { fake.xml = "<?xml version=\"1.0\"?><Register"; }, kOpenXmlLoadError},
+      {"broken description", [] { fake.xml = "<?xml version=\"1.0\"?><Register"; },
+       kOpenXmlLoadError},
   };
   for (const Case& c : cases) {
     SetUp();
@@ -221,6 +243,62 @@ TEST(RealOpen, SimulatedGenCpCameraBehindTheSerialLibrary) {
   std::string answer;
   ASSERT_TRUE(connection.terminalExchange("gmn", answer));
   EXPECT_NE(answer.find("Kg-12M-G40"), std::string::npos) << answer;
+}
+
+} // namespace
+
+#include <dlfcn.h>
+
+#include "nodeview/feature_file.h"
+#include "nodeview/feature_tree.h"
+
+namespace {
+
+// A feature file saved from one simulated GenCP camera loads into another: the second camera's
+// register holds the first camera's value afterwards.
+TEST(RealOpen, FeatureFileFromOneCameraLoadsIntoAnother) {
+  setenv("CLSERIALPATH", CLSERSIM_FOLDER, 1);
+  setenv("KELPAX_SIM_CAMERAS", "Kg-12M-G40@115200,Kg-12M-G40@115200", 1);
+  setenv("KELPAX_SIM_PACING", "0", 1);
+  void* simulator = dlopen(CLSERSIM_FOLDER "/libclsersim.so", RTLD_NOW);
+  ASSERT_NE(simulator, nullptr);
+  reinterpret_cast<void (*)()>(dlsym(simulator, "clsersimReset"))();
+  auto peek = reinterpret_cast<int32_t (*)(uint32_t, uint64_t, uint8_t*, uint32_t)>(
+      dlsym(simulator, "clsersimPeekRegister"));
+
+  nodeview::TreeHooks hooks;
+  int errors = 0;
+  hooks.notify = [&](const char* category, const std::string&) {
+    errors += std::string(category) == "Error";
+  };
+  std::string json;
+  {
+    GenICamConnection first;
+    ASSERT_EQ(first.open({"Unknown", "clsersim#0 Kg-12M-G40", "Kg-12M-G40", true}), 0);
+    GenApi::CFloatPtr(first.nodeMap()->_GetNode("ExposureTime"))->SetValue(777.0);
+    GenApi::CEnumerationPtr(first.nodeMap()->_GetNode("TriggerSelector"))->FromString("LineStart");
+    GenApi::CEnumerationPtr(first.nodeMap()->_GetNode("TriggerMode"))->FromString("On");
+    nodeview::FeatureTree tree(hooks);
+    tree.setNodeMap(first.nodeMap());
+    tree.rebuild();
+    json = nodeview::featureFileJson(tree.collectItems());
+  }
+  GenICamConnection second;
+  ASSERT_EQ(second.open({"Unknown", "clsersim#1 Kg-12M-G40", "Kg-12M-G40", true}), 0);
+  auto read = nodeview::parseFeatureFileJson(json);
+  ASSERT_TRUE(read.error.empty()) << read.error;
+  nodeview::FeatureTree tree(hooks);
+  tree.setNodeMap(second.nodeMap());
+  tree.rebuild();
+  tree.applyItems(read.items);
+  EXPECT_EQ(errors, 0);
+  uint8_t b[4] = {};
+  ASSERT_EQ(peek(1, 0x30014, b, 4), 0);
+  EXPECT_EQ((uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3],
+            0x44424000u);                   // 777.0f
+  ASSERT_EQ(peek(1, 0x30024 + 4, b, 4), 0); // TriggerMode of LineStart
+  EXPECT_EQ(b[3], 1);
+  dlclose(simulator);
 }
 
 } // namespace

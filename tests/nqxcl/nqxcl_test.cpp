@@ -58,8 +58,8 @@ protected:
   void SetUp() override {
     setenv("XDG_CONFIG_HOME", config_.path().c_str(), 1);
     unsetenv("QNGENICAM_ROOT_V2_4");
-    CLProtocol::SetTestPortIds({"test#0", "COM_Port#COM1", "COM_Port#COM2",
-                                "clsersim#1 X#/opt/windows/libclserx.so#1"});
+    CLProtocol::SetTestPortIds(
+        {"test#0", "COM_Port#COM1", "COM_Port#COM2", "clsersim#1 X#/opt/windows/libclserx.so#1"});
     CLProtocol::SetTestChannelFactory([this](const std::string& id) {
       return std::make_unique<SessionChannel>(id == "test#0" ? camera_ : other_);
     });
@@ -193,9 +193,9 @@ TEST(ProbeBaudMask, ReadsTheOptionFileInOrder) {
 
 // A family name of two words gets a "-"; the manufacturer keeps its blank; empty pieces go.
 TEST(DeviceIdFromProbe, TwoWordFamilyGetsADash) {
-  EXPECT_EQ(nqxcl::DeviceIdFromProbe(
-                "/x#libgencp_serial.so# Quorvane Co #Kelpax Line# Kg-12M G40 ##S 1"),
-            "Quorvane Co#Kelpax-Line#Kg-12M-G40#S-1");
+  EXPECT_EQ(
+      nqxcl::DeviceIdFromProbe("/x#libgencp_serial.so# Quorvane Co #Kelpax Line# Kg-12M G40 ##S 1"),
+      "Quorvane Co#Kelpax-Line#Kg-12M-G40#S-1");
 }
 
 // The driver template: CLProtocol's own driver first, then the setting, then the GenICam root.

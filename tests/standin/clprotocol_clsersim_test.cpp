@@ -48,8 +48,7 @@ TEST_F(ClserSimGenCp, ProbeFindsTheGenCpCameraOnly) {
   std::string shortTemplate = CDeviceID::FromString(templates[0]).GetShortDeviceID();
   std::string found = CCLPort::FastProbeDevice(gencp, shortTemplate, 500, 16);
   ASSERT_FALSE(found.empty());
-  EXPECT_EQ(CDeviceID::FromString(found).GetShortDeviceID().substr(0, 20),
-            "Quorvane#Kg-12M-G40#");
+  EXPECT_EQ(CDeviceID::FromString(found).GetShortDeviceID().substr(0, 20), "Quorvane#Kg-12M-G40#");
   EXPECT_EQ(CCLPort::FastProbeDevice(ascii, shortTemplate, 200, 16), "");
 }
 

@@ -9,9 +9,9 @@
 
 #include "CLProtocol/CLPort.h"
 #include "GenApi/GenApi.h"
+#include "session_channel.h"
 #include "sim/camera_session.h"
 #include "sim/gencp_device.h"
-#include "session_channel.h"
 
 namespace {
 
@@ -21,9 +21,8 @@ using Clock = std::chrono::steady_clock;
 class GenCpCameraTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    SetTestChannelFactory([this](const std::string&) {
-      return std::make_unique<SessionChannel>(session_);
-    });
+    SetTestChannelFactory(
+        [this](const std::string&) { return std::make_unique<SessionChannel>(session_); });
     session_.open(Clock::now());
   }
   void TearDown() override { SetTestChannelFactory(nullptr); }
@@ -44,10 +43,9 @@ protected:
 TEST(GenCpPacket, WriteMemMatchesThePublishedChecksums) {
   uint8_t data[] = {0, 0, 0, 0xFF};
   auto packet = GenCp::WriteMemCommand(0x0020405C, data, 4, 0x89AB);
-  const std::vector<uint8_t> expected = {0x01, 0x00, 0x2E, 0x46, 0xEC, 0xCA, 0x00, 0x00,
-                                         0x40, 0x00, 0x08, 0x02, 0x00, 0x0C, 0x89, 0xAB,
-                                         0x00, 0x00, 0x00, 0x00, 0x00, 0x20, 0x40, 0x5C,
-                                         0x00, 0x00, 0x00, 0xFF};
+  const std::vector<uint8_t> expected = {0x01, 0x00, 0x2E, 0x46, 0xEC, 0xCA, 0x00, 0x00, 0x40, 0x00,
+                                         0x08, 0x02, 0x00, 0x0C, 0x89, 0xAB, 0x00, 0x00, 0x00, 0x00,
+                                         0x00, 0x20, 0x40, 0x5C, 0x00, 0x00, 0x00, 0xFF};
   EXPECT_EQ(packet, expected);
 }
 
@@ -61,8 +59,7 @@ TEST(GenCpPacket, DecodingCatchesEveryDamagedPart) {
   auto good = GenCp::Encode(c);
   GenCp::Ack ack;
   size_t used = 0;
-  ASSERT_EQ(GenCp::DecodeAck(good.data(), good.size(), &ack, &used),
-            GenCp::DecodeResult::Complete);
+  ASSERT_EQ(GenCp::DecodeAck(good.data(), good.size(), &ack, &used), GenCp::DecodeResult::Complete);
   EXPECT_EQ(used, good.size());
   EXPECT_EQ(ack.requestId, 7);
   EXPECT_EQ(ack.scd, c.scd);

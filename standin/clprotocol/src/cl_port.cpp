@@ -1,6 +1,4 @@
 // GenCP register access, probing and connecting cameras, descriptions from camera memory.
-#include "CLProtocol/CLPort.h"
-
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -10,6 +8,7 @@
 #include <dlfcn.h>
 #include <zip.h>
 
+#include "CLProtocol/CLPort.h"
 #include "link/port_search.h"
 
 namespace CLProtocol {
@@ -52,7 +51,8 @@ uint16_t get16(const std::vector<uint8_t>& v, size_t at) {
 }
 
 std::string field(const uint8_t* p, size_t length) {
-  return std::string(reinterpret_cast<const char*>(p), strnlen(reinterpret_cast<const char*>(p), length));
+  return std::string(reinterpret_cast<const char*>(p),
+                     strnlen(reinterpret_cast<const char*>(p), length));
 }
 
 std::vector<std::string> splitHash(const std::string& text) {
@@ -101,7 +101,7 @@ CDeviceID identify(GenCpClient& client, const CDeviceID& driver) {
   id.directory = driver.directory;
   id.filename = driver.filename;
   id.manufacturer = field(first, kStringLength);
-  id.model = field(rest.data(), kStringLength);                 // 0x0044
+  id.model = field(rest.data(), kStringLength);                  // 0x0044
   id.family = field(rest.data() + kStringLength, kStringLength); // 0x0084
   id.version = field(rest.data() + 2 * kStringLength, kStringLength);
   id.serialNumber = field(rest.data() + 4 * kStringLength, kStringLength); // 0x0144
@@ -185,14 +185,13 @@ CDeviceID CDeviceID::FromString(const gcstring& text) {
     id.filename = p[1];
     i = 2;
   }
-  std::string* fields[] = {&id.manufacturer, &id.family, &id.model, &id.version,
-                           &id.serialNumber};
+  std::string* fields[] = {&id.manufacturer, &id.family, &id.model, &id.version, &id.serialNumber};
   for (std::string* f : fields)
     if (i < p.size())
       *f = p[i++];
   if (i < p.size())
-    throw GenICam::InvalidArgumentException("device ID " + text + " has too many pieces",
-                                            __FILE__, __LINE__);
+    throw GenICam::InvalidArgumentException("device ID " + text + " has too many pieces", __FILE__,
+                                            __LINE__);
   return id;
 }
 
@@ -271,8 +270,8 @@ GenCp::Ack GenCpClient::Transact(GenCp::Command command, uint16_t expectedAck) {
           continue;
         }
         if (ack.status != GenCp::kSuccess)
-          throwForStatus(ack.status, command.scd.size() >= 8 ? bigEndian(command.scd.data(), 8)
-                                                             : 0);
+          throwForStatus(ack.status,
+                         command.scd.size() >= 8 ? bigEndian(command.scd.data(), 8) : 0);
         if (ack.commandId != expectedAck)
           throw GenICam::RuntimeException("the camera answered with command 0x" +
                                               std::to_string(ack.commandId),
@@ -289,8 +288,8 @@ GenCp::Ack GenCpClient::Transact(GenCp::Command command, uint16_t expectedAck) {
       uint8_t buffer[1024];
       long got = channel_.read(buffer, sizeof buffer, left);
       if (got < 0)
-        throw GenICam::RuntimeException("the port failed while waiting for the camera",
-                                        __FILE__, __LINE__);
+        throw GenICam::RuntimeException("the port failed while waiting for the camera", __FILE__,
+                                        __LINE__);
       stats_.bytesReceived += static_cast<uint64_t>(got);
       received_.insert(received_.end(), buffer, buffer + got);
       if (received_.size() > kMaxBuffered)
@@ -321,8 +320,8 @@ void GenCpClient::ReadMem(uint64_t address, uint8_t* data, size_t length) {
     command.commandId = GenCp::kReadMemCmd;
     std::vector<uint8_t> a = toBigEndian(address, 8);
     command.scd = a;
-    command.scd.insert(command.scd.end(), {0, 0, static_cast<uint8_t>(chunk >> 8),
-                                           static_cast<uint8_t>(chunk)});
+    command.scd.insert(command.scd.end(),
+                       {0, 0, static_cast<uint8_t>(chunk >> 8), static_cast<uint8_t>(chunk)});
     GenCp::Ack ack = Transact(std::move(command), GenCp::kReadMemAck);
     if (ack.scd.size() != chunk)
       throw GenICam::RuntimeException("the camera sent " + std::to_string(ack.scd.size()) +
@@ -364,8 +363,8 @@ void GenCpClient::ReadLimits() {
   if (maxCommand < kSmallestPacket || maxAck < kSmallestPacket || maxCommand > kLargestPacket ||
       maxAck > kLargestPacket)
     throw GenICam::RuntimeException("the camera announces packet limits " +
-                                        std::to_string(maxCommand) + "/" +
-                                        std::to_string(maxAck) + " that cannot be",
+                                        std::to_string(maxCommand) + "/" + std::to_string(maxAck) +
+                                        " that cannot be",
                                     __FILE__, __LINE__);
   maxReadChunk_ = std::min<size_t>(maxAck - GenCp::kHeaderLength, 0xFFFF);
   maxWriteChunk_ = maxCommand - GenCp::kHeaderLength - 8; // the address comes first
@@ -514,9 +513,8 @@ gcstring CCLPort::GetXML(bool unzip) {
   client_->ReadMem(manifest, raw, 8);
   uint64_t entries = bigEndian(raw, 8);
   if (entries == 0 || entries > kManifestEntries)
-    throw GenICam::RuntimeException("the camera's manifest has " + std::to_string(entries) +
-                                        " entries",
-                                    __FILE__, __LINE__);
+    throw GenICam::RuntimeException(
+        "the camera's manifest has " + std::to_string(entries) + " entries", __FILE__, __LINE__);
   uint8_t entry[32];
   client_->ReadMem(manifest + 8, entry, sizeof entry);
   uint32_t format = static_cast<uint32_t>(bigEndian(entry + 4, 4)) & 0x3F;
@@ -569,10 +567,10 @@ int32_t CCLPort::ClSerialRead(uint8_t* buffer, uint32_t* size, uint32_t timeoutM
     auto now = Clock::now();
     if (now >= deadline)
       break;
-    long n = channel_->read(buffer + got, wanted - got,
-                            static_cast<uint32_t>(std::chrono::ceil<std::chrono::milliseconds>(
-                                                      deadline - now)
-                                                      .count()));
+    long n =
+        channel_->read(buffer + got, wanted - got,
+                       static_cast<uint32_t>(
+                           std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count()));
     if (n < 0)
       return -10003;
     got += static_cast<uint32_t>(n);

@@ -1,7 +1,7 @@
 // GenCP packet coding for the serial channel.
-#include "CLProtocol/GenCpPacket.h"
-
 #include <cstdio>
+
+#include "CLProtocol/GenCpPacket.h"
 
 namespace CLProtocol::GenCp {
 namespace {
@@ -22,18 +22,30 @@ uint16_t get16(const uint8_t* p) {
 
 std::string StatusText(uint16_t status) {
   switch (status) {
-  case kSuccess: return "GENCP_SUCCESS";
-  case kNotImplemented: return "GENCP_NOT_IMPLEMENTED";
-  case kInvalidParameter: return "GENCP_INVALID_PARAMETER";
-  case kInvalidAddress: return "GENCP_INVALID_ADDRESS";
-  case kWriteProtect: return "GENCP_WRITE_PROTECT";
-  case kBadAlignment: return "GENCP_BAD_ALIGNMENT";
-  case kAccessDenied: return "GENCP_ACCESS_DENIED";
-  case kBusy: return "GENCP_BUSY";
-  case kMessageTimeout: return "GENCP_MSG_TIMEOUT";
-  case kInvalidHeader: return "GENCP_INVALID_HEADER";
-  case kWrongConfig: return "GENCP_WRONG_CONFIG";
-  case kGenericError: return "GENCP_ERROR";
+  case kSuccess:
+    return "GENCP_SUCCESS";
+  case kNotImplemented:
+    return "GENCP_NOT_IMPLEMENTED";
+  case kInvalidParameter:
+    return "GENCP_INVALID_PARAMETER";
+  case kInvalidAddress:
+    return "GENCP_INVALID_ADDRESS";
+  case kWriteProtect:
+    return "GENCP_WRITE_PROTECT";
+  case kBadAlignment:
+    return "GENCP_BAD_ALIGNMENT";
+  case kAccessDenied:
+    return "GENCP_ACCESS_DENIED";
+  case kBusy:
+    return "GENCP_BUSY";
+  case kMessageTimeout:
+    return "GENCP_MSG_TIMEOUT";
+  case kInvalidHeader:
+    return "GENCP_INVALID_HEADER";
+  case kWrongConfig:
+    return "GENCP_WRONG_CONFIG";
+  case kGenericError:
+    return "GENCP_ERROR";
   }
   char text[24];
   std::snprintf(text, sizeof text, "status 0x%04X", status);

@@ -1,7 +1,5 @@
 // Opening ports by their IDs: Camera Link serial library ports through dlopen, PC serial ports
 // through the program's serial device.
-#include "CLProtocol/SerialChannel.h"
-
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -9,6 +7,7 @@
 
 #include <dlfcn.h>
 
+#include "CLProtocol/SerialChannel.h"
 #include "GenICam/GCException.h"
 #include "link/com_device.h"
 
@@ -55,9 +54,8 @@ public:
     int32_t rc = init_(index, &ref_);
     if (rc != 0) {
       dlclose(handle_);
-      throw GenICam::RuntimeException("Camera Link serial port " + std::to_string(index) +
-                                      " of " + library + " cannot be opened (" +
-                                      std::to_string(rc) + ")");
+      throw GenICam::RuntimeException("Camera Link serial port " + std::to_string(index) + " of " +
+                                      library + " cannot be opened (" + std::to_string(rc) + ")");
     }
   }
   ~ClserChannel() override {
@@ -168,14 +166,22 @@ private:
 
 int RateOfBit(uint32_t rateBit) {
   switch (rateBit) {
-  case 1: return 9600;
-  case 2: return 19200;
-  case 4: return 38400;
-  case 8: return 57600;
-  case 16: return 115200;
-  case 32: return 230400;
-  case 64: return 460800;
-  case 128: return 921600;
+  case 1:
+    return 9600;
+  case 2:
+    return 19200;
+  case 4:
+    return 38400;
+  case 8:
+    return 57600;
+  case 16:
+    return 115200;
+  case 32:
+    return 230400;
+  case 64:
+    return 460800;
+  case 128:
+    return 921600;
   }
   return 0;
 }
@@ -228,8 +234,8 @@ std::unique_ptr<SerialChannel> OpenChannel(const std::string& portId) {
   }
   // "<identifier>#<library>#<index>": the identifier may itself hold "#".
   size_t last = portId.rfind('#');
-  size_t middle = last == std::string::npos || last == 0 ? std::string::npos
-                                                          : portId.rfind('#', last - 1);
+  size_t middle =
+      last == std::string::npos || last == 0 ? std::string::npos : portId.rfind('#', last - 1);
   if (middle == std::string::npos)
     throw GenICam::InvalidArgumentException("port ID " + portId + " is malformed");
   std::string library = portId.substr(middle + 1, last - middle - 1);

@@ -118,8 +118,7 @@ NQX_EXPORT int32_t TLOpenMultiIF(TL_HANDLE* system, uint32_t* mode) {
     if (s->module)
       s->module->InitObject();
   } else {
-    syslog(LOG_USER | LOG_ERR, "transport module %s cannot be loaded: %s", path.c_str(),
-           dlerror());
+    syslog(LOG_USER | LOG_ERR, "transport module %s cannot be loaded: %s", path.c_str(), dlerror());
   }
   *system = s.get();
   lib().systems.push_back(std::move(s));
@@ -199,8 +198,8 @@ NQX_EXPORT int32_t IFUpdateDeviceList(IF_HANDLE interface, uint8_t* changed, uin
   if (!interface)
     return GenTL::GC_ERR_INVALID_HANDLE;
   bool flag = false;
-  int rc = static_cast<IInterface*>(interface)->UpdateDeviceList(&flag,
-                                                                  static_cast<int64_t>(timeoutMs));
+  int rc =
+      static_cast<IInterface*>(interface)->UpdateDeviceList(&flag, static_cast<int64_t>(timeoutMs));
   if (changed)
     *changed = flag ? 1 : 0;
   return rc;

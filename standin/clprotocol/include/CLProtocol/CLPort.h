@@ -30,7 +30,8 @@ using GenICam::gcstring_vector;
 class CDeviceID {
 public:
   // A string is taken as a full ID when it has all seven pieces or its second piece names a
-  // driver file (".so" or ".dll"), else as a short one. Throws InvalidArgumentException for an empty string.
+  // driver file (".so" or ".dll"), else as a short one. Throws InvalidArgumentException for an
+  // empty string.
   static CDeviceID FromString(const gcstring& text);
   gcstring GetShortDeviceID() const;
   gcstring GetFullDeviceID() const;
@@ -61,8 +62,8 @@ public:
     uint64_t resends = 0;
     uint64_t pendingAcks = 0;
     uint64_t checksumFailures = 0;
-    uint64_t staleAcks = 0;   // acknowledges of an earlier request, dropped
-    uint64_t junkBytes = 0;   // bytes that began no packet
+    uint64_t staleAcks = 0; // acknowledges of an earlier request, dropped
+    uint64_t junkBytes = 0; // bytes that began no packet
     uint64_t bytesSent = 0;
     uint64_t bytesReceived = 0;
   };

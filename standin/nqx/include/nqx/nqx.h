@@ -32,8 +32,7 @@ int32_t IFGetNumDevices(IF_HANDLE interface, uint32_t* count);
 int32_t IFGetDeviceID(IF_HANDLE interface, uint32_t index, char* id, size_t* size);
 int32_t IFGetDeviceInfo(IF_HANDLE interface, const char* id, int32_t command, int32_t* type,
                         void* buffer, size_t* size);
-int32_t IFOpenDevice(IF_HANDLE interface, const char* id, int32_t accessFlags,
-                     DEV_HANDLE* device);
+int32_t IFOpenDevice(IF_HANDLE interface, const char* id, int32_t accessFlags, DEV_HANDLE* device);
 int32_t DevClose(DEV_HANDLE device);
 // The port handle is the device's CLProtocol::CCLPort (a GenApi::IPort as well).
 int32_t DevGetPort(DEV_HANDLE device, PORT_HANDLE* port);
