@@ -134,7 +134,12 @@ std::string Camera::startupText() const {
 
 Reply Camera::answerPacket() {
   ++commandsReceived_;
+  ++commandsSinceOpen_;
   Reply reply;
+  if (faults_.closeAfterCommands > 0 && commandsSinceOpen_ >= faults_.closeAfterCommands) {
+    reply.closesLink = true;
+    linkClosed_ = true;
+  }
   std::string pending = gencp_->takePendingAnswer();
   std::string answer = gencp_->takeAnswer();
   reply.newBaud = gencp_->takeNewBaud();

@@ -15,7 +15,8 @@ struct Faults {
   int slowAnswerMs = 0;        // delay between the echo and the answer of every command
   double dropRate = 0;         // probability that a byte sent back is lost
   double corruptRate = 0;      // probability that a byte sent back has one bit flipped
-  int closeAfterCommands = -1; // the link closes once the answer to the Nth command is out
+  int closeAfterCommands = -1; // the link closes once the answer to the Nth command (or GenCP
+                               // packet) is out
   int silentAfterCommands = -1; // the first N commands are answered, later ones get nothing
   int hangUpInAnswer = -1;      // the Nth command's answer stops halfway, then the link closes
   bool flood = false;           // every command gets its echo and a run of text, never a prompt

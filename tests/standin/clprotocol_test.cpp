@@ -178,6 +178,21 @@ TEST_F(GenCpCameraTest, BadAnswersBecomeExceptionsWithinTheTimeOut) {
   EXPECT_NO_THROW(port_.Read(buffer, 0x30000, 4));
 }
 
+// A camera that drops the link mid-session ends the next access at once with an error, and
+// the port stays usable for nothing but a clean disconnect.
+TEST_F(GenCpCameraTest, CameraVanishingMidSessionFailsAtOnce) {
+  connect();
+  setFaults("close-after=2");
+  uint8_t value[4];
+  EXPECT_NO_THROW(port_.Read(value, 0x30000, 4));
+  EXPECT_NO_THROW(port_.Read(value, 0x30000, 4)); // answered, then the link closes
+  auto start = Clock::now();
+  EXPECT_THROW(port_.Read(value, 0x30000, 4), GenICam::RuntimeException);
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(200));
+  port_.Disconnect();
+  EXPECT_THROW(port_.Read(value, 0x30000, 4), GenICam::AccessException);
+}
+
 // What the camera refuses comes back as the GenICam exception of its status.
 TEST_F(GenCpCameraTest, RefusedAccessGivesTheStatusException) {
   connect();

@@ -14,6 +14,8 @@ public:
   using Clock = std::chrono::steady_clock;
   explicit SessionChannel(sim::CameraSession& session) : session_(session) {}
   bool write(const uint8_t* data, size_t length, uint32_t) override {
+    if (session_.linkDown(Clock::now()))
+      return false;
     session_.write(std::string_view(reinterpret_cast<const char*>(data), length), pcBaud_,
                    Clock::now());
     return true;
@@ -27,6 +29,8 @@ public:
         std::memcpy(data, bytes.data(), bytes.size());
         return static_cast<long>(bytes.size());
       }
+      if (session_.linkDown(now))
+        return -1;
       auto next = session_.nextArrival(now);
       if (now >= deadline)
         return 0;
