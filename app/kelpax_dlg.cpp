@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "app/about_dlg.h"
+#include "app/dlg_new_kelpax.h"
 #include "app/message_box.h"
 #include "app/status_bar_widget.h"
 #include "app/terminal_dlg.h"
@@ -206,9 +207,23 @@ void CKelpaxDlg::prepareForModel(const std::string& modelName, const PortEntry&)
   session_.prepareForModel(modelName, statusBar_);
 }
 
-int CKelpaxDlg::openGenICam(const PortEntry&) {
-  // The transport-layer library is not part of this build: its modules cannot be found.
-  return -10008;
+int CKelpaxDlg::openGenICam(const PortEntry& slot) {
+  struct Quit : QuitHook {
+    CKelpaxDlg& dlg;
+    explicit Quit(CKelpaxDlg& d) : dlg(d) {}
+    void quit(int exitCode) override { dlg.quitProgram(exitCode); }
+  } quit(*this);
+  if (!dlgNewKelpax_) {
+    dlgNewKelpax_ = std::make_unique<CDlgNewKelpax>(this);
+    QObject::connect(dlgNewKelpax_.get(), &CDlgNewKelpax::closeRequested, this,
+                     [this] { QTimer::singleShot(0, this, [this] { quitProgram(0); }); });
+  }
+  StartupEnvironment env{messageBox(), quit};
+  const int result = guardedGenICamConnect(dlgNewKelpax_.get(), env, slot.maker, slot.portName,
+                                           slot.modelName, slot.isLibrary);
+  if (result == 0)
+    dlgNewKelpax_->show();
+  return result;
 }
 
 void CKelpaxDlg::quitProgram(int exitCode) {

@@ -34,6 +34,7 @@ class CTerminal;
 class CBayerGain;
 class SettingsPage;
 class CAboutDlg;
+class CDlgNewKelpax;
 
 // Menu command identifiers of the main window.
 enum MenuId : int {
@@ -117,6 +118,8 @@ public:
 
   // The port window, which the program shows first.
   CGetPortDlg& portDialog() { return *portDlg_; }
+  // The GenICam window; null until a GenICam camera was opened.
+  CDlgNewKelpax* genicamWindow() const { return dlgNewKelpax_.get(); }
 
   // --- menu commands by identifier, and the window's own actions
   void runMenuCommand(int id);
@@ -177,6 +180,8 @@ private:
 
   WindowEventPump pump_;
   std::unique_ptr<CGetPortDlg> portDlg_;
+  // The GenICam window, made for the first GenICam open and kept for the run.
+  std::unique_ptr<CDlgNewKelpax> dlgNewKelpax_;
   std::unique_ptr<TerminalRelay> relay_;
 
   QMenuBar* menuBar_ = nullptr;

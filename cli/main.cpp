@@ -10,6 +10,7 @@
 #include "camera/model_catalog.h"
 #include "camera/tables/model_rules.h"
 #include "cli/camera_commands.h"
+#include "cli/genicam_command.h"
 #include "cli/scan_command.h"
 #include "cli/settings_command.h"
 #include "cli/verbs.h"
@@ -202,6 +203,8 @@ int main(int argc, char** argv) {
   commands.push_back(addSaveSettingsCommand(app));
   commands.push_back(addLoadSettingsCommand(app));
   for (CliCommand& command : addCameraCommands(app))
+    commands.push_back(std::move(command));
+  for (CliCommand& command : addGenICamCommands(app))
     commands.push_back(std::move(command));
 
   try {

@@ -23,7 +23,9 @@ deb="$scratch/out/kelpax_${version}_amd64.deb"
 root="$scratch/root"
 dpkg -x "$deb" "$root"
 for f in usr/bin/kelpax usr/bin/kelpax-cli usr/bin/kelpax-camsim \
-  usr/lib/kelpax/libnodeview.so usr/lib/kelpax/simulator/libclsersim.so \
+  usr/lib/kelpax/libnodeview.so usr/lib/kelpax/libstandin_genapi.so \
+  usr/lib/kelpax/libnqx.so.7 usr/lib/kelpax/libnqxcl.so usr/lib/kelpax/libgencp_serial.so \
+  usr/lib/kelpax/simulator/libclsersim.so \
   usr/lib/kelpax/simulator/cameralink/clserkel.so \
   usr/share/applications/kelpax.desktop usr/share/icons/hicolor/scalable/apps/kelpax.svg \
   usr/share/man/man1/kelpax-cli.1.gz usr/share/man/man1/kelpax-camsim.1.gz \
@@ -49,6 +51,12 @@ scan=$(cd "$work" && CLSERIALPATH="$root/usr/lib/kelpax/simulator" KELPAX_SIM_CA
 printf '%s\n' "$scan"
 printf '%s\n' "$scan" | grep -q $'^clsersim#0 Ko-25MC-C65\t.*\tKo-25MC-C65$' ||
   fail "the scan did not find the simulated camera"
+# A GenCP camera through the installed transport layer, Camera Link module and GenCP driver.
+width=$(cd "$work" && CLSERIALPATH="$root/usr/lib/kelpax/simulator" \
+  KELPAX_SIM_CAMERAS=Kg-12M-G40@115200 KELPAX_SIM_PACING=0 QT_QPA_PLATFORM=offscreen \
+  "$root/usr/bin/kelpax-cli" genicam get --port 'clsersim#0 Kg-12M-G40' Width) ||
+  fail "genicam get failed: $width"
+[ "$width" = 4096 ] || fail "genicam get printed '$width'"
 # Without CLSERIALPATH the simulated library stays out of sight.
 if (cd "$work" && KELPAX_SIM_CAMERAS=Ko-25MC-C65 "$root/usr/bin/kelpax-cli" scan --mode clser 2>/dev/null |
   grep -q clsersim); then

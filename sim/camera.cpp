@@ -62,6 +62,8 @@ std::string serialFor(std::string_view model) {
 Camera::Camera(std::string model)
     : model_(std::move(model)), serialNumber_(serialFor(model_)), info_(simModelFor(model_)),
       parameters_(info_.stems) {
+  if (isGenCpModel(model_))
+    gencp_ = std::make_unique<GenCpDevice>(model_, serialNumber_);
   spaces_.fill(parameters_.allValues());
   chooseStartupSpace(0);
   setFaults(Faults{});
@@ -72,6 +74,8 @@ void Camera::setFaults(const Faults& faults) {
   bootEchoLeft_ = faults.bootEchoOnly;
   commandsSinceOpen_ = 0;
   randomState_ = faults.seed;
+  if (gencp_)
+    gencp_->setFaults({faults.gencpBadChecksum, faults.gencpGarbage, faults.gencpPendingMs});
 }
 
 std::string Camera::openLink() {
@@ -86,7 +90,7 @@ std::string Camera::openLink() {
 std::string Camera::receive(std::string_view bytes) {
   std::string out;
   for (Reply& reply : feed(bytes))
-    out += reply.echo + reply.answer + reply.startup;
+    out += reply.echo + reply.answer + reply.delayed + reply.startup;
   return out;
 }
 
@@ -94,6 +98,18 @@ std::vector<Reply> Camera::feed(std::string_view bytes) {
   std::vector<Reply> replies;
   for (size_t i = 0; i < bytes.size() && !linkClosed_; ++i) {
     char c = bytes[i];
+    if (gencp_ && (gencp_->inPacket() || (lineBuffer_.empty() && GenCpDevice::startsPacket(c)))) {
+      i += gencp_->feed(bytes.substr(i)) - 1;
+      if (gencp_->packetDone()) {
+        Reply reply = answerPacket();
+        reply.lineEnd = i + 1;
+        const bool rateChanges = reply.newBaud > 0;
+        replies.push_back(std::move(reply));
+        if (rateChanges)
+          break;
+      }
+      continue;
+    }
     if (c == '\n' || c == '\0')
       continue;
     if (c != kCr) {
@@ -117,6 +133,29 @@ std::string Camera::startupText() const {
   // the prompt: the PC tells a start-up text from an answer by both.
   return "\r\nQuorvane camera " + model_ +
          "\r\nInitializing sensor, memory and interface ... done\r\n>";
+}
+
+Reply Camera::answerPacket() {
+  ++commandsReceived_;
+  ++commandsSinceOpen_;
+  Reply reply;
+  if (faults_.closeAfterCommands > 0 && commandsSinceOpen_ >= faults_.closeAfterCommands) {
+    reply.closesLink = true;
+    linkClosed_ = true;
+  }
+  std::string pending = gencp_->takePendingAnswer();
+  std::string answer = gencp_->takeAnswer();
+  reply.newBaud = gencp_->takeNewBaud();
+  if (faults_.silent || answer.empty())
+    return reply;
+  if (pending.empty()) {
+    reply.answer = outgoing(std::move(answer));
+  } else {
+    reply.answer = outgoing(std::move(pending));
+    reply.delayed = outgoing(std::move(answer));
+    reply.delayedMs = gencp_->answerDelayMs();
+  }
+  return reply;
 }
 
 Reply Camera::answerLine(std::string_view line) {

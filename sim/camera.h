@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "sim/faults.h"
+#include "sim/gencp_device.h"
 #include "sim/parameter_store.h"
 
 namespace sim {
@@ -22,6 +24,8 @@ struct Reply {
   std::string startup;     // the start-up text, sent unasked once the camera has booted
   int newBaud = 0;         // the camera changes its line to this rate once the reply is out
   bool closesLink = false; // the link closes once this reply is out
+  std::string delayed;     // sent delayedMs after the answer (a GenCP answer after its
+  int delayedMs = 0;       // pending acknowledge)
 };
 
 // Line rates a camera can be switched to with "sbr".
@@ -65,11 +69,15 @@ public:
   const SimModel& info() const { return info_; }
   // The space ("sci") whose values a restart loads: 0 factory, 1 and 2 user.
   int startupSpace() const { return startupSpace_; }
+  // The GenCP device of a GenICam camera ("Kg" models), nullptr for the others. Such a camera
+  // answers "gmn" and the other ASCII commands too, and GenCP packets on the same line.
+  GenCpDevice* gencp() { return gencp_.get(); }
   ParameterStore& parameters() { return parameters_; }
   const ParameterStore& parameters() const { return parameters_; }
 
 private:
   Reply answerLine(std::string_view line);
+  Reply answerPacket();
   std::vector<std::string> commandAnswer(std::string_view line, Reply& reply, bool& restarts);
   std::vector<std::string> spaceCommand(std::string_view command,
                                         std::span<const std::string_view> args);
@@ -96,6 +104,7 @@ private:
   std::array<double, 3> colourGains_{1.0, 1.0, 1.0};
   std::array<int, 9> colourMatrix_{1024, 0, 0, 0, 1024, 0, 0, 0, 1024};
   std::array<int, 3> colourBalance_{1024, 1024, 1024};
+  std::unique_ptr<GenCpDevice> gencp_;
   std::string lineBuffer_; // bytes of the line not yet ended by CR
   bool privileged_ = false;
   bool linkClosed_ = false;

@@ -35,6 +35,9 @@ void CameraSession::write(std::string_view bytes, int pcBaud, Clock::time_point 
     Clock::time_point echoed = link_.sendToPc(std::move(reply.echo), lineArrived);
     Clock::time_point end =
         std::max(echoed, link_.sendToPc(std::move(reply.answer), lineArrived + slow));
+    if (!reply.delayed.empty())
+      end = link_.sendToPc(std::move(reply.delayed),
+                           lineArrived + slow + std::chrono::milliseconds(reply.delayedMs));
     if (!reply.startup.empty()) {
       startupText_ = std::move(reply.startup);
       startupDue_ = std::max(lineArrived, echoed) + kStartupTextDelay;

@@ -5,6 +5,8 @@
 //   MODEL        a camera at the rate of KELPAX_SIM_BAUD (default 9600);
 //   MODEL@RATE   a camera at its own rate, e.g. "Ko-25MC-C65@9600,Ka-47M-M40@115200";
 //   -            a port with no camera behind it: it takes every byte and never answers.
+// A model of the "Kg" series (e.g. "Kg-12M-G40@115200") is a GenICam camera: it answers "gmn"
+// and the other ASCII commands, and GenCP packets on the same line.
 // A rate that is not a positive whole number is reported on stderr and the default applies.
 // Faults come from KELPAX_SIM_FAULTS and KELPAX_SIM_PACING=0 turns pacing off; all are read on
 // first use and again after clsersimReset(). Writes feed the camera at once; a read waits
@@ -36,6 +38,7 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include "GenApi/MemoryPort.h"
 #include "clser_api.h"
 #include "sim/camera_session.h"
 #include "sim/faults.h"
@@ -520,4 +523,25 @@ CLSERSIM_EXPORT void clsersimReset(void) {
   std::lock_guard lock(lib.mutex);
   lib.ports.clear();
   lib.loaded = false;
+}
+
+// For tests only: copies register bytes of the GenCP camera on a port, as they lie in its
+// memory (big-endian registers stay big-endian).
+CLSERSIM_EXPORT int32_t clsersimPeekRegister(uint32_t serialIndex, uint64_t address,
+                                             uint8_t* buffer, uint32_t length) {
+  if (!buffer)
+    return kInvalidPtr;
+  Port* port = portAt(serialIndex);
+  if (!port || !port->hasCamera)
+    return kInvalidIndex;
+  std::lock_guard lock(port->mutex);
+  sim::GenCpDevice* gencp = port->session.camera().gencp();
+  if (!gencp)
+    return kInvalidIndex;
+  try {
+    gencp->memory().peek(address, buffer, length);
+  } catch (const std::exception&) {
+    return kInvalidPtr;
+  }
+  return kNoError;
 }

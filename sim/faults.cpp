@@ -89,6 +89,12 @@ bool parseFaults(std::string_view text, Faults& out, std::string* error) {
       faults.flood = true;
     } else if (key == "noise" && !hasValue) {
       faults.noise = true;
+    } else if (key == "gencp-bad-checksum" && !hasValue) {
+      faults.gencpBadChecksum = true;
+    } else if (key == "gencp-garbage" && !hasValue) {
+      faults.gencpGarbage = true;
+    } else if (key == "gencp-pending" && hasValue) {
+      ok = toInt(value, 1, faults.gencpPendingMs);
     } else if (key == "seed" && hasValue) {
       int seed = 0;
       ok = toInt(value, 0, seed);

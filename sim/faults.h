@@ -15,16 +15,23 @@ struct Faults {
   int slowAnswerMs = 0;        // delay between the echo and the answer of every command
   double dropRate = 0;         // probability that a byte sent back is lost
   double corruptRate = 0;      // probability that a byte sent back has one bit flipped
-  int closeAfterCommands = -1; // the link closes once the answer to the Nth command is out
+  int closeAfterCommands = -1; // the link closes once the answer to the Nth command (or GenCP
+                               // packet) is out
   int silentAfterCommands = -1; // the first N commands are answered, later ones get nothing
   int hangUpInAnswer = -1;      // the Nth command's answer stops halfway, then the link closes
   bool flood = false;           // every command gets its echo and a run of text, never a prompt
   bool noise = false;           // every command gets bytes as a line at a wrong rate delivers
   uint32_t seed = 1;            // seeds the lost/corrupted byte draws so runs repeat
+  // GenCP cameras only: acknowledges with a wrong SCD checksum, bytes that are no packet, and
+  // a pending acknowledge before every answer, which then comes this many ms later.
+  bool gencpBadChecksum = false;
+  bool gencpGarbage = false;
+  int gencpPendingMs = 0;
 };
 
 // Parses "silent,error,boot-echo=3,boot-message=Booting...,slow=200,drop=0.01,corrupt=0.01,
-// close-after=5,silent-after=4,hang-up=3,flood,noise,seed=7" (any subset, any order; empty means no
+// close-after=5,silent-after=4,hang-up=3,flood,noise,seed=7,gencp-bad-checksum,gencp-garbage,
+// gencp-pending=400" (any subset, any order; empty means no
 // fault). A boot message runs to the end of its item; "\r" and "\n" in it stand for CR and LF. On
 // failure returns false, says why in *error (if given) and leaves out untouched.
 bool parseFaults(std::string_view text, Faults& out, std::string* error);

@@ -402,7 +402,8 @@ TEST(KelpaxDlg, TerminalShowsAndCommandsRefreshThePages) {
   EXPECT_EQ(rig.dlg->height(), height);
 }
 
-// Would catch a model listed for GenICam being driven over the serial channel.
+// Would catch a model listed for GenICam being driven over the serial channel. The camera on
+// this PC port speaks no GenCP, so the open finds no device and says so; the program goes on.
 TEST(KelpaxDlg, ListedGenICamModelTakesTheGenICamOpen) {
   Rig rig({"Ko-4M-M180"});
   rig.scan();
@@ -414,9 +415,9 @@ TEST(KelpaxDlg, ListedGenICamModelTakesTheGenICamOpen) {
   rig.dlg->portDialog().SelectPort();
   EXPECT_FALSE(rig.session->connected());
   ASSERT_EQ(rig.boxes.shown.size(), 1u);
-  EXPECT_EQ(rig.boxes.shown[0].rfind("Error|Required modules for operation cannot be found.", 0),
-            0u);
-  EXPECT_EQ(rig.quits.codes, std::vector<int>{18});
+  EXPECT_EQ(rig.boxes.shown[0].rfind("Error|Failed to connect the device(-1001).", 0), 0u)
+      << rig.boxes.shown[0];
+  EXPECT_TRUE(rig.quits.codes.empty());
 }
 
 // Would catch a port whose camera was not identified being connected.

@@ -9,6 +9,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPixmap>
 #include <QTabBar>
 #include <QTest>
@@ -18,8 +20,11 @@
 #include <fstream>
 #include <sstream>
 
+#include <dlfcn.h>
 #include <unistd.h>
 
+#include "GenApi/GenApi.h"
+#include "app/dlg_new_kelpax.h"
 #include "app/kelpax_dlg.h"
 #include "pages/trigger_page.h"
 #include "sim/pty_camera.h"
@@ -88,10 +93,20 @@ int main(int argc, char** argv) {
   const fs::path work = fs::temp_directory_path() / ("kelpax-e2e-" + std::to_string(getpid()));
   fs::create_directories(work);
 
-  // Two Ko cameras behind the Camera Link library, a Ka camera on a pseudo-terminal.
-  setenv("KELPAX_SIM_CAMERAS", "Ko-4M-M180@115200,Ko-25MC-C65@115200", 1);
+  // Two Ko cameras and a GenCP camera behind the Camera Link library, a Ka camera on a
+  // pseudo-terminal. The GenCP camera is listed in DeviceModelList.ini.
+  setenv("KELPAX_SIM_CAMERAS", "Ko-4M-M180@115200,Ko-25MC-C65@115200,Kg-12M-G40@115200", 1);
   setenv("KELPAX_SIM_PACING", "0", 1);
   const std::string libraryFolder = argc > 2 ? argv[2] : std::string();
+  if (!libraryFolder.empty())
+    setenv("CLSERIALPATH", libraryFolder.c_str(), 1);
+  const std::string hashes(50, '#');
+  std::ofstream(work / "DeviceModelList.ini") << hashes << "\n"
+                                              << hashes << "\n"
+                                              << hashes << "\n\n\n"
+                                              << hashes << "\n"
+                                              << hashes << "\n"
+                                              << hashes << "\n\nKg-12M-G40";
   sim::PtyOptions ptyOptions;
   ptyOptions.model = "Ka-47M-M40";
   ptyOptions.linkPath = (work / "ttyCAM0").string();
@@ -130,7 +145,7 @@ int main(int argc, char** argv) {
     ports.show();
     ports.ScanPorts();
     settle();
-    check(ports.portList()->rowCount() == 3, "three ports listed");
+    check(ports.portList()->rowCount() == 4, "four ports listed");
     const int pty0 = rowOf(ports, "Ka-47M-M40");
     const int first = rowOf(ports, "Ko-4M-M180");
     const int second = rowOf(ports, "Ko-25MC-C65");
@@ -171,6 +186,42 @@ int main(int argc, char** argv) {
     check(valueOf(session, "gtm") == "2", "File -> Load Setting -> From File replays it");
     dlg.findChild<QTabBar*>(QStringLiteral("tabs"))->setCurrentIndex(1);
     shoot(&dlg, out / "loaded.png");
+
+    // The GenICam camera: SELECT PORT opens Kelpax Plus with the browser on its description.
+    dlg.runMenuCommand(kIdChangePort);
+    settle();
+    const int genicam = rowOf(ports, "Kg-12M-G40");
+    check(genicam >= 0, "the GenCP camera identified by its gmn answer");
+    ports.portList()->selectRow(genicam);
+    ports.SelectPort();
+    settle();
+    CDlgNewKelpax* plus = dlg.genicamWindow();
+    check(plus && plus->isVisible() && plus->propertyWindow() &&
+              plus->propertyWindow()->isVisible(),
+          "SELECT PORT opens Kelpax Plus and the feature browser");
+    if (plus && plus->connection().nodeMap()) {
+      GenApi::CFloatPtr exposure = plus->connection().nodeMap()->_GetNode("ExposureTime");
+      if (exposure)
+        exposure->SetValue(2500.0);
+      using Peek = int32_t (*)(uint32_t, uint64_t, uint8_t*, uint32_t);
+      void* simulator = dlopen((fs::path(libraryFolder) / "libclsersim.so").c_str(), RTLD_NOW);
+      auto peek =
+          simulator ? reinterpret_cast<Peek>(dlsym(simulator, "clsersimPeekRegister")) : nullptr;
+      uint8_t b[4] = {};
+      check(peek && peek(2, 0x30014, b, 4) == 0 && b[0] == 0x45 && b[1] == 0x1C && b[2] == 0x40,
+            "ExposureTime 2500 written into the camera's register");
+      plus->connection().terminalPauseMs = 20;
+      plus->terminal()->input()->setText("gmn");
+      plus->terminal()->send();
+      bool answered = false;
+      for (int i = 0; i < plus->terminal()->list()->count(); ++i)
+        answered |= plus->terminal()->list()->item(i)->text().contains("Kg-12M-G40");
+      check(answered, "the terminal's gmn answered on the same port");
+      shoot(plus, out / "kelpax-plus.png");
+      shoot(plus->propertyWindow(), out / "feature-browser.png");
+      if (simulator)
+        dlclose(simulator);
+    }
     dlg.runMenuCommand(kIdExit);
   }
   pty.stop();

@@ -10,7 +10,8 @@ TEST(FaultsTest, FullTextSetsEveryField) {
   std::string error;
   ASSERT_TRUE(sim::parseFaults("silent,error,boot-echo=3,boot-message=Booting...,slow=200,"
                                "drop=0.01,corrupt=0.02,close-after=5,silent-after=0,hang-up=4,"
-                               "flood,noise,seed=7",
+                               "flood,noise,seed=7,gencp-bad-checksum,gencp-garbage,"
+                               "gencp-pending=300",
                                faults, &error))
       << error;
   EXPECT_TRUE(faults.silent);
@@ -26,6 +27,9 @@ TEST(FaultsTest, FullTextSetsEveryField) {
   EXPECT_TRUE(faults.flood);
   EXPECT_TRUE(faults.noise);
   EXPECT_EQ(faults.seed, 7u);
+  EXPECT_TRUE(faults.gencpBadChecksum);
+  EXPECT_TRUE(faults.gencpGarbage);
+  EXPECT_EQ(faults.gencpPendingMs, 300);
 }
 
 TEST(FaultsTest, EmptyTextMeansNoFaultAndResetsEarlierOnes) {
@@ -46,10 +50,10 @@ TEST(FaultsTest, BootMessageKeepsLineEndEscapes) {
 // A typo in a fault must be reported, not silently run a camera without the fault.
 TEST(FaultsTest, BadTextsAreRefusedAndLeaveFaultsUntouched) {
   const char* bad[] = {
-      "silnt",     "slow",      "slow=-5",        "slow=abc",        "drop=1.5",
-      "drop=-0.1", "corrupt=x", "close-after=0",  "seed=",           "boot-echo=",
-      "silent=1",  "drop=nan",  "close-after=2x", "silent-after=-1", "hang-up=0",
-      "flood=1",   "noise=yes",
+      "silnt",     "slow",      "slow=-5",         "slow=abc",        "drop=1.5",
+      "drop=-0.1", "corrupt=x", "close-after=0",   "seed=",           "boot-echo=",
+      "silent=1",  "drop=nan",  "close-after=2x",  "silent-after=-1", "hang-up=0",
+      "flood=1",   "noise=yes", "gencp-pending=0", "gencp-pending",   "gencp-garbage=1",
   };
   for (const char* text : bad) {
     sim::Faults faults;
