@@ -15,6 +15,7 @@
 #include "app/status_bar_widget.h"
 #include "app/terminal_dlg.h"
 #include "app/tool_tips.h"
+#include "app/transfer_view.h"
 #include "app/version.h"
 #include "camera/debug_output.h"
 #include "pages/control_widgets.h"
@@ -50,6 +51,7 @@ CKelpaxDlg::~CKelpaxDlg() {
   channel.setStatusLine(nullptr);
   channel.setAnswerHandler(nullptr);
   channel.setEventPump(nullptr);
+  session_.transfer().setObserver(nullptr);
 }
 
 MessageBoxSink& CKelpaxDlg::messageBox() {
@@ -173,6 +175,9 @@ void CKelpaxDlg::buildStatusBar() {
   cancelButton_->hide();
   connect(temperatureButton_, &QPushButton::clicked, this, [this] { showTemperature(); });
   connect(cancelButton_, &QPushButton::clicked, this, [this] { pump_.requestAbort(); });
+  transferView_ = std::make_unique<CTransferView>(statusBar_, progress_, temperatureButton_,
+                                                  cancelButton_, options_.beeper);
+  session_.transfer().setObserver(transferView_.get());
 }
 
 void CKelpaxDlg::registerToolTips() {

@@ -33,6 +33,7 @@ class CMyStatusBar;
 class CTerminal;
 class SettingsPage;
 class CAboutDlg;
+class CTransferView;
 
 // Menu command identifiers of the main window.
 enum MenuId : int {
@@ -90,6 +91,8 @@ public:
     FileChooser fileChooser;
     // Pauses of "sleep" lines in setting files; a real pause when empty.
     std::function<void(int ms)> sleeper;
+    // Transfer beeps (frequency, duration); the desktop's bell when empty.
+    std::function<void(int hz, int ms)> beeper;
   };
 
   // The window shows `session`, which outlives it.
@@ -189,6 +192,7 @@ private:
   CMyButton* temperatureButton_ = nullptr;
   CMyButton* cancelButton_ = nullptr;
   CAboutDlg* about_ = nullptr;
+  std::unique_ptr<CTransferView> transferView_;
   QTimer* linkTimer_ = nullptr;
 
   int currentTab_ = 0;

@@ -12,6 +12,7 @@
 #include "cli/camera_commands.h"
 #include "cli/scan_command.h"
 #include "cli/settings_command.h"
+#include "cli/transfer_commands.h"
 #include "cli/verbs.h"
 #include "link/port_search.h"
 
@@ -202,6 +203,8 @@ int main(int argc, char** argv) {
   commands.push_back(addSaveSettingsCommand(app));
   commands.push_back(addLoadSettingsCommand(app));
   for (CliCommand& command : addCameraCommands(app))
+    commands.push_back(std::move(command));
+  for (CliCommand& command : addTransferCommands(app))
     commands.push_back(std::move(command));
 
   try {

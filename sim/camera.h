@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/binary_frames.h"
 #include "sim/faults.h"
 #include "sim/parameter_store.h"
 
@@ -64,10 +65,20 @@ public:
   // The space ("sci") whose values a restart loads: 0 factory, 1 and 2 user.
   int startupSpace() const { return startupSpace_; }
   ParameterStore& parameters() { return parameters_; }
+  // Binary data the camera keeps, by the command that downloaded it.
+  FrameStore& frames() { return frames_; }
+  const FrameStore& frames() const { return frames_; }
+  // True while a binary frame has begun and not ended.
+  bool inFrame() const { return inFrame_; }
+  // The rest of a frame never came: the bytes of it are dropped.
+  void abandonPartialFrame();
   const ParameterStore& parameters() const { return parameters_; }
 
 private:
   Reply answerLine(std::string_view line);
+  // Takes one byte of a binary frame; true when the frame has ended and `reply` holds the answer.
+  bool frameByte(char byte, Reply& reply);
+  Reply answerFrame();
   std::vector<std::string> commandAnswer(std::string_view line, Reply& reply, bool& restarts);
   std::vector<std::string> spaceCommand(std::string_view command,
                                         std::span<const std::string_view> args);
@@ -92,6 +103,11 @@ private:
   int bootEchoLeft_ = 0; // commands still to be only echoed while the camera boots
   int commandsSinceOpen_ = 0;
   uint64_t randomState_ = 1;
+  FrameStore frames_;
+  std::string frame_; // the binary frame being received
+  bool inFrame_ = false;
+  size_t frameBytesSeen_ = 0; // bytes of the frame on the wire, lost ones included
+  int framesSinceFaults_ = 0;
 };
 
 } // namespace sim

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "sim/binary_frames.h"
+
 namespace sim {
 
 struct Faults {
@@ -21,11 +23,13 @@ struct Faults {
   bool flood = false;           // every command gets its echo and a run of text, never a prompt
   bool noise = false;           // every command gets bytes as a line at a wrong rate delivers
   uint32_t seed = 1;            // seeds the lost/corrupted byte draws so runs repeat
+  FrameFaults frames;           // faults of binary transfers
 };
 
 // Parses "silent,error,boot-echo=3,boot-message=Booting...,slow=200,drop=0.01,corrupt=0.01,
-// close-after=5,silent-after=4,hang-up=3,flood,noise,seed=7" (any subset, any order; empty means no
-// fault). A boot message runs to the end of its item; "\r" and "\n" in it stand for CR and LF. On
+// close-after=5,silent-after=4,hang-up=3,flood,noise,seed=7" and the binary transfers' "nak-at=K,
+// bad-ack,frame-drop=N,frame-corrupt=N,reply-checksum=N,frame-close=N,huge-upload" (any subset, any
+// order; empty means no fault). A boot message runs to the end of its item; "\r" and "\n" in it stand for CR and LF. On
 // failure returns false, says why in *error (if given) and leaves out untouched.
 bool parseFaults(std::string_view text, Faults& out, std::string* error);
 
