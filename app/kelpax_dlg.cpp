@@ -337,13 +337,19 @@ void CKelpaxDlg::runMenuCommand(int id) {
     session_.camera().saveSettingSpace(id - kIdSaveFactory);
     break;
   case kIdDefectDownload:
+    defectDownload();
+    break;
   case kIdDefectUpload:
-    notAvailable(QStringLiteral("Defect pixel transfer"));
+    defectUpload();
     break;
   case kIdUpgradeMcu:
+    firmwareUpgrade(FirmwareKind::Mcu);
+    break;
   case kIdUpgradeFpga:
+    firmwareUpgrade(FirmwareKind::Fpga);
+    break;
   case kIdUpgradePackage:
-    notAvailable(QStringLiteral("System upgrade"));
+    firmwareUpgrade(FirmwareKind::Package);
     break;
   case kIdExit:
     closeDialog();

@@ -18,6 +18,7 @@
 #include "app/window_event_pump.h"
 #include "camera/model_catalog.h"
 #include "session/camera_session.h"
+#include "transfer/firmware_image.h"
 
 class QAction;
 class QMenu;
@@ -168,6 +169,11 @@ private:
   void saveSettingFile();
   void loadSettingFile();
   void notAvailable(const QString& what);
+  // Binary transfers (kelpax_dlg_transfers.cpp).
+  std::string chooseOpenFile(std::string_view filter);
+  void defectDownload();
+  void defectUpload();
+  void firmwareUpgrade(FirmwareKind kind);
   void showMessage(const std::string& caption, const std::string& text, MessageIcon icon);
   // Status part 1 and the progress bar.
   void showProgress(int percent);

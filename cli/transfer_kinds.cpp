@@ -4,6 +4,9 @@
 #include <charconv>
 
 #include "camera/file_io.h"
+#include "transfer/ccd_timing.h"
+#include "transfer/defect_pixels.h"
+#include "transfer/firmware_image.h"
 
 namespace kelpax {
 namespace {
@@ -70,7 +73,106 @@ PreparedUpload rawUpload(const ModelDescriptor&, const CliKindOptions& options) 
   return prepared;
 }
 
+PreparedDownload refusedFile(std::string message, const std::string& detail) {
+  PreparedDownload prepared;
+  prepared.error = detail.empty() ? std::move(message) : message + " (" + detail + ")";
+  return prepared;
+}
+
+bool readDefects(const std::string& path, std::string& text, PreparedDownload& prepared) {
+  std::string detail;
+  if (readDefectFile(path, text, detail))
+    return true;
+  prepared = refusedFile(std::string(kCannotOpenDefectFile), detail);
+  return false;
+}
+
+PreparedDownload fromDefectPlan(const DefectDownload& download) {
+  PreparedDownload prepared;
+  if (!download.ok) {
+    prepared = refusedFile(download.message.empty() ? "the defect data cannot be compressed"
+                                                    : download.message,
+                           download.detail);
+    return prepared;
+  }
+  prepared.plan = download.plan;
+  return prepared;
+}
+
+// Download to Camera: the list or map the model takes.
+PreparedDownload defectDownload(const std::string& path, const ModelDescriptor& model,
+                                const CliKindOptions&) {
+  PreparedDownload prepared;
+  std::string text;
+  if (!readDefects(path, text, prepared))
+    return prepared;
+  return fromDefectPlan(planDefectDownload(model, text));
+}
+
+// The three-value list of the factory tools.
+PreparedDownload defect3Download(const std::string& path, const ModelDescriptor& model,
+                                 const CliKindOptions&) {
+  PreparedDownload prepared;
+  std::string text;
+  if (!readDefects(path, text, prepared))
+    return prepared;
+  if (model.sensorWidth <= 0 || model.sensorHeight <= 0)
+    return refusedFile(std::string(kDefectSensorSizeUnusable), {});
+  return fromDefectPlan(planDefectThreeValueDownload(text, uint32_t(model.sensorWidth),
+                                                     uint32_t(model.sensorHeight)));
+}
+
+PreparedUpload defectUpload(const ModelDescriptor& model, const CliKindOptions&) {
+  PreparedUpload prepared;
+  const DefectUploadSetup setup = planDefectUpload(model);
+  if (!setup.ok) {
+    prepared.error = setup.message;
+    return prepared;
+  }
+  prepared.plan = setup.plan;
+  prepared.toFile = [setup](const std::vector<uint8_t>& received, std::string& file,
+                            std::string& error) {
+    const DefectUploadFile made = defectFileFromUpload(received, setup);
+    if (!made.ok) {
+      error = made.inflateMessage.empty() ? made.message : made.message + ": " + made.inflateMessage;
+      return false;
+    }
+    file = made.text;
+    return true;
+  };
+  return prepared;
+}
+
+template <FirmwareKind kind>
+PreparedDownload firmwareDownload(const std::string& path, const ModelDescriptor&,
+                                  const CliKindOptions&) {
+  const FirmwareDownload download = loadFirmwareDownload(kind, path);
+  if (!download.ok)
+    return refusedFile(download.message, download.detail);
+  PreparedDownload prepared;
+  prepared.plan = download.plan;
+  return prepared;
+}
+
+PreparedDownload ccdDownload(const std::string& path, const ModelDescriptor&,
+                             const CliKindOptions&) {
+  const CcdTiming timing = loadCcdTiming(path);
+  if (!timing.ok)
+    return refusedFile(timing.message, timing.detail);
+  PreparedDownload prepared;
+  prepared.plan.payload = timing.record;
+  prepared.plan.blockCommand = kCcdTimingCommand;
+  prepared.singleFrame = true;
+  return prepared;
+}
+
 const CliKind kKinds[] = {
+    {"defect", true, defectDownload, defectUpload},
+    {"defect3", true, defect3Download, nullptr},
+    {"mcu", false, firmwareDownload<FirmwareKind::Mcu>, nullptr},
+    {"fpga", false, firmwareDownload<FirmwareKind::Fpga>, nullptr},
+    {"package", false, firmwareDownload<FirmwareKind::Package>, nullptr},
+    {"ccd", false, ccdDownload, nullptr},
     {"raw", false, rawDownload, rawUpload},
 };
 
