@@ -118,8 +118,7 @@ int main(int argc, char** argv) {
       const TransferResult sent = rig.transfer.SendBinary(fast);
       const double total = seconds(Clock::now() - start);
       if (!sent.ok()) {
-        std::fprintf(stderr, "transfer_bench: unpaced download failed: %s\n",
-                     sent.status.c_str());
+        std::fprintf(stderr, "transfer_bench: unpaced download failed: %s\n", sent.status.c_str());
         return 1;
       }
       const size_t blocks = blockCount(big.size()) + 1;

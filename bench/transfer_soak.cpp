@@ -67,11 +67,8 @@ struct Pair {
   uint16_t read;
 };
 constexpr Pair kPairs[] = {
-    {0x0200, 0x0201, 0x0202, 0x0203},
-    {0x0400, 0x0401, 0x0402, 0x0403},
-    {0x5000, 0x5001, 0, 0},
-    {0x6000, 0x6001, 0, 0},
-    {0x0000, 0x0001, 0, 0},
+    {0x0200, 0x0201, 0x0202, 0x0203}, {0x0400, 0x0401, 0x0402, 0x0403}, {0x5000, 0x5001, 0, 0},
+    {0x6000, 0x6001, 0, 0},           {0x0000, 0x0001, 0, 0},
 };
 
 std::string digestText(const std::vector<uint8_t>& data) {
@@ -129,17 +126,38 @@ int main(int argc, char** argv) {
     // A fault in about half the transfers.
     std::string faults;
     switch (pick(20)) {
-    case 0: faults = "nak-at=" + std::to_string(pick(4)); break;
-    case 1: faults = "bad-ack"; break;
-    case 2: faults = "frame-drop=" + std::to_string(1 + pick(5)); break;
-    case 3: faults = "frame-corrupt=" + std::to_string(1 + pick(5)); break;
-    case 4: faults = "reply-checksum=" + std::to_string(1 + pick(5)); break;
-    case 5: faults = "huge-upload"; break;
-    case 6: faults = "slow=" + std::to_string(pick(int(timeoutMs * 2))); break;
-    case 7: faults = "drop=0.002,seed=" + std::to_string(pick(1000)); break;
-    case 8: faults = "corrupt=0.002,seed=" + std::to_string(pick(1000)); break;
-    case 9: faults = "frame-close=" + std::to_string(1 + pick(5)); break;
-    default: break;
+    case 0:
+      faults = "nak-at=" + std::to_string(pick(4));
+      break;
+    case 1:
+      faults = "bad-ack";
+      break;
+    case 2:
+      faults = "frame-drop=" + std::to_string(1 + pick(5));
+      break;
+    case 3:
+      faults = "frame-corrupt=" + std::to_string(1 + pick(5));
+      break;
+    case 4:
+      faults = "reply-checksum=" + std::to_string(1 + pick(5));
+      break;
+    case 5:
+      faults = "huge-upload";
+      break;
+    case 6:
+      faults = "slow=" + std::to_string(pick(int(timeoutMs * 2)));
+      break;
+    case 7:
+      faults = "drop=0.002,seed=" + std::to_string(pick(1000));
+      break;
+    case 8:
+      faults = "corrupt=0.002,seed=" + std::to_string(pick(1000));
+      break;
+    case 9:
+      faults = "frame-close=" + std::to_string(1 + pick(5));
+      break;
+    default:
+      break;
     }
     sim::Faults parsed;
     sim::parseFaults(faults, parsed, nullptr);
@@ -155,7 +173,8 @@ int main(int argc, char** argv) {
       if (result.ok()) {
         writeFileAtomically(outFile, std::string(received.begin(), received.end()));
         const auto it = held.find(pair.block);
-        const std::vector<uint8_t> expected = it == held.end() ? std::vector<uint8_t>{} : it->second;
+        const std::vector<uint8_t> expected =
+            it == held.end() ? std::vector<uint8_t>{} : it->second;
         if (received != expected)
           ++badSuccess;
       }

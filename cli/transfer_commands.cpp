@@ -110,8 +110,8 @@ int report(const TransferResult& result, bool upload) {
 int runDownload(const TransferOptions& options) {
   const CliKind* kind = findCliKind(options.kind);
   if (!kind || !kind->download) {
-    std::cerr << "kelpax-cli: cannot download '" << options.kind << "'; kinds: "
-              << cliKindNames(false) << "\n";
+    std::cerr << "kelpax-cli: cannot download '" << options.kind
+              << "'; kinds: " << cliKindNames(false) << "\n";
     return kExitFile;
   }
   CliSession cli;
@@ -127,10 +127,10 @@ int runDownload(const TransferOptions& options) {
   InterruptAsCancel interrupt;
   cli.session.exchange().setEventPump(&progress);
   BinaryTransfer transfer(cli.session.exchange(), &progress);
-  const TransferResult result = prepared.singleFrame
-                                    ? transfer.SendSingleFrame(prepared.plan.blockCommand,
-                                                               prepared.plan.payload)
-                                    : transfer.SendBinary(prepared.plan);
+  const TransferResult result =
+      prepared.singleFrame
+          ? transfer.SendSingleFrame(prepared.plan.blockCommand, prepared.plan.payload)
+          : transfer.SendBinary(prepared.plan);
   cli.session.exchange().setEventPump(nullptr);
   if (result.ok())
     std::cout << "sent " << options.file << " (" << prepared.plan.payload.size()
@@ -141,8 +141,8 @@ int runDownload(const TransferOptions& options) {
 int runUpload(const TransferOptions& options) {
   const CliKind* kind = findCliKind(options.kind);
   if (!kind || !kind->upload) {
-    std::cerr << "kelpax-cli: cannot upload '" << options.kind << "'; kinds: "
-              << cliKindNames(true) << "\n";
+    std::cerr << "kelpax-cli: cannot upload '" << options.kind << "'; kinds: " << cliKindNames(true)
+              << "\n";
     return kExitFile;
   }
   CliSession cli;
@@ -205,18 +205,15 @@ std::vector<CliCommand> addTransferCommands(CLI::App& app) {
   std::vector<CliCommand> commands;
   for (bool upload : {false, true}) {
     auto options = std::make_shared<TransferOptions>();
-    CLI::App* cmd =
-        upload ? app.add_subcommand("upload", "read data from the camera into a file")
-               : app.add_subcommand("download", "send a file's data to the camera");
+    CLI::App* cmd = upload ? app.add_subcommand("upload", "read data from the camera into a file")
+                           : app.add_subcommand("download", "send a file's data to the camera");
     addLinkOptions(cmd, options->link);
-    cmd->add_option("kind", options->kind, "what the data is: " + cliKindNames(upload))
-        ->required();
+    cmd->add_option("kind", options->kind, "what the data is: " + cliKindNames(upload))->required();
     cmd->add_option("file", options->file, upload ? "the file to write" : "the file to send")
         ->required();
     addCliKindOptions(cmd, options->kindOptions, upload);
-    commands.push_back({cmd, [options, upload] {
-                          return upload ? runUpload(*options) : runDownload(*options);
-                        }});
+    commands.push_back(
+        {cmd, [options, upload] { return upload ? runUpload(*options) : runDownload(*options); }});
   }
   return commands;
 }

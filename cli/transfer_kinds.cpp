@@ -134,7 +134,8 @@ PreparedUpload defectUpload(const ModelDescriptor& model, const CliKindOptions&)
                             std::string& error) {
     const DefectUploadFile made = defectFileFromUpload(received, setup);
     if (!made.ok) {
-      error = made.inflateMessage.empty() ? made.message : made.message + ": " + made.inflateMessage;
+      error =
+          made.inflateMessage.empty() ? made.message : made.message + ": " + made.inflateMessage;
       return false;
     }
     file = made.text;

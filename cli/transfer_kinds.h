@@ -15,9 +15,9 @@ namespace kelpax {
 
 // Options only some kinds take.
 struct CliKindOptions {
-  std::string commands;           // raw: "BLOCK,FINAL" or "REQUEST,READ", e.g. 0x5000,0x5001
+  std::string commands;            // raw: "BLOCK,FINAL" or "REQUEST,READ", e.g. 0x5000,0x5001
   uint32_t finalTimeoutMs = 10000; // raw download: the closing frame's time-out
-  uint64_t capacity = 64u << 20;  // raw upload: the most bytes taken
+  uint64_t capacity = 64u << 20;   // raw upload: the most bytes taken
 };
 
 struct PreparedDownload {
@@ -40,8 +40,7 @@ struct CliKind {
   std::function<PreparedDownload(const std::string& path, const ModelDescriptor& model,
                                  const CliKindOptions& options)>
       download;
-  std::function<PreparedUpload(const ModelDescriptor& model, const CliKindOptions& options)>
-      upload;
+  std::function<PreparedUpload(const ModelDescriptor& model, const CliKindOptions& options)> upload;
 };
 
 const CliKind* findCliKind(const std::string& name);

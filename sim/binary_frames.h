@@ -13,8 +13,8 @@ namespace sim {
 
 inline constexpr char kFrameStx = 0x02;
 inline constexpr char kFrameEtx = 0x03;
-inline constexpr size_t kFrameHeader = 7;      // STX, command, block, length
-inline constexpr size_t kMaxFrameData = 512;   // the most a PC frame carries
+inline constexpr size_t kFrameHeader = 7;    // STX, command, block, length
+inline constexpr size_t kMaxFrameData = 512; // the most a PC frame carries
 inline constexpr uint32_t kHugeUpload = 0xFFFFFFF0u;
 
 // Binary faults, counted in frames since the faults were set.

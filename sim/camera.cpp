@@ -147,8 +147,8 @@ bool Camera::frameByte(char byte, Reply& reply) {
   frame_ += byte;
   if (frame_.size() < kFrameHeader)
     return false;
-  const size_t length = static_cast<size_t>(static_cast<uint8_t>(frame_[5])) << 8 |
-                        static_cast<uint8_t>(frame_[6]);
+  const size_t length =
+      static_cast<size_t>(static_cast<uint8_t>(frame_[5])) << 8 | static_cast<uint8_t>(frame_[6]);
   if (length > kMaxFrameData) {
     // No PC frame is that long: refuse it now rather than swallow what follows as its data.
     abandonPartialFrame();

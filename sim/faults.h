@@ -29,8 +29,9 @@ struct Faults {
 // Parses "silent,error,boot-echo=3,boot-message=Booting...,slow=200,drop=0.01,corrupt=0.01,
 // close-after=5,silent-after=4,hang-up=3,flood,noise,seed=7" and the binary transfers' "nak-at=K,
 // bad-ack,frame-drop=N,frame-corrupt=N,reply-checksum=N,frame-close=N,huge-upload" (any subset, any
-// order; empty means no fault). A boot message runs to the end of its item; "\r" and "\n" in it stand for CR and LF. On
-// failure returns false, says why in *error (if given) and leaves out untouched.
+// order; empty means no fault). A boot message runs to the end of its item; "\r" and "\n" in it
+// stand for CR and LF. On failure returns false, says why in *error (if given) and leaves out
+// untouched.
 bool parseFaults(std::string_view text, Faults& out, std::string* error);
 
 } // namespace sim

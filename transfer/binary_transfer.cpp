@@ -214,8 +214,7 @@ int BinaryTransfer::readReply(uint32_t firstTimeoutMs, std::string& data) {
     return int(TransferCode::BadReply);
   const uint8_t computed = frameChecksum(std::string_view(full).substr(4, length + 6));
   if (byteAt(full, length + 10) != computed) {
-    debugPrintf("App CheckSum: %d,  Firmware ChaeckSum: %d\n", computed,
-                byteAt(full, length + 10));
+    debugPrintf("App CheckSum: %d,  Firmware ChaeckSum: %d\n", computed, byteAt(full, length + 10));
     return int(TransferCode::BadReply);
   }
   data = full.substr(10, length);

@@ -45,10 +45,10 @@ enum class TransferCode : int {
   Nak = -100,
   NotDone = -101,
   BadAck = -102,
-  Unknown = -200,   // a download answer longer than an acknowledgement
-  Busy = -300,      // another transfer runs on the channel
-  NoData = -301,    // nothing to download
-  TooLarge = -302,  // the camera announced more than the caller takes
+  Unknown = -200,  // a download answer longer than an acknowledgement
+  Busy = -300,     // another transfer runs on the channel
+  NoData = -301,   // nothing to download
+  TooLarge = -302, // the camera announced more than the caller takes
 };
 
 struct TransferResult {

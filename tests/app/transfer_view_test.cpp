@@ -1,7 +1,5 @@
 // The main window's status bar during a real transfer to a simulated camera: what each moment
 // of the transfer shows.
-#include "app/transfer_view.h"
-
 #include <QApplication>
 #include <QProgressBar>
 #include <memory>
@@ -12,6 +10,7 @@
 #include <unistd.h>
 
 #include "app/status_bar_widget.h"
+#include "app/transfer_view.h"
 #include "link/camera_port.h"
 #include "link/command_exchange.h"
 #include "pages/control_widgets.h"

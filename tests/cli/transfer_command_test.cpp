@@ -74,7 +74,8 @@ TEST_F(TransferCli, OutcomesAndExitCodes) {
   }
   {
     clitest::CamsimProcess camera(KELPAX_CAMSIM, link(), "Ko-25MC-C65", "reply-checksum=1");
-    const CliRun r = run(cli + " upload raw " + path("out.bin") + on() + "--commands 0x0202,0x0203");
+    const CliRun r =
+        run(cli + " upload raw " + path("out.bin") + on() + "--commands 0x0202,0x0203");
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_FALSE(fs::exists(path("out.bin")));
   }

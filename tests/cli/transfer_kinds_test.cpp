@@ -97,10 +97,9 @@ void roundTrip(CameraSession& session, const KindCase& c, const Scratch& scratch
   const PreparedDownload down = kind->download(path, session.camera().modelDescriptor(), {});
   ASSERT_TRUE(down.error.empty()) << down.error;
   BinaryTransfer& transfer = session.transfer();
-  const TransferResult sent = down.singleFrame
-                                  ? transfer.SendSingleFrame(down.plan.blockCommand,
-                                                             down.plan.payload)
-                                  : transfer.SendBinary(down.plan);
+  const TransferResult sent =
+      down.singleFrame ? transfer.SendSingleFrame(down.plan.blockCommand, down.plan.payload)
+                       : transfer.SendBinary(down.plan);
   ASSERT_TRUE(sent.ok()) << sent.status;
   if (c.storedUnder) {
     char digest[32];
@@ -169,15 +168,14 @@ TEST(TransferKinds, CommandLineDefectListRoundTrip) {
   clitest::CamsimProcess camera(KELPAX_CAMSIM, link, "Ko-25MC-C65");
   const std::string on = " --port " + link + " --baud 16";
   const std::string cli = KELPAX_CLI;
-  clitest::CliRun r = clitest::runShell(cli + " upload defect " + scratch.path("none.csv") + on,
-                                        scratch.path(""));
+  clitest::CliRun r =
+      clitest::runShell(cli + " upload defect " + scratch.path("none.csv") + on, scratch.path(""));
   EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_FALSE(fs::exists(scratch.path("none.csv")));
   const std::string list = scratch.write("list.csv", kDefectList);
   r = clitest::runShell(cli + " download defect " + list + on, scratch.path(""));
   ASSERT_EQ(r.status, 0) << r.err;
-  r = clitest::runShell(cli + " upload defect " + scratch.path("back.csv") + on,
-                        scratch.path(""));
+  r = clitest::runShell(cli + " upload defect " + scratch.path("back.csv") + on, scratch.path(""));
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(clitest::slurp(scratch.path("back.csv")), kDefectList);
 }

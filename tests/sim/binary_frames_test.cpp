@@ -1,9 +1,8 @@
 // The simulated camera's side of binary transfers, in process: the bytes it answers each frame
 // with and what it keeps.
-#include "sim/binary_frames.h"
-
 #include <gtest/gtest.h>
 
+#include "sim/binary_frames.h"
 #include "sim/camera.h"
 
 namespace {
@@ -11,8 +10,8 @@ namespace {
 // Frames are built here by hand, not with the program's coder, so a fault shared by both
 // sides cannot hide.
 std::string frame(uint16_t command, uint16_t block, const std::string& data, int sumDelta = 0) {
-  std::string body = {char(command >> 8), char(command), char(block >> 8), char(block),
-                      char(data.size() >> 8), char(data.size())};
+  std::string body = {char(command >> 8), char(command),          char(block >> 8),
+                      char(block),        char(data.size() >> 8), char(data.size())};
   body += data;
   unsigned sum = 0;
   for (char c : body)
@@ -53,9 +52,9 @@ TEST(SimFrames, DownloadChecksOrderSizeAndChecksum) {
   EXPECT_EQ(camera.receive(frame(0x5000, 1, second)), ack(0x06, 0x08, 1));
   EXPECT_EQ(camera.receive(frame(0x5001, 0, u32(515))), kStored);
   ASSERT_NE(camera.frames().stored(0x5000), nullptr);
-  EXPECT_EQ(std::string(camera.frames().stored(0x5000)->begin(),
-                        camera.frames().stored(0x5000)->end()),
-            first + second);
+  EXPECT_EQ(
+      std::string(camera.frames().stored(0x5000)->begin(), camera.frames().stored(0x5000)->end()),
+      first + second);
   EXPECT_EQ(camera.receive("gmn\r"), "gmn\r\nKo-25MC-C65\r\n>");
 }
 
@@ -112,8 +111,7 @@ TEST(SimFrames, BinaryFaults) {
   }
   // A length no PC frame has is refused at once instead of eating the next 65535 bytes.
   sim::Camera camera("Ko-25MC-C65");
-  EXPECT_EQ(camera.receive(std::string("\x02\x02\x00\x00\x00\xFF\xFF", 7)),
-            ack(0x15, 0x28));
+  EXPECT_EQ(camera.receive(std::string("\x02\x02\x00\x00\x00\xFF\xFF", 7)), ack(0x15, 0x28));
   EXPECT_EQ(camera.receive("gmn\r"), "gmn\r\nKo-25MC-C65\r\n>");
 }
 

@@ -1,6 +1,4 @@
 // The transfer engine against cameras that answer exactly as a test says, on pseudo-terminals.
-#include "transfer/binary_transfer.h"
-
 #include <atomic>
 #include <chrono>
 #include <numeric>
@@ -11,6 +9,7 @@
 
 #include "tests/transfer/scripted_camera.h"
 #include "tests/transfer/transfer_recorder.h"
+#include "transfer/binary_transfer.h"
 
 using namespace kelpax;
 using transfertest::ack;
@@ -80,8 +79,8 @@ TEST(FrameCoding, LayoutChecksumAndBlockCount) {
   const std::vector<uint8_t> data = {0x01, 0xFF, 0x80};
   const std::string frame = encodeFrame(0x0203, 0x0102, data);
   // 0x02+0x03+0x01+0x02+0x00+0x03+0x01+0xFF+0x80 = 0x18B: the checksum keeps the low byte.
-  const std::string expected = {0x02, 0x02, 0x03, 0x01, 0x02, 0x00, 0x03,
-                                0x01, char(0xFF), char(0x80), char(0x8B), 0x03};
+  const std::string expected = {0x02, 0x02, 0x03,       0x01,       0x02,       0x00,
+                                0x03, 0x01, char(0xFF), char(0x80), char(0x8B), 0x03};
   EXPECT_EQ(frame, expected);
   EXPECT_EQ(encodeFrame(0x5001, 0, 0x01020304u).substr(7, 4), std::string("\x01\x02\x03\x04"));
   EXPECT_EQ(blockCount(1), 1u);
@@ -207,9 +206,9 @@ ScriptedCamera::Script serves(std::vector<uint8_t> data,
     } else if (command == 0x0203) {
       const size_t offset = size_t(be16(frame, 3)) * 512;
       const size_t length = be16(frame, 9);
-      answer = reply(command, be16(frame, 3),
-                     std::vector<uint8_t>(data.begin() + long(offset),
-                                          data.begin() + long(offset + length)));
+      answer = reply(
+          command, be16(frame, 3),
+          std::vector<uint8_t>(data.begin() + long(offset), data.begin() + long(offset + length)));
     } else {
       answer = ack();
     }

@@ -97,8 +97,8 @@ private:
         for (const Piece& piece : script_(frame, index)) {
           if (piece.delayMs > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(piece.delayMs));
-          if (!piece.bytes.empty())
-            [[maybe_unused]] ssize_t w = write(master_, piece.bytes.data(), piece.bytes.size());
+          if (!piece.bytes.empty()) [[maybe_unused]]
+            ssize_t w = write(master_, piece.bytes.data(), piece.bytes.size());
         }
       }
       if (!pending.empty() && pending[0] != 0x02)

@@ -47,7 +47,8 @@ protected:
     transfer_->setUploadBlockTimeoutMs(600);
   }
 
-  DownloadPlan plan(std::vector<uint8_t> payload, uint16_t block = 0x0200, uint16_t final = 0x0201) {
+  DownloadPlan plan(std::vector<uint8_t> payload, uint16_t block = 0x0200,
+                    uint16_t final = 0x0201) {
     DownloadPlan p;
     p.payload = std::move(payload);
     p.blockCommand = block;
