@@ -8,6 +8,8 @@
 // Exits 0 only when every step did what the operator expects.
 #include <QAction>
 #include <QApplication>
+#include <QProgressBar>
+#include <QTimer>
 #include <QDir>
 #include <QPixmap>
 #include <QTabBar>
@@ -171,6 +173,38 @@ int main(int argc, char** argv) {
     check(valueOf(session, "gtm") == "2", "File -> Load Setting -> From File replays it");
     dlg.findChild<QTabBar*>(QStringLiteral("tabs"))->setCurrentIndex(1);
     shoot(&dlg, out / "loaded.png");
+
+    // File -> System Upgrade -> MCU with a 2 MiB image, pictured while it travels.
+    chosen = (work / "firmware.mcu").string();
+    {
+      std::string image(2u << 20, '\0');
+      uint32_t state = 2463534242u;
+      for (char& c : image) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        c = char(state);
+      }
+      std::ofstream(chosen, std::ios::binary) << image;
+    }
+    auto* progress = dlg.findChild<QProgressBar*>(QStringLiteral("progressBar"));
+    bool pictured = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      if (pictured || !progress || !progress->isVisible() || progress->value() < 30)
+        return;
+      pictured = true;
+      const fs::path file = out / "download.png";
+      const bool saved = dlg.grab().save(QString::fromStdString(file.string()));
+      std::printf("%s  picture %s\n", saved ? "ok  " : "FAIL", file.c_str());
+      if (!saved)
+        ++failures;
+    });
+    watch.start(5);
+    dlg.runMenuCommand(kIdUpgradeMcu);
+    watch.stop();
+    check(pictured, "File -> System Upgrade -> MCU pictured while the image travels");
+    check(valueOf(session, "simstore 5000") != "0/0", "the camera stored the image");
     dlg.runMenuCommand(kIdExit);
   }
   pty.stop();
