@@ -84,8 +84,10 @@ CcdTiming readRecord(std::string_view text, const std::array<CcdField, N>& field
   std::array<size_t, N> seenOnLine{};
   size_t stored = 0;
   size_t lineNumber = 0;
+  std::string stoppedAt;
   std::string data;
-  for (std::string_view line : splitLines(text)) {
+  LineReader lines(text);
+  for (std::string_view line; lines.next(line);) {
     ++lineNumber;
     if (!compactDataLine(line, data))
       continue;
@@ -94,8 +96,11 @@ CcdTiming readRecord(std::string_view text, const std::array<CcdField, N>& field
     while (index < N && fields[index].key != parts[0])
       ++index;
     // The first key the form does not know ends the file's data.
-    if (index == N)
+    if (index == N) {
+      stoppedAt = "; reading stopped at line " + std::to_string(lineNumber) + ", key " +
+                  keyForDetail(parts[0]);
       break;
+    }
     const std::string where =
         "line " + std::to_string(lineNumber) + ", " + keyForDetail(fields[index].key) + ": ";
     if (seenOnLine[index] != 0) {
@@ -119,7 +124,7 @@ CcdTiming readRecord(std::string_view text, const std::array<CcdField, N>& field
     for (size_t i = 0; i < N; ++i) {
       if (seenOnLine[i] == 0) {
         result.detail = "no value for " + keyForDetail(fields[i].key) + " (" +
-                        std::to_string(stored) + " of " + std::to_string(N) + " keys)";
+                        std::to_string(stored) + " of " + std::to_string(N) + " keys)" + stoppedAt;
         break;
       }
     }
@@ -136,7 +141,8 @@ CcdTiming readRecord(std::string_view text, const std::array<CcdField, N>& field
 CcdTiming parseCcdTiming(std::string_view text) {
   bool darkH1 = false;
   std::string data;
-  for (std::string_view line : splitLines(text)) {
+  LineReader lines(text);
+  for (std::string_view line; lines.next(line);) {
     if (compactDataLine(line, data) && splitFields(data)[0] == "DarkH1") {
       darkH1 = true;
       break;

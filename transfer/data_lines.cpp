@@ -6,6 +6,29 @@
 
 namespace kelpax {
 
+bool LineReader::next(std::string_view& line) {
+  if (done_ || rest_.empty())
+    return false;
+  const size_t end = rest_.find('\n');
+  line = rest_.substr(0, end);
+  if (end == std::string_view::npos) {
+    done_ = true;
+    rest_ = {};
+  } else {
+    rest_.remove_prefix(end + 1);
+  }
+  return true;
+}
+
+size_t countLines(std::string_view text) {
+  if (text.empty())
+    return 0;
+  size_t lines = 0;
+  for (char c : text)
+    lines += c == '\n';
+  return text.back() == '\n' ? lines : lines + 1;
+}
+
 bool compactDataLine(std::string_view line, std::string& data) {
   data.clear();
   if (line.find("--") != std::string_view::npos || line.find(':') != std::string_view::npos)

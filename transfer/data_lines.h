@@ -10,6 +10,23 @@
 
 namespace kelpax {
 
+// The lines of a text one at a time, split at LF, without holding them all: a file of nothing
+// but line ends must not cost a view per line. A last line without LF counts; an empty text has
+// no lines.
+class LineReader {
+public:
+  explicit LineReader(std::string_view text) : rest_(text) {}
+  // The next line (with any CR still in it); false after the last.
+  bool next(std::string_view& line);
+
+private:
+  std::string_view rest_;
+  bool done_ = false;
+};
+
+// How many lines LineReader gives for `text`.
+size_t countLines(std::string_view text);
+
 // Whether a line carries data: a line holding "--" or ":" is a comment, and what is left after
 // removing spaces, CR and LF must be 3 characters or more. `data` receives that compacted line.
 bool compactDataLine(std::string_view line, std::string& data);

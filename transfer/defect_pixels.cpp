@@ -72,7 +72,8 @@ bool readFields(std::string_view data, size_t count, int64_t* values) {
 template <typename Visit> void forEachDataLine(std::string_view text, Visit visit) {
   std::string data;
   size_t lineNumber = 0;
-  for (std::string_view line : splitLines(text)) {
+  LineReader lines(text);
+  for (std::string_view line; lines.next(line);) {
     ++lineNumber;
     if (compactDataLine(line, data) && !visit(lineNumber, std::string_view(data)))
       return;
@@ -103,7 +104,7 @@ struct ListRules {
 
 DefectDownload planList(std::string_view fileText, uint32_t width, uint32_t height,
                         const ListRules& rules) {
-  const size_t lines = splitLines(fileText).size();
+  const size_t lines = countLines(fileText);
   if (lines > rules.lineLimit) {
     return refusal(kDefectLineLimitExceeded, {},
                    std::to_string(lines) + " lines, more than " + std::to_string(rules.lineLimit));
@@ -219,7 +220,7 @@ DefectDownload planDefect13BitListDownload(std::string_view fileText, uint32_t w
 
 DefectDownload planDefectThreeValueDownload(std::string_view fileText, uint32_t width,
                                             uint32_t height) {
-  const size_t lines = splitLines(fileText).size();
+  const size_t lines = countLines(fileText);
   if (lines > kDefectThreeValueLineLimit) {
     return refusal(kDefectLineLimitExceeded, {},
                    std::to_string(lines) + " lines, more than " +
@@ -305,6 +306,11 @@ DefectDownload planDefectDownload(const ModelDescriptor& model, std::string_view
   case DefectForm::Unsupported:
     return refusal(kDefectDownloadNotSupported, {}, model.modelName);
   case DefectForm::List:
+    if (model.sensorWidth <= 0 || model.sensorHeight <= 0) {
+      return refusal(kDefectSensorSizeUnusable, {},
+                     std::to_string(model.sensorWidth) + " x " +
+                         std::to_string(model.sensorHeight) + " pixels");
+    }
     return planDefectListDownload(fileText, sensorDimension(model.sensorWidth),
                                   sensorDimension(model.sensorHeight));
   case DefectForm::Map:
@@ -327,6 +333,10 @@ DefectUploadSetup planDefectUpload(const ModelDescriptor& model) {
   setup.plan.blockReadCommand = kDefectUploadBlockRead;
   setup.plan.parameter = 0;
   if (setup.form == DefectForm::List) {
+    if (width == 0 || height == 0) {
+      setup.message = std::string(kDefectSensorSizeUnusable);
+      return setup;
+    }
     setup.plan.firstTimeoutMs = kDefectListTimeoutMs;
     setup.plan.capacity = size_t(std::min<uint64_t>(uint64_t(width) * height, kDefectDataLimit));
   } else {
@@ -399,6 +409,28 @@ std::string defectFilePath(std::string_view chosen) {
   if (!containsIgnoringCase(path, ".csv"))
     path += ".csv";
   return path;
+}
+
+DefectFileSave saveDefectFile(std::string_view chosen, const DefectUploadFile& file) {
+  DefectFileSave result;
+  result.path = defectFilePath(chosen);
+  if (!file.ok) {
+    // A failed upload never becomes a file.
+    result.message = std::string(kDefectFileWriteError);
+    result.caption = std::string(kDefectFileWriteErrorCaption);
+    result.detail = "no defect data to save";
+    return result;
+  }
+  const FileStatus status = writeFileAtomically(result.path, file.text);
+  if (!status) {
+    result.message = std::string(kDefectFileWriteError);
+    result.caption = std::string(kDefectFileWriteErrorCaption);
+    result.detail = status.detail;
+    return result;
+  }
+  result.saved = true;
+  result.message = std::string(kDefectFileSaved);
+  return result;
 }
 
 } // namespace kelpax

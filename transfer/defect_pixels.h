@@ -25,7 +25,7 @@ inline constexpr std::string_view kDefectUploadNotSupported =
 inline constexpr std::string_view kCannotOpenDefectFile = "Cannot open Defect Setting file!";
 inline constexpr std::string_view kCannotOpenDefectFileCaption = "Downloader";
 inline constexpr std::string_view kDefectLineLimitExceeded = "Exceeded defect allocation";
-// The map's own text ends with a space, as the cameras' users know it.
+// The map's refusal ends with a space where the list's does not; operators know both as they are.
 inline constexpr std::string_view kDefectMapTooLarge = "Exceeded defect allocation ";
 inline constexpr std::string_view kDefectDataErrorCaption = "Defect Downloader";
 // An upload that brought nothing, or bytes that are no list of entries.
@@ -56,7 +56,7 @@ inline constexpr size_t kDefectFileSizeLimit = 64u << 20;
 // reports for its sensor (a 2-gigapixel map).
 inline constexpr size_t kDefectDataLimit = 256u << 20;
 inline constexpr std::string_view kDefectSensorSizeUnusable =
-    "The camera's sensor size does not allow a defect map!";
+    "The camera's sensor size is unknown or too large for defect data!";
 
 inline constexpr uint16_t kDefectDownloadCommand = 0x0200;
 inline constexpr uint16_t kDefectDownloadFinal = 0x0201;
@@ -155,5 +155,17 @@ DefectUploadFile defectFileFromUpload(std::span<const uint8_t> received,
 
 // The path an upload saves to: ".csv" appended when the chosen name does not contain it.
 std::string defectFilePath(std::string_view chosen);
+
+struct DefectFileSave {
+  bool saved = false;
+  std::string path;    // the file written, or that could not be written
+  std::string message; // kDefectFileSaved, or kDefectFileWriteError
+  std::string caption; // kDefectFileWriteErrorCaption on failure
+  std::string detail;
+};
+
+// Writes an upload's file at defectFilePath(chosen) whole: into a new file beside it, renamed
+// over it, so a failure leaves no part of a file and an older file as it was.
+DefectFileSave saveDefectFile(std::string_view chosen, const DefectUploadFile& file);
 
 } // namespace kelpax

@@ -108,6 +108,7 @@ TEST(CcdTiming, MissingKeysAndForeignKeysAreDataErrors) {
     keys.insert(keys.begin() + 10, {foreign, "1"});
     timing = parseCcdTiming(fileOf(keys));
     EXPECT_EQ(timing.message, "Data Error!") << foreign;
+    EXPECT_NE(timing.detail.find(foreign), std::string::npos) << timing.detail;
   }
   // After the last needed key a foreign one does no harm.
   keys = kForm1;
@@ -157,8 +158,10 @@ TEST(CcdTiming, ValuesThatAreNoNumbersOrDoNotFitAreRefused) {
   for (const auto& [key, value] : hostile) {
     SCOPED_TRACE(std::string(key) + "=" + value.substr(0, 20));
     auto keys = kForm1;
-    std::find_if(keys.begin(), keys.end(), [&](const auto& k) { return k.first == key; })->second =
-        value;
+    for (auto& entry : keys) {
+      if (entry.first == key)
+        entry.second = value;
+    }
     const CcdTiming timing = parseCcdTiming(fileOf(keys));
     EXPECT_FALSE(timing.ok);
     EXPECT_EQ(timing.message, "Data Error!");

@@ -1,15 +1,21 @@
 // Defect files and the camera's defect lists and maps: the form per camera, the file rules,
 // what each form sends, and the file an upload writes.
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <set>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include "camera/file_io.h"
 #include "tests/transfer/transfer_test_support.h"
+#include "transfer/data_lines.h"
 #include "transfer/defect_pixels.h"
 #include "transfer/zlib_codec.h"
 
 using namespace kelpax;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -176,6 +182,19 @@ TEST(DefectPixels, LineLimitsCountEveryLineBeforeParsing) {
   EXPECT_EQ(plan.message, "Exceeded defect allocation");
   EXPECT_EQ(plan.caption, "");
 
+  // Lines are counted as the file module splits them: a last line without LF counts.
+  for (const char* text : {"", "\n", "a", "a\n", "a\nb", "\n\n\n", "a\r\nb\r\n"}) {
+    EXPECT_EQ(countLines(text), splitLines(text).size()) << text;
+    size_t read = 0;
+    LineReader lines(text);
+    for (std::string_view line; lines.next(line);)
+      ++read;
+    EXPECT_EQ(read, countLines(text)) << text;
+  }
+  EXPECT_EQ(planDefectListDownload(std::string(30001, '\n'), 10, 10).message,
+            "Exceeded defect allocation");
+  EXPECT_TRUE(planDefectListDownload(std::string(30000, '\n'), 10, 10).ok);
+
   EXPECT_TRUE(planDefect13BitListDownload(manyLines(10000, "1,1"), 10, 10).ok);
   EXPECT_EQ(planDefect13BitListDownload(manyLines(10001, "1,1"), 10, 10).message,
             "Exceeded defect allocation");
@@ -288,9 +307,10 @@ TEST(DefectPixels, MapSizesFromTheCameraAreBoundedBeforeUse) {
 
   for (const ModelDescriptor& model :
        {camera(Series::Kx, "4M", 0, 0, 0), camera(Series::Kx, "4M", 0, 5120, -1),
-        camera(Series::Kx, "4M", 0, 2000000000, 2000000000)}) {
-    EXPECT_FALSE(planDefectDownload(model, "").ok);
-    EXPECT_FALSE(planDefectUpload(model).ok);
+        camera(Series::Kx, "4M", 0, 2000000000, 2000000000), camera(Series::Ko, "25M", 0, 0, 0),
+        camera(Series::Ko, "25M", 0, -5, 4000)}) {
+    EXPECT_EQ(planDefectDownload(model, "").message, kDefectSensorSizeUnusable);
+    EXPECT_EQ(planDefectUpload(model).message, kDefectSensorSizeUnusable);
   }
   const DefectUploadSetup list = planDefectUpload(camera(Series::Ko, "25M", 0, 2000000000, 9999));
   ASSERT_TRUE(list.ok);
@@ -374,10 +394,36 @@ TEST(DefectPixels, AFailedUploadGivesItsMessageAndNoFile) {
   EXPECT_TRUE(file.text.empty());
 }
 
-TEST(DefectPixels, SavedFilesEndInCsv) {
+// Would catch a save that leaves a partial or stray file when it fails, writes a failed upload,
+// or loses the ".csv" the file dialog did not add.
+TEST(DefectPixels, AnUploadIsSavedWholeOrNotAtAll) {
   EXPECT_EQ(defectFilePath("/tmp/defects"), "/tmp/defects.csv");
   EXPECT_EQ(defectFilePath("/tmp/defects.csv"), "/tmp/defects.csv");
   EXPECT_EQ(defectFilePath("/tmp/DEFECTS.CSV"), "/tmp/DEFECTS.CSV");
+
+  const fs::path folder =
+      fs::temp_directory_path() / ("kelpax-defect-save-" + std::to_string(::getpid()));
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  DefectUploadFile file;
+  file.ok = true;
+  file.text = std::string(kDefectFileHeader) + "1,2\n";
+  const DefectFileSave saved = saveDefectFile((folder / "cam").string(), file);
+  EXPECT_TRUE(saved.saved) << saved.detail;
+  EXPECT_EQ(saved.message, "File saving was completed!");
+  std::ifstream in(folder / "cam.csv", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), file.text);
+
+  const DefectFileSave nowhere = saveDefectFile((folder / "none" / "cam").string(), file);
+  EXPECT_FALSE(nowhere.saved);
+  EXPECT_EQ(nowhere.message, "file error!");
+  EXPECT_EQ(nowhere.caption, "Error Message");
+
+  file.ok = false;
+  const DefectFileSave failedUpload = saveDefectFile((folder / "failed").string(), file);
+  EXPECT_FALSE(failedUpload.saved);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1);
+  fs::remove_all(folder);
 }
 
 } // namespace
