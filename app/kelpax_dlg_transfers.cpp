@@ -4,7 +4,6 @@
 #include "app/kelpax_dlg.h"
 #include "app/status_bar_widget.h"
 #include "camera/debug_output.h"
-#include "camera/file_io.h"
 #include "transfer/defect_pixels.h"
 #include "transfer/firmware_image.h"
 
@@ -88,14 +87,13 @@ void CKelpaxDlg::defectUpload() {
   if (chosen.empty())
     return;
   // A new file beside the chosen one, renamed over it once whole.
-  const FileStatus written = writeFileAtomically(defectFilePath(chosen), file.text);
-  if (!written) {
-    debugPrintf("CKelpaxDlg::defectUpload, %s\n", written.detail.c_str());
-    showMessage(text(kDefectFileWriteErrorCaption), text(kDefectFileWriteError),
-                MessageIcon::Error);
+  const DefectFileSave saved = saveDefectFile(chosen, file);
+  if (!saved.saved) {
+    debugPrintf("CKelpaxDlg::defectUpload, %s\n", saved.detail.c_str());
+    showMessage(saved.caption, saved.message, MessageIcon::Error);
     return;
   }
-  showMessage("Information", text(kDefectFileSaved), MessageIcon::Information);
+  showMessage("Information", saved.message, MessageIcon::Information);
 }
 
 void CKelpaxDlg::firmwareUpgrade(FirmwareKind kind) {

@@ -8,12 +8,12 @@
 // Exits 0 only when every step did what the operator expects.
 #include <QAction>
 #include <QApplication>
-#include <QProgressBar>
-#include <QTimer>
 #include <QDir>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QTabBar>
 #include <QTest>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
