@@ -195,9 +195,9 @@ int main(int argc, char** argv) {
         return;
       pictured = true;
       const fs::path file = out / "download.png";
-      const bool saved = dlg.grab().save(QString::fromStdString(file.string()));
-      std::printf("%s  picture %s\n", saved ? "ok  " : "FAIL", file.c_str());
-      if (!saved)
+      const bool written = dlg.grab().save(QString::fromStdString(file.string()));
+      std::printf("%s  picture %s\n", written ? "ok  " : "FAIL", file.c_str());
+      if (!written)
         ++failures;
     });
     watch.start(5);
