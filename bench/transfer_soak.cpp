@@ -186,8 +186,11 @@ int main(int argc, char** argv) {
       result = rig->transfer.SendBinary(plan);
     }
     worstRatio = std::max(worstRatio, rig->transfer.longestWaitRatio());
-    if (rig->transfer.longestWaitRatio() > 1.1)
+    if (rig->transfer.longestWaitRatio() > 1.1) {
       ++overruns;
+      std::printf("transfer %d: a wait lasted %.3f of its time-out (faults \"%s\")\n", n,
+                  rig->transfer.longestWaitRatio(), faults.c_str());
+    }
     ++outcomes[(upload ? "upload " : "download ") + std::to_string(int(result.code))];
     result.ok() ? ++ok : ++failed;
 
@@ -212,8 +215,11 @@ int main(int argc, char** argv) {
     const std::string truth = rig->exchange.Query("simstore " + hex4(pair.block)).token();
     if (!upload) {
       if (result.ok()) {
-        if (truth != digestText(payload))
+        if (truth != digestText(payload)) {
           ++badSuccess;
+          std::printf("transfer %d: download reported done, camera holds %s (faults \"%s\")\n", n,
+                      truth.c_str(), faults.c_str());
+        }
         held[pair.block] = payload;
       } else {
         // A refused download leaves the old data; a camera that stored and then answered
