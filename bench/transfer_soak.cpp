@@ -90,6 +90,8 @@ int main(int argc, char** argv) {
   uint32_t seed = 20261207;
   uint32_t timeoutMs = 400;
   std::string folder = "/tmp/kelpax-soak-" + std::to_string(getpid());
+  // Every transfer with these faults instead of random ones.
+  std::string fixedFaults;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string key = argv[i];
     if (key == "--transfers")
@@ -100,6 +102,8 @@ int main(int argc, char** argv) {
       timeoutMs = uint32_t(std::atoi(argv[i + 1]));
     else if (key == "--folder")
       folder = argv[i + 1];
+    else if (key == "--faults")
+      fixedFaults = argv[i + 1];
   }
   std::filesystem::create_directories(folder);
   const std::string linkPath = folder + "/ttySOAK";
@@ -159,6 +163,8 @@ int main(int argc, char** argv) {
     default:
       break;
     }
+    if (!fixedFaults.empty())
+      faults = fixedFaults;
     sim::Faults parsed;
     sim::parseFaults(faults, parsed, nullptr);
     rig->camera->setFaults(parsed);
@@ -175,8 +181,15 @@ int main(int argc, char** argv) {
         const auto it = held.find(pair.block);
         const std::vector<uint8_t> expected =
             it == held.end() ? std::vector<uint8_t>{} : it->second;
-        if (received != expected)
+        if (received != expected) {
           ++badSuccess;
+          size_t differ = 0;
+          for (size_t i = 0; i < std::min(received.size(), expected.size()); ++i)
+            differ += received[i] != expected[i];
+          std::printf("transfer %d: upload reported done with other data (faults \"%s\", %zu "
+                      "bytes differ of %zu, %zu expected)\n",
+                      n, faults.c_str(), differ, received.size(), expected.size());
+        }
       }
     } else {
       payload.resize(1 + size_t(pick(4000)));
