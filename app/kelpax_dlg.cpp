@@ -16,6 +16,7 @@
 #include "app/status_bar_widget.h"
 #include "app/terminal_dlg.h"
 #include "app/tool_tips.h"
+#include "app/transfer_view.h"
 #include "app/version.h"
 #include "camera/debug_output.h"
 #include "pages/bayer_gain.h"
@@ -52,6 +53,7 @@ CKelpaxDlg::~CKelpaxDlg() {
   channel.setStatusLine(nullptr);
   channel.setAnswerHandler(nullptr);
   channel.setEventPump(nullptr);
+  session_.transfer().setObserver(nullptr);
 }
 
 MessageBoxSink& CKelpaxDlg::messageBox() {
@@ -175,6 +177,9 @@ void CKelpaxDlg::buildStatusBar() {
   cancelButton_->hide();
   connect(temperatureButton_, &QPushButton::clicked, this, [this] { showTemperature(); });
   connect(cancelButton_, &QPushButton::clicked, this, [this] { pump_.requestAbort(); });
+  transferView_ = std::make_unique<CTransferView>(statusBar_, progress_, temperatureButton_,
+                                                  cancelButton_, options_.beeper);
+  session_.transfer().setObserver(transferView_.get());
 }
 
 void CKelpaxDlg::registerToolTips() {
@@ -349,13 +354,19 @@ void CKelpaxDlg::runMenuCommand(int id) {
     session_.camera().saveSettingSpace(id - kIdSaveFactory);
     break;
   case kIdDefectDownload:
+    defectDownload();
+    break;
   case kIdDefectUpload:
-    notAvailable(QStringLiteral("Defect pixel transfer"));
+    defectUpload();
     break;
   case kIdUpgradeMcu:
+    firmwareUpgrade(FirmwareKind::Mcu);
+    break;
   case kIdUpgradeFpga:
+    firmwareUpgrade(FirmwareKind::Fpga);
+    break;
   case kIdUpgradePackage:
-    notAvailable(QStringLiteral("System upgrade"));
+    firmwareUpgrade(FirmwareKind::Package);
     break;
   case kIdExit:
     closeDialog();

@@ -18,6 +18,7 @@
 #include "app/window_event_pump.h"
 #include "camera/model_catalog.h"
 #include "session/camera_session.h"
+#include "transfer/firmware_image.h"
 
 class QAction;
 class QMenu;
@@ -35,6 +36,7 @@ class CBayerGain;
 class SettingsPage;
 class CAboutDlg;
 class CDlgNewKelpax;
+class CTransferView;
 
 // Menu command identifiers of the main window.
 enum MenuId : int {
@@ -92,6 +94,8 @@ public:
     FileChooser fileChooser;
     // Pauses of "sleep" lines in setting files; a real pause when empty.
     std::function<void(int ms)> sleeper;
+    // Transfer beeps (frequency, duration); the desktop's bell when empty.
+    std::function<void(int hz, int ms)> beeper;
   };
 
   // The window shows `session`, which outlives it.
@@ -169,6 +173,11 @@ private:
   void saveSettingFile();
   void loadSettingFile();
   void notAvailable(const QString& what);
+  // Binary transfers (kelpax_dlg_transfers.cpp).
+  std::string chooseOpenFile(std::string_view filter);
+  void defectDownload();
+  void defectUpload();
+  void firmwareUpgrade(FirmwareKind kind);
   void showMessage(const std::string& caption, const std::string& text, MessageIcon icon);
   // Status part 1 and the progress bar.
   void showProgress(int percent);
@@ -196,6 +205,7 @@ private:
   CMyButton* temperatureButton_ = nullptr;
   CMyButton* cancelButton_ = nullptr;
   CAboutDlg* about_ = nullptr;
+  std::unique_ptr<CTransferView> transferView_;
   QTimer* linkTimer_ = nullptr;
 
   int currentTab_ = 0;

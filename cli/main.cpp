@@ -13,6 +13,7 @@
 #include "cli/genicam_command.h"
 #include "cli/scan_command.h"
 #include "cli/settings_command.h"
+#include "cli/transfer_commands.h"
 #include "cli/verbs.h"
 #include "link/port_search.h"
 
@@ -205,6 +206,7 @@ int main(int argc, char** argv) {
   for (CliCommand& command : addCameraCommands(app))
     commands.push_back(std::move(command));
   for (CliCommand& command : addGenICamCommands(app))
+  for (CliCommand& command : addTransferCommands(app))
     commands.push_back(std::move(command));
 
   try {

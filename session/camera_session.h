@@ -15,6 +15,7 @@
 #include "link/port_settings.h"
 #include "session/connected_camera.h"
 #include "session/setting_file.h"
+#include "transfer/binary_transfer.h"
 
 namespace kelpax {
 
@@ -83,6 +84,8 @@ public:
 
   // --- binary transfers
   bool transferRunning() const { return exchange_.transferRunning(); }
+  // Downloads and uploads on the session's channel; the window or the command line shows them.
+  BinaryTransfer& transfer() { return transfer_; }
   void setTransferFlags(bool ackMode, bool blockMode);
 
 private:
@@ -93,6 +96,7 @@ private:
   DeviceModelList modelList_;
   PortScanner scanner_{exchange_, settings_};
   ConnectedCamera camera_{exchange_};
+  BinaryTransfer transfer_{exchange_};
   std::unique_ptr<CControlFile> controlFile_;
   std::string modelName_;
   bool connected_ = false;

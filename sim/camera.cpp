@@ -73,6 +73,7 @@ void Camera::setFaults(const Faults& faults) {
   faults_ = faults;
   bootEchoLeft_ = faults.bootEchoOnly;
   commandsSinceOpen_ = 0;
+  framesSinceFaults_ = 0;
   randomState_ = faults.seed;
   if (gencp_)
     gencp_->setFaults({faults.gencpBadChecksum, faults.gencpGarbage, faults.gencpPendingMs});
@@ -82,6 +83,7 @@ std::string Camera::openLink() {
   linkClosed_ = false;
   commandsSinceOpen_ = 0;
   lineBuffer_.clear();
+  abandonPartialFrame();
   if (faults_.silent || faults_.bootMessage.empty())
     return {};
   return outgoing(faults_.bootMessage);
@@ -98,7 +100,9 @@ std::vector<Reply> Camera::feed(std::string_view bytes) {
   std::vector<Reply> replies;
   for (size_t i = 0; i < bytes.size() && !linkClosed_; ++i) {
     char c = bytes[i];
-    if (gencp_ && (gencp_->inPacket() || (lineBuffer_.empty() && GenCpDevice::startsPacket(c)))) {
+    // Bytes of a GenCP packet or of a binary frame belong to it until it ends.
+    if (gencp_ && (gencp_->inPacket() ||
+                   (!inFrame_ && lineBuffer_.empty() && GenCpDevice::startsPacket(c)))) {
       i += gencp_->feed(bytes.substr(i)) - 1;
       if (gencp_->packetDone()) {
         Reply reply = answerPacket();
@@ -107,6 +111,16 @@ std::vector<Reply> Camera::feed(std::string_view bytes) {
         replies.push_back(std::move(reply));
         if (rateChanges)
           break;
+      }
+      continue;
+    }
+    // A binary frame starts with STX where a command line would start; CR and LF inside it
+    // are data.
+    if (inFrame_ || (c == kFrameStx && lineBuffer_.empty())) {
+      Reply reply;
+      if (frameByte(c, reply)) {
+        reply.lineEnd = i + 1;
+        replies.push_back(std::move(reply));
       }
       continue;
     }
@@ -126,6 +140,60 @@ std::vector<Reply> Camera::feed(std::string_view bytes) {
       break;
   }
   return replies;
+}
+
+void Camera::abandonPartialFrame() {
+  inFrame_ = false;
+  frame_.clear();
+  frameBytesSeen_ = 0;
+}
+
+bool Camera::frameByte(char byte, Reply& reply) {
+  if (!inFrame_) {
+    inFrame_ = true;
+    frame_.clear();
+    frameBytesSeen_ = 0;
+    ++framesSinceFaults_;
+  }
+  ++frameBytesSeen_;
+  const FrameFaults& faults = faults_.frames;
+  // The first data byte is the one a fault takes or damages.
+  if (frameBytesSeen_ == kFrameHeader + 1) {
+    if (framesSinceFaults_ == faults.dropInFrame)
+      return false;
+    if (framesSinceFaults_ == faults.corruptInFrame)
+      byte = static_cast<char>(byte ^ 0x01);
+  }
+  frame_ += byte;
+  if (frame_.size() < kFrameHeader)
+    return false;
+  const size_t length =
+      static_cast<size_t>(static_cast<uint8_t>(frame_[5])) << 8 | static_cast<uint8_t>(frame_[6]);
+  if (length > kMaxFrameData) {
+    // No PC frame is that long: refuse it now rather than swallow what follows as its data.
+    abandonPartialFrame();
+    if (!faults_.silent)
+      reply.answer = outgoing(FrameStore::ack(false, false, 0, faults.badAck));
+    return true;
+  }
+  if (frame_.size() < length + kFrameHeader + 2)
+    return false;
+  reply = answerFrame();
+  return true;
+}
+
+Reply Camera::answerFrame() {
+  Reply reply;
+  FrameOutcome outcome = frames_.receive(frame_, framesSinceFaults_, faults_.frames);
+  abandonPartialFrame();
+  if (outcome.closesLink) {
+    reply.closesLink = true;
+    linkClosed_ = true;
+    return reply;
+  }
+  if (!faults_.silent)
+    reply.answer = outgoing(std::move(outcome.reply));
+  return reply;
 }
 
 std::string Camera::startupText() const {
@@ -399,6 +467,26 @@ std::vector<std::string> Camera::commandAnswer(std::string_view line, Reply& rep
     for (int i = 1; i <= std::min(count, 100); ++i)
       lines.push_back("line " + std::to_string(i));
     return lines;
+  }
+  // The simulator's own diagnostic: size and FNV-1a digest of the binary data a download
+  // under the hexadecimal block command left ("SIZE/DIGEST"), "0/0" for none.
+  if (command == "simstore" && args.size() == 1 && args[0].size() <= 4) {
+    unsigned value = 0;
+    for (char c : args[0]) {
+      int digit = c >= '0' && c <= '9'   ? c - '0'
+                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                  : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                         : -1;
+      if (digit < 0)
+        return {std::string(kErrorValue)};
+      value = value * 16 + unsigned(digit);
+    }
+    const std::vector<uint8_t>* data = frames_.stored(static_cast<uint16_t>(value));
+    if (!data)
+      return {"0/0"};
+    char digest[16];
+    std::snprintf(digest, sizeof digest, "%08x", storeDigest(*data));
+    return {std::to_string(data->size()) + "/" + digest};
   }
   if (command == "aar") {
     if (args.size() == 1 && args[0] == kPrivilegePassword) {

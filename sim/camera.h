@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/binary_frames.h"
 #include "sim/faults.h"
 #include "sim/gencp_device.h"
 #include "sim/parameter_store.h"
@@ -73,11 +74,21 @@ public:
   // answers "gmn" and the other ASCII commands too, and GenCP packets on the same line.
   GenCpDevice* gencp() { return gencp_.get(); }
   ParameterStore& parameters() { return parameters_; }
+  // Binary data the camera keeps, by the command that downloaded it.
+  FrameStore& frames() { return frames_; }
+  const FrameStore& frames() const { return frames_; }
+  // True while a binary frame has begun and not ended.
+  bool inFrame() const { return inFrame_; }
+  // The rest of a frame never came: the bytes of it are dropped.
+  void abandonPartialFrame();
   const ParameterStore& parameters() const { return parameters_; }
 
 private:
   Reply answerLine(std::string_view line);
   Reply answerPacket();
+  // Takes one byte of a binary frame; true when the frame has ended and `reply` holds the answer.
+  bool frameByte(char byte, Reply& reply);
+  Reply answerFrame();
   std::vector<std::string> commandAnswer(std::string_view line, Reply& reply, bool& restarts);
   std::vector<std::string> spaceCommand(std::string_view command,
                                         std::span<const std::string_view> args);
@@ -112,6 +123,11 @@ private:
   int bootEchoLeft_ = 0; // commands still to be only echoed while the camera boots
   int commandsSinceOpen_ = 0;
   uint64_t randomState_ = 1;
+  FrameStore frames_;
+  std::string frame_; // the binary frame being received
+  bool inFrame_ = false;
+  size_t frameBytesSeen_ = 0; // bytes of the frame on the wire, lost ones included
+  int framesSinceFaults_ = 0;
 };
 
 } // namespace sim

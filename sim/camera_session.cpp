@@ -27,7 +27,10 @@ void CameraSession::write(std::string_view bytes, int pcBaud, Clock::time_point 
   releaseStartup(now);
   if (bytes.empty() || pcBaud != link_.baud() || camera_.linkClosed())
     return;
+  if (camera_.inFrame() && now > inputEnds_ + kFrameGap)
+    camera_.abandonPartialFrame();
   Clock::time_point start = link_.sendToCamera(bytes.size(), now);
+  inputEnds_ = start + link_.wireTime(bytes.size());
   auto slow = std::chrono::milliseconds(camera_.faults().slowAnswerMs);
   for (Reply& reply : camera_.feed(bytes)) {
     Clock::time_point lineArrived = start + link_.wireTime(reply.lineEnd);

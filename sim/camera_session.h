@@ -19,6 +19,8 @@ public:
   // start-up text goes out. Longer than the PC's 300 ms identification wait, so a booting
   // camera is first seen echoing only.
   static constexpr std::chrono::milliseconds kStartupTextDelay{500};
+  // A binary frame whose bytes stop coming for this long is given up.
+  static constexpr std::chrono::milliseconds kFrameGap{50};
 
   CameraSession(std::string model, int baud, bool pacing);
 
@@ -59,6 +61,9 @@ private:
   // that come in the meantime are not held back behind it.
   std::string startupText_;
   Clock::time_point startupDue_;
+  // When the last byte the PC sent reaches the camera: a frame still unfinished well after
+  // that lost bytes on the way and is dropped.
+  Clock::time_point inputEnds_;
 };
 
 } // namespace sim

@@ -95,6 +95,20 @@ bool parseFaults(std::string_view text, Faults& out, std::string* error) {
       faults.gencpGarbage = true;
     } else if (key == "gencp-pending" && hasValue) {
       ok = toInt(value, 1, faults.gencpPendingMs);
+    } else if (key == "nak-at" && hasValue) {
+      ok = toInt(value, 0, faults.frames.nakAtBlock);
+    } else if (key == "bad-ack" && !hasValue) {
+      faults.frames.badAck = true;
+    } else if (key == "frame-drop" && hasValue) {
+      ok = toInt(value, 1, faults.frames.dropInFrame);
+    } else if (key == "frame-corrupt" && hasValue) {
+      ok = toInt(value, 1, faults.frames.corruptInFrame);
+    } else if (key == "reply-checksum" && hasValue) {
+      ok = toInt(value, 1, faults.frames.badReplyChecksum);
+    } else if (key == "frame-close" && hasValue) {
+      ok = toInt(value, 1, faults.frames.closeAtFrame);
+    } else if (key == "huge-upload" && !hasValue) {
+      faults.frames.hugeUpload = true;
     } else if (key == "seed" && hasValue) {
       int seed = 0;
       ok = toInt(value, 0, seed);

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "sim/binary_frames.h"
+
 namespace sim {
 
 struct Faults {
@@ -27,13 +29,17 @@ struct Faults {
   bool gencpBadChecksum = false;
   bool gencpGarbage = false;
   int gencpPendingMs = 0;
+  FrameFaults frames; // faults of binary transfers
 };
 
 // Parses "silent,error,boot-echo=3,boot-message=Booting...,slow=200,drop=0.01,corrupt=0.01,
-// close-after=5,silent-after=4,hang-up=3,flood,noise,seed=7,gencp-bad-checksum,gencp-garbage,
-// gencp-pending=400" (any subset, any order; empty means no
-// fault). A boot message runs to the end of its item; "\r" and "\n" in it stand for CR and LF. On
-// failure returns false, says why in *error (if given) and leaves out untouched.
+// close-after=5,silent-after=4,hang-up=3,flood,noise,seed=7", GenCP cameras'
+// "gencp-bad-checksum,gencp-garbage,gencp-pending=400" and the binary transfers' "nak-at=K,
+// bad-ack,frame-drop=N,frame-corrupt=N,reply-checksum=N,frame-close=N,huge-upload" (any subset,
+// any order; empty means no fault). A boot message runs to the end of its item; "" and "
+"
+// in it stand for CR and LF. On failure returns false, says why in *error (if given) and leaves
+// out untouched.
 bool parseFaults(std::string_view text, Faults& out, std::string* error);
 
 } // namespace sim

@@ -95,6 +95,7 @@ public:
     options.sleeper = [this](int ms) { pauses.push_back(ms); };
     options.fileChooser.saveFile = [this](const QString&) { return chosenFile; };
     options.fileChooser.openFile = [this](const QString&) { return chosenFile; };
+    options.beeper = [this](int hz, int ms) { beeps.emplace_back(hz, ms); };
     dlg = std::make_unique<CKelpaxDlg>(*session, std::move(options));
     dlg->initDialog();
     dlg->portDialog().holdFirstScan();
@@ -159,6 +160,7 @@ public:
   RecordedBox boxes;
   RecordedQuit quits;
   std::vector<int> pauses;
+  std::vector<std::pair<int, int>> beeps;
   std::string chosenFile;
   std::unique_ptr<CameraSession> session;
   std::unique_ptr<CKelpaxDlg> dlg;
@@ -196,6 +198,42 @@ TEST(KelpaxDlg, HiddenUntilTheFirstConnectionThenShowsTheModelsTabs) {
   EXPECT_FALSE(rig.progressBar()->isVisible());
   EXPECT_TRUE(rig.linkTimer()->isActive());
   EXPECT_EQ(rig.linkTimer()->interval(), 1000);
+}
+
+// Would catch the defect menus not reaching the camera, an uploaded file that differs from the
+// one downloaded, a firmware image sent under the wrong commands, or the status bar left in its
+// transfer state.
+TEST(KelpaxDlg, DefectPixelAndSystemUpgradeMenus) {
+  Rig rig({"Ko-25MC-C65"});
+  rig.connect(0);
+  const std::string list = ":Quorvane Camera Defective Pixel Data\n:H,V\n0,0\n1,3\n5,3\n";
+  rig.chosenFile = (rig.folder() / "defects.csv").string();
+  writeFile(rig.chosenFile, "5,3\n1,3\n5,3\n0,0\n");
+  rig.dlg->runMenuCommand(kIdDefectDownload);
+  EXPECT_EQ(rig.statusBar()->partText(0), "Download completed");
+  EXPECT_EQ(rig.beeps, (std::vector<std::pair<int, int>>{{2000, 200}, {3000, 200}}));
+  EXPECT_FALSE(rig.progressBar()->isVisible());
+  EXPECT_TRUE(rig.statusBar()->partText(1).isEmpty());
+
+  rig.chosenFile = (rig.folder() / "back").string();
+  rig.dlg->runMenuCommand(kIdDefectUpload);
+  EXPECT_EQ(readFile(rig.folder() / "back.csv"), list) << "sorted, duplicates gone";
+  ASSERT_FALSE(rig.boxes.shown.empty());
+  EXPECT_EQ(rig.boxes.shown.back(), "Information|File saving was completed!");
+
+  // An image under a package extension the table does not know is refused before sending.
+  rig.chosenFile = (rig.folder() / "image.PKG").string();
+  writeFile(rig.chosenFile, "\x01");
+  const size_t boxes = rig.boxes.shown.size();
+  rig.dlg->runMenuCommand(kIdUpgradePackage);
+  EXPECT_EQ(rig.boxes.shown.size(), boxes + 1);
+  EXPECT_EQ(rig.query("simstore 0000"), "0/0");
+  rig.chosenFile = (rig.folder() / "image.mcu").string();
+  writeFile(rig.chosenFile, std::string(3000, 'M'));
+  rig.dlg->runMenuCommand(kIdUpgradeMcu);
+  EXPECT_EQ(rig.statusBar()->partText(0), "Download completed");
+  EXPECT_NE(rig.query("simstore 5000"), "0/0");
+  EXPECT_TRUE(rig.session->exchange().SendCommand("gmn").accepted()) << "the link afterwards";
 }
 
 // Would catch a selected tab not showing its page, or a Ko camera's pages mixed up.

@@ -12,8 +12,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QTabBar>
 #include <QTest>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -186,6 +188,38 @@ int main(int argc, char** argv) {
     check(valueOf(session, "gtm") == "2", "File -> Load Setting -> From File replays it");
     dlg.findChild<QTabBar*>(QStringLiteral("tabs"))->setCurrentIndex(1);
     shoot(&dlg, out / "loaded.png");
+
+    // File -> System Upgrade -> MCU with a 2 MiB image, pictured while it travels.
+    chosen = (work / "firmware.mcu").string();
+    {
+      std::string image(2u << 20, '\0');
+      uint32_t state = 2463534242u;
+      for (char& c : image) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        c = char(state);
+      }
+      std::ofstream(chosen, std::ios::binary) << image;
+    }
+    auto* progress = dlg.findChild<QProgressBar*>(QStringLiteral("progressBar"));
+    bool pictured = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      if (pictured || !progress || !progress->isVisible() || progress->value() < 30)
+        return;
+      pictured = true;
+      const fs::path file = out / "download.png";
+      const bool written = dlg.grab().save(QString::fromStdString(file.string()));
+      std::printf("%s  picture %s\n", written ? "ok  " : "FAIL", file.c_str());
+      if (!written)
+        ++failures;
+    });
+    watch.start(5);
+    dlg.runMenuCommand(kIdUpgradeMcu);
+    watch.stop();
+    check(pictured, "File -> System Upgrade -> MCU pictured while the image travels");
+    check(valueOf(session, "simstore 5000") != "0/0", "the camera stored the image");
 
     // The GenICam camera: SELECT PORT opens Kelpax Plus with the browser on its description.
     dlg.runMenuCommand(kIdChangePort);
