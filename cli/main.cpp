@@ -206,6 +206,7 @@ int main(int argc, char** argv) {
   for (CliCommand& command : addCameraCommands(app))
     commands.push_back(std::move(command));
   for (CliCommand& command : addGenICamCommands(app))
+    commands.push_back(std::move(command));
   for (CliCommand& command : addTransferCommands(app))
     commands.push_back(std::move(command));
 

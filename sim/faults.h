@@ -36,8 +36,7 @@ struct Faults {
 // close-after=5,silent-after=4,hang-up=3,flood,noise,seed=7", GenCP cameras'
 // "gencp-bad-checksum,gencp-garbage,gencp-pending=400" and the binary transfers' "nak-at=K,
 // bad-ack,frame-drop=N,frame-corrupt=N,reply-checksum=N,frame-close=N,huge-upload" (any subset,
-// any order; empty means no fault). A boot message runs to the end of its item; "" and "
-"
+// any order; empty means no fault). A boot message runs to the end of its item; "\r" and "\n"
 // in it stand for CR and LF. On failure returns false, says why in *error (if given) and leaves
 // out untouched.
 bool parseFaults(std::string_view text, Faults& out, std::string* error);
