@@ -19,11 +19,16 @@
 #include "camera/debug_output.h"
 #include "pages/control_widgets.h"
 #include "pages/settings_page.h"
+#include "tools/tool_page.h"
 
 namespace kelpax {
 namespace {
 
 constexpr char kTitle[] = "Quorvane - ";
+
+// The service tool pages: they show the cache themselves and have a tuning form.
+constexpr PageId kToolPages[] = {PageId::PeltierCtrlDlg, PageId::NewPeltierCtrlDlg,
+                                 PageId::FanControlDlg};
 
 const QString kSettingFilter = QStringLiteral("Camera Setting Data (*.csf)");
 
@@ -270,6 +275,10 @@ void CKelpaxDlg::answerReceived(const std::string& received) {
 void CKelpaxDlg::refreshAllPages() {
   setWindowTitle(latin1(kTitle + session_.modelName() + " (" + session_.portName() + ")"));
 
+  for (PageId id : kToolPages) {
+    if (auto* tool = dynamic_cast<ToolPage*>(pageArea_->page(id)))
+      tool->refreshFromCache();
+  }
   for (SettingsPage* generic : pageArea_->genericPages()) {
     generic->setControlsFromCache();
     generic->postRefreshAll();
@@ -496,6 +505,13 @@ void CKelpaxDlg::showTuningPage() {
   if (QAction* factory = action(kIdSaveFactory))
     factory->setEnabled(true);
   statusBar_->showStatus(tuningMode_ ? "Tuning mode" : "Factory mode");
+  // The Peltier pages' monitor belongs to the tuning form of the cooled series.
+  const Series series = session_.camera().modelDescriptor().series;
+  const bool cooled = series == Series::Ki || series == Series::KnP;
+  for (PageId id : {PageId::PeltierCtrlDlg, PageId::NewPeltierCtrlDlg}) {
+    if (auto* tool = dynamic_cast<ToolPage*>(pageArea_->page(id)))
+      tool->setTuningForm(cooled);
+  }
   notAvailable(QStringLiteral("The factory tuning page"));
 }
 

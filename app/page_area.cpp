@@ -7,6 +7,7 @@
 #include "pages/settings_page.h"
 #include "pages/trigger_page.h"
 #include "pages/view_page.h"
+#include "tools/peltier_page.h"
 
 namespace kelpax {
 namespace {
@@ -40,6 +41,9 @@ CPageArea::CPageArea(PageHost& host, QWidget* parent) : QWidget(parent) {
   add(PageId::Ko3_ViewSetting, new CKo3_ViewSetting(host, this));
   add(PageId::Ko_AFESetting, new CKo_AFESetting(host, this));
   add(PageId::Ko_TriggerSetting, new CKo_TriggerSetting(host, this));
+  add(PageId::PeltierCtrlDlg, new CPeltierCtrlDlg(host, this));
+  add(PageId::NewPeltierCtrlDlg, new CNewPeltierCtrlDlg(host, this));
+  add(PageId::FanControlDlg, new CFanControlDlg(host, this));
   pages_[PageId::ViewSetting]->setWindowTitle(QStringLiteral("Image "));
   pages_[PageId::AFESetting]->setWindowTitle(QStringLiteral("Analog "));
   pages_[PageId::TriggerSetting]->setWindowTitle(QStringLiteral("Mode / Exposure"));

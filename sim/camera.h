@@ -3,10 +3,12 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "sim/factory_hardware.h"
 #include "sim/faults.h"
 #include "sim/parameter_store.h"
 
@@ -65,6 +67,10 @@ public:
   int startupSpace() const { return startupSpace_; }
   ParameterStore& parameters() { return parameters_; }
   const ParameterStore& parameters() const { return parameters_; }
+  const FactoryHardware& hardware() const { return hardware_; }
+  // Seconds of a steady clock; the sensor's temperature drifts with it. A steady clock of the
+  // machine unless a test gives its own.
+  void setClock(std::function<double()> secondsNow) { clock_ = std::move(secondsNow); }
 
 private:
   Reply answerLine(std::string_view line);
@@ -81,6 +87,8 @@ private:
   std::string serialNumber_;
   SimModel info_;
   ParameterStore parameters_;
+  FactoryHardware hardware_{parameters_};
+  std::function<double()> clock_;
   Faults faults_;
   // Setting spaces: 0 is factory (the values at power-on), 1 and 2 are the user's.
   std::array<ParameterStore::Values, 3> spaces_;
