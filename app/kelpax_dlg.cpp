@@ -19,6 +19,7 @@
 #include "camera/debug_output.h"
 #include "pages/control_widgets.h"
 #include "pages/settings_page.h"
+#include "tools/stage_page.h"
 #include "tools/tool_page.h"
 
 namespace kelpax {
@@ -28,7 +29,7 @@ constexpr char kTitle[] = "Quorvane - ";
 
 // The service tool pages: they show the cache themselves and have a tuning form.
 constexpr PageId kToolPages[] = {PageId::PeltierCtrlDlg, PageId::NewPeltierCtrlDlg,
-                                 PageId::FanControlDlg};
+                                 PageId::FanControlDlg, PageId::StageCtrlDlg};
 
 const QString kSettingFilter = QStringLiteral("Camera Setting Data (*.csf)");
 
@@ -91,6 +92,12 @@ void CKelpaxDlg::initDialog() {
 
   buildStatusBar();
   layout->addWidget(statusBar_);
+  if (auto* stage = qobject_cast<CStageCtrlDlg*>(pageArea_->page(PageId::StageCtrlDlg))) {
+    // The stage's timings go to the main window's title, its outcomes to the status line.
+    stage->setTitleSink([this](const QString& text) { setWindowTitle(text); });
+    stage->setStatusSink(
+        [this](const QString& text) { statusBar_->showStatus(text.toStdString()); });
+  }
 
   // 1. The window menu ("Top most", "&About Info...") stands in for the system menu.
   setWindowIcon(linkIcon(true));
@@ -397,11 +404,22 @@ void CKelpaxDlg::runMenuCommand(int id) {
     changePort();
     break;
   case kIdStagePage:
-    notAvailable(QStringLiteral("Nano-stage control"));
+    showStagePage();
     break;
   default:
     break;
   }
+}
+
+void CKelpaxDlg::showStagePage() {
+  const ModelDescriptor& model = session_.camera().modelDescriptor();
+  for (int tab = 0; tab < tabs_->count(); ++tab) {
+    if (pageForTab(model, tab, ka47mSelectorFfc_).page == PageId::StageCtrlDlg) {
+      tabs_->setCurrentIndex(tab);
+      return;
+    }
+  }
+  showMessage("Information", "This camera has no nano-stage.", MessageIcon::Information);
 }
 
 void CKelpaxDlg::notAvailable(const QString& what) {
@@ -512,6 +530,9 @@ void CKelpaxDlg::showTuningPage() {
     if (auto* tool = dynamic_cast<ToolPage*>(pageArea_->page(id)))
       tool->setTuningForm(cooled);
   }
+  // The nano-stage's drive controls belong to the tuning form of the stage series.
+  if (auto* stage = dynamic_cast<ToolPage*>(pageArea_->page(PageId::StageCtrlDlg)))
+    stage->setTuningForm(series == Series::Kn || series == Series::KnP);
   notAvailable(QStringLiteral("The factory tuning page"));
 }
 

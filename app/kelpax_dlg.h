@@ -165,6 +165,7 @@ private:
   void saveSettingFile();
   void loadSettingFile();
   void notAvailable(const QString& what);
+  void showStagePage();
   void showMessage(const std::string& caption, const std::string& text, MessageIcon icon);
   // Status part 1 and the progress bar.
   void showProgress(int percent);

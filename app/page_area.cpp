@@ -8,6 +8,7 @@
 #include "pages/trigger_page.h"
 #include "pages/view_page.h"
 #include "tools/peltier_page.h"
+#include "tools/stage_page.h"
 
 namespace kelpax {
 namespace {
@@ -44,6 +45,7 @@ CPageArea::CPageArea(PageHost& host, QWidget* parent) : QWidget(parent) {
   add(PageId::PeltierCtrlDlg, new CPeltierCtrlDlg(host, this));
   add(PageId::NewPeltierCtrlDlg, new CNewPeltierCtrlDlg(host, this));
   add(PageId::FanControlDlg, new CFanControlDlg(host, this));
+  add(PageId::StageCtrlDlg, new CStageCtrlDlg(host, this));
   pages_[PageId::ViewSetting]->setWindowTitle(QStringLiteral("Image "));
   pages_[PageId::AFESetting]->setWindowTitle(QStringLiteral("Analog "));
   pages_[PageId::TriggerSetting]->setWindowTitle(QStringLiteral("Mode / Exposure"));

@@ -165,7 +165,7 @@ FactoryHardware::stageAnswer(std::string_view command, std::span<const std::stri
   auto ok = [] { return Lines{"OK"}; };
   auto error = [](std::string_view text) { return Lines{std::string(text)}; };
 
-  if (command == "snp" && args.size() == 2 && !axisOf(args[0]).has_value()) {
+  if (command == "snp" && args.size() == 2 && args[0] != "x" && args[0] != "y") {
     const std::optional<long> x = parseInteger(args[0]);
     const std::optional<long> y = parseInteger(args[1]);
     if (!x || !y || *x < 0 || *y < 0 || *x > kStageTravelNm || *y > kStageTravelNm)
