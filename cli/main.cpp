@@ -12,6 +12,7 @@
 #include "cli/camera_commands.h"
 #include "cli/scan_command.h"
 #include "cli/settings_command.h"
+#include "cli/stage_command.h"
 #include "cli/verbs.h"
 #include "link/port_search.h"
 
@@ -203,6 +204,7 @@ int main(int argc, char** argv) {
   commands.push_back(addLoadSettingsCommand(app));
   for (CliCommand& command : addCameraCommands(app))
     commands.push_back(std::move(command));
+  commands.push_back(addStageCommand(app));
 
   try {
     app.parse(argc, argv);

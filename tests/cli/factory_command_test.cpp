@@ -62,4 +62,29 @@ TEST(KelpaxCliTemperature, GetTargetAndLog) {
   EXPECT_NE(f.run("temperature log").status, 0) << "a log needs its file";
 }
 
+// Catches a move outside the travel that reaches the camera, voltages that ignore the move, and
+// a check that reports success on an untrimmed stage or leaves no report.
+TEST(KelpaxCliStage, ResetMoveVoltagesAndCheck) {
+  FactoryRun f("KnP-16M-M4", "stage");
+  EXPECT_EQ(f.run("stage reset").out, "OK\n");
+  EXPECT_EQ(f.run("stage calibrate").status, 0);
+  CliRun far = f.run("stage move 30001 0");
+  EXPECT_EQ(far.status, 1);
+  EXPECT_NE(far.err.find("nothing was sent"), std::string::npos) << far.err;
+  EXPECT_EQ(f.run("stage move 20000 0").status, 0);
+  CliRun volts = f.run("stage voltages");
+  EXPECT_EQ(volts.status, 0) << volts.err;
+  EXPECT_EQ(volts.out.substr(0, 4), "X 11") << volts.out; // 14.6 V at 0 nm, +100 V at 20000 nm
+
+  const std::string report = (f.folder / "check.txt").string();
+  CliRun check = f.run("stage check --report " + report);
+  EXPECT_EQ(check.status, 1) << "the simulated stage leaves the factory untrimmed";
+  const std::string text = clitest::slurp(report);
+  EXPECT_EQ(text.rfind("Stage Check \n", 0), 0u) << text;
+  EXPECT_NE(text.find("\t:Faild\n"), std::string::npos);
+  EXPECT_NE(text.find("Stage Setup Time : "), std::string::npos);
+  EXPECT_NE(check.err.find("fault(s)"), std::string::npos) << check.err;
+  EXPECT_FALSE(fs::exists(report + ".part"));
+}
+
 } // namespace
