@@ -20,6 +20,7 @@
 #include "pages/control_widgets.h"
 #include "pages/settings_page.h"
 #include "tools/stage_page.h"
+#include "tools/stitch_dlg.h"
 #include "tools/tool_page.h"
 
 namespace kelpax {
@@ -154,8 +155,13 @@ void CKelpaxDlg::wireTerminal() {
           [this] { runMenuCommand(kIdFactorySetting); });
   connect(terminal_, &CTerminal::colorCalibrationRequested, this,
           [this] { runMenuCommand(kIdColorCalibration); });
-  connect(terminal_, &CTerminal::stitchRequested, this,
-          [this] { notAvailable(QStringLiteral("Stitch correction")); });
+  connect(terminal_, &CTerminal::stitchRequested, this, [this] {
+    if (!stitch_)
+      stitch_ = new CStitchCorrDlg(session_.camera(), this);
+    stitch_->show();
+    stitch_->raise();
+    stitch_->readFromCamera();
+  });
   connect(terminal_, &CTerminal::refreshRequested, this, [this] { runMenuCommand(kIdRefresh); });
   connect(terminal_, &CTerminal::changePortRequested, this,
           [this] { runMenuCommand(kIdChangePort); });

@@ -33,6 +33,7 @@ class CMyStatusBar;
 class CTerminal;
 class SettingsPage;
 class CAboutDlg;
+class CStitchCorrDlg;
 
 // Menu command identifiers of the main window.
 enum MenuId : int {
@@ -190,6 +191,7 @@ private:
   CMyButton* temperatureButton_ = nullptr;
   CMyButton* cancelButton_ = nullptr;
   CAboutDlg* about_ = nullptr;
+  CStitchCorrDlg* stitch_ = nullptr; // made when the terminal first asks for it
   QTimer* linkTimer_ = nullptr;
 
   int currentTab_ = 0;

@@ -71,6 +71,99 @@ FactoryHardware::FactoryHardware(ParameterStore& parameters) : parameters_(param
   axes_[1].gain = 1.0;
   axes_[0].rcf = 12;
   axes_[1].rcf = 14;
+  for (auto& segment : stitchGains_)
+    segment.fill(1.0);
+  // Three trimmed column offset points; the rest unused.
+  columnPoints_.fill("16383 0 0");
+  columnPoints_[0] = "128 12 0";
+  columnPoints_[1] = "2048 -7 1";
+  columnPoints_[2] = "4000 3 0";
+  // Two register groups enabled; their registers hold trimmed values.
+  registers_ = {{0x151, 0x0003}, {0x160, 0x10}, {0x161, 0x2A}, {0x170, 0x400}, {0x171, 0x0}};
+}
+
+std::optional<std::vector<std::string>>
+FactoryHardware::calibrationAnswer(std::string_view command,
+                                   std::span<const std::string_view> args) {
+  using Lines = std::vector<std::string>;
+  auto error = [](std::string_view text) { return Lines{std::string(text)}; };
+  auto hexNumber = [](std::string_view text) -> std::optional<uint32_t> {
+    if (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0)
+      text.remove_prefix(2);
+    if (text.empty() || text.size() > 8)
+      return std::nullopt;
+    uint32_t value = 0;
+    for (char c : text) {
+      const int digit = c >= '0' && c <= '9'   ? c - '0'
+                        : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                        : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                               : -1;
+      if (digit < 0)
+        return std::nullopt;
+      value = value << 4 | uint32_t(digit);
+    }
+    return value;
+  };
+  if (command == "gsg" || command == "ssg") {
+    if (!parameters_.find("sc"))
+      return std::nullopt;
+    if (args.size() != (command == "gsg" ? 2u : 3u))
+      return error(kErrorCount);
+    const std::optional<long> segment = parseInteger(args[0]);
+    const std::optional<long> channel = parseInteger(args[1]);
+    if (!segment || !channel || *segment < 0 || *segment > 7 || *channel < 0 || *channel > 3)
+      return error(kErrorValue);
+    double& gain = stitchGains_[size_t(*segment)][size_t(*channel)];
+    if (command == "gsg")
+      return Lines{formatted("%.3f", gain)};
+    const std::optional<double> value = parseReal(args[2]);
+    if (!value || *value < 0 || *value > 4.0)
+      return error(kErrorValue);
+    gain = *value;
+    return Lines{"OK"};
+  }
+  if (command == "gccp" || command == "sccp") {
+    if (args.empty())
+      return error(kErrorCount);
+    const std::optional<long> index = parseInteger(args[0]);
+    if (!index || *index < 0 || *index > 31)
+      return error(kErrorValue);
+    if (command == "gccp")
+      return args.size() == 1 ? Lines{columnPoints_[size_t(*index)]} : error(kErrorCount);
+    if (args.size() < 2 || args.size() > 9)
+      return error(kErrorCount);
+    std::string joined;
+    for (size_t i = 1; i < args.size(); ++i) {
+      const std::optional<long> value = parseInteger(args[i]);
+      if (!value || *value < -16384 || *value > 65535)
+        return error(kErrorValue);
+      joined += (i > 1 ? " " : "") + std::to_string(*value);
+    }
+    columnPoints_[size_t(*index)] = joined;
+    return Lines{"OK"};
+  }
+  if (command == "rfpga" || command == "wfpga") {
+    if (args.size() != (command == "rfpga" ? 1u : 2u))
+      return error(kErrorCount);
+    const std::optional<uint32_t> address = hexNumber(args[0]);
+    if (!address)
+      return error(kErrorValue);
+    if (command == "rfpga") {
+      char text[16];
+      std::snprintf(text, sizeof text, "0x%08x", registers_[*address]);
+      return Lines{text};
+    }
+    std::optional<uint32_t> value;
+    if (args[1].rfind("0x", 0) == 0)
+      value = hexNumber(args[1]);
+    else if (std::optional<long> decimal = parseInteger(args[1]); decimal && *decimal >= 0)
+      value = uint32_t(*decimal);
+    if (!value)
+      return error(kErrorValue);
+    registers_[*address] = *value;
+    return Lines{"OK"};
+  }
+  return std::nullopt;
 }
 
 bool FactoryHardware::flag(std::string_view stem) const {
@@ -153,9 +246,11 @@ FactoryHardware::answer(std::string_view command, std::span<const std::string_vi
     const double effort = peltier ? std::clamp((kHousingC - target()) * 4.0 + 20, 0.0, 255.0) : 0;
     return std::vector<std::string>{std::to_string(int(effort))};
   }
-  if (hasStage())
-    return stageAnswer(command, args, privileged);
-  return std::nullopt;
+  if (hasStage()) {
+    if (auto lines = stageAnswer(command, args, privileged))
+      return lines;
+  }
+  return calibrationAnswer(command, args);
 }
 
 std::optional<std::vector<std::string>>

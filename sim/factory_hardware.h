@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -62,6 +63,8 @@ private:
   int position(int axis) const;
   void setPosition(int axis, int nm);
   uint32_t voltageWord();
+  std::optional<std::vector<std::string>> calibrationAnswer(std::string_view command,
+                                                            std::span<const std::string_view> args);
   std::optional<std::vector<std::string>>
   stageAnswer(std::string_view command, std::span<const std::string_view> args, bool privileged);
 
@@ -70,6 +73,10 @@ private:
   std::optional<double> lastSeconds_;
   std::array<Axis, 2> axes_{};
   int drivingRate_ = 50;
+  // Stitch gains per segment and channel, column offset points, FPGA registers.
+  std::array<std::array<double, 4>, 8> stitchGains_{};
+  std::array<std::string, 32> columnPoints_{};
+  std::map<uint32_t, uint32_t> registers_;
   uint64_t noiseState_ = 7;
 };
 
