@@ -23,6 +23,7 @@ CColumnOffsetDlg::CColumnOffsetDlg(PageHost& host, std::string workingFolder, QW
   for (const auto& [name, slot] : actions) {
     auto* b = new QPushButton(QString::fromLatin1(name), this);
     b->setObjectName(QString::fromLatin1(name));
+    b->setAutoDefault(false);
     connect(b, &QPushButton::clicked, this, slot);
     buttons->addWidget(b);
     // The entry-by-entry buttons are kept for engineering builds but not shown.

@@ -20,6 +20,8 @@ CStitchCorrDlg::CStitchCorrDlg(PageHost& host, QWidget* parent) : QDialog(parent
   for (int s = 0; s < kStitchSegments; ++s) {
     auto* button = new QPushButton(QString::number(s + 1), segmentBox);
     button->setCheckable(true);
+    // Enter in a gain edit commits the gain; it must not press a segment.
+    button->setAutoDefault(false);
     button->setMaximumWidth(32);
     connect(button, &QPushButton::clicked, this, [this, s] { onSegmentClicked(s); });
     segments_[size_t(s)] = button;
@@ -37,6 +39,7 @@ CStitchCorrDlg::CStitchCorrDlg(PageHost& host, QWidget* parent) : QDialog(parent
     gainLayout->addWidget(edit, c / 2, c % 2);
   }
   reset_ = new QPushButton(QStringLiteral("Reset"), this);
+  reset_->setAutoDefault(false);
   connect(reset_, &QPushButton::clicked, this, &CStitchCorrDlg::resetAll);
 
   auto* layout = new QVBoxLayout(this);
@@ -95,6 +98,7 @@ void CStitchCorrDlg::onSegmentClicked(int segment) {
   const auto gains = stitch_.readGains(segment);
   for (int c = 0; c < kStitchChannels; ++c) {
     shown_[size_t(c)].clear();
+    known_[size_t(segment)][size_t(c)] = gains[size_t(c)];
     showGain(c, gains[size_t(c)]);
   }
   segments_[size_t(segment)]->setChecked(true);
@@ -108,6 +112,8 @@ void CStitchCorrDlg::onGainCommitted(int channel) {
     return;
   }
   const bool accepted = stitch_.setGain(current_, channel, gain).accepted();
+  if (accepted)
+    known_[size_t(current_)][size_t(channel)] = gain;
   showGain(channel, accepted ? std::optional<double>(gain) : std::nullopt);
 }
 
@@ -115,8 +121,10 @@ void CStitchCorrDlg::resetAll() {
   for (int s = 0; s < kStitchSegments; ++s) {
     segments_[size_t(s)]->setChecked(true);
     for (int c = 0; c < kStitchChannels; ++c) {
-      const bool accepted = stitch_.setGain(s, c, 1.0).accepted();
-      showGain(c, accepted ? std::optional<double>(1.0) : std::nullopt);
+      std::optional<double>& known = known_[size_t(s)][size_t(c)];
+      if (stitch_.setGain(s, c, 1.0).accepted())
+        known = 1.0;
+      showGain(c, known);
     }
     if (s + 1 < kStitchSegments)
       segments_[size_t(s)]->setChecked(false);

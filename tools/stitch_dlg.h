@@ -42,6 +42,9 @@ private:
   std::array<QPushButton*, kStitchSegments> segments_{};
   std::array<QLineEdit*, kStitchChannels> gains_{};
   std::array<QString, kStitchChannels> shown_{};
+  // What the dialog last learnt of each factor in the camera: a refused reset of a factor shows
+  // this, not the text another segment left in the shared edit.
+  std::array<std::array<std::optional<double>, kStitchChannels>, kStitchSegments> known_{};
   QPushButton* reset_ = nullptr;
   int current_ = -1;
 };
