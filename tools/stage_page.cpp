@@ -422,8 +422,8 @@ void CStageCtrlDlg::zeroStep() {
   if (!zero_)
     return;
   const AutoZero::State state = zero_->step();
-  if (pot_[0] && zero_->pot() >= 0 && zero_->pot() <= kPotMax)
-    setSpinValue(pot_[size_t(zero_->axis())], zero_->pot());
+  // The POT edit follows every step the camera accepted.
+  setSpinValue(pot_[size_t(zero_->axis())], zero_->pot());
   if (state == AutoZero::State::Running) {
     zeroTimer_.start(autoZeroMs_);
     return;
