@@ -236,7 +236,8 @@ std::optional<std::vector<std::string>>
 FactoryHardware::answer(std::string_view command, std::span<const std::string_view> args,
                         bool privileged) {
   const bool cooled = parameters_.find("tt") != nullptr;
-  if (cooled && command == "gst" && args.empty())
+  // Families that keep a stem "st" answer "gst" with it, not with the sensor temperature.
+  if (cooled && !parameters_.find("st") && command == "gst" && args.empty())
     return std::vector<std::string>{formatted("%.2f", sensorC_)};
   // Only the newer cooled cameras keep the Peltier mode under "ptm" and know "gsnt".
   if (cooled && parameters_.find("ptm") && command == "gsnt" && args.empty())
