@@ -22,11 +22,18 @@
 #include "pages/bayer_gain.h"
 #include "pages/control_widgets.h"
 #include "pages/settings_page.h"
+#include "tools/stage_page.h"
+#include "tools/stitch_dlg.h"
+#include "tools/tool_page.h"
 
 namespace kelpax {
 namespace {
 
 constexpr char kTitle[] = "Quorvane - ";
+
+// The service tool pages: they show the cache themselves and have a tuning form.
+constexpr PageId kToolPages[] = {PageId::PeltierCtrlDlg, PageId::NewPeltierCtrlDlg,
+                                 PageId::FanControlDlg, PageId::StageCtrlDlg};
 
 const QString kSettingFilter = QStringLiteral("Camera Setting Data (*.csf)");
 
@@ -90,6 +97,12 @@ void CKelpaxDlg::initDialog() {
 
   buildStatusBar();
   layout->addWidget(statusBar_);
+  if (auto* stage = qobject_cast<CStageCtrlDlg*>(pageArea_->page(PageId::StageCtrlDlg))) {
+    // The stage's timings go to the main window's title, its outcomes to the status line.
+    stage->setTitleSink([this](const QString& text) { setWindowTitle(text); });
+    stage->setStatusSink(
+        [this](const QString& text) { statusBar_->showStatus(text.toStdString()); });
+  }
 
   // 1. The window menu ("Top most", "&About Info...") stands in for the system menu.
   setWindowIcon(linkIcon(true));
@@ -146,8 +159,13 @@ void CKelpaxDlg::wireTerminal() {
           [this] { runMenuCommand(kIdFactorySetting); });
   connect(terminal_, &CTerminal::colorCalibrationRequested, this,
           [this] { runMenuCommand(kIdColorCalibration); });
-  connect(terminal_, &CTerminal::stitchRequested, this,
-          [this] { notAvailable(QStringLiteral("Stitch correction")); });
+  connect(terminal_, &CTerminal::stitchRequested, this, [this] {
+    if (!stitch_)
+      stitch_ = new CStitchCorrDlg(session_.camera(), this);
+    stitch_->show();
+    stitch_->raise();
+    stitch_->readFromCamera();
+  });
   connect(terminal_, &CTerminal::refreshRequested, this, [this] { runMenuCommand(kIdRefresh); });
   connect(terminal_, &CTerminal::changePortRequested, this,
           [this] { runMenuCommand(kIdChangePort); });
@@ -291,6 +309,10 @@ void CKelpaxDlg::answerReceived(const std::string& received) {
 void CKelpaxDlg::refreshAllPages() {
   setWindowTitle(latin1(kTitle + session_.modelName() + " (" + session_.portName() + ")"));
 
+  for (PageId id : kToolPages) {
+    if (auto* tool = dynamic_cast<ToolPage*>(pageArea_->page(id)))
+      tool->refreshFromCache();
+  }
   for (SettingsPage* generic : pageArea_->genericPages()) {
     generic->setControlsFromCache();
     generic->postRefreshAll();
@@ -421,11 +443,22 @@ void CKelpaxDlg::runMenuCommand(int id) {
     changePort();
     break;
   case kIdStagePage:
-    notAvailable(QStringLiteral("Nano-stage control"));
+    showStagePage();
     break;
   default:
     break;
   }
+}
+
+void CKelpaxDlg::showStagePage() {
+  const ModelDescriptor& model = session_.camera().modelDescriptor();
+  for (int tab = 0; tab < tabs_->count(); ++tab) {
+    if (pageForTab(model, tab, ka47mSelectorFfc_).page == PageId::StageCtrlDlg) {
+      tabs_->setCurrentIndex(tab);
+      return;
+    }
+  }
+  showMessage("Information", "This camera has no nano-stage.", MessageIcon::Information);
 }
 
 void CKelpaxDlg::notAvailable(const QString& what) {
@@ -529,6 +562,16 @@ void CKelpaxDlg::showTuningPage() {
   if (QAction* factory = action(kIdSaveFactory))
     factory->setEnabled(true);
   statusBar_->showStatus(tuningMode_ ? "Tuning mode" : "Factory mode");
+  // The Peltier pages' monitor belongs to the tuning form of the cooled series.
+  const Series series = session_.camera().modelDescriptor().series;
+  const bool cooled = series == Series::Ki || series == Series::KnP;
+  for (PageId id : {PageId::PeltierCtrlDlg, PageId::NewPeltierCtrlDlg}) {
+    if (auto* tool = dynamic_cast<ToolPage*>(pageArea_->page(id)))
+      tool->setTuningForm(cooled);
+  }
+  // The nano-stage's drive controls belong to the tuning form of the stage series.
+  if (auto* stage = dynamic_cast<ToolPage*>(pageArea_->page(PageId::StageCtrlDlg)))
+    stage->setTuningForm(series == Series::Kn || series == Series::KnP);
   notAvailable(QStringLiteral("The factory tuning page"));
 }
 

@@ -37,6 +37,7 @@ class SettingsPage;
 class CAboutDlg;
 class CDlgNewKelpax;
 class CTransferView;
+class CStitchCorrDlg;
 
 // Menu command identifiers of the main window.
 enum MenuId : int {
@@ -178,6 +179,7 @@ private:
   void defectDownload();
   void defectUpload();
   void firmwareUpgrade(FirmwareKind kind);
+  void showStagePage();
   void showMessage(const std::string& caption, const std::string& text, MessageIcon icon);
   // Status part 1 and the progress bar.
   void showProgress(int percent);
@@ -206,6 +208,7 @@ private:
   CMyButton* cancelButton_ = nullptr;
   CAboutDlg* about_ = nullptr;
   std::unique_ptr<CTransferView> transferView_;
+  CStitchCorrDlg* stitch_ = nullptr; // made when the terminal first asks for it
   QTimer* linkTimer_ = nullptr;
 
   int currentTab_ = 0;

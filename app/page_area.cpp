@@ -10,6 +10,8 @@
 #include "pages/settings_page.h"
 #include "pages/trigger_page.h"
 #include "pages/view_page.h"
+#include "tools/peltier_page.h"
+#include "tools/stage_page.h"
 
 namespace kelpax {
 namespace {
@@ -49,6 +51,10 @@ CPageArea::CPageArea(PageHost& host, QWidget* parent) : QWidget(parent) {
   add(PageId::Ku_Basic_SettingDlg, new CKu_Basic_SettingDlg(host, this));
   add(PageId::Ku_Color_SettingDlg, new CKu_Color_SettingDlg(host, this));
   add(PageId::BayerGain, new CBayerGain(host, this));
+  add(PageId::PeltierCtrlDlg, new CPeltierCtrlDlg(host, this));
+  add(PageId::NewPeltierCtrlDlg, new CNewPeltierCtrlDlg(host, this));
+  add(PageId::FanControlDlg, new CFanControlDlg(host, this));
+  add(PageId::StageCtrlDlg, new CStageCtrlDlg(host, this));
   pages_[PageId::ViewSetting]->setWindowTitle(QStringLiteral("Image "));
   pages_[PageId::AFESetting]->setWindowTitle(QStringLiteral("Analog "));
   pages_[PageId::TriggerSetting]->setWindowTitle(QStringLiteral("Mode / Exposure"));

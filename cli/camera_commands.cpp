@@ -2,10 +2,14 @@
 // operations the main window's menus run, on the same session.
 #include "cli/camera_commands.h"
 
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <thread>
+
+#include "tools/thermal_control.h"
 
 namespace kelpax {
 namespace {
@@ -14,6 +18,11 @@ struct CameraOptions {
   LinkOptions link;
   std::string action;
   int space = -1;
+  // temperature target / log
+  double target = 0;
+  int seconds = 60;
+  int intervalMs = 1000;
+  std::string file;
 };
 
 // Prints the camera's verdict on an operation and the exit code it earns.
@@ -64,17 +73,73 @@ int runAcquisition(const CameraOptions& options) {
   return verdict(cli, cli.camera().acquisition(options.action == "start"));
 }
 
+// The newer cooled cameras keep the Peltier mode under "ptm".
+PeltierGeneration generationOf(ConnectedCamera& camera) {
+  return camera.parameterCache().find("ptm") ? PeltierGeneration::Newer
+                                             : PeltierGeneration::Classic;
+}
+
+int runTemperatureLog(CliSession& cli, const CameraOptions& options) {
+  ConnectedCamera& camera = cli.camera();
+  ThermalControl control(camera, generationOf(camera));
+  const std::string path = withCsvSuffix(options.file);
+  AgingLog log(path, control.generation());
+  camera.sendCommand("aar qelmarst", {.timeoutMs = options.link.timeoutMs});
+  for (int pass = 0; pass < options.seconds; ++pass) {
+    if (pass > 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(options.intervalMs));
+    std::string why;
+    const std::optional<AgingSample> sample = control.readSample(pass, &why);
+    if (!sample) {
+      std::cerr << "kelpax-cli: " << why << " The log stopped after " << pass << " lines in "
+                << path << ".\n";
+      return kExitCameraError;
+    }
+    if (!log.append(*sample))
+      std::cerr << "kelpax-cli: " << path << " cannot be written; line " << pass << " skipped\n";
+    std::cout << agingCsvLine(*sample) << std::flush;
+  }
+  return log.linesSkipped() == options.seconds ? kExitPort : kExitOk;
+}
+
 int runTemperature(const CameraOptions& options) {
   CliSession cli;
+  if (options.action.empty()) {
+    if (int rc = cli.open(options.link); rc != kExitOk)
+      return rc;
+    const std::optional<std::string> temperature = cli.camera().readTemperature();
+    if (!temperature) {
+      std::cerr << "kelpax-cli: the camera does not tell its temperature\n";
+      return kExitNoAnswer;
+    }
+    std::printf("%s\n", printableBytes(*temperature).c_str());
+    return kExitOk;
+  }
+  if (options.action == "target" &&
+      (options.target != int(options.target) || !targetInRange(int(options.target)))) {
+    std::cerr << "kelpax-cli: the target must be a whole number from " << kTargetMinC << " to "
+              << kTargetMaxC << " degrees; nothing was sent\n";
+    return kExitCameraError;
+  }
   if (int rc = cli.open(options.link); rc != kExitOk)
     return rc;
-  const std::optional<std::string> temperature = cli.camera().readTemperature();
-  if (!temperature) {
-    std::cerr << "kelpax-cli: the camera does not tell its temperature\n";
-    return kExitNoAnswer;
+  ConnectedCamera& camera = cli.camera();
+  // The cache knows the Peltier stems only once read.
+  for (const char* stem : {"gtt", "gptm", "gtc"})
+    camera.query(stem, {.timeoutMs = options.link.timeoutMs});
+  ThermalControl control(camera, generationOf(camera));
+  if (options.action == "get") {
+    const std::optional<double> sensor = control.readSensorTemperature();
+    if (!sensor) {
+      std::cerr << "kelpax-cli: the camera does not tell its sensor temperature\n";
+      return kExitNoAnswer;
+    }
+    std::printf("%.2f\n", *sensor);
+    return kExitOk;
   }
-  std::printf("%s\n", printableBytes(*temperature).c_str());
-  return kExitOk;
+  if (options.action == "target")
+    return verdict(cli, *control.setTarget(int(options.target)));
+  return runTemperatureLog(cli, options);
 }
 
 int runCameraInfo(const CameraOptions& options) {
@@ -135,7 +200,34 @@ std::vector<CliCommand> addCameraCommands(CLI::App& app) {
                     ->required()
                     ->check(CLI::IsMember({"start", "stop"}));
               }),
-      addVerb(app, "temperature", "print the camera temperature", runTemperature),
+      addVerb(app, "temperature",
+              "print the camera temperature; or the sensor's (get), set the sensor's target "
+              "(target T), or log both once per second (log --seconds N FILE.csv)",
+              runTemperature,
+              [](CLI::App* command, CameraOptions& options) {
+                command->add_option("action", options.action, "get, target or log")
+                    ->check(CLI::IsMember({"get", "target", "log"}));
+                command->add_option("value", options.file, "target in degrees, or the log file");
+                command->add_option("--seconds", options.seconds, "passes of the log, one a second")
+                    ->check(CLI::Range(1, 7 * 24 * 3600));
+                command
+                    ->add_option("--interval-ms", options.intervalMs, "pause between passes (1000)")
+                    ->check(CLI::Range(0, 60000));
+                command->callback([&options] {
+                  if (options.action == "log" && options.file.empty())
+                    throw CLI::ValidationError("log", "name the CSV file");
+                  if (options.action == "target") {
+                    try {
+                      size_t used = 0;
+                      options.target = std::stod(options.file, &used);
+                      if (used != options.file.size())
+                        throw std::invalid_argument(options.file);
+                    } catch (const std::exception&) {
+                      throw CLI::ValidationError("target", "give the target in degrees");
+                    }
+                  }
+                });
+              }),
       addVerb(app, "camera-info", "print the camera's name, serial number and versions",
               runCameraInfo),
   };

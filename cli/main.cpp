@@ -14,6 +14,7 @@
 #include "cli/scan_command.h"
 #include "cli/settings_command.h"
 #include "cli/transfer_commands.h"
+#include "cli/stage_command.h"
 #include "cli/verbs.h"
 #include "link/port_search.h"
 
@@ -209,6 +210,7 @@ int main(int argc, char** argv) {
     commands.push_back(std::move(command));
   for (CliCommand& command : addTransferCommands(app))
     commands.push_back(std::move(command));
+  commands.push_back(addStageCommand(app));
 
   try {
     app.parse(argc, argv);

@@ -2,6 +2,7 @@
 #include "sim/camera.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -434,8 +435,15 @@ std::vector<std::string> Camera::commandAnswer(std::string_view line, Reply& rep
     return {"2.04"};
   if (command == "gmv")
     return {"1.32"};
+  // The hardware moves on to now before the command changes or reads it.
+  hardware_.advanceTo(
+      clock_ ? clock_()
+             : std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+                   .count());
   if (command == "gct")
     return {"42.5"};
+  if (auto lines = hardware_.answer(command, args, privileged_))
+    return *lines;
   if (command == "sct" || command == "lcf" || command == "sci")
     return spaceCommand(command, args);
   if (command == "gci" && args.empty())

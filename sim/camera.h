@@ -3,14 +3,16 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <span>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "sim/binary_frames.h"
+#include "sim/factory_hardware.h"
 #include "sim/faults.h"
 #include "sim/gencp_device.h"
 #include "sim/parameter_store.h"
@@ -82,6 +84,10 @@ public:
   // The rest of a frame never came: the bytes of it are dropped.
   void abandonPartialFrame();
   const ParameterStore& parameters() const { return parameters_; }
+  const FactoryHardware& hardware() const { return hardware_; }
+  // Seconds of a steady clock; the sensor's temperature drifts with it. A steady clock of the
+  // machine unless a test gives its own.
+  void setClock(std::function<double()> secondsNow) { clock_ = std::move(secondsNow); }
 
 private:
   Reply answerLine(std::string_view line);
@@ -106,6 +112,8 @@ private:
   std::string serialNumber_;
   SimModel info_;
   ParameterStore parameters_;
+  FactoryHardware hardware_{parameters_};
+  std::function<double()> clock_;
   Faults faults_;
   // Setting spaces: 0 is factory (the values at power-on), 1 and 2 are the user's.
   std::array<ParameterStore::Values, 3> spaces_;

@@ -148,6 +148,10 @@ void PtyCamera::serve() {
   // A byte lasts 87 us at 115200 baud; the default 50 us timer slack would blur the wire.
   prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
   CameraSession session(options_.model, options_.baud, options_.pacing);
+  session.camera().setClock([this] {
+    return std::chrono::duration<double>(Clock::now().time_since_epoch()).count() +
+           clockOffset_.load();
+  });
   session.setFaults(options_.faults);
   session.open(Clock::now());
 

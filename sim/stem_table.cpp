@@ -70,8 +70,8 @@ const std::unordered_map<std::string_view, Limits>& stemLimits() {
       {"cpo", {0, 100, 0}},
       {"hpo", {0, 100, 0}},
       {"ast", {0, 1, 0}},
-      {"np x", {0, 8000, 4000}},
-      {"np y", {0, 8000, 4000}},
+      {"np x", {0, 30000, 0}},
+      {"np y", {0, 30000, 0}},
       {"ptm", {0, 1, 0}},
       // Ke line-scan switches: operation mode (TDI, area), scan direction, TDI stages,
       // trigger activation, PRNU set, filter, pre-emphasis, rescaler.
@@ -82,7 +82,7 @@ const std::unordered_map<std::string_view, Limits>& stemLimits() {
       {"prnu", {0, 3, 0}},
       {"rf", {0, 1, 0}},
       {"pe", {0, 1, 0}},
-      {"sm", {0, 1, 0}},
+      {"sm", {0, 5, 0}}, // Ke rescaler on/off; the nano-stage sequence modes 0..5
       {"pi", {0, 1, 0}},
       {"pt", {0, 1, 0}},
       // Ku line-scan image mode and direction, advanced filter, digital offset.
@@ -90,6 +90,11 @@ const std::unordered_map<std::string_view, Limits>& stemLimits() {
       {"id", {0, 2, 0}},
       {"af", {0, 1, 0}},
       {"do", {0, 255, 0}},
+      // Nano-stage and cooling switches.
+      {"tc", {0, 1, 0}},
+      {"ft", {0, 1, 0}},
+      {"me", {0, 1, 0}},
+      {"rp", {0, 1, 0}},
   };
   return limits;
 }

@@ -702,3 +702,23 @@ TEST(CGetPortDlg, GenICamOpenResultsTable) {
 }
 
 } // namespace
+
+// Would catch the service tools left unreachable: "stitch" typed in the terminal opens the
+// Stitch dialog, and the nano-stage command brings up the stage tab of a stage camera.
+TEST(KelpaxDlg, TerminalOpensStitchAndTheStageCommandShowsTheStagePage) {
+  Rig rig({"KnP-16M-M4"});
+  rig.connect(0);
+  ASSERT_TRUE(rig.session->connected());
+  rig.dlg->runMenuCommand(kIdStagePage);
+  EXPECT_EQ(rig.dlg->visiblePages(), std::vector<PageId>{PageId::StageCtrlDlg});
+  EXPECT_TRUE(rig.dlg->page(PageId::StageCtrlDlg)->isVisible());
+
+  rig.dlg->runMenuCommand(kIdTerminal);
+  rig.terminal()->inputLine()->setText("stitch");
+  rig.terminal()->SendTerminalCommand();
+  settle(50);
+  QDialog* stitch = rig.dlg->findChild<QDialog*>(QStringLiteral("stitchDialog"));
+  ASSERT_NE(stitch, nullptr);
+  EXPECT_TRUE(stitch->isVisible());
+  EXPECT_EQ(stitch->windowTitle(), QStringLiteral("Stitch"));
+}
