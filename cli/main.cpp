@@ -13,8 +13,8 @@
 #include "cli/genicam_command.h"
 #include "cli/scan_command.h"
 #include "cli/settings_command.h"
-#include "cli/transfer_commands.h"
 #include "cli/stage_command.h"
+#include "cli/transfer_commands.h"
 #include "cli/verbs.h"
 #include "link/port_search.h"
 
