@@ -1,11 +1,12 @@
 // Fault soak: many downloads and uploads against a simulated camera on a pseudo-terminal, each
 // with a fault drawn at random, counting what must never happen.
 //
-//   transfer_soak [--transfers N] [--seed S] [--timeout MS] [--folder DIR]
+//   transfer_soak [--transfers N] [--seed S] [--timeout MS] [--wait-limit R] [--folder DIR]
 //
 // Counts: transfers reported successful whose data the camera did not store intact (or whose
 // upload differs from what the camera holds), upload files left half-written, and waits that
-// outlived their time-out by more than 10 %. A crash ends the program (and the test running it).
+// outlived their time-out by more than 10 % (R = 1.1; a test on a busy machine allows more).
+// A crash ends the program (and the test running it).
 // Exits 0 when the first two counts are 0 and no wait overran.
 #include <chrono>
 #include <cstdio>
@@ -92,6 +93,7 @@ int main(int argc, char** argv) {
   std::string folder = "/tmp/kelpax-soak-" + std::to_string(getpid());
   // Every transfer with these faults instead of random ones.
   std::string fixedFaults;
+  double waitLimit = 1.1;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string key = argv[i];
     if (key == "--transfers")
@@ -100,6 +102,8 @@ int main(int argc, char** argv) {
       seed = uint32_t(std::strtoul(argv[i + 1], nullptr, 10));
     else if (key == "--timeout")
       timeoutMs = uint32_t(std::atoi(argv[i + 1]));
+    else if (key == "--wait-limit")
+      waitLimit = std::atof(argv[i + 1]);
     else if (key == "--folder")
       folder = argv[i + 1];
     else if (key == "--faults")
@@ -199,7 +203,7 @@ int main(int argc, char** argv) {
       result = rig->transfer.SendBinary(plan);
     }
     worstRatio = std::max(worstRatio, rig->transfer.longestWaitRatio());
-    if (rig->transfer.longestWaitRatio() > 1.1) {
+    if (rig->transfer.longestWaitRatio() > waitLimit) {
       ++overruns;
       std::printf("transfer %d: a wait lasted %.3f of its time-out (faults \"%s\")\n", n,
                   rig->transfer.longestWaitRatio(), faults.c_str());
