@@ -8,8 +8,8 @@
 // none; a third camera behind the Camera Link library stays healthy. The operator switches
 // tabs, clicks the pages' choices, spins their values, uses the menus (setting spaces, start-up
 // space, high speed, acquisition, camera information, setting files, refresh, the terminal),
-// types commands in the terminal while the cameras behave, and changes port, rescanning
-// whenever the camera was lost.
+// types commands in the terminal and runs binary transfers (firmware, defect download and
+// upload) while the cameras behave, and changes port, rescanning whenever the camera was lost.
 //
 // Fails on a crash (the process dies), on an action that does not finish within the largest
 // time-out an action can take (kHangLimit), and on resident memory growing by more than 10 %
@@ -326,6 +326,20 @@ int main(int argc, char** argv) {
         if (id == kIdTemperatureButton || (item && item->isEnabled()))
           dlg.runMenuCommand(id);
         ++counts[name];
+      } else if (choice == 17) {
+        // Transfers wait up to 80 s for the camera to store: only while the cameras behave.
+        static const std::pair<int, const char*> transfers[] = {
+            {kIdUpgradeMcu, "menu System Upgrade MCU"},
+            {kIdDefectDownload, "menu Defect Pixel Download"},
+            {kIdDefectUpload, "menu Defect Pixel Upload"},
+        };
+        const auto& [id, name] = transfers[random() % std::size(transfers)];
+        QAction* item = dlg.action(id);
+        if (allCalm && item && item->isEnabled()) {
+          progress(name);
+          dlg.runMenuCommand(id);
+          ++counts[name];
+        }
       } else if (choice < 19) {
         // The terminal waits up to five minutes for its answer: only while the cameras behave.
         auto* terminal = dlg.findChild<CTerminal*>();
