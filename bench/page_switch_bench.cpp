@@ -21,6 +21,7 @@
 #include "pages/settings_page.h"
 #include "session/connected_camera.h"
 #include "sim/pty_camera.h"
+#include "tests/resident_memory.h"
 
 using namespace kelpax;
 
@@ -30,19 +31,7 @@ constexpr double kSwitchTargetMs = 16.0;
 constexpr double kRefreshTargetMs = 50.0;
 constexpr int kRounds = 50;
 
-double residentMiB() {
-  std::ifstream status("/proc/self/status");
-  std::string key;
-  long kib = 0;
-  while (status >> key) {
-    if (key == "VmRSS:") {
-      status >> kib;
-      break;
-    }
-    status.ignore(1 << 12, '\n');
-  }
-  return double(kib) / 1024.0;
-}
+using kelpax::probe::residentMiB;
 
 void report(const char* what, std::vector<double> ms, double targetMs) {
   std::sort(ms.begin(), ms.end());

@@ -20,6 +20,7 @@
 #include "app/kelpax_app.h"
 #include "app/kelpax_dlg.h"
 #include "sim/pty_camera.h"
+#include "tests/resident_memory.h"
 
 namespace fs = std::filesystem;
 
@@ -42,19 +43,7 @@ double secondsSinceProcessStart() {
   return uptime - startTicks / double(sysconf(_SC_CLK_TCK));
 }
 
-double residentMiB() {
-  std::ifstream status("/proc/self/status");
-  std::string key;
-  long kib = 0;
-  while (status >> key) {
-    if (key == "VmRSS:") {
-      status >> kib;
-      break;
-    }
-    status.ignore(1 << 12, '\n');
-  }
-  return double(kib) / 1024.0;
-}
+using kelpax::probe::residentMiB;
 
 } // namespace
 

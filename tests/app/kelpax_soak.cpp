@@ -40,6 +40,7 @@
 #include "app/page_area.h"
 #include "app/terminal_dlg.h"
 #include "sim/pty_camera.h"
+#include "tests/resident_memory.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define KELPAX_SOAK_ASAN 1
@@ -73,12 +74,7 @@ void progress(const char* action) {
   lastProgressMs = nowMs();
 }
 
-long residentKiB() {
-  std::ifstream statm("/proc/self/statm");
-  long pages = 0, resident = 0;
-  statm >> pages >> resident;
-  return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
+using kelpax::probe::residentKiB;
 
 void settle(int ms = 20) {
   QApplication::processEvents();
