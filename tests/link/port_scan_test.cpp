@@ -559,6 +559,10 @@ protected:
   // of one camera at 19200. Everything starts afresh, so two scans meet the same cameras.
   void startMix() {
     cameras_.clear();
+    // The booting cameras send their start-up text half a second after the echo; the boot wait
+    // must outlast it, or the text arrives during the next probe's check at the wrong rate and
+    // the outcome depends on the machine's load.
+    scanner_->setBootWaitTickMs(100);
     camera("fast", 115200);
     camera("mid", 19200);
     camera("slow", 9600);
