@@ -41,7 +41,7 @@ CDlgTerminal::CDlgTerminal(GenICamConnection& connection, QWidget* parent)
   layout->addLayout(row);
   QObject::connect(sendButton, &QPushButton::clicked, this, &CDlgTerminal::send);
   QObject::connect(input_, &QLineEdit::returnPressed, this, &CDlgTerminal::send);
-  QObject::connect(closeButton, &QPushButton::clicked, this, &QWidget::hide);
+  QObject::connect(closeButton, &QPushButton::clicked, this, &CDlgTerminal::closeRequested);
   resize(420, 240);
 }
 
@@ -88,6 +88,7 @@ CDlgNewKelpax::CDlgNewKelpax(QWidget* owner, std::unique_ptr<GenICamConnection> 
   QMenu* tools = menu->addMenu("&Tools");
   devicePropertyAction_ = tools->addAction("Device &Property");
   deviceMaintenanceAction_ = tools->addAction("Device &Maintenance");
+  modalTerminalAction_ = tools->addAction("&Terminal");
   QMenu* about = menu->addMenu("&About");
   informationAction_ = about->addAction("&Information");
 
@@ -117,6 +118,9 @@ CDlgNewKelpax::CDlgNewKelpax(QWidget* owner, std::unique_ptr<GenICamConnection> 
     RunQnDeviceMaintenance(connection_->device(), connection_->nodeMap(), 1, 300000);
   });
   QObject::connect(informationAction_, &QAction::triggered, information_, &QWidget::show);
+  QObject::connect(modalTerminalAction_, &QAction::triggered, this,
+                   &CDlgNewKelpax::runModalTerminal);
+  qApp->installEventFilter(this);
   QObject::connect(closeButton, &QPushButton::clicked, this, &CDlgNewKelpax::closeRequested);
 }
 
@@ -165,12 +169,24 @@ void CDlgNewKelpax::createTerminal() {
     return;
   // A child in the window's top-left corner, filling the area above the output list.
   terminal_ = new CDlgTerminal(*connection_, this);
+  QObject::connect(terminal_, &CDlgTerminal::closeRequested, terminal_, &QWidget::hide);
   if (auto* column = qobject_cast<QVBoxLayout*>(layout())) {
     if (column->count() > 0 && column->itemAt(0)->spacerItem())
       delete column->takeAt(0); // the room kept for it
     column->insertWidget(0, terminal_, 1);
   }
   terminal_->show();
+}
+
+void CDlgNewKelpax::runModalTerminal() {
+  QDialog dialog(this);
+  dialog.setWindowTitle("Terminal");
+  auto* terminal = new CDlgTerminal(*connection_, &dialog);
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(terminal);
+  QObject::connect(terminal, &CDlgTerminal::closeRequested, &dialog, &QDialog::reject);
+  dialog.exec();
 }
 
 void CDlgNewKelpax::addOutput(const char* category, const char* line) {
@@ -193,9 +209,31 @@ bool CDlgNewKelpax::event(QEvent* event) {
   return QDialog::event(event);
 }
 
-void CDlgNewKelpax::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+namespace {
+
+bool isEnter(const QEvent* event) {
+  const auto* key = static_cast<const QKeyEvent*>(event);
+  return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+}
+
+} // namespace
+
+bool CDlgNewKelpax::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyRelease && isEnter(event)) {
+    enterDown_ = false;
+  } else if (event->type() == QEvent::KeyPress && isEnter(event) && !enterDown_ &&
+             watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this) {
+    // The browser ends its in-place edit first; then the press goes where it was going (the
+    // terminal's input line sends). A press the receiver ignores travels up to its parents:
+    // the browser hears of it once.
+    enterDown_ = true;
     SetEnterKey();
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void CDlgNewKelpax::keyPressEvent(QKeyEvent* event) {
+  if (isEnter(event)) {
     event->accept();
     return; // Enter does not close the window
   }

@@ -29,6 +29,10 @@ public:
   QListWidget* list() const { return list_; }
   QLineEdit* input() const { return input_; }
 
+Q_SIGNALS:
+  // "Close" was pressed.
+  void closeRequested();
+
 protected:
   void keyPressEvent(QKeyEvent* event) override;
 
@@ -63,6 +67,8 @@ public:
   QAction* devicePropertyAction() const { return devicePropertyAction_; }
   QAction* deviceMaintenanceAction() const { return deviceMaintenanceAction_; }
   QAction* informationAction() const { return informationAction_; }
+  // Opens the terminal once more as a modal dialog on the same device port.
+  QAction* modalTerminalAction() const { return modalTerminalAction_; }
 
 Q_SIGNALS:
   // "Close": the owner (the main window) is asked to close.
@@ -70,12 +76,15 @@ Q_SIGNALS:
 
 protected:
   bool event(QEvent* event) override;
+  // Enter going down anywhere in this window reaches the browser before its own receiver.
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
 private:
   void createTerminal();
+  void runModalTerminal();
 
   QWidget* owner_;
   std::unique_ptr<GenICamConnection> connection_;
@@ -87,6 +96,9 @@ private:
   QAction* devicePropertyAction_ = nullptr;
   QAction* deviceMaintenanceAction_ = nullptr;
   QAction* informationAction_ = nullptr;
+  QAction* modalTerminalAction_ = nullptr;
+  // One Enter press is handed to the browser once, however far it travels up the widgets.
+  bool enterDown_ = false;
 };
 
 } // namespace kelpax

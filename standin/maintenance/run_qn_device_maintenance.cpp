@@ -19,9 +19,10 @@ struct Register {
   uint64_t address;
   size_t length;
 };
-// The bootstrap registers worth seeing: version, response time, where the manifest and the
-// serial block lie.
-constexpr Register kBootstrap[] = {{"GenCP version", 0x0000, 4},
+// The bootstrap registers worth seeing: capabilities, response time, where the manifest and
+// the serial block lie. Not the version at 0x0000: address 0 of a Camera Link device's port is
+// its raw serial channel, and a read there would take bytes meant for the terminal.
+constexpr Register kBootstrap[] = {{"Device capability", 0x01C4, 8},
                                    {"Maximum response time (ms)", 0x01CC, 4},
                                    {"Manifest table address", 0x01D0, 8},
                                    {"Serial block address", 0x01D8, 8}};

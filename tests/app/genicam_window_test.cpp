@@ -1,15 +1,22 @@
 // The GenICam path through the real windows: the scan finds the simulated GenCP camera behind
 // libclsersim.so, SELECT PORT opens "Kelpax Plus" with the feature browser on the camera's own
 // description, a feature write reaches the camera's register, the terminal talks on the port.
+#include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QTableWidget>
+#include <QTest>
+#include <QTimer>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -19,6 +26,7 @@
 #include "app/dlg_new_kelpax.h"
 #include "app/kelpax_dlg.h"
 #include "nodeview/nodeview.h"
+#include "nodeview/nodeview_log.h"
 #include "sim/gencp_device.h"
 
 namespace {
@@ -173,6 +181,105 @@ TEST_F(GenICamWindow, GarbageAnsweringCameraGivesAMessage) {
   ASSERT_EQ(boxes_.shown.size(), 1u);
   EXPECT_EQ(boxes_.shown[0].rfind("Error|Failed to connect the device(", 0), 0u) << boxes_.shown[0];
   unsetenv("KELPAX_SIM_FAULTS");
+}
+
+// Enter typed into the terminal reaches the browser first (its in-place edits end) and then
+// the terminal, which sends; a press that travels up from a child that ignores it reaches the
+// browser once, and never closes the window.
+TEST_F(GenICamWindow, EnterReachesTheBrowserOnceFromAnywhereInTheWindow) {
+  CDlgNewKelpax* window = openCamera();
+  ASSERT_NE(window, nullptr);
+  ASSERT_NE(window->terminal(), nullptr);
+  std::vector<std::string> lines;
+  nodeview::setDebugCapture([&](std::string_view line) {
+    if (line.find("SetEnterKey") != std::string_view::npos)
+      lines.emplace_back(line);
+  });
+  window->connection().terminalPauseMs = 20;
+  window->terminal()->input()->setText("gmn");
+  QTest::keyClick(window->terminal()->input(), Qt::Key_Return);
+  EXPECT_EQ(lines.size(), 1u);
+  bool answered = false;
+  for (int i = 0; i < window->terminal()->list()->count(); ++i)
+    answered |= window->terminal()->list()->item(i)->text().contains("Kg-12M-G40");
+  EXPECT_TRUE(answered);
+  EXPECT_TRUE(window->terminal()->input()->text().isEmpty());
+
+  QTest::keyClick(window->output(), Qt::Key_Return); // the list ignores it: up to the window
+  EXPECT_EQ(lines.size(), 2u);
+  EXPECT_TRUE(window->isVisible());
+  nodeview::setDebugCapture({});
+}
+
+namespace {
+
+// Runs `inspect` on the modal dialog a command opens, then closes it.
+void onNextModal(std::function<void(QDialog*)> inspect) {
+  QTimer::singleShot(0, [inspect = std::move(inspect)] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    inspect(dialog);
+    dialog->reject();
+  });
+}
+
+} // namespace
+
+// The terminal opened as a modal dialog talks on the same device port and closes with "Close".
+TEST_F(GenICamWindow, ModalTerminalSendsOnTheSamePort) {
+  CDlgNewKelpax* window = openCamera();
+  ASSERT_NE(window, nullptr);
+  window->connection().terminalPauseMs = 20;
+  QStringList shown;
+  bool closedByButton = false;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), "Terminal");
+    auto* terminal = dialog->findChild<CDlgTerminal*>();
+    ASSERT_NE(terminal, nullptr);
+    EXPECT_NE(terminal, window->terminal());
+    terminal->input()->setText("gmn");
+    terminal->send();
+    for (int i = 0; i < terminal->list()->count(); ++i)
+      shown << terminal->list()->item(i)->text();
+    for (auto* button : terminal->findChildren<QPushButton*>())
+      if (button->text() == "Close") {
+        button->click();
+        closedByButton = true;
+      }
+    if (!closedByButton)
+      dialog->reject();
+  });
+  window->modalTerminalAction()->trigger();
+  EXPECT_TRUE(closedByButton);
+  EXPECT_TRUE(shown.join("\n").contains("Kg-12M-G40")) << shown.join("|").toStdString();
+  EXPECT_TRUE(window->isVisible());
+}
+
+// The maintenance dialog shows the camera's identification from its node map and the bootstrap
+// registers read through the device port.
+TEST_F(GenICamWindow, MaintenanceShowsIdentificationAndBootstrapRegisters) {
+  CDlgNewKelpax* window = openCamera();
+  ASSERT_NE(window, nullptr);
+  std::map<std::string, std::string> rows;
+  onNextModal([&](QDialog* dialog) {
+    EXPECT_EQ(dialog->windowTitle(), "Device Maintenance");
+    auto* table = dialog->findChild<QTableWidget*>();
+    ASSERT_NE(table, nullptr);
+    for (int row = 0; row < table->rowCount(); ++row)
+      rows[table->item(row, 0)->text().toStdString()] = table->item(row, 1)->text().toStdString();
+  });
+  window->deviceMaintenanceAction()->trigger();
+  EXPECT_EQ(rows["DeviceModelName"], "Kg-12M-G40");
+  // Every register answered, none read from address 0 (the raw serial channel).
+  for (const char* name : {"Device capability", "Maximum response time (ms)",
+                           "Manifest table address", "Serial block address"}) {
+    ASSERT_EQ(rows.count(name), 1u) << name;
+    EXPECT_EQ(rows[name].rfind("0x", 0), 0u) << name << ": " << rows[name];
+  }
+  EXPECT_NE(rows["Manifest table address"], "0x0");
+  EXPECT_EQ(rows.count("GenCP version"), 0u);
 }
 
 } // namespace

@@ -226,6 +226,19 @@ TEST_F(ScriptedOpen, SecondOpenReusesTheSameDescriptionOnly) {
   EXPECT_EQ(connection_->nodeMap(), first);
 }
 
+// A description that does not load leaves the node map with the connection, empty, so that the
+// next open (the camera fixed, or another camera) loads into it instead of being refused.
+TEST_F(ScriptedOpen, FailedLoadKeepsAnEmptyNodeMapForTheNextOpen) {
+  fake.xml = "<?xml version=\"1.0\"?><Register";
+  ASSERT_EQ(connection_->open(request()), kOpenXmlLoadError);
+  GenApi::CNodeMapRef* kept = connection_->nodeMap();
+  ASSERT_NE(kept, nullptr);
+  fake.xml = kXml;
+  EXPECT_EQ(connection_->open(request()), 0);
+  EXPECT_EQ(connection_->nodeMap(), kept);
+  EXPECT_TRUE(GenApi::CIntegerPtr(connection_->nodeMap()->_GetNode("Width")));
+}
+
 // The real transport layer and module, a GenCP camera behind libclsersim.so: the open finds it
 // by its port and model name, the node map writes the camera, the terminal talks on the port.
 TEST(RealOpen, SimulatedGenCpCameraBehindTheSerialLibrary) {
