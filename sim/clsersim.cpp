@@ -50,16 +50,6 @@ namespace {
 using Clock = sim::CameraSession::Clock;
 
 using clser::kNoError;
-constexpr int32_t kBufferTooSmall = clser::kErrBufferTooSmall;
-constexpr int32_t kManufacturerDoesNotExist = clser::kErrManuDoesNotExist;
-constexpr int32_t kPortInUse = clser::kErrPortInUse;
-constexpr int32_t kTimeout = clser::kErrTimeout;
-constexpr int32_t kInvalidIndex = clser::kErrInvalidIndex;
-constexpr int32_t kInvalidReference = clser::kErrInvalidReference;
-constexpr int32_t kErrorNotFound = clser::kErrErrorNotFound;
-constexpr int32_t kBaudRateNotSupported = clser::kErrBaudRateNotSupported;
-constexpr int32_t kOutOfMemory = clser::kErrOutOfMemory;
-constexpr int32_t kInvalidPtr = clser::kErrInvalidPtr;
 
 // Version code of the 1.1 serial interface, reported by clGetManufacturerInfo.
 constexpr uint32_t kInterfaceVersion1_1 = 3;
@@ -82,16 +72,16 @@ struct ErrorText {
 };
 constexpr ErrorText kErrorTexts[] = {
     {kNoError, "No error"},
-    {kBufferTooSmall, "Buffer too small"},
-    {kManufacturerDoesNotExist, "Manufacturer does not exist"},
-    {kPortInUse, "Port in use"},
-    {kTimeout, "Time-out"},
-    {kInvalidIndex, "Invalid port index"},
-    {kInvalidReference, "Invalid port reference"},
-    {kErrorNotFound, "Error code not found"},
-    {kBaudRateNotSupported, "Baud rate not supported"},
-    {kOutOfMemory, "Out of memory"},
-    {kInvalidPtr, "Invalid pointer"},
+    {clser::kErrBufferTooSmall, "Buffer too small"},
+    {clser::kErrManuDoesNotExist, "Manufacturer does not exist"},
+    {clser::kErrPortInUse, "Port in use"},
+    {clser::kErrTimeout, "Time-out"},
+    {clser::kErrInvalidIndex, "Invalid port index"},
+    {clser::kErrInvalidReference, "Invalid port reference"},
+    {clser::kErrErrorNotFound, "Error code not found"},
+    {clser::kErrBaudRateNotSupported, "Baud rate not supported"},
+    {clser::kErrOutOfMemory, "Out of memory"},
+    {clser::kErrInvalidPtr, "Invalid pointer"},
 };
 
 struct Port {
@@ -307,11 +297,11 @@ std::unique_lock<std::mutex> lockPort(void* serialRef, Port*& port) {
 // Copies a text with its terminating NUL, or says how much room it needs.
 int32_t copyText(const std::string& text, int8_t* buffer, uint32_t* bufferSize) {
   if (!bufferSize)
-    return kInvalidPtr;
+    return clser::kErrInvalidPtr;
   uint32_t needed = static_cast<uint32_t>(text.size() + 1);
   if (!buffer || *bufferSize < needed) {
     *bufferSize = needed;
-    return kBufferTooSmall;
+    return clser::kErrBufferTooSmall;
   }
   std::memcpy(buffer, text.c_str(), needed);
   *bufferSize = needed;
@@ -322,7 +312,7 @@ int32_t copyText(const std::string& text, int8_t* buffer, uint32_t* bufferSize) 
 
 CLSERSIM_EXPORT int32_t clGetNumSerialPorts(uint32_t* numSerialPorts) {
   if (!numSerialPorts)
-    return kInvalidPtr;
+    return clser::kErrInvalidPtr;
   Library& lib = library();
   std::lock_guard lock(lib.mutex);
   loadLocked(lib);
@@ -333,7 +323,7 @@ CLSERSIM_EXPORT int32_t clGetNumSerialPorts(uint32_t* numSerialPorts) {
 CLSERSIM_EXPORT int32_t clGetManufacturerInfo(int8_t* manufacturerName, uint32_t* bufferSize,
                                               uint32_t* version) {
   if (!version)
-    return kInvalidPtr;
+    return clser::kErrInvalidPtr;
   *version = kInterfaceVersion1_1;
   return copyText(kManufacturer, manufacturerName, bufferSize);
 }
@@ -346,7 +336,7 @@ CLSERSIM_EXPORT int32_t clGetSerialPortIdentifier(uint32_t serialIndex, int8_t* 
     std::lock_guard lock(lib.mutex);
     loadLocked(lib);
     if (serialIndex >= lib.ports.size())
-      return kInvalidIndex;
+      return clser::kErrInvalidIndex;
     const Port& port = *lib.ports[serialIndex];
     name = lib.name + "#" + std::to_string(serialIndex) + " " +
            (port.hasCamera ? port.model : "(no camera)");
@@ -357,16 +347,16 @@ CLSERSIM_EXPORT int32_t clGetSerialPortIdentifier(uint32_t serialIndex, int8_t* 
 #ifndef CLSERSIM_NO_INIT
 CLSERSIM_EXPORT int32_t clSerialInit(uint32_t serialIndex, void** serialRefPtr) {
   if (!serialRefPtr)
-    return kInvalidPtr;
+    return clser::kErrInvalidPtr;
   Library& lib = library();
   std::lock_guard lock(lib.mutex);
   loadLocked(lib);
   if (serialIndex >= lib.ports.size())
-    return kInvalidIndex;
+    return clser::kErrInvalidIndex;
   Port& port = *lib.ports[serialIndex];
   std::lock_guard portLock(port.mutex);
   if (port.open)
-    return kPortInUse;
+    return clser::kErrPortInUse;
   port.open = true;
   port.reference = lib.nextReference++;
   port.pcBaud = kDefaultBaud;
@@ -392,14 +382,14 @@ CLSERSIM_EXPORT int32_t clSerialWrite(void* serialRef, int8_t* buffer, uint32_t*
   Port* port = nullptr;
   auto lock = lockPort(serialRef, port);
   if (!port)
-    return kInvalidReference;
+    return clser::kErrInvalidReference;
   if (!buffer || !bufferSize)
-    return kInvalidPtr;
+    return clser::kErrInvalidPtr;
   if (!port->hasCamera)
     return kNoError; // nobody there to hear it
   Clock::time_point now = Clock::now();
   if (port->session.linkDown(now))
-    return kInvalidReference;
+    return clser::kErrInvalidReference;
   port->session.write(std::string_view(reinterpret_cast<const char*>(buffer), *bufferSize),
                       port->pcBaud, now);
   port->arrived.notify_all();
@@ -414,9 +404,9 @@ CLSERSIM_EXPORT int32_t clSerialRead(void* serialRef, int8_t* buffer, uint32_t* 
   Port* port = nullptr;
   auto lock = lockPort(serialRef, port);
   if (!port)
-    return kInvalidReference;
+    return clser::kErrInvalidReference;
   if (!buffer || !bufferSize)
-    return kInvalidPtr;
+    return clser::kErrInvalidPtr;
   const uint32_t wanted = *bufferSize;
   *bufferSize = 0;
   if (wanted == 0)
@@ -433,9 +423,9 @@ CLSERSIM_EXPORT int32_t clSerialRead(void* serialRef, int8_t* buffer, uint32_t* 
       return kNoError;
     }
     if (port->session.linkDown(now))
-      return kInvalidReference;
+      return clser::kErrInvalidReference;
     if (now >= deadline)
-      return kTimeout;
+      return clser::kErrTimeout;
     // Sleep until the next byte arrives or the time-out, whichever is first; a write from
     // another thread wakes us to look again.
     Clock::time_point wakeAt = deadline;
@@ -443,7 +433,7 @@ CLSERSIM_EXPORT int32_t clSerialRead(void* serialRef, int8_t* buffer, uint32_t* 
       wakeAt = std::min(wakeAt, *next);
     port->arrived.wait_until(lock, wakeAt);
     if (!port->open || port->reference != reference)
-      return kInvalidReference;
+      return clser::kErrInvalidReference;
   }
 }
 
@@ -451,9 +441,9 @@ CLSERSIM_EXPORT int32_t clGetNumBytesAvail(void* serialRef, uint32_t* numBytes) 
   Port* port = nullptr;
   auto lock = lockPort(serialRef, port);
   if (!port)
-    return kInvalidReference;
+    return clser::kErrInvalidReference;
   if (!numBytes)
-    return kInvalidPtr;
+    return clser::kErrInvalidPtr;
   *numBytes = static_cast<uint32_t>(port->session.available(Clock::now()));
   return kNoError;
 }
@@ -463,7 +453,7 @@ CLSERSIM_EXPORT int32_t clFlushPort(void* serialRef) {
   Port* port = nullptr;
   auto lock = lockPort(serialRef, port);
   if (!port)
-    return kInvalidReference;
+    return clser::kErrInvalidReference;
   port->session.discardArrived(Clock::now());
   return kNoError;
 }
@@ -473,9 +463,9 @@ CLSERSIM_EXPORT int32_t clGetSupportedBaudRates(void* serialRef, uint32_t* baudR
   Port* port = nullptr;
   auto lock = lockPort(serialRef, port);
   if (!port)
-    return kInvalidReference;
+    return clser::kErrInvalidReference;
   if (!baudRates)
-    return kInvalidPtr;
+    return clser::kErrInvalidPtr;
   *baudRates = kSupportedBauds;
   return kNoError;
 }
@@ -485,9 +475,9 @@ CLSERSIM_EXPORT int32_t clSetBaudRate(void* serialRef, uint32_t baudRate) {
   Port* port = nullptr;
   auto lock = lockPort(serialRef, port);
   if (!port)
-    return kInvalidReference;
+    return clser::kErrInvalidReference;
   if ((baudRate & kSupportedBauds) == 0 || (baudRate & (baudRate - 1)) != 0)
-    return kBaudRateNotSupported;
+    return clser::kErrBaudRateNotSupported;
   for (const BaudCode& code : kBaudCodes)
     if (code.bit == baudRate)
       port->pcBaud = code.baud;
@@ -500,18 +490,18 @@ CLSERSIM_EXPORT int32_t clGetErrorText(int32_t errorCode, int8_t* errorText,
   for (const ErrorText& entry : kErrorTexts)
     if (entry.code == errorCode)
       return copyText(entry.text, errorText, errorTextSize);
-  return kErrorNotFound;
+  return clser::kErrErrorNotFound;
 }
 
 CLSERSIM_EXPORT int32_t clsersimSetFaults(uint32_t serialIndex, const char* text) {
   if (!text)
-    return kInvalidPtr;
+    return clser::kErrInvalidPtr;
   sim::Faults faults;
   if (!sim::parseFaults(text, faults, nullptr))
-    return kInvalidPtr;
+    return clser::kErrInvalidPtr;
   Port* port = portAt(serialIndex);
   if (!port || !port->hasCamera)
-    return kInvalidIndex; // no camera there to show them
+    return clser::kErrInvalidIndex; // no camera there to show them
   std::lock_guard lock(port->mutex);
   port->session.setFaults(faults);
   return kNoError;
@@ -530,18 +520,18 @@ CLSERSIM_EXPORT void clsersimReset(void) {
 CLSERSIM_EXPORT int32_t clsersimPeekRegister(uint32_t serialIndex, uint64_t address,
                                              uint8_t* buffer, uint32_t length) {
   if (!buffer)
-    return kInvalidPtr;
+    return clser::kErrInvalidPtr;
   Port* port = portAt(serialIndex);
   if (!port || !port->hasCamera)
-    return kInvalidIndex;
+    return clser::kErrInvalidIndex;
   std::lock_guard lock(port->mutex);
   sim::GenCpDevice* gencp = port->session.camera().gencp();
   if (!gencp)
-    return kInvalidIndex;
+    return clser::kErrInvalidIndex;
   try {
     gencp->memory().peek(address, buffer, length);
   } catch (const std::exception&) {
-    return kInvalidPtr;
+    return clser::kErrInvalidPtr;
   }
   return kNoError;
 }

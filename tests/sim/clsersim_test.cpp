@@ -19,14 +19,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr int32_t kNoError = 0;
-constexpr int32_t kBufferTooSmall = clser::kErrBufferTooSmall;
-constexpr int32_t kPortInUse = clser::kErrPortInUse;
-constexpr int32_t kTimeout = clser::kErrTimeout;
-constexpr int32_t kInvalidIndex = clser::kErrInvalidIndex;
-constexpr int32_t kInvalidReference = clser::kErrInvalidReference;
-constexpr int32_t kErrorNotFound = clser::kErrErrorNotFound;
-constexpr int32_t kBaudRateNotSupported = clser::kErrBaudRateNotSupported;
-constexpr int32_t kInvalidPtr = clser::kErrInvalidPtr;
 
 struct Api {
   void* handle = nullptr;
@@ -180,7 +172,7 @@ TEST_F(ClserSimTest, PortsComeFromTheEnvironment) {
   EXPECT_EQ(identifier(1), "clsersim#1 Ka-47M-M40");
   int8_t text[8];
   uint32_t size = sizeof text;
-  EXPECT_EQ(api_.getSerialPortIdentifier(2, text, &size), kInvalidIndex);
+  EXPECT_EQ(api_.getSerialPortIdentifier(2, text, &size), clser::kErrInvalidIndex);
 
   setenv("KELPAX_SIM_CAMERAS", "Ka-47M-M40", 1);
   api_.reset();
@@ -204,7 +196,7 @@ TEST_F(ClserSimTest, TextsIntoShortBuffers) {
   int8_t text[64];
   uint32_t size = 5;
   uint32_t version = 0;
-  EXPECT_EQ(api_.getManufacturerInfo(text, &size, &version), kBufferTooSmall);
+  EXPECT_EQ(api_.getManufacturerInfo(text, &size, &version), clser::kErrBufferTooSmall);
   uint32_t needed = size;
   EXPECT_GT(needed, 5u);
   size = needed;
@@ -213,9 +205,9 @@ TEST_F(ClserSimTest, TextsIntoShortBuffers) {
   EXPECT_EQ(version, 3u);
 
   size = 4;
-  EXPECT_EQ(api_.getSerialPortIdentifier(0, text, &size), kBufferTooSmall);
+  EXPECT_EQ(api_.getSerialPortIdentifier(0, text, &size), clser::kErrBufferTooSmall);
   EXPECT_EQ(size, std::string("clsersim#0 Ko-25MC-C65").size() + 1);
-  EXPECT_EQ(api_.getManufacturerInfo(text, nullptr, &version), kInvalidPtr);
+  EXPECT_EQ(api_.getManufacturerInfo(text, nullptr, &version), clser::kErrInvalidPtr);
 }
 
 TEST_F(ClserSimTest, ErrorTexts) {
@@ -229,8 +221,8 @@ TEST_F(ClserSimTest, ErrorTexts) {
   }
   int8_t text[128];
   uint32_t size = sizeof text;
-  EXPECT_EQ(api_.getErrorText(-10010, text, &size), kErrorNotFound);
-  EXPECT_EQ(api_.getErrorText(12345, text, &size), kErrorNotFound);
+  EXPECT_EQ(api_.getErrorText(-10010, text, &size), clser::kErrErrorNotFound);
+  EXPECT_EQ(api_.getErrorText(12345, text, &size), clser::kErrErrorNotFound);
 }
 
 TEST_F(ClserSimTest, WriteThenReadTheAnswer) {
@@ -271,17 +263,17 @@ TEST_F(ClserSimTest, ReadHandsOutNoMoreThanAsked) {
 TEST_F(ClserSimTest, PortInUseUntilClosed) {
   void* ref = openPort(0);
   void* second = nullptr;
-  EXPECT_EQ(api_.serialInit(0, &second), kPortInUse);
-  EXPECT_EQ(api_.serialInit(2, &second), kInvalidIndex);
-  EXPECT_EQ(api_.serialInit(0, nullptr), kInvalidPtr);
+  EXPECT_EQ(api_.serialInit(0, &second), clser::kErrPortInUse);
+  EXPECT_EQ(api_.serialInit(2, &second), clser::kErrInvalidIndex);
+  EXPECT_EQ(api_.serialInit(0, nullptr), clser::kErrInvalidPtr);
   api_.serialClose(ref);
 
   // The old reference is dead even though the port is open again.
   void* again = openPort(0);
   EXPECT_NE(again, ref);
-  EXPECT_EQ(send(ref, "gmn\r"), kInvalidReference);
+  EXPECT_EQ(send(ref, "gmn\r"), clser::kErrInvalidReference);
   uint32_t avail = 0;
-  EXPECT_EQ(api_.getNumBytesAvail(ref, &avail), kInvalidReference);
+  EXPECT_EQ(api_.getNumBytesAvail(ref, &avail), clser::kErrInvalidReference);
   EXPECT_EQ(send(again, "gmn\r"), kNoError);
   EXPECT_EQ(readAnswer(again), "gmn\r\nKo-25MC-C65\r\n>");
   api_.serialClose(again);
@@ -294,7 +286,7 @@ TEST_F(ClserSimTest, ReadTimesOutWhenNothingComes) {
   int8_t buffer[16];
   uint32_t size = sizeof buffer;
   Clock::time_point start = Clock::now();
-  EXPECT_EQ(api_.serialRead(ref, buffer, &size, 100), kTimeout);
+  EXPECT_EQ(api_.serialRead(ref, buffer, &size, 100), clser::kErrTimeout);
   EXPECT_GE(Clock::now() - start, 100ms);
   EXPECT_EQ(size, 0u);
   api_.serialClose(ref);
@@ -343,7 +335,7 @@ TEST_F(ClserSimTest, ShortAnswerTimesOutAndLosesNothing) {
     std::memset(buffer, 0x5a, sizeof buffer);
     uint32_t size = 25;
     Clock::time_point start = Clock::now();
-    EXPECT_EQ(api_.serialRead(ref, buffer, &size, 150), kTimeout) << "pacing " << pacing;
+    EXPECT_EQ(api_.serialRead(ref, buffer, &size, 150), clser::kErrTimeout) << "pacing " << pacing;
     EXPECT_GE(Clock::now() - start, 150ms);
     EXPECT_EQ(size, 0u);
     for (int8_t byte : buffer)
@@ -368,7 +360,7 @@ TEST_F(ClserSimTest, DroppedLinkEndsAReadThatCannotBeFilled) {
   int8_t buffer[32];
   uint32_t size = 25;
   Clock::time_point start = Clock::now();
-  EXPECT_EQ(api_.serialRead(ref, buffer, &size, 5000), kInvalidReference);
+  EXPECT_EQ(api_.serialRead(ref, buffer, &size, 5000), clser::kErrInvalidReference);
   EXPECT_LT(Clock::now() - start, 2500ms);
   EXPECT_EQ(size, 0u);
   size = 19;
@@ -384,15 +376,15 @@ TEST_F(ClserSimTest, BaudRatesAndMismatch) {
   uint32_t rates = 0;
   ASSERT_EQ(api_.getSupportedBaudRates(ref, &rates), kNoError);
   EXPECT_EQ(rates, 1u | 2u | 4u | 8u | 16u);
-  EXPECT_EQ(api_.setBaudRate(ref, 32), kBaudRateNotSupported);
-  EXPECT_EQ(api_.setBaudRate(ref, 3), kBaudRateNotSupported);
-  EXPECT_EQ(api_.setBaudRate(ref, 0), kBaudRateNotSupported);
+  EXPECT_EQ(api_.setBaudRate(ref, 32), clser::kErrBaudRateNotSupported);
+  EXPECT_EQ(api_.setBaudRate(ref, 3), clser::kErrBaudRateNotSupported);
+  EXPECT_EQ(api_.setBaudRate(ref, 0), clser::kErrBaudRateNotSupported);
 
   // The grabber starts at 9600: the camera at 115200 does not understand it.
   ASSERT_EQ(send(ref, "gmn\r"), kNoError);
   int32_t result = kNoError;
   EXPECT_EQ(readAnswer(ref, 200, &result), "");
-  EXPECT_EQ(result, kTimeout);
+  EXPECT_EQ(result, clser::kErrTimeout);
 
   ASSERT_EQ(api_.setBaudRate(ref, 16), kNoError);
   ASSERT_EQ(send(ref, "gmn\r"), kNoError);
@@ -410,13 +402,13 @@ TEST_F(ClserSimTest, FaultsFromTheEnvironmentAndAtRunTime) {
   ASSERT_EQ(send(ref, "gmn\r"), kNoError);
   EXPECT_EQ(readAnswer(ref).rfind("gmn\r\nError", 0), 0u);
 
-  EXPECT_EQ(api_.setFaults(1, "no-such-fault"), kInvalidPtr);
-  EXPECT_EQ(api_.setFaults(7, "silent"), kInvalidIndex);
+  EXPECT_EQ(api_.setFaults(1, "no-such-fault"), clser::kErrInvalidPtr);
+  EXPECT_EQ(api_.setFaults(7, "silent"), clser::kErrInvalidIndex);
   ASSERT_EQ(api_.setFaults(1, "silent"), kNoError);
   ASSERT_EQ(send(ref, "gmn\r"), kNoError);
   int32_t result = kNoError;
   EXPECT_EQ(readAnswer(ref, 100, &result), "");
-  EXPECT_EQ(result, kTimeout);
+  EXPECT_EQ(result, clser::kErrTimeout);
   api_.serialClose(ref);
 }
 
@@ -426,10 +418,10 @@ TEST_F(ClserSimTest, DroppedLinkInvalidatesTheReference) {
   void* ref = openPort(0);
   ASSERT_EQ(send(ref, "gmn\r"), kNoError);
   EXPECT_EQ(readAnswer(ref), "gmn\r\nKo-25MC-C65\r\n>");
-  EXPECT_EQ(send(ref, "gmn\r"), kInvalidReference);
+  EXPECT_EQ(send(ref, "gmn\r"), clser::kErrInvalidReference);
   int8_t buffer[8];
   uint32_t size = sizeof buffer;
-  EXPECT_EQ(api_.serialRead(ref, buffer, &size, 100), kInvalidReference);
+  EXPECT_EQ(api_.serialRead(ref, buffer, &size, 100), clser::kErrInvalidReference);
   api_.serialClose(ref);
 
   // A new opening is a new link.
@@ -449,7 +441,7 @@ TEST_F(ClserSimTest, CloseWakesAWaitingRead) {
   int8_t buffer[8];
   uint32_t size = sizeof buffer;
   Clock::time_point start = Clock::now();
-  EXPECT_EQ(api_.serialRead(ref, buffer, &size, 5000), kInvalidReference);
+  EXPECT_EQ(api_.serialRead(ref, buffer, &size, 5000), clser::kErrInvalidReference);
   EXPECT_LT(Clock::now() - start, 2500ms);
   closer.join();
 }
@@ -457,13 +449,13 @@ TEST_F(ClserSimTest, CloseWakesAWaitingRead) {
 TEST_F(ClserSimTest, BadArguments) {
   uint32_t size = 4;
   int8_t buffer[4];
-  EXPECT_EQ(api_.serialRead(nullptr, buffer, &size, 10), kInvalidReference);
+  EXPECT_EQ(api_.serialRead(nullptr, buffer, &size, 10), clser::kErrInvalidReference);
   EXPECT_EQ(api_.serialWrite(reinterpret_cast<void*>(0x1234), buffer, &size, 10),
-            kInvalidReference);
-  EXPECT_EQ(api_.getNumSerialPorts(nullptr), kInvalidPtr);
+            clser::kErrInvalidReference);
+  EXPECT_EQ(api_.getNumSerialPorts(nullptr), clser::kErrInvalidPtr);
   void* ref = openPort(0);
-  EXPECT_EQ(api_.serialRead(ref, nullptr, &size, 10), kInvalidPtr);
-  EXPECT_EQ(api_.serialWrite(ref, buffer, nullptr, 10), kInvalidPtr);
+  EXPECT_EQ(api_.serialRead(ref, nullptr, &size, 10), clser::kErrInvalidPtr);
+  EXPECT_EQ(api_.serialWrite(ref, buffer, nullptr, 10), clser::kErrInvalidPtr);
   api_.serialClose(ref);
 }
 
@@ -479,7 +471,7 @@ TEST_F(ClserSimTest, RateChangeMovesThePortsCamera) {
   ASSERT_EQ(send(ref, "gmn\r"), kNoError);
   int32_t result = kNoError;
   EXPECT_EQ(readAnswer(ref, 200, &result), "");
-  EXPECT_EQ(result, kTimeout);
+  EXPECT_EQ(result, clser::kErrTimeout);
   ASSERT_EQ(api_.setBaudRate(ref, 16), kNoError);
   ASSERT_EQ(send(ref, "gmn\r"), kNoError);
   EXPECT_EQ(readAnswer(ref), "gmn\r\nKo-25MC-C65\r\n>");
@@ -536,7 +528,7 @@ TEST_F(ClserSimTest, CameraItemsWithRatesAndEmptyPorts) {
         EXPECT_EQ(answer, std::string("gmn\r\n") + e.model + "\r\n>") << e.index;
       } else {
         EXPECT_EQ(answer, "") << "port " << e.index << " code " << code;
-        EXPECT_EQ(result, kTimeout) << "port " << e.index << " code " << code;
+        EXPECT_EQ(result, clser::kErrTimeout) << "port " << e.index << " code " << code;
       }
     }
     uint32_t avail = 1;
@@ -545,7 +537,7 @@ TEST_F(ClserSimTest, CameraItemsWithRatesAndEmptyPorts) {
     api_.serialClose(ref);
   }
   // No camera on the empty port to give faults to.
-  EXPECT_EQ(api_.setFaults(1, "silent"), kInvalidIndex);
+  EXPECT_EQ(api_.setFaults(1, "silent"), clser::kErrInvalidIndex);
 }
 
 // A rate that is no number keeps the port, at the default rate; an item without a model is
