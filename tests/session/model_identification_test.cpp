@@ -1,4 +1,6 @@
 // Model identification: names to descriptors, ranges, and the queries against a camera.
+#include <optional>
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -7,6 +9,7 @@
 #include "session/model_identification.h"
 #include "session/privileged_level.h"
 #include "sim/pty_camera.h"
+#include "tests/session/pty_camera_link.h"
 
 using namespace kelpax;
 
@@ -239,28 +242,16 @@ struct RecordingStatus : StatusLine {
 class IdentifyOnPty : public ::testing::Test {
 protected:
   void connect(const std::string& model) {
-    sim::PtyOptions options;
-    options.model = model;
-    options.linkPath = "/tmp/kelpax-ident-" + std::to_string(getpid());
-    options.baud = 115200;
-    camera_ = std::make_unique<sim::PtyCamera>(options);
-    std::string error;
-    ASSERT_TRUE(camera_->start(&error)) << error;
-    PortEntry entry;
-    entry.portName = options.linkPath;
-    port_.addPort(entry);
-    ASSERT_EQ(port_.OpenPort(0, 16), 0);
+    link_.emplace(model, "ident");
+    ASSERT_TRUE(link_->opened);
   }
-  void TearDown() override { port_.ClosePort(); }
 
-  std::unique_ptr<sim::PtyCamera> camera_;
-  CameraPort port_;
-  CommandExchange exchange_{port_};
+  std::optional<sessiontest::PtyCameraLink> link_;
 };
 
 TEST_F(IdentifyOnPty, KoCameraWithRegionsAndSensorSize) {
   connect("Ko-25MC-C65");
-  ConnectedCamera camera(exchange_);
+  ConnectedCamera camera(link_->exchange);
   RecordingStatus status;
   camera.identify("Ko-25MC-C65", &status);
   const ModelDescriptor& model = camera.modelDescriptor();
@@ -284,13 +275,13 @@ TEST_F(IdentifyOnPty, KoCameraWithRegionsAndSensorSize) {
 // Would catch the "gccd" fallback not leaving the privileged level.
 TEST_F(IdentifyOnPty, SizeFromSensorInfoInsideThePrivilegedLevel) {
   connect("Kx-4M-M40");
-  ConnectedCamera camera(exchange_);
+  ConnectedCamera camera(link_->exchange);
   camera.identify("Kx-4M-M40");
   EXPECT_FALSE(camera.modelDescriptor().roiSupported);
   EXPECT_EQ(camera.modelDescriptor().sensorWidth, 2048);
   EXPECT_EQ(camera.modelDescriptor().sensorHeight, 2048);
   EXPECT_EQ(camera.modelDescriptor().aoiMaxY, 2047);
-  EXPECT_FALSE(camera_->privileged());
+  EXPECT_FALSE(link_->camera->privileged());
   EXPECT_EQ(camera.fillCache().missing, 0);
 }
 
@@ -300,13 +291,13 @@ TEST_F(IdentifyOnPty, RefusingCameraStillIdentifiesAndFillsWithNotices) {
   connect("Ko-12M-M65");
   sim::Faults refusing;
   refusing.errorAnswers = true;
-  camera_->setFaults(refusing);
-  ConnectedCamera camera(exchange_);
+  link_->camera->setFaults(refusing);
+  ConnectedCamera camera(link_->exchange);
   camera.identify("Ko-12M-M65");
   EXPECT_EQ(camera.modelDescriptor().series, Series::Ko);
   EXPECT_FALSE(camera.modelDescriptor().roiSupported);
   EXPECT_EQ(camera.modelDescriptor().sensorWidth, 0);
-  EXPECT_FALSE(camera_->privileged());
+  EXPECT_FALSE(link_->camera->privileged());
 
   const int entries = static_cast<int>(camera.parameterCache().size());
   int notices = 0;
@@ -336,30 +327,30 @@ struct SentRecorder : TrafficObserver {
 TEST_F(IdentifyOnPty, PrivilegedLevelIsAlwaysLeft) {
   connect("Ko-25MC-C65");
   SentRecorder wire;
-  port_.setTrafficObserver(&wire);
+  link_->port.setTrafficObserver(&wire);
   {
-    PrivilegedLevel level(exchange_);
+    PrivilegedLevel level(link_->exchange);
     EXPECT_TRUE(level.opened());
-    EXPECT_TRUE(camera_->privileged());
+    EXPECT_TRUE(link_->camera->privileged());
   }
-  EXPECT_FALSE(camera_->privileged());
+  EXPECT_FALSE(link_->camera->privileged());
   try {
-    PrivilegedLevel level(exchange_);
+    PrivilegedLevel level(link_->exchange);
     throw std::runtime_error("a page failed half-way");
   } catch (const std::runtime_error&) {
   }
-  EXPECT_FALSE(camera_->privileged());
+  EXPECT_FALSE(link_->camera->privileged());
 
   sim::Faults refusing;
   refusing.errorAnswers = true;
-  camera_->setFaults(refusing);
+  link_->camera->setFaults(refusing);
   wire.sent.clear();
   {
-    PrivilegedLevel level(exchange_);
+    PrivilegedLevel level(link_->exchange);
     EXPECT_FALSE(level.opened());
   }
   EXPECT_EQ(wire.sent, "aar qelmarst\raar off\r");
-  port_.setTrafficObserver(nullptr);
+  link_->port.setTrafficObserver(nullptr);
 }
 
 // The identification's queries in their order: regions only where they may exist, width and

@@ -223,28 +223,13 @@ struct SentRecorder : TrafficObserver {
 // A simulated camera on a pseudo-terminal, its family's stems registered in a cache.
 class LoadOnPty : public ::testing::Test {
 protected:
-  void SetUp() override { connect("Ko-25MC-C65"); }
-  void TearDown() override {
-    port_.setTrafficObserver(nullptr);
-    port_.ClosePort();
-  }
-  void connect(const std::string& model) {
-    sim::PtyOptions options;
-    options.model = model;
-    options.linkPath = "/tmp/kelpax-csf-" + std::to_string(getpid());
-    options.baud = 115200;
-    options.pacing = false;
-    camera_ = std::make_unique<sim::PtyCamera>(options);
-    std::string error;
-    ASSERT_TRUE(camera_->start(&error)) << error;
-    PortEntry entry;
-    entry.portName = options.linkPath;
-    port_.addPort(entry);
-    ASSERT_EQ(port_.OpenPort(0, 16), 0);
+  void SetUp() override {
+    ASSERT_TRUE(link_.opened);
     for (const StemRegistration& stem : stemsForSeries(Series::Ko))
       cache_.registerEntry(stem.stem, stem.flags);
     port_.setTrafficObserver(&wire_);
   }
+  void TearDown() override { port_.setTrafficObserver(nullptr); }
   // Writes `bytes` as a setting file and loads it, recording the pauses asked for.
   SettingLoadResult load(std::string_view bytes, uint32_t lineTimeoutMs = kSettingLineTimeoutMs) {
     const std::string path = folder_ / "load.csf";
@@ -257,10 +242,11 @@ protected:
   }
 
   ScratchFolder folder_;
-  std::unique_ptr<sim::PtyCamera> camera_;
-  CameraPort port_;
-  CommandExchange exchange_{port_};
-  ConnectedCamera connected_{exchange_};
+  sessiontest::PtyCameraLink link_{"Ko-25MC-C65", "csf"};
+  std::unique_ptr<sim::PtyCamera>& camera_ = link_.camera;
+  CameraPort& port_ = link_.port;
+  CommandExchange& exchange_ = link_.exchange;
+  ConnectedCamera& connected_ = link_.connected;
   ParameterCache& cache_ = connected_.cache();
   SentRecorder wire_;
   std::vector<int> pauses_;
