@@ -267,7 +267,8 @@ TEST(ComExchange, ZeroTimeoutMakesOnePass) {
   Link link(peer.path());
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(link.exchange.WaitMsg(0, kWaitForPrompt, false), kWaitTimedOut);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 50ms);
+  EXPECT_LT(std::chrono::steady_clock::now() - start,
+            500ms); // far below any real wait, above a loaded machine's pauses
   EXPECT_FALSE(link.exchange.waitBusy());
 }
 
