@@ -55,6 +55,7 @@ protected:
     QTest::keyClick(edit, Qt::Key_Return);
     settle();
   }
+  void type(QLineEdit* edit, const char* text) { typeInto(edit, text); }
   void type(const char* stem, const char* text) {
     if (auto* value = page.value(stem))
       typeInto(value->edit, text);
@@ -73,8 +74,8 @@ protected:
                       QPoint(int(slider->width() * fraction), slider->height() / 2));
     settle();
   }
-  QString shown(const char* stem) {
-    if (auto* value = page.value(stem))
+  QString shown(const char* stem, int index = 0) {
+    if (auto* value = page.value(stem, index))
       return value->edit->text();
     return page.realValue(stem)->edit->text();
   }

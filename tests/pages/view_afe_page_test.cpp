@@ -20,6 +20,7 @@
 #include "pages/view_page.h"
 #include "session/connected_camera.h"
 #include "sim/pty_camera.h"
+#include "tests/pages/declared_page_rig.h"
 #include "tests/pages/page_rig.h"
 
 using namespace kelpax;
@@ -41,62 +42,18 @@ protected:
   void showMessage(const QString& text) override { messages.push_back(text); }
 };
 
-template <class Page> class PageTest : public ::testing::Test {
-protected:
-  explicit PageTest(const char* model) : rig(model), page(rig.host()) {
-    page.resize(900, 640);
-    page.show();
-    loadFromCache();
-  }
-
-  // What the main window does after connecting: controls from the cache, then RefreshAll.
-  void loadFromCache() {
-    page.setControlsFromCache();
-    page.postRefreshAll();
-    settle();
-    rig.host().sent.clear();
-  }
-  // Values set on the camera behind the page's back, then the page reloaded.
-  void onCamera(std::initializer_list<const char*> commands) {
-    for (const char* command : commands)
-      ASSERT_TRUE(rig.direct(command)) << command;
-    loadFromCache();
-  }
-
-  CMButton* radio(const char* stem, size_t index) {
-    return page.radioGroup(stem)->buttons.at(index);
-  }
-  bool checked(const char* stem) { return page.checkBox(stem)->box->isChecked(); }
-  void click(QWidget* widget) {
-    QTest::mouseClick(widget, Qt::LeftButton);
-    settle();
-  }
-  void type(CIntegerEdit* edit, const char* text) {
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClicks(edit, text);
-    QTest::keyClick(edit, Qt::Key_Return);
-    settle();
-  }
-  void type(const char* stem, const char* text) { type(page.value(stem)->edit, text); }
-  QString shown(const char* stem, int index = 0) { return page.value(stem, index)->edit->text(); }
-  int32_t cached(const char* stem, int index = 0) { return rig.host().cacheInt(stem, index); }
-  Commands sent() { return rig.host().commands(); }
-
-  CameraRig rig;
-  Page page;
-};
+template <class Page> using PageTest = pagetest::DeclaredPageTest<Page>;
 
 // ---- The Ko image page ------------------------------------------------------------------
 
 class KoViewPage : public PageTest<Capturing<CKo_ViewSetting>> {
 protected:
-  KoViewPage() : PageTest("Ko-3M-M40") {}
+  KoViewPage() : DeclaredPageTest("Ko-3M-M40") {}
 };
 
 class Ko25MViewPage : public PageTest<Capturing<CKo_ViewSetting>> {
 protected:
-  Ko25MViewPage() : PageTest("Ko-25MC-C65") {}
+  Ko25MViewPage() : DeclaredPageTest("Ko-25MC-C65") {}
 };
 
 // Would catch ten taps sent while the camera reads out 10 bits, or either group moving.
@@ -358,7 +315,7 @@ TEST(KoDarkImage, SavingPerRateCode) {
 
 class Ko3ViewPage : public PageTest<Capturing<CKo3_ViewSetting>> {
 protected:
-  Ko3ViewPage() : PageTest("Ko-10M-M40") {}
+  Ko3ViewPage() : DeclaredPageTest("Ko-10M-M40") {}
 };
 
 // Would catch the Ko 10M's three-tap and 12-bit choices numbered by their position, or its
@@ -386,7 +343,7 @@ TEST_F(Ko3ViewPage, OutputsBitsAndFlips) {
 
 class OlderViewPage : public PageTest<CViewSetting> {
 protected:
-  OlderViewPage() : PageTest("Kx-4M-C30") {}
+  OlderViewPage() : DeclaredPageTest("Kx-4M-C30") {}
 };
 
 // Would catch the channel or data-bit radios read as indexes, or stems the camera does not
@@ -412,7 +369,7 @@ TEST_F(OlderViewPage, ChannelsBitsAndChecksFromTheCache) {
 
 class KoAfePage : public PageTest<CKo_AFESetting> {
 protected:
-  KoAfePage() : PageTest("Ko-3M-M40") {}
+  KoAfePage() : DeclaredPageTest("Ko-3M-M40") {}
 };
 
 // Would catch a gain beyond the model's 0..63 reaching the camera, or a refused value kept.
@@ -466,7 +423,7 @@ TEST_F(KoAfePage, BackgroundClickCommits) {
 
 class KnAfePage : public PageTest<KaAFESetting> {
 protected:
-  KnAfePage() : PageTest("Kn-8M-M40") {}
+  KnAfePage() : DeclaredPageTest("Kn-8M-M40") {}
 };
 
 // Would catch the dB text missing on the Kn 8M or not following the camera's gain, and the
@@ -504,7 +461,7 @@ TEST(KnAfePageModels, ElevenMegapixelCountsFrom85) {
 
 class TwoChannelAfePage : public PageTest<CAFESetting> {
 protected:
-  TwoChannelAfePage() : PageTest("Kx-4M-C30") {}
+  TwoChannelAfePage() : DeclaredPageTest("Kx-4M-C30") {}
 };
 
 // Would catch "Tap Link" not carrying the left value to the right channel, the right
