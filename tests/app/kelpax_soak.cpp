@@ -19,10 +19,13 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
+#include <QPointer>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabBar>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -31,6 +34,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <random>
 #include <thread>
 
@@ -69,9 +73,32 @@ int64_t nowMs() {
       .count();
 }
 
+std::mutex detailMutex;
+std::string actionDetail; // which control of which page, for the hang report
+
 void progress(const char* action) {
+  {
+    std::lock_guard lock(detailMutex);
+    actionDetail.clear();
+  }
   currentAction = action;
   lastProgressMs = nowMs();
+}
+
+// Names the control an action is about to press, and the page it sits on.
+void progressDetail(const QWidget* control) {
+  std::string text;
+  for (const QWidget* w = control; w; w = w->parentWidget()) {
+    const QString name = QString::fromLatin1(w->metaObject()->className()).section("::", -1);
+    if (name == QLatin1String("CPageArea"))
+      break;
+    if (name.startsWith(QLatin1Char('C')) || w == control)
+      text = name.toStdString() + (text.empty() ? "" : " > " + text);
+  }
+  if (const auto* button = qobject_cast<const QAbstractButton*>(control))
+    text += " \"" + button->text().toStdString() + "\"";
+  std::lock_guard lock(detailMutex);
+  actionDetail = text;
 }
 
 using kelpax::probe::residentKiB;
@@ -185,8 +212,13 @@ int main(int argc, char** argv) {
       std::this_thread::sleep_for(std::chrono::milliseconds(500));
       const int64_t stuckMs = nowMs() - lastProgressMs.load();
       if (!finished && stuckMs > std::chrono::milliseconds(kHangLimit).count()) {
-        std::printf("soak: FAIL hang: \"%s\" has not finished after %lld s\n", currentAction.load(),
-                    static_cast<long long>(stuckMs / 1000));
+        std::string detail;
+        {
+          std::lock_guard lock(detailMutex);
+          detail = actionDetail;
+        }
+        std::printf("soak: FAIL hang: \"%s\" has not finished after %lld s (%s)\n",
+                    currentAction.load(), static_cast<long long>(stuckMs / 1000), detail.c_str());
         std::fflush(stdout);
         _exit(1);
       }
@@ -211,6 +243,25 @@ int main(int argc, char** argv) {
 
   std::map<std::string, int> counts;
   int failures = 0;
+
+  // A box or dialog a page opens on its own waits for the operator: after a moment it is
+  // answered as the operator would, with Escape. A dialog that opens again and again is counted,
+  // not a hang.
+  QTimer answering;
+  QPointer<QWidget> modalSeen;
+  QObject::connect(&answering, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal == modalSeen) {
+      if (auto* dialog = qobject_cast<QDialog*>(modal))
+        dialog->reject();
+      else
+        modal->close();
+      ++counts["dialog answered"];
+      modal = nullptr;
+    }
+    modalSeen = modal;
+  });
+  answering.start(250);
   long residentAtMinute = 0;
   const auto start = Clock::now();
   const auto end = start + std::chrono::seconds(seconds);
@@ -286,14 +337,17 @@ int main(int argc, char** argv) {
           else
             button = pick<QCheckBox>(random, page->findChildren<QCheckBox*>());
         }
-        if (button)
+        if (button) {
+          progressDetail(button);
           QTest::mouseClick(button, Qt::LeftButton);
+        }
         ++counts["click"];
       } else if (choice < 11) {
         progress("spin a value");
         QWidget* page = dlg.findChild<CPageArea*>();
         QSpinBox* spin = page ? pick<QSpinBox>(random, page->findChildren<QSpinBox*>()) : nullptr;
         if (spin) {
+          progressDetail(spin);
           const int64_t span = int64_t(spin->maximum()) - spin->minimum();
           spin->setValue(int(spin->minimum() + int64_t(random() % uint64_t(span + 1))));
           QTest::keyClick(spin, Qt::Key_Return);
