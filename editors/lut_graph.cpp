@@ -199,7 +199,11 @@ void CLUTGraph::paintEvent(QPaintEvent*) {
                              plot.height() + kNoDataStrip + 6));
   std::vector<QPointF> run;
   run.reserve(columns_.size() * 4);
-  painter.setPen(QPen(kCurveColour, 1.5));
+  // A one-pixel cosmetic pen takes the rasteriser's thin-line path; a wider pen goes through
+  // the general stroker, which costs several times more on a large window.
+  QPen curvePen(kCurveColour, 1.0);
+  curvePen.setCosmetic(true);
+  painter.setPen(curvePen);
   auto flush = [&] {
     if (run.size() == 1)
       painter.drawPoint(run.front());
