@@ -269,6 +269,9 @@ void CLUTGraph::mousePressEvent(QMouseEvent* event) {
     QWidget::mousePressEvent(event);
     return;
   }
+  // A table that changed size since the last refresh puts presses on its new scale.
+  if (points_.inputCount() != table_.size())
+    refresh();
   // Qt grabs the mouse for the widget under a press until the release, so a drag that leaves
   // the graph still reaches it.
   const QPoint at = event->position().toPoint();

@@ -219,6 +219,21 @@ TEST_F(LutGraphTest, NewTableTypeDropsPointsPlacedOnTheOldScale) {
   expectNear(graph.points()[0], {12000, 2000}, "14-bit press");
 }
 
+TEST_F(LutGraphTest, PressAfterATypeChangeWithoutRefreshUsesTheNewScale) {
+  // A page that changed the table's type but has not refreshed yet: a press must not place a
+  // point beyond the new table's end.
+  table.setType(LutType::Bits14);
+  graph.refresh();
+  graph.setPointMode(true);
+  click({12000, 2000});
+  ASSERT_EQ(graph.points().size(), 1u);
+  table.setType(LutType::Bits12);
+  click({3000, 1000});
+  ASSERT_EQ(graph.points().size(), 1u);
+  expectNear(graph.points()[0], {3000, 1000}, "press on the 12-bit scale");
+  EXPECT_TRUE(messages.isEmpty()) << "the old point must not make the press left of it";
+}
+
 TEST_F(LutGraphTest, ClearEmptiesThePoints) {
   graph.setPointMode(true);
   click({1000, 1000});
