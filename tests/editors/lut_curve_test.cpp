@@ -160,15 +160,6 @@ TEST(LutPointList, DraggedPointStaysInsideThePlotAndBetweenItsNeighbours) {
   EXPECT_FALSE(list.moveSelected({4096, 4095}));
 }
 
-TEST(LutPointList, NewTableSizeDropsThePoints) {
-  LutPointList list(4096);
-  list.assign({{1000, 1000}});
-  list.setInputCount(4096);
-  EXPECT_EQ(list.size(), 1);
-  list.setInputCount(16384);
-  EXPECT_TRUE(list.empty());
-}
-
 TEST(LutPointRows, DialogChecksGiveTheMessageOrTheSortedPoints) {
   struct Case {
     const char* what;
@@ -336,18 +327,6 @@ TEST(SmoothLut, CurveSwingingLeftOfInputZeroStaysInTheTable) {
   EXPECT_TRUE(std::all_of(table.values().begin() + 16, table.values().end(),
                           [](uint16_t v) { return v >= 4000; }));
   EXPECT_EQ(table[4095], 4095);
-}
-
-TEST(LutPointsToTable, KindChoosesTheBuilder) {
-  const std::vector<LutPoint> points{{2000, 500}};
-  LutTable straight(LutType::Bits12), smooth(LutType::Bits12), viaKind(LutType::Bits12);
-  buildStraightLut(points, straight);
-  ASSERT_TRUE(buildSmoothLut(points, smooth));
-  ASSERT_NE(straight, smooth);
-  ASSERT_TRUE(buildLutFromPoints(LutCurveKind::Straight, points, viaKind));
-  EXPECT_EQ(viaKind, straight);
-  ASSERT_TRUE(buildLutFromPoints(LutCurveKind::Smooth, points, viaKind));
-  EXPECT_EQ(viaKind, smooth);
 }
 
 TEST(LutColumns, EveryEntryLiesInItsColumnsStroke) {
