@@ -282,7 +282,9 @@ TEST(KyPageHostile, ErrorsGarbageAndOutOfRange) {
     pagetest::settle();
     EXPECT_TRUE(host->sent.empty()) << host->sent.front();
     EXPECT_EQ(roi.shownWindow(), CKy29CROIDlg::kOff);
-    EXPECT_TRUE(autoCtrl.realValue("gl")->edit->text().isEmpty());
+    if (host == &errors) {
+      EXPECT_TRUE(autoCtrl.realValue("gl")->edit->text().isEmpty());
+    }
   }
   CKy29CViewDlg view(garbage);
   view.setControlsFromCache();
