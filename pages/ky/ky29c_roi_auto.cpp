@@ -35,7 +35,10 @@ CKy29CROIDlg::CKy29CROIDlg(PageHost& host, QWidget* parent) : SettingsPage(host,
                                          .stem = "rd",
                                          .labels = {"Off", "Exposure", "Focus", "White Balance"}});
   windows_ = new QStackedWidget(this);
-  windows_->addWidget(new QWidget(windows_)); // "Off": no window to edit
+  // "Off": no window to edit.
+  auto* none = new QLabel("No window is chosen.", windows_);
+  none->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  windows_->addWidget(none);
   // Offsets run to the last column and line, sizes from one pixel to the whole sensor.
   auto range = [this](int field) {
     return [this, field] {
@@ -60,9 +63,12 @@ CKy29CROIDlg::CKy29CROIDlg(PageHost& host, QWidget* parent) : SettingsPage(host,
     layout->addStretch();
     windows_->addWidget(page);
   }
-  auto* row = new QHBoxLayout(this);
+  auto* column = new QVBoxLayout(this);
+  auto* row = new QHBoxLayout;
   row->addWidget(selection.box);
   row->addWidget(groupBox("Window", {windows_}, this), 1);
+  column->addLayout(row);
+  column->addStretch();
 }
 
 SettingsPage::Value* CKy29CROIDlg::windowValue(int window, int field) {
@@ -89,8 +95,8 @@ void CKy29CROIDlg::showEvent(QShowEvent* event) {
 CKy29CAutoCtrlDlg::CKy29CAutoCtrlDlg(PageHost& host, QWidget* parent) : SettingsPage(host, parent) {
   const QStringList modes{"Off", "Once", "Continuous"};
   auto exposureRange = [this] { return this->host().modelDescriptor().exposureUs; };
-  RadioGroup& exposure = addRadioGroup(
-      {.title = "Auto Exposure", .format = cmd::kAutoExposure, .stem = "ea", .labels = modes});
+  RadioGroup& exposure =
+      addRadioGroup({.title = "Mode", .format = cmd::kAutoExposure, .stem = "ea", .labels = modes});
   Value& exposureMin = addValue(
       {.format = cmd::kAutoExposureMin, .stem = "el", .spinStep = 10, .range = exposureRange});
   Value& exposureMax = addValue(
@@ -101,8 +107,8 @@ CKy29CAutoCtrlDlg::CKy29CAutoCtrlDlg(PageHost& host, QWidget* parent) : Settings
   Value& target = addValue({.format = cmd::kAutoExposureTarget, .stem = "at", .range = [] {
                               return ValueRange{0, 255};
                             }});
-  RadioGroup& gain = addRadioGroup(
-      {.title = "Auto Gain", .format = cmd::kAutoGain, .stem = "ga", .labels = modes});
+  RadioGroup& gain =
+      addRadioGroup({.title = "Mode", .format = cmd::kAutoGain, .stem = "ga", .labels = modes});
   RealValue& gainMin =
       addRealValue({.format = cmd::kAutoGainMin, .stem = "gl", .spinStep = 0.5, .range = [] {
                       return kGainLimitRange;
@@ -111,16 +117,16 @@ CKy29CAutoCtrlDlg::CKy29CAutoCtrlDlg(PageHost& host, QWidget* parent) : Settings
       addRealValue({.format = cmd::kAutoGainMax, .stem = "gu", .spinStep = 0.5, .range = [] {
                       return kGainLimitRange;
                     }});
-  RadioGroup& focus = addRadioGroup(
-      {.title = "Auto Focus", .format = cmd::kAutoFocus, .stem = "fa", .labels = modes});
+  RadioGroup& focus =
+      addRadioGroup({.title = "Mode", .format = cmd::kAutoFocus, .stem = "fa", .labels = modes});
   // The focus position is what "mfa" moves to; the camera reports it as "fp".
   Value& focusAt = addValue({.format = cmd::kFocusAbsolute,
                              .stem = "fp",
                              .spinStep = 10,
                              .range = [] { return kFocusRange; },
                              .timeoutMs = [] { return kLensTimeoutMs; }});
-  RadioGroup& aperture = addRadioGroup(
-      {.title = "Auto Aperture", .format = cmd::kAutoAperture, .stem = "pa", .labels = modes});
+  RadioGroup& aperture =
+      addRadioGroup({.title = "Mode", .format = cmd::kAutoAperture, .stem = "pa", .labels = modes});
   Value& apertureLow = addValue(
       {.format = cmd::kApertureLower, .stem = "pl", .range = [] { return kApertureRange; }});
   Value& apertureHigh = addValue(
