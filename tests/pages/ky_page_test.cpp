@@ -253,6 +253,28 @@ TEST_F(KyAuto, RefreshShowsWhatChangedBehindItsBack) {
   EXPECT_EQ(shown("fp"), "640");
 }
 
+TEST_F(KyTrigger, RefreshShowsWhatChangedBehindItsBack) {
+  onCamera({"stm 1", "sts 2", "sol 1", "set 25000", "sso 1500"});
+  EXPECT_TRUE(radio("tm", 1)->isChecked());
+  EXPECT_TRUE(radio("ts", 1)->isChecked());
+  EXPECT_TRUE(page.radioGroup("ts")->box->isEnabled()) << "triggered now";
+  EXPECT_TRUE(checked("ol"));
+  EXPECT_EQ(shown("et"), "25000");
+  EXPECT_EQ(page.exposureLabel()->text(), "25.00 ms");
+  EXPECT_EQ(page.strobeLabel()->text(), "1.50 ms");
+  EXPECT_TRUE(sent().empty());
+}
+
+TEST_F(KyOutput, RefreshShowsWhatChangedBehindItsBack) {
+  onCamera({"sss 1", "suo 1", "spp 2500", "sfm 2", "stt 30"});
+  EXPECT_TRUE(radio("ss", 1)->isChecked());
+  EXPECT_TRUE(radio("fm", 2)->isChecked());
+  EXPECT_TRUE(checked("uo"));
+  EXPECT_EQ(shown("pp"), "2500");
+  EXPECT_EQ(shown("tt"), "30");
+  EXPECT_TRUE(sent().empty());
+}
+
 // A camera that refuses every query, or answers garbage and values outside every range: no
 // Ky page sets anything on its own, fields are empty or show the camera's value, and the ROI
 // page shows no window for a choice it does not know. Would catch a crash on a window number
