@@ -21,6 +21,8 @@
 #include "camera/debug_output.h"
 #include "pages/bayer_gain.h"
 #include "pages/control_widgets.h"
+#include "pages/ka/ka_setting.h"
+#include "pages/ky/ky29c_pages.h"
 #include "pages/settings_page.h"
 #include "tools/stage_page.h"
 #include "tools/stitch_dlg.h"
@@ -319,6 +321,13 @@ void CKelpaxDlg::refreshAllPages() {
   }
 
   const ConnectedCamera& camera = session_.camera();
+  // The Ka 47M page tells at every connection which flat-field page its FFC tab shows.
+  ka47mSelectorFfc_ = false;
+  if (auto* ka47m = qobject_cast<CKa47M_Setting*>(pageArea_->page(PageId::Ka47M_Setting));
+      ka47m && camera.modelDescriptor().sizeClass == "47M" &&
+      (camera.modelDescriptor().series == Series::Ka ||
+       camera.modelDescriptor().series == Series::Kn))
+    ka47mSelectorFfc_ = ka47m->readFfcSelectorFlag();
   checkStartupItem(camera.startupSpace());
   if (QAction* highSpeed = action(kIdHighSpeed)) {
     const std::optional<bool> on = camera.highSpeed();
@@ -338,6 +347,8 @@ void CKelpaxDlg::refreshAllPages() {
       currentTab_ = 0;
     tabs_->setCurrentIndex(currentTab_);
   }
+  if (auto* roi = qobject_cast<CKy29CROIDlg*>(pageArea_->page(PageId::Ky29CROIDlg)))
+    roi->tabsRebuilt();
   showTabPage();
 
   if (!locked_ && session_.factoryKeyPresent())

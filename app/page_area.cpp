@@ -5,8 +5,10 @@
 
 #include "pages/afe_page.h"
 #include "pages/bayer_gain.h"
+#include "pages/ka/ka_setting.h"
 #include "pages/ke/ke_setting.h"
 #include "pages/ku/ku_setting.h"
+#include "pages/ky/ky29c_pages.h"
 #include "pages/settings_page.h"
 #include "pages/trigger_page.h"
 #include "pages/view_page.h"
@@ -51,6 +53,13 @@ CPageArea::CPageArea(PageHost& host, QWidget* parent) : QWidget(parent) {
   add(PageId::Ku_Basic_SettingDlg, new CKu_Basic_SettingDlg(host, this));
   add(PageId::Ku_Color_SettingDlg, new CKu_Color_SettingDlg(host, this));
   add(PageId::BayerGain, new CBayerGain(host, this));
+  add(PageId::Ka47M_Setting, new CKa47M_Setting(host, this));
+  add(PageId::Ka43M_Setting, new CKa43M_Setting(host, this));
+  add(PageId::Ky29CViewDlg, new CKy29CViewDlg(host, this));
+  add(PageId::Ky29CTRIGGER, new CKy29CTRIGGER(host, this));
+  add(PageId::Ky29CROIDlg, new CKy29CROIDlg(host, this));
+  add(PageId::Ky29CAutoCtrlDlg, new CKy29CAutoCtrlDlg(host, this));
+  add(PageId::Ky29COutputCtrlDlg, new CKy29COutputCtrlDlg(host, this));
   add(PageId::PeltierCtrlDlg, new CPeltierCtrlDlg(host, this));
   add(PageId::NewPeltierCtrlDlg, new CNewPeltierCtrlDlg(host, this));
   add(PageId::FanControlDlg, new CFanControlDlg(host, this));

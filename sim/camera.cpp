@@ -415,6 +415,83 @@ Camera::colourOrLineScanCommand(std::string_view command, std::span<const std::s
   return std::nullopt;
 }
 
+std::optional<std::vector<std::string>>
+Camera::modelPageCommand(std::string_view command, std::span<const std::string_view> args) {
+  using Lines = std::vector<std::string>;
+  auto oneNumber = [&](int low, int high) -> std::optional<int> {
+    if (args.size() != 1)
+      return std::nullopt;
+    const bool negative = !args[0].empty() && args[0][0] == '-';
+    const std::optional<int> magnitude = parseSmallNumber(negative ? args[0].substr(1) : args[0]);
+    if (!magnitude)
+      return std::nullopt;
+    const int value = negative ? -*magnitude : *magnitude;
+    if (value < low || value > high)
+      return std::nullopt;
+    return value;
+  };
+  if (info_.columnData && (command == "gpdc" || command == "spdc")) {
+    if (!args.empty())
+      return Lines{std::string(kErrorCount)};
+    // Data is saved only once it has been generated.
+    if (command == "spdc" && !columnDataGenerated_)
+      return Lines{"Error : no data generated"};
+    columnDataGenerated_ = true;
+    return Lines{"OK"};
+  }
+  if (info_.columnPrnu && command == "gprnuc" && args.empty())
+    return Lines{std::to_string(columnPrnu_)};
+  if (info_.columnPrnu && command == "sprnuc") {
+    const std::optional<int> on = oneNumber(0, 1);
+    if (!on)
+      return Lines{std::string(kErrorValue)};
+    columnPrnu_ = *on;
+    return Lines{"OK"};
+  }
+  if (!info_.motorLens || command.size() != 3 || command[0] != 'm')
+    return std::nullopt;
+  const StemDef* focusDef = parameters_.find("fp");
+  const std::optional<std::vector<double>> focusNow = parameters_.values("fp");
+  if (!focusDef || !focusNow || focusNow->empty())
+    return std::nullopt;
+  const int focusMax = static_cast<int>(focusDef->max);
+  const int focus = static_cast<int>(focusNow->front());
+  std::optional<int> newFocus;
+  if (command == "mfz" && args.empty())
+    newFocus = 0;
+  else if (command == "mfl" && args.empty())
+    newFocus = focusMax;
+  else if (command == "mfa")
+    newFocus = oneNumber(0, focusMax);
+  else if (command == "mfi") {
+    if (const std::optional<int> step = oneNumber(-focusMax, focusMax);
+        step && focus + *step >= 0 && focus + *step <= focusMax)
+      newFocus = focus + *step;
+  } else if (command == "mpo" && args.empty()) {
+    aperture_ = 100;
+    return Lines{"OK"};
+  } else if (command == "mpc" && args.empty()) {
+    aperture_ = 0;
+    return Lines{"OK"};
+  } else if (command == "mpa" || command == "mpi") {
+    const std::optional<int> value = oneNumber(-100, 100);
+    const int target = value ? (command == "mpa" ? *value : aperture_ + *value) : -1;
+    if (target < 0 || target > 100)
+      return Lines{std::string(kErrorValue)};
+    aperture_ = target;
+    return Lines{"OK"};
+  } else {
+    return std::nullopt;
+  }
+  if (!newFocus)
+    return Lines{std::string(kErrorValue)};
+  const std::string text = std::to_string(*newFocus);
+  const std::string_view word = text;
+  std::string answer;
+  parameters_.set("fp", std::span<const std::string_view>(&word, 1), answer);
+  return Lines{answer};
+}
+
 std::vector<std::string> Camera::commandAnswer(std::string_view line, Reply& reply,
                                                bool& restarts) {
   std::vector<std::string_view> words = splitWords(line);
@@ -519,6 +596,8 @@ std::vector<std::string> Camera::commandAnswer(std::string_view line, Reply& rep
             "height = " + std::to_string(info_.sensorHeight)};
   }
   if (auto answer = colourOrLineScanCommand(command, args))
+    return *answer;
+  if (auto answer = modelPageCommand(command, args))
     return *answer;
   if (command == "groi" && info_.supportsRegions)
     return {"1 0 0 " + std::to_string(info_.sensorWidth) + " " +

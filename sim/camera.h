@@ -103,6 +103,10 @@ private:
   // command is not one of them.
   std::optional<std::vector<std::string>>
   colourOrLineScanCommand(std::string_view command, std::span<const std::string_view> args);
+  // Column data of the Ka cameras and the lens motors of the Ky cameras; nullopt when the
+  // command is not one of them.
+  std::optional<std::vector<std::string>> modelPageCommand(std::string_view command,
+                                                           std::span<const std::string_view> args);
   // Loses or corrupts bytes on their way out, as the faults say.
   std::string outgoing(std::string bytes);
   std::string noiseBytes();
@@ -123,6 +127,9 @@ private:
   std::array<double, 3> colourGains_{1.0, 1.0, 1.0};
   std::array<int, 9> colourMatrix_{1024, 0, 0, 0, 1024, 0, 0, 0, 1024};
   std::array<int, 3> colourBalance_{1024, 1024, 1024};
+  int columnPrnu_ = 0;
+  bool columnDataGenerated_ = false;
+  int aperture_ = 50; // percent open
   std::unique_ptr<GenCpDevice> gencp_;
   std::string lineBuffer_; // bytes of the line not yet ended by CR
   bool privileged_ = false;

@@ -58,7 +58,8 @@ const std::unordered_map<std::string_view, Limits>& stemLimits() {
       {"oo 3", {-128, 127, 0}},
       {"oo 4", {-128, 127, 0}},
       {"dg", {1, 16, 1}},
-      {"g", {0, 48, 0}},
+      // The Ka gain is a factor from unity up.
+      {"g", {1, 16, 1}},
       {"bl", {0, 255, 0}},
       {"fr", {1, 1000, 30}},
       {"lr", {1, 200000, 10000}},
@@ -95,6 +96,40 @@ const std::unordered_map<std::string_view, Limits>& stemLimits() {
       {"ft", {0, 1, 0}},
       {"me", {0, 1, 0}},
       {"rp", {0, 1, 0}},
+      // Ka area cameras: line out, timer (microseconds), user output, flat-field data set.
+      {"loi", {0, 1, 0}},
+      {"los", {0, 3, 0}},
+      {"uov", {0, 1, 0}},
+      {"tdl", {0, 10000000, 0}},
+      {"tdu", {1, 10000000, 1000}},
+      {"tts", {0, 2, 0}},
+      {"tta", {0, 1, 0}},
+      {"fds", {0, 3, 0}},
+      // Ky 29C: window choice, automatic functions (off, once, continuous) and their limits,
+      // focus position, outputs and the pulse generator (microseconds), switches.
+      {"rd", {0, 3, 0}},
+      {"ea", {0, 2, 0}},
+      {"fa", {0, 2, 0}},
+      {"ga", {0, 2, 0}},
+      {"pa", {0, 2, 0}},
+      {"el", {10, 7000000, 100}},
+      {"eu", {10, 7000000, 100000}},
+      {"tl", {0, 100, 5}},
+      {"at", {0, 255, 128}},
+      {"fp", {0, 1000, 0}},
+      {"gl", {0, 24, 0}},
+      {"gu", {0, 24, 24}},
+      {"pl", {0, 100, 0}},
+      {"pu", {0, 100, 100}},
+      {"li", {0, 1, 0}},
+      {"ss", {0, 3, 0}},
+      {"uo", {0, 1, 0}},
+      {"pp", {1, 1000000, 1000}},
+      {"pw", {1, 1000000, 100}},
+      {"de", {0, 1, 0}},
+      {"ol", {0, 1, 0}},
+      {"ks", {0, 1, 0}},
+      {"mc", {0, 1, 0}},
   };
   return limits;
 }
@@ -145,10 +180,14 @@ StemDef stemFor(const kelpax::StemRegistration& reg, const kelpax::ModelDescript
                                                    range->min, range->max)
                              : range->min;
     limits = {static_cast<double>(range->min), static_cast<double>(range->max), start};
-  } else if (base == "iw" || base == "ww" || base == "wx" || base == "ox" || base == "io") {
-    limits = {0, width, (base == "iw" || base == "ww") ? width : 0};
-  } else if (base == "ih" || base == "wh" || base == "wy" || base == "oy") {
-    limits = {0, height, (base == "ih" || base == "wh") ? height : 0};
+  } else if (base == "iw" || base == "ww" || base == "wx" || base == "ox" || base == "io" ||
+             base == "ew" || base == "ex" || base == "fw" || base == "fx") {
+    const bool size = base == "iw" || base == "ww" || base == "ew" || base == "fw";
+    limits = {0, width, size ? width : 0};
+  } else if (base == "ih" || base == "wh" || base == "wy" || base == "oy" || base == "eh" ||
+             base == "ey" || base == "fh" || base == "fy") {
+    const bool size = base == "ih" || base == "wh" || base == "eh" || base == "fh";
+    limits = {0, height, size ? height : 0};
   }
   def.min = limits.min;
   def.max = limits.max;
@@ -205,6 +244,9 @@ SimModel simModelFor(std::string_view modelName) {
   using kelpax::Series;
   sim.colour = model.isColour();
   sim.lineScanTdi = model.series == Series::Ke;
+  sim.columnData = model.series == Series::Ka;
+  sim.columnPrnu = model.is(Series::Ka, "43M");
+  sim.motorLens = model.series == Series::Ky;
   sim.answersSensorSize = model.series != Series::Kx && model.series != Series::Kh;
   sim.supportsRegions = (model.series == Series::Ko || model.sizeClass == "25M") &&
                         model.sizeClass != "2M" && model.sizeClass != "3M" &&

@@ -33,6 +33,13 @@ struct SimModel {
   // Ke line-scan cameras: colour correction coefficients ("gscc N"), trigger statistics
   // ("gitr"...) and the all-dark generation ("gdda").
   bool lineScanTdi = false;
+  // Ka cameras generate and save column correction data ("gpdc", "spdc"); the Ka 43M also
+  // switches its column PRNU correction ("sprnuc", "gprnuc").
+  bool columnData = false;
+  bool columnPrnu = false;
+  // Ky cameras drive a lens: focus ("mfa", "mfi", "mfz", "mfl", position "gfp") and aperture
+  // ("mpa", "mpi", "mpo", "mpc").
+  bool motorLens = false;
   std::vector<StemDef> stems;
 };
 

@@ -27,6 +27,7 @@
 #include "app/terminal_dlg.h"
 #include "app/window_event_pump.h"
 #include "pages/control_widgets.h"
+#include "pages/ky/ky29c_pages.h"
 #include "pages/trigger_page.h"
 #include "sim/pty_camera.h"
 
@@ -721,4 +722,31 @@ TEST(KelpaxDlg, TerminalOpensStitchAndTheStageCommandShowsTheStagePage) {
   ASSERT_NE(stitch, nullptr);
   EXPECT_TRUE(stitch->isVisible());
   EXPECT_EQ(stitch->windowTitle(), QStringLiteral("Stitch"));
+}
+
+// The Ka 47M page's flag chooses the FFC tab's page at connection, and the Ky ROI page is
+// initialised when first shown after the tabs were built. Would catch the flag never asked
+// (the tab would show the older flat-field page) or a ROI page showing no window the camera
+// chose.
+TEST(KelpaxDlg, Ka47MFlagChoosesTheFfcPageAndKyRoiInitialisesWhenShown) {
+  Rig ka({"Ka-47M-M40"});
+  ka.connect(0);
+  ASSERT_TRUE(ka.session->connected());
+  ka.tabBar()->setCurrentIndex(0);
+  EXPECT_EQ(ka.dlg->visiblePages(), std::vector<PageId>{PageId::Ka47M_Setting});
+  ka.tabBar()->setCurrentIndex(3);
+  EXPECT_EQ(ka.dlg->visiblePages(), std::vector<PageId>{PageId::FFCSelectorSetting})
+      << "the simulated FPGA is version 2.04";
+
+  Rig ky({"Ky-29M-C5"});
+  ky.connect(0);
+  ASSERT_TRUE(ky.session->connected());
+  auto* roi = qobject_cast<CKy29CROIDlg*>(ky.dlg->page(PageId::Ky29CROIDlg));
+  ASSERT_NE(roi, nullptr);
+  EXPECT_FALSE(roi->initialised());
+  ky.tabBar()->setCurrentIndex(5);
+  settle();
+  EXPECT_EQ(ky.dlg->visiblePages(), std::vector<PageId>{PageId::Ky29CROIDlg});
+  EXPECT_TRUE(roi->initialised());
+  EXPECT_EQ(roi->shownWindow(), CKy29CROIDlg::kOff);
 }

@@ -40,14 +40,7 @@ const std::set<PageId> kLater = {
     PageId::Ko50C_SettingDlg,
     PageId::KoKi101_151MC_Setting,
     PageId::KoKi101_151MC_FFC,
-    PageId::Ka47M_Setting,
-    PageId::Ka43M_Setting,
-    PageId::Ky29CViewDlg,
-    PageId::Ky29CTRIGGER,
     PageId::Ky29CLUTDlg,
-    PageId::Ky29CROIDlg,
-    PageId::Ky29CAutoCtrlDlg,
-    PageId::Ky29COutputCtrlDlg,
     PageId::KeLutDlg,
 };
 

@@ -1,7 +1,7 @@
 // Saves a picture of the Ko trigger page connected to a simulated camera, or one picture per
 // tab of a model as the main window's page area shows it:
 //   kelpax-page-shot [model] [file.png]
-//   kelpax-page-shot --tabs model folder      (folder/model-N-CAPTION.png)
+//   kelpax-page-shot --tabs model[,model...] folder      (folder/model-N-CAPTION.png)
 // Runs on any Qt platform; under xvfb-run it uses the same fonts and style as a desktop.
 #include <QApplication>
 #include <QPixmap>
@@ -52,16 +52,9 @@ int shootTabs(ConnectedCamera& connected, const std::string& model, const QStrin
   return 0;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  const bool tabs = argc > 1 && std::string(argv[1]) == "--tabs";
-  const int first = tabs ? 2 : 1;
-  const std::string model = argc > first ? argv[first] : "Ko-25MC-C65";
-  const QString file = argc > first + 1 ? QString::fromLocal8Bit(argv[first + 1])
-                                        : (tabs ? "." : "trigger-page.png");
-
+// A simulated camera of `model`, connected and read as the main window does; then either the
+// tabs of the model or the trigger page alone.
+int shootModel(const std::string& model, bool tabs, const QString& file) {
   sim::PtyOptions options;
   options.model = model;
   options.linkPath = "/tmp/kelpax-page-shot-" + std::to_string(getpid());
@@ -104,5 +97,24 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("%s\n", qPrintable(file));
+  return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  const bool tabs = argc > 1 && std::string(argv[1]) == "--tabs";
+  const int first = tabs ? 2 : 1;
+  const std::string models = argc > first ? argv[first] : "Ko-25MC-C65";
+  const QString file = argc > first + 1 ? QString::fromLocal8Bit(argv[first + 1])
+                                        : (tabs ? "." : "trigger-page.png");
+  if (!tabs)
+    return shootModel(models, false, file);
+  // One model after the other, each on a simulated camera of its own.
+  for (const QString& model : QString::fromStdString(models).split(',', Qt::SkipEmptyParts)) {
+    if (const int failed = shootModel(model.trimmed().toStdString(), true, file))
+      return failed;
+  }
   return 0;
 }
