@@ -27,6 +27,7 @@
 #include "app/terminal_dlg.h"
 #include "app/window_event_pump.h"
 #include "pages/control_widgets.h"
+#include "pages/ko/ko_kosetting.h"
 #include "pages/trigger_page.h"
 #include "sim/pty_camera.h"
 
@@ -722,3 +723,22 @@ TEST(KelpaxDlg, TerminalOpensStitchAndTheStageCommandShowsTheStagePage) {
   EXPECT_TRUE(stitch->isVisible());
   EXPECT_EQ(stitch->windowTitle(), QStringLiteral("Stitch"));
 }
+
+namespace {
+
+// Would catch Tool -> Factory Setting leaving a Ko camera without its factory page, or the
+// page shown before it read the camera.
+TEST(KelpaxDlg, FactorySettingOpensTheKoFactoryPage) {
+  Rig rig({"Ko-4M-M180"});
+  writeFile(rig.folder() / "kxfactory.key", "");
+  rig.connect(0);
+  rig.dlg->runMenuCommand(kIdFactorySetting);
+  auto* factory = rig.dlg->findChild<CKo_Kosetting*>();
+  ASSERT_NE(factory, nullptr);
+  EXPECT_TRUE(factory->isVisible());
+  EXPECT_EQ(factory->biasEdit(0)->text(), "180");
+  EXPECT_TRUE(factory->button("Download")->isEnabled()) << "the session's transfer engine";
+  factory->hide();
+}
+
+} // namespace

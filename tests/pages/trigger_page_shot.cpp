@@ -2,6 +2,7 @@
 // tab of a model as the main window's page area shows it:
 //   kelpax-page-shot [model] [file.png]
 //   kelpax-page-shot --tabs model folder      (folder/model-N-CAPTION.png)
+//   kelpax-page-shot --factory model file.png (the Ko factory page, read from the camera)
 // Runs on any Qt platform; under xvfb-run it uses the same fonts and style as a desktop.
 #include <QApplication>
 #include <QPixmap>
@@ -14,6 +15,7 @@
 #include "app/page_area.h"
 #include "camera/model_catalog.h"
 #include "link/command_exchange.h"
+#include "pages/ko/ko_kosetting.h"
 #include "pages/settings_page.h"
 #include "pages/trigger_page.h"
 #include "session/connected_camera.h"
@@ -57,7 +59,8 @@ int shootTabs(ConnectedCamera& connected, const std::string& model, const QStrin
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const bool tabs = argc > 1 && std::string(argv[1]) == "--tabs";
-  const int first = tabs ? 2 : 1;
+  const bool factory = argc > 1 && std::string(argv[1]) == "--factory";
+  const int first = tabs || factory ? 2 : 1;
   const std::string model = argc > first ? argv[first] : "Ko-25MC-C65";
   const QString file = argc > first + 1 ? QString::fromLocal8Bit(argv[first + 1])
                                         : (tabs ? "." : "trigger-page.png");
@@ -89,6 +92,22 @@ int main(int argc, char** argv) {
 
   if (tabs)
     return shootTabs(connected, model, file);
+
+  if (factory) {
+    CKo_Kosetting tuning(connected);
+    tuning.resize(tuning.sizeHint().expandedTo(QSize(900, 0)));
+    tuning.setControlsFromCache();
+    tuning.readAll();
+    tuning.show();
+    for (int i = 0; i < 10; ++i)
+      QApplication::processEvents();
+    if (!tuning.grab().save(file)) {
+      std::fprintf(stderr, "kelpax-page-shot: cannot write %s\n", qPrintable(file));
+      return 1;
+    }
+    std::printf("%s\n", qPrintable(file));
+    return 0;
+  }
 
   CKo_TriggerSetting page(connected);
   page.setWindowTitle("Mode / Exposure");
