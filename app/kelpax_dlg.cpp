@@ -580,8 +580,8 @@ void CKelpaxDlg::showTuningPage() {
     if (!koFactory_) {
       koFactory_ = new CKo_Kosetting(session_.camera(), this);
       koFactory_->setWindowFlag(Qt::Dialog);
-      koFactory_->setSingleFrameSender([this](uint16_t command, std::span<const uint8_t> data) {
-        return session_.transfer().SendSingleFrame(command, data).ok();
+      koFactory_->setSingleFrameSender([this](uint16_t command, std::span<const uint8_t> bytes) {
+        return session_.transfer().SendSingleFrame(command, bytes).ok();
       });
     }
     koFactory_->setControlsFromCache();

@@ -34,17 +34,18 @@ KoAreaSetting::KoAreaSetting(PageHost& host, const Wording& wording, QWidget* pa
   build(wording);
 }
 
-void KoAreaSetting::place(int section, QWidget* widget) {
-  const int at = placed_[size_t(section)]++;
-  widget->setParent(this->section(section));
-  grids_[size_t(section)]->addWidget(widget, at / kColumns, at % kColumns);
-  grids_[size_t(section)]->setRowStretch(at / kColumns + 1, 1);
+void KoAreaSetting::place(int index, QWidget* widget) {
+  const int at = placed_[size_t(index)]++;
+  widget->setParent(section(index));
+  grids_[size_t(index)]->addWidget(widget, at / kColumns, at % kColumns);
 }
 
 void KoAreaSetting::build(const Wording& wording) {
   for (int i = 0; i < kSections; ++i) {
     QWidget* page = addSection();
     grids_.push_back(new QGridLayout(page));
+    // Extra height goes below the groups.
+    grids_.back()->setRowStretch(kSections * 2, 1);
     placed_.push_back(0);
   }
   auto sensor = [this](bool columns) {

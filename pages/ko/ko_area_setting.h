@@ -39,7 +39,7 @@ protected:
   KoAreaSetting(PageHost& host, const Wording& wording, QWidget* parent);
 
   // A group box into the next free place of a section (three columns, row by row).
-  void place(int section, QWidget* widget);
+  void place(int index, QWidget* widget);
 
   bool radioChoiceAllowed(const RadioGroup& group, size_t index) override;
   // A message box; tests catch it.

@@ -64,7 +64,9 @@ void CKo_Kosetting::build() {
   RadioGroup& clock = addRadioGroup({.title = "Sensor Clock",
                                      .format = cmd::kCameraLinkClock,
                                      .stem = "ccs",
-                                     .labels = {"40 MHz", "42.5 MHz"}});
+                                     .labels = {"40 MHz", "42.5 MHz"},
+                                     .values = {0, 1},
+                                     .onlyKnownValues = true});
   clock.box->setParent(this);
   grid->addWidget(clock.box, 1, 1);
 

@@ -268,14 +268,19 @@ TEST_F(Ko101MPage, OwnSwitchesAndPixelOffset) {
   EXPECT_EQ(page.columnOffsetLabel()->text(), "1.25") << "the camera kept its offsets";
 }
 
-// The colour cameras' AWB tab holds the colour gains. Would catch the tab left empty.
+// The colour cameras' AWB tab holds the colour gains: showing it reads them from the camera,
+// and a typed gain goes out as the colour dialog sends it. Would catch the tab left empty or
+// gains shown that were never read.
 TEST_F(Ko101MPage, ColourTabShowsTheColourGains) {
-  showSection(KoAreaSetting::kColour);
   ASSERT_NE(page.colourGains(), nullptr);
+  showSection(KoAreaSetting::kColour);
   EXPECT_TRUE(page.colourGains()->isVisible());
+  EXPECT_EQ(sent(), (Commands{"grg r", "grg g", "grg b"}));
   clearSent();
-  type("ag", "5");
-  EXPECT_TRUE(sent().empty()) << "the analog section's edit is not shown now";
+  QLineEdit* red = page.colourGains()->realValue("rg r")->edit;
+  typeInto(red, "1.5");
+  EXPECT_EQ(sent(), (Commands{"srg r 1.500000", "grg r"}));
+  EXPECT_EQ(red->text(), "1.500000");
 }
 
 // The 50M takes its digital black level inside the privileged level, which is closed again
