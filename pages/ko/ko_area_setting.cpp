@@ -168,7 +168,9 @@ void KoAreaSetting::build(const Wording& wording) {
                                            .range = [] { return kDigitalGainRange; },
                                            .slider = true,
                                            .sliderSteps = 150});
-    video->layout()->addItem(valueBlock(digitalGain, "Digital Gain:"));
+    // Above the group's closing stretch.
+    auto* rows = static_cast<QVBoxLayout*>(video->layout());
+    rows->insertLayout(rows->count() - 1, valueBlock(digitalGain, "Digital Gain:"));
   }
   place(kAnalog, video);
 
