@@ -583,6 +583,7 @@ void CKelpaxDlg::showTuningPage() {
       koFactory_->setSingleFrameSender([this](uint16_t command, std::span<const uint8_t> bytes) {
         return session_.transfer().SendSingleFrame(command, bytes).ok();
       });
+      koFactory_->setDefectDownload([this] { runMenuCommand(kIdDefectDownload); });
     }
     koFactory_->setControlsFromCache();
     koFactory_->readAll();

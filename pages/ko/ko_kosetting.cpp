@@ -89,6 +89,11 @@ void CKo_Kosetting::build() {
   download_->setEnabled(false);
   sensorInfoResult_ = new QLabel(this);
   grid->addWidget(groupBox("Sensor Info Down", {download_, sensorInfoResult_}, this), 1, 2);
+  defect_ = addButton({.label = "Defect Down", .action = [this] {
+                         if (defectDownload_)
+                           defectDownload_();
+                       }});
+  defect_->setEnabled(false);
 
   auto* agingBox = new QGroupBox("Communication Aging", this);
   auto* agingGrid = new QGridLayout(agingBox);
@@ -108,14 +113,22 @@ void CKo_Kosetting::build() {
   agingGrid->addWidget(registerResult_, 3, 0, 1, 3);
   grid->addWidget(agingBox, 2, 0, 1, 2);
 
-  grid->addWidget(addButton({.label = "Refresh", .action = [this] { readAll(); }}), 2, 2,
-                  Qt::AlignRight | Qt::AlignBottom);
+  auto* actions = new QHBoxLayout;
+  actions->addWidget(defect_);
+  actions->addStretch();
+  actions->addWidget(addButton({.label = "Refresh", .action = [this] { readAll(); }}));
+  grid->addLayout(actions, 2, 2, Qt::AlignBottom);
   grid->setRowStretch(3, 1);
 }
 
 void CKo_Kosetting::setSingleFrameSender(SingleFrameSender sender) {
   sendFrame_ = std::move(sender);
   download_->setEnabled(bool(sendFrame_));
+}
+
+void CKo_Kosetting::setDefectDownload(std::function<void()> download) {
+  defectDownload_ = std::move(download);
+  defect_->setEnabled(bool(defectDownload_));
 }
 
 Answer CKo_Kosetting::quiet(const std::string& command) {

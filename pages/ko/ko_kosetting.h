@@ -22,6 +22,9 @@ public:
   // How the sensor information frame reaches the camera (the session's transfer engine);
   // without one the download button stays disabled.
   void setSingleFrameSender(SingleFrameSender sender);
+  // The defect-pixel map download the main window runs (file choice, transfer, progress);
+  // without one "Defect Down" stays disabled.
+  void setDefectDownload(std::function<void()> download);
 
   // "Refresh": every value read again inside the privileged level.
   void readAll();
@@ -69,6 +72,8 @@ private:
   QLabel* sensorInfoResult_ = nullptr;
   CMyButton* download_ = nullptr;
   SingleFrameSender sendFrame_;
+  CMyButton* defect_ = nullptr;
+  std::function<void()> defectDownload_;
 };
 
 } // namespace kelpax

@@ -738,6 +738,7 @@ TEST(KelpaxDlg, FactorySettingOpensTheKoFactoryPage) {
   EXPECT_TRUE(factory->isVisible());
   EXPECT_EQ(factory->biasEdit(0)->text(), "180");
   EXPECT_TRUE(factory->button("Download")->isEnabled()) << "the session's transfer engine";
+  EXPECT_TRUE(factory->button("Defect Down")->isEnabled());
   factory->hide();
 }
 

@@ -190,6 +190,18 @@ TEST_F(KoFactoryPage, SensorInformationDownload) {
   EXPECT_EQ(page.sensorInfoResult()->text(), "Download Faild");
 }
 
+// "Defect Down" runs the main window's defect-map download once, and only when there is one.
+// Would catch a button that looks usable but does nothing.
+TEST_F(KoFactoryPage, DefectDownRunsTheDefectMapDownload) {
+  EXPECT_FALSE(page.button("Defect Down")->isEnabled());
+  int runs = 0;
+  page.setDefectDownload([&] { ++runs; });
+  ASSERT_TRUE(page.button("Defect Down")->isEnabled());
+  click(page.button("Defect Down"));
+  EXPECT_EQ(runs, 1);
+  EXPECT_TRUE(sent().empty()) << "the download itself belongs to the main window";
+}
+
 // A camera that refuses everything: the fields stay empty, the page says the level would
 // not open, and it still tries to close the level. Would catch old values left standing.
 TEST_F(KoFactoryPage, ARefusingCameraLeavesTheFieldsEmpty) {
