@@ -23,6 +23,7 @@
 #include "pages/control_widgets.h"
 #include "pages/ka/ka_setting.h"
 #include "pages/ky/ky29c_pages.h"
+#include "pages/ko/ko_kosetting.h"
 #include "pages/settings_page.h"
 #include "tools/stage_page.h"
 #include "tools/stitch_dlg.h"
@@ -583,6 +584,24 @@ void CKelpaxDlg::showTuningPage() {
   // The nano-stage's drive controls belong to the tuning form of the stage series.
   if (auto* stage = dynamic_cast<ToolPage*>(pageArea_->page(PageId::StageCtrlDlg)))
     stage->setTuningForm(series == Series::Kn || series == Series::KnP);
+  // The Ko, Kw and Ki 71M cameras are tuned on the Ko factory page.
+  const ModelDescriptor& model = session_.camera().modelDescriptor();
+  if (series == Series::Ko || series == Series::Kw ||
+      (series == Series::Ki && model.sizeClass == "71M")) {
+    if (!koFactory_) {
+      koFactory_ = new CKo_Kosetting(session_.camera(), this);
+      koFactory_->setWindowFlag(Qt::Dialog);
+      koFactory_->setSingleFrameSender([this](uint16_t command, std::span<const uint8_t> bytes) {
+        return session_.transfer().SendSingleFrame(command, bytes).ok();
+      });
+      koFactory_->setDefectDownload([this] { runMenuCommand(kIdDefectDownload); });
+    }
+    koFactory_->setControlsFromCache();
+    koFactory_->readAll();
+    koFactory_->show();
+    koFactory_->raise();
+    return;
+  }
   notAvailable(QStringLiteral("The factory tuning page"));
 }
 

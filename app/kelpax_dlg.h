@@ -33,6 +33,7 @@ class CMyButton;
 class CMyStatusBar;
 class CTerminal;
 class CBayerGain;
+class CKo_Kosetting;
 class SettingsPage;
 class CAboutDlg;
 class CDlgNewKelpax;
@@ -201,7 +202,8 @@ private:
   QTabBar* tabs_ = nullptr;
   CPageArea* pageArea_ = nullptr;
   CTerminal* terminal_ = nullptr;
-  CBayerGain* bayerGain_ = nullptr; // the colour calibration dialog, made when first asked for
+  CBayerGain* bayerGain_ = nullptr;    // the colour calibration dialog, made when first asked for
+  CKo_Kosetting* koFactory_ = nullptr; // the Ko tuning page, made when first asked for
   CMyStatusBar* statusBar_ = nullptr;
   QProgressBar* progress_ = nullptr;
   CMyButton* temperatureButton_ = nullptr;

@@ -7,6 +7,8 @@
 #include "pages/bayer_gain.h"
 #include "pages/ka/ka_setting.h"
 #include "pages/ke/ke_setting.h"
+#include "pages/ko/ko12m52_setting.h"
+#include "pages/ko/ko_area_setting.h"
 #include "pages/ku/ku_setting.h"
 #include "pages/ky/ky29c_pages.h"
 #include "pages/settings_page.h"
@@ -47,6 +49,11 @@ CPageArea::CPageArea(PageHost& host, QWidget* parent) : QWidget(parent) {
   add(PageId::Ko3_ViewSetting, new CKo3_ViewSetting(host, this));
   add(PageId::Ko_AFESetting, new CKo_AFESetting(host, this));
   add(PageId::Ko_TriggerSetting, new CKo_TriggerSetting(host, this));
+  add(PageId::Ko12M52_SettingDlg, new CKo12M52_SettingDlg(host, this));
+  add(PageId::Ko155M_Setting, new CKo155M_Setting(host, this));
+  add(PageId::Ko4MC2_Setting, new CKo4MC2_Setting(host, this));
+  add(PageId::Ko50C_SettingDlg, new CKo50C_SettingDlg(host, this));
+  add(PageId::KoKi101_151MC_Setting, new CKoKi101_151MC_Setting(host, this));
   add(PageId::NewKe_Setting, new CNewKe_Setting(host, this));
   add(PageId::NormalKe_Setting, new CNormalKe_Setting(host, this));
   add(PageId::Ke_Color_Setting, new CKe_Color_Setting(host, this));

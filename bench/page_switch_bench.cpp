@@ -3,8 +3,9 @@
 // and filling every page of the program from the value cache, as a full refresh does.
 // Reports the median and worst of each against its target (16 ms, one frame; 50 ms) as a
 // ratio; below 1 is within target. Runs on the platform Qt picks (set
-// QT_QPA_PLATFORM=offscreen without a display). The camera is a simulated Ke-4K5C-M40 on a
-// pseudo-terminal without pacing; another model may be named: page_switch_bench Ka-43M-C40.
+// QT_QPA_PLATFORM=offscreen without a display). The camera is a simulated Ke-4K5C-M40, or the
+// model named on the command line (Ko-101M-C40: the Ko area pages), on a pseudo-terminal
+// without pacing.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <algorithm>

@@ -162,7 +162,7 @@ protected:
   QWidget* addSection();
 
   // Sends one command with the status line on; true when the camera accepted it.
-  bool send(const std::string& command, uint32_t timeoutMs = kCommandTimeoutMs);
+  virtual bool send(const std::string& command, uint32_t timeoutMs = kCommandTimeoutMs);
   // The value path every source feeds: a candidate inside the range is sent; then, sent or
   // not, accepted or not, the cached value is shown.
   // Returns whether a command went out and the camera accepted it.

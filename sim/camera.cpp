@@ -65,6 +65,7 @@ Camera::Camera(std::string model)
       parameters_(info_.stems) {
   if (isGenCpModel(model_))
     gencp_ = std::make_unique<GenCpDevice>(model_, serialNumber_);
+  koFactory_.setPrivilegedBlackLevel(model_.rfind("Ko-50M", 0) == 0);
   spaces_.fill(parameters_.allValues());
   chooseStartupSpace(0);
   setFaults(Faults{});
@@ -502,11 +503,8 @@ std::vector<std::string> Camera::commandAnswer(std::string_view line, Reply& rep
 
   if (command == "gmn")
     return {model_};
-  if (command == "gsn") {
-    if (args.empty() || (args.size() == 1 && args[0] == "piece"))
-      return {serialNumber_};
-    return {std::string(kErrorValue)};
-  }
+  if (command == "gsn" && (args.empty() || (args.size() == 1 && args[0] == "piece")))
+    return {serialNumber_};
   // Versions are "major.minor", each part one byte.
   if (command == "gfv")
     return {"2.04"};
@@ -521,6 +519,10 @@ std::vector<std::string> Camera::commandAnswer(std::string_view line, Reply& rep
     return {"42.5"};
   if (auto lines = hardware_.answer(command, args, privileged_))
     return *lines;
+  if (auto lines = koFactory_.answer(command, args, privileged_))
+    return *lines;
+  if (command == "gsn")
+    return {std::string(kErrorValue)};
   if (command == "sct" || command == "lcf" || command == "sci")
     return spaceCommand(command, args);
   if (command == "gci" && args.empty())

@@ -15,6 +15,7 @@
 #include "sim/factory_hardware.h"
 #include "sim/faults.h"
 #include "sim/gencp_device.h"
+#include "sim/ko_factory.h"
 #include "sim/parameter_store.h"
 
 namespace sim {
@@ -117,6 +118,7 @@ private:
   SimModel info_;
   ParameterStore parameters_;
   FactoryHardware hardware_{parameters_};
+  KoFactorySettings koFactory_{parameters_};
   std::function<double()> clock_;
   Faults faults_;
   // Setting spaces: 0 is factory (the values at power-on), 1 and 2 are the user's.

@@ -130,6 +130,22 @@ const std::unordered_map<std::string_view, Limits>& stemLimits() {
       {"ol", {0, 1, 0}},
       {"ks", {0, 1, 0}},
       {"mc", {0, 1, 0}},
+      // Ko and Ki area cameras: exposure mode, line-noise correction, high-speed read-out,
+      // pixel clock, noise filter, trigger filter, defect correction, binning mode, sensor
+      // gain, the line output and the timer, the global shutter's reset.
+      {"em", {0, 1, 0}},
+      {"lni", {0, 1, 0}},
+      {"lnc", {0, 1, 0}},
+      {"lnm", {0, 2, 0}},
+      {"hsm", {0, 1, 0}},
+      {"ccs", {0, 1, 0}},
+      {"nfe", {0, 1, 0}},
+      {"tg", {0, 1, 0}},
+      {"ddc", {0, 1, 0}},
+      {"bm", {0, 1, 0}},
+      {"sc", {0, 1, 0}},
+      {"pf", {0, 2, 0}},
+      {"fag", {0, 1, 0}},
   };
   return limits;
 }
@@ -194,6 +210,9 @@ StemDef stemFor(const kelpax::StemRegistration& reg, const kelpax::ModelDescript
   def.defaults.assign(static_cast<size_t>(def.valueCount), limits.defaultValue);
   // Ku cameras take their exposure from the program, the pulse width or the trigger's edge.
   if (base == "es" && model.series == kelpax::Series::Ku)
+    def.max = 2;
+  // The Ko cameras bin 1x1, 2x2 or 4x4.
+  if (base == "bf" && model.series == kelpax::Series::Ko)
     def.max = 2;
   // Colour Ke cameras come up outputting RGB.
   if (base == "cl" && model.series == kelpax::Series::Ke && model.isColour())

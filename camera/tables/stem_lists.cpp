@@ -31,7 +31,7 @@ constexpr std::pair<Series, std::string_view> kFamilyLists[] = {
                  "pf (65), uov, lnc, lnm (65), dg (33), et (33), bl (33), fr (33), bh (65), "
                  "bv (65), tdu, tts, tta, wx (17), wy (17), ww (17), wh (17), ccs, fds, ptm (65), "
                  "fm, ddc, cpo (33), hpo (33), sqm, sqcm, sqss, sqsc, dbt (33), ast (65), "
-                 "tt (33), tc"},
+                 "tt (33), tc, fag (65)"},
     // The Ko cameras' look-up table select and read-out reversals take one value, as the
     // view pages send them; their trigger pages' frame count and asynchronous reset are kept
     // too (registered last, so the older setting files keep their order).
@@ -40,7 +40,8 @@ constexpr std::pair<Series, std::string_view> kFamilyLists[] = {
                  "tdl, fm, uov, lnc, nfe, hsm, fds, dg (33), et (33), dbl (33), fr (33), tdu, "
                  "tts, tta, tt, hf, wx, wy, ww, wh, em, pf, lnm, bl (33), st, tg, pf (65), "
                  "lnm (65), bh (65), bv (65), wx (17), wy (17), ww (17), wh (17), ccs, fpwm, ddc, "
-                 "cpo (33), hpo (33), sqm, sqcm, sqss, sqsc, dbt (33), dbl, loi, los, bm, fn, ar"},
+                 "cpo (33), hpo (33), sqm, sqcm, sqss, sqsc, dbt (33), dbl, loi, los, bm, fn, ar, "
+                 "fag (65)"},
     {Series::Kw, "cl, tm, ts, em, tp, db, ti, dc, ci, fc, lni, tdl, pf, uov, lnc, lnm, dg (33), "
                  "et (33), bl (33), fr (33), bh, bv, iw, ox, ih, oy, tdu, tts, tta, hf, wx, wy, "
                  "ww, wh"},

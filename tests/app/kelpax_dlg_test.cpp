@@ -28,6 +28,7 @@
 #include "app/window_event_pump.h"
 #include "pages/control_widgets.h"
 #include "pages/ky/ky29c_pages.h"
+#include "pages/ko/ko_kosetting.h"
 #include "pages/trigger_page.h"
 #include "sim/pty_camera.h"
 
@@ -750,3 +751,22 @@ TEST(KelpaxDlg, Ka47MFlagChoosesTheFfcPageAndKyRoiInitialisesWhenShown) {
   EXPECT_TRUE(roi->initialised());
   EXPECT_EQ(roi->shownWindow(), CKy29CROIDlg::kOff);
 }
+namespace {
+
+// Would catch Tool -> Factory Setting leaving a Ko camera without its factory page, or the
+// page shown before it read the camera.
+TEST(KelpaxDlg, FactorySettingOpensTheKoFactoryPage) {
+  Rig rig({"Ko-4M-M180"});
+  writeFile(rig.folder() / "kxfactory.key", "");
+  rig.connect(0);
+  rig.dlg->runMenuCommand(kIdFactorySetting);
+  auto* factory = rig.dlg->findChild<CKo_Kosetting*>();
+  ASSERT_NE(factory, nullptr);
+  EXPECT_TRUE(factory->isVisible());
+  EXPECT_EQ(factory->biasEdit(0)->text(), "180");
+  EXPECT_TRUE(factory->button("Download")->isEnabled()) << "the session's transfer engine";
+  EXPECT_TRUE(factory->button("Defect Down")->isEnabled());
+  factory->hide();
+}
+
+} // namespace

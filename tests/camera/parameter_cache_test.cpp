@@ -219,8 +219,8 @@ TEST(StemLists, FamilyFingerprints) {
   const Fingerprint families[] = {
       {Series::Kx, 27, 27, "rm", "ar", 0, 0, 0, 2},  {Series::Kh, 29, 29, "bf", "ao", 0, 0, 0, 2},
       {Series::Ka, 55, 54, "cl", "wh", 4, 7, 0, 2},  {Series::Kn, 55, 54, "rm", "oo 4", 3, 7, 0, 2},
-      {Series::KnP, 40, 40, "rm", "rp", 1, 7, 0, 2}, {Series::Ki, 76, 75, "rm", "tc", 7, 13, 4, 2},
-      {Series::Ko, 83, 73, "rm", "ar", 7, 0, 0, 2},  {Series::Kw, 34, 34, "cl", "wh", 4, 0, 0, 0},
+      {Series::KnP, 40, 40, "rm", "rp", 1, 7, 0, 2}, {Series::Ki, 77, 76, "rm", "fag", 7, 14, 4, 2},
+      {Series::Ko, 84, 74, "rm", "fag", 7, 1, 0, 2}, {Series::Kw, 34, 34, "cl", "wh", 4, 0, 0, 0},
       {Series::Ku, 22, 22, "ti", "hd", 3, 1, 0, 0},  {Series::Ke, 31, 31, "db", "pe", 6, 0, 0, 0},
       {Series::Ky, 68, 68, "et", "ih", 2, 7, 0, 0},
   };

@@ -2,6 +2,7 @@
 // tab of a model as the main window's page area shows it:
 //   kelpax-page-shot [model] [file.png]
 //   kelpax-page-shot --tabs model[,model...] folder      (folder/model-N-CAPTION.png)
+//   kelpax-page-shot --factory model file.png (the Ko factory page, read from the camera)
 // Runs on any Qt platform; under xvfb-run it uses the same fonts and style as a desktop.
 #include <QApplication>
 #include <QPixmap>
@@ -14,6 +15,7 @@
 #include "app/page_area.h"
 #include "camera/model_catalog.h"
 #include "link/command_exchange.h"
+#include "pages/ko/ko_kosetting.h"
 #include "pages/settings_page.h"
 #include "pages/trigger_page.h"
 #include "session/connected_camera.h"
@@ -52,9 +54,11 @@ int shootTabs(ConnectedCamera& connected, const std::string& model, const QStrin
   return 0;
 }
 
-// A simulated camera of `model`, connected and read as the main window does; then either the
-// tabs of the model or the trigger page alone.
-int shootModel(const std::string& model, bool tabs, const QString& file) {
+enum class Shot { TriggerPage, Tabs, FactoryPage };
+
+// A simulated camera of `model`, connected and read as the main window does; then the tabs of
+// the model, the Ko factory page or the trigger page alone.
+int shootModel(const std::string& model, Shot shot, const QString& file) {
   sim::PtyOptions options;
   options.model = model;
   options.linkPath = "/tmp/kelpax-page-shot-" + std::to_string(getpid());
@@ -80,8 +84,24 @@ int shootModel(const std::string& model, bool tabs, const QString& file) {
   if (const int missing = connected.fillCache().missing; missing > 0)
     std::fprintf(stderr, "kelpax-page-shot: %d settings not read\n", missing);
 
-  if (tabs)
+  if (shot == Shot::Tabs)
     return shootTabs(connected, model, file);
+
+  if (shot == Shot::FactoryPage) {
+    CKo_Kosetting tuning(connected);
+    tuning.resize(tuning.sizeHint().expandedTo(QSize(900, 0)));
+    tuning.setControlsFromCache();
+    tuning.readAll();
+    tuning.show();
+    for (int i = 0; i < 10; ++i)
+      QApplication::processEvents();
+    if (!tuning.grab().save(file)) {
+      std::fprintf(stderr, "kelpax-page-shot: cannot write %s\n", qPrintable(file));
+      return 1;
+    }
+    std::printf("%s\n", qPrintable(file));
+    return 0;
+  }
 
   CKo_TriggerSetting page(connected);
   page.setWindowTitle("Mode / Exposure");
@@ -105,15 +125,16 @@ int shootModel(const std::string& model, bool tabs, const QString& file) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const bool tabs = argc > 1 && std::string(argv[1]) == "--tabs";
-  const int first = tabs ? 2 : 1;
+  const bool factory = argc > 1 && std::string(argv[1]) == "--factory";
+  const int first = tabs || factory ? 2 : 1;
   const std::string models = argc > first ? argv[first] : "Ko-25MC-C65";
   const QString file = argc > first + 1 ? QString::fromLocal8Bit(argv[first + 1])
                                         : (tabs ? "." : "trigger-page.png");
   if (!tabs)
-    return shootModel(models, false, file);
+    return shootModel(models, factory ? Shot::FactoryPage : Shot::TriggerPage, file);
   // One model after the other, each on a simulated camera of its own.
   for (const QString& model : QString::fromStdString(models).split(',', Qt::SkipEmptyParts)) {
-    if (const int failed = shootModel(model.trimmed().toStdString(), true, file))
+    if (const int failed = shootModel(model.trimmed().toStdString(), Shot::Tabs, file))
       return failed;
   }
   return 0;

@@ -1,0 +1,50 @@
+// The factory settings of a simulated Ko camera behind its privileged level: board and
+// sensor serial numbers, the CMOS bias voltages, the black-level offset and gain piece, the
+// frame-rate register, and the pixel-offset calibration.
+#pragma once
+
+#include <array>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/parameter_store.h"
+
+namespace sim {
+
+class KoFactorySettings {
+public:
+  explicit KoFactorySettings(ParameterStore& parameters) : parameters_(parameters) {}
+
+  // The answer lines of one of these commands, or nothing when it is not one of them.
+  std::optional<std::vector<std::string>>
+  answer(std::string_view command, std::span<const std::string_view> args, bool privileged);
+
+  // The Ko 50M takes its digital black level ("sdbl") at the privileged level only.
+  void setPrivilegedBlackLevel(bool on) { privilegedBlackLevel_ = on; }
+
+  // The bias DACs and the black-level offset are 8 and 12 bits wide.
+  static constexpr int kBiasMax = 255;
+  static constexpr int kBlackOffsetMax = 4095;
+  static constexpr int kGainPieceMax = 15;
+  // Serial numbers are printable words of at most this many characters.
+  static constexpr size_t kSerialMax = 32;
+
+private:
+  double frameRate() const;
+
+  ParameterStore& parameters_;
+  std::map<std::string, std::string, std::less<>> serials_{{"bd1", "B1-0417"},  {"bd2", "B2-0982"},
+                                                           {"bd3", "B3-1120"},  {"bd4", "B4-0031"},
+                                                           {"ccd", "S2201-88"}, {"vsub", "8.50"}};
+  std::map<std::string, int, std::less<>> bias_{{"vrst", 180}, {"vln1", 96}, {"vrf2", 140},
+                                                {"vlp", 60},   {"vln2", 88}, {"vcl3", 120}};
+  int blackOffset_ = 256;
+  int gainPiece_ = 4;
+  bool privilegedBlackLevel_ = false;
+};
+
+} // namespace sim
