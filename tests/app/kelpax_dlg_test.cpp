@@ -27,8 +27,8 @@
 #include "app/terminal_dlg.h"
 #include "app/window_event_pump.h"
 #include "pages/control_widgets.h"
-#include "pages/ky/ky29c_pages.h"
 #include "pages/ko/ko_kosetting.h"
+#include "pages/ky/ky29c_pages.h"
 #include "pages/trigger_page.h"
 #include "sim/pty_camera.h"
 
