@@ -66,6 +66,8 @@ Camera::Camera(std::string model)
   if (isGenCpModel(model_))
     gencp_ = std::make_unique<GenCpDevice>(model_, serialNumber_);
   spaces_.fill(parameters_.allValues());
+  // The cameras that offer a table choice ("ls") are the ones that keep look-up tables.
+  frames_.setKeepsLuts(parameters_.find("ls") != nullptr);
   chooseStartupSpace(0);
   setFaults(Faults{});
 }
