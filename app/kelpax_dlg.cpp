@@ -32,8 +32,9 @@ namespace {
 constexpr char kTitle[] = "Quorvane - ";
 
 // The service tool pages: they show the cache themselves and have a tuning form.
-constexpr PageId kToolPages[] = {PageId::PeltierCtrlDlg, PageId::NewPeltierCtrlDlg,
-                                 PageId::FanControlDlg, PageId::StageCtrlDlg};
+constexpr PageId kToolPages[] = {
+    PageId::PeltierCtrlDlg, PageId::NewPeltierCtrlDlg, PageId::FanControlDlg, PageId::StageCtrlDlg,
+    PageId::LutDlg,         PageId::KeLutDlg,          PageId::Ky29CLUTDlg};
 
 const QString kSettingFilter = QStringLiteral("Camera Setting Data (*.csf)");
 
@@ -97,6 +98,7 @@ void CKelpaxDlg::initDialog() {
 
   buildStatusBar();
   layout->addWidget(statusBar_);
+  connectLutPages();
   if (auto* stage = qobject_cast<CStageCtrlDlg*>(pageArea_->page(PageId::StageCtrlDlg))) {
     // The stage's timings go to the main window's title, its outcomes to the status line.
     stage->setTitleSink([this](const QString& text) { setWindowTitle(text); });

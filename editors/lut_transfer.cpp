@@ -2,6 +2,7 @@
 #include "editors/lut_transfer.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "editors/lut_file.h"
 #include "pages/page_host.h"
@@ -113,6 +114,30 @@ Answer selectLut(PageHost& host, int choice) {
 int cachedLutSelection(const PageHost& host) {
   const int value = host.cacheInt(kLutSelectStem);
   return lutSelectValid(value) ? value : -1;
+}
+
+LutTimingTest runLutTimingTest(PageHost& host, const std::function<long()>& nowMs) {
+  LutTimingTest result;
+  const long start = nowMs();
+  result.ok = true;
+  for (int round = 0; round < kLutTimingRounds; ++round) {
+    for (const char* command : {"sva 0 1000", "sva 200 1000"}) {
+      ++result.commandsSent;
+      if (!host.sendCommand(command, {.timeoutMs = 3000}).accepted())
+        result.ok = false;
+    }
+  }
+  result.elapsedMs = nowMs() - start;
+  return result;
+}
+
+std::string lutTimingReport(long elapsedMs) {
+  char text[160];
+  std::snprintf(text, sizeof text,
+                "\nStage Setup Time : %0.2f ms \n(Stage Driving Time + Serial Communication Time + "
+                "Latency)\n",
+                double(elapsedMs) / 60.0);
+  return text;
 }
 
 } // namespace kelpax

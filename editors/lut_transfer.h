@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -78,5 +79,18 @@ bool lutSelectValid(int choice);
 Answer selectLut(PageHost& host, int choice);
 // The choice the cache knows from "ls"; -1 when the camera never told it.
 int cachedLutSelection(const PageHost& host);
+
+// The page's hidden command timing test ("Create LUT"): 30 rounds of "sva 0 1000" and
+// "sva 200 1000" (3000 ms each). `ok` is false when a command went unanswered or refused.
+struct LutTimingTest {
+  bool ok = false;
+  long elapsedMs = 0;
+  int commandsSent = 0;
+};
+inline constexpr int kLutTimingRounds = 30;
+inline constexpr std::string_view kLutTimingCaption = "Test Results";
+LutTimingTest runLutTimingTest(PageHost& host, const std::function<long()>& nowMs);
+// "\nStage Setup Time : %0.2f ms \n(...)\n" with the elapsed time divided by 60.
+std::string lutTimingReport(long elapsedMs);
 
 } // namespace kelpax

@@ -90,6 +90,8 @@ public:
   }
 
   RecordingHost& host() { return *host_; }
+  // The camera's channel, for binary transfers beside the page's commands.
+  CommandExchange& exchange() { return exchange_; }
   // Commands sent behind the page's back, as another window would.
   bool direct(const std::string& command) {
     return connected_->sendCommand(command, {.timeoutMs = 3000}).accepted();
