@@ -14,6 +14,7 @@
 #include "editors/lut_dlg.h"
 #include "editors/lut_graph.h"
 #include "pages/edit_widgets.h"
+#include "pages/view_page.h"
 #include "tests/pages/page_rig.h"
 
 using namespace kelpax;
@@ -190,6 +191,28 @@ TEST_F(LutPageTest, SelectionAsksTheCameraFirst) {
   EXPECT_TRUE(page->selectionGroup()->button(2)->isChecked());
   EXPECT_FALSE(page->selectionGroup()->button(1)->isChecked());
   EXPECT_EQ(selectionsTold_, 1);
+}
+
+// The view page's "LUT" group shows the choice made on the look-up table page, as the main
+// window wires them. Would catch the choice reaching the camera but not the cache the view page
+// reads.
+TEST_F(LutPageTest, ViewPageMirrorsTheChoice) {
+  auto page = open<CLutDlg>("Kx-4M-M40");
+  CViewSetting view(rig_->host());
+  view.setControlsFromCache();
+  LutPageServices services;
+  services.selectionChanged = [&view] { view.setControlsFromCache(); };
+  page->setServices(services);
+  SettingsPage::RadioGroup* group = view.radioGroup("ls");
+  ASSERT_NE(group, nullptr);
+  ASSERT_EQ(group->buttons.size(), 3u);
+  EXPECT_TRUE(group->buttons[0]->isChecked());
+  page->selectionGroup()->button(1)->click();
+  EXPECT_TRUE(group->buttons[1]->isChecked());
+  EXPECT_FALSE(group->buttons[0]->isChecked());
+  page->selectionGroup()->button(2)->click();
+  EXPECT_TRUE(group->buttons[2]->isChecked());
+  EXPECT_FALSE(group->buttons[1]->isChecked());
 }
 
 // The Ky 29C page refuses a transfer while the main window runs one, and switches the table
