@@ -19,6 +19,7 @@
 #include "app/transfer_view.h"
 #include "app/version.h"
 #include "camera/debug_output.h"
+#include "editors/lut_dlg.h"
 #include "pages/bayer_gain.h"
 #include "pages/control_widgets.h"
 #include "pages/settings_page.h"
@@ -209,6 +210,8 @@ void CKelpaxDlg::registerToolTips() {
   tips->attach(pageArea_->page(PageId::ViewSetting), QStringLiteral("FULL SIZE."));
   tips->attach(pageArea_->page(PageId::TriggerSetting), QStringLiteral("FREE RUN."));
   tips->attach(pageArea_->page(PageId::AFESetting), QStringLiteral("Control Analog gain."));
+  if (auto* lut = qobject_cast<CLutDlg*>(pageArea_->page(PageId::LutDlg)))
+    tips->attach(lut->button(QStringLiteral("loadFile")), QStringLiteral("Load LUT File."));
   tips->attach(temperatureButton_, QStringLiteral("Read the camera temperature"));
 }
 

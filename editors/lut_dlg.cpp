@@ -18,7 +18,7 @@
 namespace kelpax {
 namespace {
 
-constexpr int kGammaEditId = 1160;
+constexpr int kGammaEditId = 1161;
 
 QString latin1(std::string_view text) {
   return QString::fromLatin1(text.data(), qsizetype(text.size()));
