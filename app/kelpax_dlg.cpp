@@ -19,6 +19,7 @@
 #include "app/transfer_view.h"
 #include "app/version.h"
 #include "camera/debug_output.h"
+#include "editors/lut_dlg.h"
 #include "pages/bayer_gain.h"
 #include "pages/control_widgets.h"
 #include "pages/ka/ka_setting.h"
@@ -35,8 +36,9 @@ namespace {
 constexpr char kTitle[] = "Quorvane - ";
 
 // The service tool pages: they show the cache themselves and have a tuning form.
-constexpr PageId kToolPages[] = {PageId::PeltierCtrlDlg, PageId::NewPeltierCtrlDlg,
-                                 PageId::FanControlDlg, PageId::StageCtrlDlg};
+constexpr PageId kToolPages[] = {
+    PageId::PeltierCtrlDlg, PageId::NewPeltierCtrlDlg, PageId::FanControlDlg, PageId::StageCtrlDlg,
+    PageId::LutDlg,         PageId::KeLutDlg,          PageId::Ky29CLUTDlg};
 
 const QString kSettingFilter = QStringLiteral("Camera Setting Data (*.csf)");
 
@@ -100,6 +102,7 @@ void CKelpaxDlg::initDialog() {
 
   buildStatusBar();
   layout->addWidget(statusBar_);
+  connectLutPages();
   if (auto* stage = qobject_cast<CStageCtrlDlg*>(pageArea_->page(PageId::StageCtrlDlg))) {
     // The stage's timings go to the main window's title, its outcomes to the status line.
     stage->setTitleSink([this](const QString& text) { setWindowTitle(text); });
@@ -210,6 +213,8 @@ void CKelpaxDlg::registerToolTips() {
   tips->attach(pageArea_->page(PageId::ViewSetting), QStringLiteral("FULL SIZE."));
   tips->attach(pageArea_->page(PageId::TriggerSetting), QStringLiteral("FREE RUN."));
   tips->attach(pageArea_->page(PageId::AFESetting), QStringLiteral("Control Analog gain."));
+  if (auto* lut = qobject_cast<CLutDlg*>(pageArea_->page(PageId::LutDlg)))
+    tips->attach(lut->button(QStringLiteral("loadFile")), QStringLiteral("Load LUT File."));
   tips->attach(temperatureButton_, QStringLiteral("Read the camera temperature"));
 }
 

@@ -177,6 +177,9 @@ private:
   void notAvailable(const QString& what);
   // Binary transfers (kelpax_dlg_transfers.cpp).
   std::string chooseOpenFile(std::string_view filter);
+  // The look-up table pages transfer through the window's engine and tell the view pages of a
+  // new table choice.
+  void connectLutPages();
   void defectDownload();
   void defectUpload();
   void firmwareUpgrade(FirmwareKind kind);

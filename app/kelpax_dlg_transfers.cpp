@@ -2,8 +2,11 @@
 #include <QFileDialog>
 
 #include "app/kelpax_dlg.h"
+#include "app/page_area.h"
 #include "app/status_bar_widget.h"
 #include "camera/debug_output.h"
+#include "editors/lut_dlg.h"
+#include "pages/settings_page.h"
 #include "transfer/defect_pixels.h"
 #include "transfer/firmware_image.h"
 
@@ -115,6 +118,36 @@ void CKelpaxDlg::firmwareUpgrade(FirmwareKind kind) {
     return;
   }
   session_.transfer().SendBinary(download.plan);
+}
+
+void CKelpaxDlg::connectLutPages() {
+  LutPageServices services;
+  services.busy = [this] { return session_.transferRunning() || portScan_; };
+  services.download = [this](const DownloadPlan& plan) {
+    return session_.transfer().SendBinary(plan);
+  };
+  services.upload = [this](const UploadPlan& plan, std::vector<uint8_t>& out) {
+    return session_.transfer().ReceiveBinary(plan, out);
+  };
+  services.message = [this](const std::string& caption, const std::string& text) {
+    showMessage(caption, text, MessageIcon::Information);
+  };
+  services.openFile = [this](std::string_view filter) { return chooseOpenFile(filter); };
+  services.saveFile = [this](std::string_view filter) {
+    return options_.fileChooser.saveFile
+               ? options_.fileChooser.saveFile(filterText(filter))
+               : QFileDialog::getSaveFileName(this, QString(), QString(), filterText(filter))
+                     .toStdString();
+  };
+  services.selectionChanged = [this] {
+    // The view pages' "LUT" group shows the same choice.
+    for (SettingsPage* generic : pageArea_->genericPages())
+      generic->setControlsFromCache();
+  };
+  for (PageId id : {PageId::LutDlg, PageId::KeLutDlg, PageId::Ky29CLUTDlg}) {
+    if (auto* page = qobject_cast<CLutDlg*>(pageArea_->page(id)))
+      page->setServices(services);
+  }
 }
 
 } // namespace kelpax

@@ -3,6 +3,7 @@
 
 #include <QLabel>
 
+#include "editors/lut_dlg.h"
 #include "pages/afe_page.h"
 #include "pages/bayer_gain.h"
 #include "pages/ka/ka_setting.h"
@@ -71,6 +72,9 @@ CPageArea::CPageArea(PageHost& host, QWidget* parent) : QWidget(parent) {
   add(PageId::NewPeltierCtrlDlg, new CNewPeltierCtrlDlg(host, this));
   add(PageId::FanControlDlg, new CFanControlDlg(host, this));
   add(PageId::StageCtrlDlg, new CStageCtrlDlg(host, this));
+  add(PageId::LutDlg, new CLutDlg(host, this));
+  add(PageId::KeLutDlg, new CKeLutDlg(host, this));
+  add(PageId::Ky29CLUTDlg, new CKy29CLUTDlg(host, this));
   pages_[PageId::ViewSetting]->setWindowTitle(QStringLiteral("Image "));
   pages_[PageId::AFESetting]->setWindowTitle(QStringLiteral("Analog "));
   pages_[PageId::TriggerSetting]->setWindowTitle(QStringLiteral("Mode / Exposure"));

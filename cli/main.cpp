@@ -11,6 +11,7 @@
 #include "camera/tables/model_rules.h"
 #include "cli/camera_commands.h"
 #include "cli/genicam_command.h"
+#include "cli/lut_command.h"
 #include "cli/scan_command.h"
 #include "cli/settings_command.h"
 #include "cli/stage_command.h"
@@ -211,6 +212,8 @@ int main(int argc, char** argv) {
   for (CliCommand& command : addTransferCommands(app))
     commands.push_back(std::move(command));
   commands.push_back(addStageCommand(app));
+  for (CliCommand& command : addLutCommands(app))
+    commands.push_back(std::move(command));
 
   try {
     app.parse(argc, argv);

@@ -101,12 +101,6 @@ int openFor(CliSession& cli, const TransferOptions& options, bool needsModel) {
   return needsModel ? cli.open(options.link) : cli.openPort(options.link);
 }
 
-int report(const TransferResult& result, bool upload) {
-  if (!result.ok())
-    std::cerr << "kelpax-cli: " << result.status << "\n";
-  return transferExitCode(result, upload);
-}
-
 int runDownload(const TransferOptions& options) {
   const CliKind* kind = findCliKind(options.kind);
   if (!kind || !kind->download) {
@@ -123,19 +117,11 @@ int runDownload(const TransferOptions& options) {
     std::cerr << "kelpax-cli: " << prepared.error << "\n";
     return kExitFile;
   }
-  StderrProgress progress;
-  InterruptAsCancel interrupt;
-  cli.session.exchange().setEventPump(&progress);
-  BinaryTransfer transfer(cli.session.exchange(), &progress);
-  const TransferResult result =
-      prepared.singleFrame
-          ? transfer.SendSingleFrame(prepared.plan.blockCommand, prepared.plan.payload)
-          : transfer.SendBinary(prepared.plan);
-  cli.session.exchange().setEventPump(nullptr);
+  const TransferResult result = sendWithProgress(cli, prepared.plan, prepared.singleFrame);
   if (result.ok())
     std::cout << "sent " << options.file << " (" << prepared.plan.payload.size()
               << " bytes on the wire)\n";
-  return report(result, false);
+  return reportTransfer(result, false);
 }
 
 int runUpload(const TransferOptions& options) {
@@ -154,17 +140,9 @@ int runUpload(const TransferOptions& options) {
     return kExitCameraError;
   }
   std::vector<uint8_t> received;
-  TransferResult result;
-  {
-    StderrProgress progress;
-    InterruptAsCancel interrupt;
-    cli.session.exchange().setEventPump(&progress);
-    BinaryTransfer transfer(cli.session.exchange(), &progress);
-    result = transfer.ReceiveBinary(prepared.plan, received);
-    cli.session.exchange().setEventPump(nullptr);
-  }
+  const TransferResult result = receiveWithProgress(cli, prepared.plan, received);
   if (!result.ok())
-    return report(result, true);
+    return reportTransfer(result, true);
   std::string fileBytes;
   std::string error;
   if (!prepared.toFile(received, fileBytes, error)) {
@@ -182,6 +160,35 @@ int runUpload(const TransferOptions& options) {
 }
 
 } // namespace
+
+TransferResult sendWithProgress(CliSession& cli, const DownloadPlan& plan, bool singleFrame) {
+  StderrProgress progress;
+  InterruptAsCancel interrupt;
+  cli.session.exchange().setEventPump(&progress);
+  BinaryTransfer transfer(cli.session.exchange(), &progress);
+  const TransferResult result = singleFrame
+                                    ? transfer.SendSingleFrame(plan.blockCommand, plan.payload)
+                                    : transfer.SendBinary(plan);
+  cli.session.exchange().setEventPump(nullptr);
+  return result;
+}
+
+TransferResult receiveWithProgress(CliSession& cli, const UploadPlan& plan,
+                                   std::vector<uint8_t>& received) {
+  StderrProgress progress;
+  InterruptAsCancel interrupt;
+  cli.session.exchange().setEventPump(&progress);
+  BinaryTransfer transfer(cli.session.exchange(), &progress);
+  const TransferResult result = transfer.ReceiveBinary(plan, received);
+  cli.session.exchange().setEventPump(nullptr);
+  return result;
+}
+
+int reportTransfer(const TransferResult& result, bool upload) {
+  if (!result.ok())
+    std::cerr << "kelpax-cli: " << result.status << "\n";
+  return transferExitCode(result, upload);
+}
 
 int transferExitCode(const TransferResult& result, bool upload) {
   switch (result.code) {

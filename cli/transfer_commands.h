@@ -20,6 +20,15 @@ inline constexpr int kExitCanceled = 130;
 // cancelled (130).
 int transferExitCode(const TransferResult& result, bool upload);
 
+// A transfer on the verb's session with the progress bar on stderr and Ctrl-C as Cancel; the
+// verbs that build their own plans (lut) share them with download and upload.
+TransferResult sendWithProgress(CliSession& cli, const DownloadPlan& plan,
+                                bool singleFrame = false);
+TransferResult receiveWithProgress(CliSession& cli, const UploadPlan& plan,
+                                   std::vector<uint8_t>& received);
+// Prints a failed transfer's status and returns its exit code.
+int reportTransfer(const TransferResult& result, bool upload);
+
 std::vector<CliCommand> addTransferCommands(CLI::App& app);
 
 } // namespace kelpax

@@ -43,6 +43,14 @@ constexpr UploadPair kUploads[] = {
     {0x0105, 0x0106, 0x0102},
 };
 
+// The download an upload request serves. The look-up table request names its slot: 1 is the
+// table of 0x0102, 2 that of 0x0103; another slot has no table (0).
+uint16_t uploadSource(const UploadPair& pair, uint32_t parameter) {
+  if (pair.request != 0x0105)
+    return pair.source;
+  return parameter == 1 ? 0x0102 : parameter == 2 ? 0x0103 : 0;
+}
+
 // Frames whose data the camera keeps as it is, acknowledged at once.
 constexpr uint16_t kSingleFrames[] = {0x0300};
 
@@ -130,6 +138,9 @@ FrameOutcome FrameStore::receive(std::string_view frame, int frameIndex,
     return outcome;
   };
 
+  const bool lutFrame = command >= 0x0102 && command <= 0x0104;
+  if (lutFrame && !keepsLuts_)
+    return answer(false, false);
   for (const DownloadPair& pair : kDownloads) {
     if (command == pair.block) {
       if (!intact || length == 0 || length > kMaxFrameData)
@@ -173,9 +184,11 @@ FrameOutcome FrameStore::receive(std::string_view frame, int frameIndex,
     if (command == pair.request) {
       if (!intact || length != 4)
         return outcome;
-      const std::vector<uint8_t>* data_ = stored(pair.source);
+      const uint16_t source =
+          keepsLuts_ || pair.request != 0x0105 ? uploadSource(pair, be32(data, 0)) : 0;
+      const std::vector<uint8_t>* data_ = source ? stored(source) : nullptr;
       const uint32_t total = data_ ? static_cast<uint32_t>(data_->size()) : 0;
-      upload_ = Upload{pair.source, pair.read, 0, total};
+      upload_ = Upload{source, pair.read, 0, total};
       std::string announce;
       put16(announce, static_cast<uint16_t>((faults.hugeUpload ? kHugeUpload : total) >> 16));
       put16(announce, static_cast<uint16_t>((faults.hugeUpload ? kHugeUpload : total) & 0xFFFF));

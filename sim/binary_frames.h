@@ -43,6 +43,9 @@ public:
   // The data a download under `blockCommand` left in the camera (nothing if none did).
   const std::vector<uint8_t>* stored(uint16_t blockCommand) const;
   void store(uint16_t blockCommand, std::vector<uint8_t> data);
+  // A camera without look-up tables refuses their frames (NAK) and announces no table to upload.
+  void setKeepsLuts(bool keeps) { keepsLuts_ = keeps; }
+
   // A download in progress is given up (the PC went quiet in the middle of it).
   void abandonDownload() { pending_.reset(); }
 
@@ -67,6 +70,7 @@ private:
   std::optional<Pending> pending_;
   std::optional<Upload> upload_;
   int repliesSent_ = 0;
+  bool keepsLuts_ = true;
 };
 
 // FNV-1a of the bytes, as the simulator's "simstore" diagnostic reports it.

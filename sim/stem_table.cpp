@@ -277,6 +277,12 @@ SimModel simModelFor(std::string_view modelName) {
     if (!known)
       sim.stems.push_back(stemFor(reg, model, sim));
   }
+  // Ke cameras keep look-up tables and choose them with "sls" like the other families, though
+  // the program keeps no "ls" value for them.
+  if (model.series == Series::Ke &&
+      std::none_of(sim.stems.begin(), sim.stems.end(),
+                   [](const StemDef& def) { return def.stem == "ls"; }))
+    sim.stems.push_back(stemFor({"ls", 1}, model, sim));
   // A camera of no known family still keeps the common exposure and gain.
   if (sim.stems.empty()) {
     for (std::string_view stem : {"et", "ag", "tm"})

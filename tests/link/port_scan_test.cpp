@@ -22,6 +22,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// One dot of a booting camera's wait: ten of them outlast the simulated camera's start-up text.
+constexpr uint32_t kTestBootTickMs = 100;
+
 struct ViewRecorder : ScanView {
   void clearRows() override {
     rows.clear();
@@ -100,7 +103,10 @@ protected:
     // Only the ports a test names: no serial ports of this machine, no installed libraries.
     scanner_->setComPortLister([] { return std::vector<std::string>{}; });
     scanner_->setLibraryFolders({});
-    scanner_->setBootWaitTickMs(20);
+    // The simulated cameras send their start-up text half a second after the echo; the boot
+    // wait must outlast it, or the text arrives during the next probe and the outcome depends
+    // on the machine's load.
+    scanner_->setBootWaitTickMs(kTestBootTickMs);
   }
   void TearDown() override {
     port_.ClosePort();
@@ -389,7 +395,7 @@ TEST_F(PortScan, EchoOnlyCameraShownBootingThenIdentified) {
   EXPECT_EQ(view_.history[0], expected);
   EXPECT_EQ(slot(0).found, 1);
   EXPECT_EQ(port_.currentIndex(), 0);
-  EXPECT_GE(took, 10 * 20ms); // each dot waited for a prompt
+  EXPECT_GE(took, 10 * std::chrono::milliseconds(kTestBootTickMs)); // each dot waited
 }
 
 // Would catch a second boot wait (a scan that never ends) or a second echo-only answer hidden.
@@ -559,10 +565,6 @@ protected:
   // of one camera at 19200. Everything starts afresh, so two scans meet the same cameras.
   void startMix() {
     cameras_.clear();
-    // The booting cameras send their start-up text half a second after the echo; the boot wait
-    // must outlast it, or the text arrives during the next probe's check at the wrong rate and
-    // the outcome depends on the machine's load.
-    scanner_->setBootWaitTickMs(100);
     camera("fast", 115200);
     camera("mid", 19200);
     camera("slow", 9600);
