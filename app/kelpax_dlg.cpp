@@ -22,6 +22,7 @@
 #include "pages/bayer_gain.h"
 #include "pages/control_widgets.h"
 #include "pages/settings_page.h"
+#include "tools/fs_dlg.h"
 #include "tools/stage_page.h"
 #include "tools/stitch_dlg.h"
 #include "tools/tool_page.h"
@@ -131,6 +132,7 @@ void CKelpaxDlg::initDialog() {
   relay_->setScanning(portScan_);
 
   wireTerminal();
+  buildFactoryDialog();
 
   const double scale = logicalDpiX() / 96.0;
   resize(int(640 * scale), int(560 * scale));
@@ -173,6 +175,37 @@ void CKelpaxDlg::wireTerminal() {
     if (!terminal_->isHidden())
       toggleTerminal();
   });
+}
+
+void CKelpaxDlg::buildFactoryDialog() {
+  CFSDlg::Options fs;
+  fs.transfer = &session_.transfer();
+  fs.workingFolder = session_.workingFolder();
+  fs.openFile = [this](const QString& filter) { return chooseOpenFile(filter.toStdString()); };
+  fs.saveFile = [this](const QString& filter) {
+    return options_.fileChooser.saveFile
+               ? options_.fileChooser.saveFile(filter)
+               : QFileDialog::getSaveFileName(this, QString(), QString(), filter).toStdString();
+  };
+  fs.message = [this](const std::string& caption, const std::string& text) {
+    showMessage(caption, text, MessageIcon::Error);
+  };
+  fs.status = [this](const std::string& text) { statusBar_->showStatus(text); };
+  fs.beeper = options_.beeper;
+  // "Refresh" posts Tool → Factory Setting, which shows the page again and re-reads it.
+  fs.refresh = [this] {
+    QMetaObject::invokeMethod(
+        this, [this] { runMenuCommand(kIdFactorySetting); }, Qt::QueuedConnection);
+  };
+  fs.closed = [this] {
+    tuningMode_ = false;
+    tuningPage_ = false;
+    if (relay_)
+      relay_->setTuningMode(false);
+  };
+  fsDlg_ = new CFSDlg(session_.camera(), std::move(fs), this);
+  fsDlg_->setWindowFlag(Qt::Dialog);
+  fsDlg_->hide();
 }
 
 void CKelpaxDlg::buildStatusBar() {
@@ -559,6 +592,7 @@ void CKelpaxDlg::toggleTerminal() {
 }
 
 void CKelpaxDlg::showTuningPage() {
+  tuningPage_ = true;
   if (QAction* factory = action(kIdSaveFactory))
     factory->setEnabled(true);
   statusBar_->showStatus(tuningMode_ ? "Tuning mode" : "Factory mode");
@@ -572,7 +606,14 @@ void CKelpaxDlg::showTuningPage() {
   // The nano-stage's drive controls belong to the tuning form of the stage series.
   if (auto* stage = dynamic_cast<ToolPage*>(pageArea_->page(PageId::StageCtrlDlg)))
     stage->setTuningForm(series == Series::Kn || series == Series::KnP);
-  notAvailable(QStringLiteral("The factory tuning page"));
+  const ModelDescriptor& model = session_.camera().modelDescriptor();
+  if (series == Series::Ko || series == Series::Kw || model.is(Series::Ki, "71M")) {
+    notAvailable(QStringLiteral("The Ko tuning page"));
+    return;
+  }
+  fsDlg_->show();
+  fsDlg_->raise();
+  fsDlg_->readFromCamera();
 }
 
 bool CKelpaxDlg::closeDialog() {

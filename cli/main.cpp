@@ -14,6 +14,7 @@
 #include "cli/scan_command.h"
 #include "cli/settings_command.h"
 #include "cli/stage_command.h"
+#include "cli/timing_command.h"
 #include "cli/transfer_commands.h"
 #include "cli/verbs.h"
 #include "link/port_search.h"
@@ -211,6 +212,7 @@ int main(int argc, char** argv) {
   for (CliCommand& command : addTransferCommands(app))
     commands.push_back(std::move(command));
   commands.push_back(addStageCommand(app));
+  commands.push_back(addTimingCommand(app));
 
   try {
     app.parse(argc, argv);

@@ -228,14 +228,8 @@ FactoryReadings FactoryTuning::readPage() {
   FactoryReadings readings;
   // The level stays open while the page is in use: its commands need it.
   readings.privileged = send("aar qelmarst").accepted();
-  for (TimingSetKind kind : {TimingSetKind::Width, TimingSetKind::Offset}) {
-    const Answer answer = host_.sendCommand(kind == TimingSetKind::Width ? "gstw" : "gsto",
-                                            {.timeoutMs = kDefaultTimeoutMs});
-    if (!answer.accepted())
-      continue;
-    const std::optional<TimingSet> set = parseTimingAnswer(valueLine(answer));
-    (kind == TimingSetKind::Width ? readings.width : readings.offset) = set;
-  }
+  readings.width = readSet(TimingSetKind::Width);
+  readings.offset = readSet(TimingSetKind::Offset);
   readings.afeDelay = queryInt("gad");
   readings.gainOffset = queryInt("gfg", 0);
   readings.gainRange = queryInt("gfg", 1);
@@ -251,6 +245,14 @@ FactoryReadings FactoryTuning::readPage() {
       readings.lowGain = *low - 127;
   }
   return readings;
+}
+
+std::optional<TimingSet> FactoryTuning::readSet(TimingSetKind kind) {
+  const Answer answer = host_.sendCommand(kind == TimingSetKind::Width ? "gstw" : "gsto",
+                                          {.timeoutMs = kDefaultTimeoutMs});
+  if (!answer.accepted())
+    return std::nullopt;
+  return parseTimingAnswer(valueLine(answer));
 }
 
 Answer FactoryTuning::sendSet(TimingSetKind kind, const TimingSet& set) {

@@ -140,6 +140,9 @@ public:
   // Opens the privileged level and reads the timing sets and calibration values.
   FactoryReadings readPage();
 
+  // The set the camera holds ("gstw" / "gsto", at the privileged level); nullopt when the
+  // camera does not tell it or tells something that is no set.
+  std::optional<TimingSet> readSet(TimingSetKind kind);
   Answer sendSet(TimingSetKind kind, const TimingSet& set);
   // "Update": the width set, then the offset set; stops at the first refusal.
   Answer update(const TimingSets& sets);

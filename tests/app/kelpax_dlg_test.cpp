@@ -28,6 +28,8 @@
 #include "app/window_event_pump.h"
 #include "pages/control_widgets.h"
 #include "pages/trigger_page.h"
+#include "tools/column_offset_dlg.h"
+#include "tools/fs_dlg.h"
 #include "sim/pty_camera.h"
 
 using namespace kelpax;
@@ -722,3 +724,42 @@ TEST(KelpaxDlg, TerminalOpensStitchAndTheStageCommandShowsTheStagePage) {
   EXPECT_TRUE(stitch->isVisible());
   EXPECT_EQ(stitch->windowTitle(), QStringLiteral("Stitch"));
 }
+
+namespace {
+
+// Tool → Factory Setting shows the factory dialog for a CCD camera with the camera's timing
+// words read; its Close leaves the tuning mode. A Ko camera gets its own tuning page's note, not
+// the factory dialog.
+TEST(KelpaxDlg, FactorySettingShowsTheFactoryDialogWhereTheModelHasIt) {
+  Rig rig({"Kx-4M-M40", "Ko-4M-M180"});
+  writeFile(rig.folder() / "kxfactory.key", "");
+  rig.connect(0);
+  ASSERT_TRUE(rig.dlg->action(kIdFactorySetting)->isEnabled());
+  CFSDlg* fs = rig.dlg->factoryDialog();
+  ASSERT_NE(fs, nullptr);
+  EXPECT_FALSE(fs->isVisible());
+  rig.dlg->action(kIdFactorySetting)->trigger();
+  settle();
+  EXPECT_TRUE(fs->isVisible());
+  EXPECT_TRUE(rig.dlg->tuningPageShown());
+  EXPECT_TRUE(rig.dlg->action(kIdSaveFactory)->isEnabled());
+  EXPECT_EQ(fs->channelEdit(12)->value(), 12) << "RG width as the camera reports it";
+  EXPECT_EQ(fs->intEdit(QStringLiteral("AFE Delay :"))->value(), 14);
+  // The column offset dialog opens from the factory dialog.
+  fs->button(QStringLiteral("Column Offset Download"))->click();
+  ASSERT_NE(fs->columnOffsetDialog(), nullptr);
+  EXPECT_TRUE(fs->columnOffsetDialog()->isVisible());
+  fs->button(QStringLiteral("Close"))->click();
+  EXPECT_FALSE(fs->isVisible());
+  EXPECT_FALSE(rig.dlg->tuningPageShown());
+  EXPECT_TRUE(rig.boxes.shown.empty());
+
+  rig.dlg->runMenuCommand(kIdChangePort);
+  rig.connect(1);
+  rig.dlg->runMenuCommand(kIdFactorySetting);
+  EXPECT_FALSE(fs->isVisible());
+  ASSERT_EQ(rig.boxes.shown.size(), 1u);
+  EXPECT_NE(rig.boxes.shown[0].find("Ko tuning page"), std::string::npos);
+}
+
+} // namespace
