@@ -13,7 +13,6 @@
 #include <QElapsedTimer>
 #include <QPixmap>
 #include <QTest>
-#include <QtCharts/QChartView>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -22,6 +21,8 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include <QtCharts/QChartView>
 
 #include <unistd.h>
 
@@ -82,10 +83,9 @@ int agingCpu(int seconds) {
   if (!link.opened)
     return 1;
   ThermalControl control(link.connected, PeltierGeneration::Classic);
-  const std::string csv =
-      (std::filesystem::temp_directory_path() / ("kelpax-aging-bench-" + std::to_string(getpid()) +
-                                                 ".csv"))
-          .string();
+  const std::string csv = (std::filesystem::temp_directory_path() /
+                           ("kelpax-aging-bench-" + std::to_string(getpid()) + ".csv"))
+                              .string();
   CAgingMonitor monitor(control, csv, nullptr);
   monitor.chart()->show();
   const double cpuStart = threadCpuSeconds();
@@ -136,8 +136,8 @@ int chartRedraw() {
   std::sort(ms.begin(), ms.end());
   std::printf("chart redraw at %zu points per line: median %.2f ms (ratio %.2f), worst %.2f ms "
               "(ratio %.2f) against %.0f ms\n",
-              chart.pointCount(), ms[ms.size() / 2], ms[ms.size() / 2] / kRedrawTargetMs,
-              ms.back(), ms.back() / kRedrawTargetMs, kRedrawTargetMs);
+              chart.pointCount(), ms[ms.size() / 2], ms[ms.size() / 2] / kRedrawTargetMs, ms.back(),
+              ms.back() / kRedrawTargetMs, kRedrawTargetMs);
   return 0;
 }
 

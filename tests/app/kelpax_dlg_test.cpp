@@ -28,9 +28,9 @@
 #include "app/window_event_pump.h"
 #include "pages/control_widgets.h"
 #include "pages/trigger_page.h"
+#include "sim/pty_camera.h"
 #include "tools/column_offset_dlg.h"
 #include "tools/fs_dlg.h"
-#include "sim/pty_camera.h"
 
 using namespace kelpax;
 namespace fs = std::filesystem;

@@ -1,4 +1,5 @@
-// kelpax-cli's factory verbs (temperature, stage, timing) against kelpax-camsim on a pseudo-terminal.
+// kelpax-cli's factory verbs (temperature, stage, timing) against kelpax-camsim on a
+// pseudo-terminal.
 #include <filesystem>
 #include <fstream>
 #include <string>

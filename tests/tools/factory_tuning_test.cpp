@@ -52,11 +52,21 @@ public:
   ModelDescriptor model;
 };
 
-fs::path scratch(const std::string& name) {
-  const fs::path dir = fs::temp_directory_path() / ("kelpax-fs-" + std::to_string(getpid()));
-  fs::create_directories(dir);
-  return dir / name;
-}
+// A folder of the test's own for its files, removed with everything in it at the end.
+struct Scratch {
+  Scratch() {
+    dir = fs::temp_directory_path() /
+          ("kelpax-fs-files-" + std::to_string(getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir);
+  }
+  ~Scratch() {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+  fs::path operator()(const std::string& name) const { return dir / name; }
+  fs::path dir;
+};
 
 std::string fileBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -159,6 +169,7 @@ TEST(TimingCaptions, Ka29MNamesItsEdgesDifferently) {
 // A file saved after "Reset" starts 00 00 00 10; each half holds its set in file order
 // (H1A H1B H2A H2B HL NA RG SHP0 SHP1 SHD0 SHD1 DCK0 DCK1); save and load give the same sets.
 TEST(TimingFile, LayoutAndRoundTrip) {
+  Scratch scratch;
   const std::string defaults = encodeTimingFile(TimingSets::defaults());
   ASSERT_EQ(defaults.size(), kTimingFileBytes);
   EXPECT_EQ(defaults.substr(0, 4), std::string("\0\0\0\x10", 4));
@@ -187,6 +198,7 @@ TEST(TimingFile, LayoutAndRoundTrip) {
 // reason and gives no sets; a missing file says it cannot be opened; a save into a folder that
 // does not exist leaves nothing behind.
 TEST(TimingFile, BadFilesAreRefused) {
+  Scratch scratch;
   const std::string good = encodeTimingFile(distinctSets());
   for (size_t size : {size_t(0), size_t(4), size_t(103), size_t(105), size_t(208)}) {
     std::string bytes = good;
@@ -331,6 +343,7 @@ struct CcdRig {
 // ".tmd" saved, loaded and downloaded: the camera then reports the file's words. The expected
 // words are read off the file's bytes here with the file's and the camera's channel orders.
 TEST(TimingEndToEnd, SavedLoadedDownloadedFileIsWhatTheCameraHolds) {
+  Scratch scratch;
   CcdRig rig;
   ConnectedCamera& camera = rig.link.connected;
   FactoryTuning tuning(camera);
@@ -411,6 +424,7 @@ TEST(TimingEndToEnd, SoakRunsUntilStopped) {
 // The sensor information goes out as one frame and the camera restarts; a file one key short is
 // refused with its message and nothing is sent.
 TEST(TimingEndToEnd, CcdInformationDownload) {
+  Scratch scratch;
   CcdRig rig;
   const char* keys[] = {"ActiveH", "ActiveV", "DarkH", "DarkV1", "DarkV2", "BuffH", "BuffV1",
                         "BuffV2",  "DummyH",  "Freq",  "T3p",    "Tv3rd",  "T3d",   "Tvccd",

@@ -72,15 +72,25 @@ struct Rig {
   bool closed = false;
 };
 
-fs::path scratch(const std::string& name) {
-  const fs::path dir = fs::temp_directory_path() / ("kelpax-fsdlg-" + std::to_string(getpid()));
-  fs::create_directories(dir);
-  return dir / name;
-}
+// A folder of the test's own for its files, removed with everything in it at the end.
+struct Scratch {
+  Scratch() {
+    dir = fs::temp_directory_path() /
+          ("kelpax-fsdlg-files-" + std::to_string(getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir);
+  }
+  ~Scratch() {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+  fs::path operator()(const std::string& name) const { return dir / name; }
+  fs::path dir;
+};
 
 void typeInto(QSpinBox* edit, int value) {
   edit->setFocus();
-  edit->lineEdit()->selectAll();
+  edit->selectAll();
   QTest::keyClicks(edit, QString::number(value));
   QTest::keyClick(edit, Qt::Key_Return);
 }
@@ -134,8 +144,8 @@ TEST(FactoryDialog, WheelSendsTheSetOnView) {
             std::string::npos);
 
   dlg.widthRadio()->click();
-  QWheelEvent backward(at, dlg.mapToGlobal(at), {}, QPoint(0, -120), Qt::NoButton,
-                       Qt::NoModifier, Qt::NoScrollPhase, false);
+  QWheelEvent backward(at, dlg.mapToGlobal(at), {}, QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                       Qt::NoScrollPhase, false);
   QApplication::sendEvent(&dlg, &backward);
   EXPECT_EQ(rig.host.sent.back(), "stw 16 16 16 16 16 16 11 16 16 16 16 16 16");
 }
@@ -159,6 +169,7 @@ TEST(FactoryDialog, OffsetClampFollowsTheCamera) {
 // Save after Reset writes the factory words (first entry 00 00 00 10); Load of a file of the
 // wrong length says why and leaves the words as they were; Load of a good one shows it.
 TEST(FactoryDialog, SaveAndLoadTimingFiles) {
+  Scratch scratch;
   Rig rig;
   CFSDlg& dlg = *rig.dlg;
   typeInto(dlg.channelEdit(3), 40);
