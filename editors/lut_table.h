@@ -17,7 +17,9 @@ inline constexpr uint16_t kLutNoData = 10000;
 // The table type a 14-bit camera's page chooses; 12-bit everywhere else.
 enum class LutType { Bits12 = 0, Bits14 = 1 };
 
-constexpr int lutInputCount(LutType type) { return type == LutType::Bits14 ? 16384 : 4096; }
+constexpr int lutInputCount(LutType type) {
+  return type == LutType::Bits14 ? 16384 : 4096;
+}
 
 class LutTable {
 public:
