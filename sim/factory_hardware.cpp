@@ -112,6 +112,9 @@ FactoryHardware::tuningAnswer(std::string_view command, std::span<const std::str
       line += (line.empty() ? "" : " ") + std::to_string(value);
     return Lines{line};
   }
+  // Ke cameras keep their trigger offset under "to": "sto" with one value is that setting.
+  if (command == "sto" && args.size() != 13 && parameters_.find("to"))
+    return std::nullopt;
   if (command == "stw" || command == "sto") {
     if (!privileged)
       return error(kErrorAccess);
