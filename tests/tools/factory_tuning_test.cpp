@@ -13,6 +13,7 @@
 #include "tools/factory_tuning.h"
 #include "transfer/binary_transfer.h"
 #include "transfer/ccd_timing.h"
+#include "transfer/defect_pixels.h"
 
 namespace kelpax {
 namespace {
@@ -450,6 +451,34 @@ TEST(TimingEndToEnd, CcdInformationDownload) {
       downloadCcdInformation(rig.transfer, rig.link.connected, shorter.string());
   EXPECT_FALSE(refused.ok);
   EXPECT_EQ(refused.message, kCcdDataError);
+  EXPECT_EQ(rig.link.camera->commandsReceived(), received);
+}
+
+// "Pixel Gain Down": the three-value list reaches the camera's store; a missing file and a pixel
+// outside the sensor are refused with their messages before anything is sent.
+TEST(TimingEndToEnd, PixelGainDownload) {
+  Scratch scratch;
+  CcdRig rig;
+  const ModelDescriptor& model = rig.link.connected.modelDescriptor();
+  ASSERT_GT(model.sensorWidth, 100);
+  const fs::path good = scratch("gains.csv");
+  writeBytes(good, "10,20,5\r\n30,40,-2\r\n");
+  EXPECT_TRUE(downloadPixelGains(rig.transfer, model, good.string()).ok);
+  const std::string stored =
+      rig.link.connected.sendCommand("simstore 0206", {.timeoutMs = 1000}).token(0);
+  EXPECT_NE(stored.find('/'), std::string::npos) << stored;
+  EXPECT_NE(stored.substr(0, 2), "0/") << stored;
+
+  const int received = rig.link.camera->commandsReceived();
+  const FactoryDownloadOutcome missing =
+      downloadPixelGains(rig.transfer, model, scratch("absent.csv").string());
+  EXPECT_FALSE(missing.ok);
+  EXPECT_EQ(missing.message, kCannotOpenDefectFile);
+  const fs::path outside = scratch("outside.csv");
+  writeBytes(outside, "10,20,5\n" + std::to_string(model.sensorWidth) + ",1,1\n");
+  const FactoryDownloadOutcome refused = downloadPixelGains(rig.transfer, model, outside.string());
+  EXPECT_FALSE(refused.ok);
+  EXPECT_FALSE(refused.message.empty());
   EXPECT_EQ(rig.link.camera->commandsReceived(), received);
 }
 
