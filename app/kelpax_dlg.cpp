@@ -26,6 +26,7 @@
 #include "pages/ko/ko_kosetting.h"
 #include "pages/ky/ky29c_pages.h"
 #include "pages/settings_page.h"
+#include "tools/fs_dlg.h"
 #include "tools/stage_page.h"
 #include "tools/stitch_dlg.h"
 #include "tools/tool_page.h"
@@ -137,6 +138,7 @@ void CKelpaxDlg::initDialog() {
   relay_->setScanning(portScan_);
 
   wireTerminal();
+  buildFactoryDialog();
 
   const double scale = logicalDpiX() / 96.0;
   resize(int(640 * scale), int(560 * scale));
@@ -179,6 +181,37 @@ void CKelpaxDlg::wireTerminal() {
     if (!terminal_->isHidden())
       toggleTerminal();
   });
+}
+
+void CKelpaxDlg::buildFactoryDialog() {
+  CFSDlg::Options fs;
+  fs.transfer = &session_.transfer();
+  fs.workingFolder = session_.workingFolder();
+  fs.openFile = [this](const QString& filter) { return chooseOpenFile(filter.toStdString()); };
+  fs.saveFile = [this](const QString& filter) {
+    return options_.fileChooser.saveFile
+               ? options_.fileChooser.saveFile(filter)
+               : QFileDialog::getSaveFileName(this, QString(), QString(), filter).toStdString();
+  };
+  fs.message = [this](const std::string& caption, const std::string& text) {
+    showMessage(caption, text, MessageIcon::Error);
+  };
+  fs.status = [this](const std::string& text) { statusBar_->showStatus(text); };
+  fs.beeper = options_.beeper;
+  // "Refresh" posts Tool → Factory Setting, which shows the page again and re-reads it.
+  fs.refresh = [this] {
+    QMetaObject::invokeMethod(
+        this, [this] { runMenuCommand(kIdFactorySetting); }, Qt::QueuedConnection);
+  };
+  fs.closed = [this] {
+    tuningMode_ = false;
+    tuningPage_ = false;
+    if (relay_)
+      relay_->setTuningMode(false);
+  };
+  fsDlg_ = new CFSDlg(session_.camera(), std::move(fs), this);
+  fsDlg_->setWindowFlag(Qt::Dialog);
+  fsDlg_->hide();
 }
 
 void CKelpaxDlg::buildStatusBar() {
@@ -576,6 +609,7 @@ void CKelpaxDlg::toggleTerminal() {
 }
 
 void CKelpaxDlg::showTuningPage() {
+  tuningPage_ = true;
   if (QAction* factory = action(kIdSaveFactory))
     factory->setEnabled(true);
   statusBar_->showStatus(tuningMode_ ? "Tuning mode" : "Factory mode");
@@ -607,7 +641,9 @@ void CKelpaxDlg::showTuningPage() {
     koFactory_->raise();
     return;
   }
-  notAvailable(QStringLiteral("The factory tuning page"));
+  fsDlg_->show();
+  fsDlg_->raise();
+  fsDlg_->readFromCamera();
 }
 
 bool CKelpaxDlg::closeDialog() {

@@ -39,6 +39,7 @@ class CAboutDlg;
 class CDlgNewKelpax;
 class CTransferView;
 class CStitchCorrDlg;
+class CFSDlg;
 
 // Menu command identifiers of the main window.
 enum MenuId : int {
@@ -138,6 +139,10 @@ public:
   // the order shown.
   QWidget* page(PageId id) const { return pageArea_->page(id); }
   std::vector<PageId> visiblePages() const { return pageArea_->shownPages(); }
+  // The factory tuning dialog, made hidden with the pages.
+  CFSDlg* factoryDialog() const { return fsDlg_; }
+  bool tuningMode() const { return tuningMode_; }
+  bool tuningPageShown() const { return tuningPage_; }
 
 Q_SIGNALS:
   void connectedChanged(bool connected);
@@ -160,6 +165,7 @@ private:
   void buildStatusBar();
   void registerToolTips();
   void wireTerminal();
+  void buildFactoryDialog();
   void onTabChanged(int index);
   void showTabPage();
   void onLinkTimer();
@@ -214,6 +220,7 @@ private:
   CAboutDlg* about_ = nullptr;
   std::unique_ptr<CTransferView> transferView_;
   CStitchCorrDlg* stitch_ = nullptr; // made when the terminal first asks for it
+  CFSDlg* fsDlg_ = nullptr;
   QTimer* linkTimer_ = nullptr;
 
   int currentTab_ = 0;
@@ -222,6 +229,7 @@ private:
   // A scan owns the channel: from the first scan until a camera has been read.
   bool portScan_ = true;
   bool tuningMode_ = false;
+  bool tuningPage_ = false;
   bool mayShow_ = false;
   bool initialReadRunning_ = false;
   bool locked_ = false;

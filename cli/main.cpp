@@ -15,6 +15,7 @@
 #include "cli/scan_command.h"
 #include "cli/settings_command.h"
 #include "cli/stage_command.h"
+#include "cli/timing_command.h"
 #include "cli/transfer_commands.h"
 #include "cli/verbs.h"
 #include "link/port_search.h"
@@ -214,6 +215,7 @@ int main(int argc, char** argv) {
   commands.push_back(addStageCommand(app));
   for (CliCommand& command : addLutCommands(app))
     commands.push_back(std::move(command));
+  commands.push_back(addTimingCommand(app));
 
   try {
     app.parse(argc, argv);

@@ -505,8 +505,17 @@ std::vector<std::string> Camera::commandAnswer(std::string_view line, Reply& rep
 
   if (command == "gmn")
     return {model_};
+  // The camera's own serial number; the boards' and the sensor's are factory hardware.
   if (command == "gsn" && (args.empty() || (args.size() == 1 && args[0] == "piece")))
     return {serialNumber_};
+  if (command == "ssn" && !args.empty() && args[0] == "piece") {
+    if (!privileged_)
+      return {"Error : access denied"};
+    if (args.size() != 2 || args[1].size() > 32)
+      return {std::string(kErrorValue)};
+    serialNumber_ = std::string(args[1]);
+    return {"OK"};
+  }
   // Versions are "major.minor", each part one byte.
   if (command == "gfv")
     return {"2.04"};

@@ -80,6 +80,171 @@ FactoryHardware::FactoryHardware(ParameterStore& parameters) : parameters_(param
   columnPoints_[2] = "4000 3 0";
   // Two register groups enabled; their registers hold trimmed values.
   registers_ = {{0x151, 0x0003}, {0x160, 0x10}, {0x161, 0x2A}, {0x170, 0x400}, {0x171, 0x0}};
+  // The factory's timing words, in the order of "stw"/"sto": NA, H2A, H2B, H1A, HL, H1B, RG,
+  // SHP1, SHP0, SHD1, SHD0, DCK0, DCK1.
+  timingWidth_ = {16, 16, 16, 16, 16, 16, 12, 16, 16, 16, 16, 16, 16};
+  timingOffset_ = {0, 0, 0, 0, 0, 0, 34, 62, 62, 24, 24, 24, 24};
+  serials_ = {{"bd1", "B1-0001"}, {"bd2", "B2-0001"},  {"bd3", "B3-0001"},
+              {"bd4", "B4-0001"}, {"ccd", "CCD-7731"}, {"vsub", "12.50"}};
+}
+
+std::optional<std::vector<std::string>>
+FactoryHardware::tuningAnswer(std::string_view command, std::span<const std::string_view> args,
+                              bool privileged) {
+  using Lines = std::vector<std::string>;
+  auto ok = [] { return Lines{"OK"}; };
+  auto error = [](std::string_view text) { return Lines{std::string(text)}; };
+  // Reads one integer argument within [min, max].
+  auto integer = [](std::string_view text, long min, long max) -> std::optional<int> {
+    const std::optional<long> value = parseInteger(text);
+    if (!value || *value < min || *value > max)
+      return std::nullopt;
+    return int(*value);
+  };
+
+  if (command == "gstw" || command == "gsto") {
+    if (!args.empty())
+      return error(kErrorCount);
+    if (!privileged)
+      return error(kErrorAccess);
+    std::string line;
+    for (int value : command == "gstw" ? timingWidth_ : timingOffset_)
+      line += (line.empty() ? "" : " ") + std::to_string(value);
+    return Lines{line};
+  }
+  // Ke cameras keep their trigger offset under "to": "sto" with one value is that setting.
+  if (command == "sto" && args.size() != 13 && parameters_.find("to"))
+    return std::nullopt;
+  if (command == "stw" || command == "sto") {
+    if (!privileged)
+      return error(kErrorAccess);
+    if (args.size() != 13)
+      return error(kErrorCount);
+    std::array<int, 13> values{};
+    for (size_t i = 0; i < values.size(); ++i) {
+      const std::optional<int> value = integer(args[i], 0, 63);
+      if (!value)
+        return error(kErrorValue);
+      values[i] = *value;
+    }
+    (command == "stw" ? timingWidth_ : timingOffset_) = values;
+    return ok();
+  }
+  if (command == "snc" || command == "gnc") {
+    if (command == "gnc")
+      return args.empty() ? Lines{offsetClamp_ ? "1" : "0"} : error(kErrorCount);
+    if (args.size() != 1)
+      return error(kErrorCount);
+    const std::optional<int> on = integer(args[0], 0, 1);
+    if (!on)
+      return error(kErrorValue);
+    offsetClamp_ = *on == 1;
+    return ok();
+  }
+  if ((command == "gsn" || command == "ssn") && !args.empty()) {
+    auto found = serials_.find(args[0]);
+    if (found == serials_.end())
+      return error(kErrorValue);
+    if (command == "gsn")
+      return args.size() == 1 ? Lines{found->second} : error(kErrorCount);
+    if (!privileged)
+      return error(kErrorAccess);
+    if (args.size() != 2 || args[1].size() > 32)
+      return error(args.size() != 2 ? kErrorCount : kErrorValue);
+    found->second = std::string(args[1]);
+    return ok();
+  }
+  if (command == "ssv" || command == "gsv") {
+    if (command == "gsv")
+      return args.empty() ? Lines{formatted("%.2f", vsub_)} : error(kErrorCount);
+    if (!privileged)
+      return error(kErrorAccess);
+    if (args.size() != 1)
+      return error(kErrorCount);
+    const std::optional<double> volts = parseReal(args[0]);
+    if (!volts || *volts < 0 || *volts > 20.0)
+      return error(kErrorValue);
+    vsub_ = *volts;
+    return ok();
+  }
+  if (command == "gfg" || command == "sfg") {
+    if (command == "gfg")
+      return args.empty() ? Lines{std::to_string(gainOffset_) + " " + std::to_string(gainRange_)}
+                          : error(kErrorCount);
+    if (!privileged)
+      return error(kErrorAccess);
+    if (args.size() != 2)
+      return error(kErrorCount);
+    const std::optional<int> offset = integer(args[0], 0, 300);
+    const std::optional<int> range = integer(args[1], 500, 1024);
+    if (!offset || !range)
+      return error(kErrorValue);
+    gainOffset_ = *offset;
+    gainRange_ = *range;
+    return ok();
+  }
+  // One-value calibration words: the gain difference (which never takes the gain offset below
+  // zero), the AFE sampling delay and the gain preset.
+  struct Word {
+    std::string_view stem;
+    int* value;
+    long min, max;
+  };
+  const Word words[] = {{"gt", &gainDifference_, -100, 100},
+                        {"ad", &afeDelay_, 9, 25},
+                        {"gp", &gainPreset_, 0, 1024}};
+  for (const Word& word : words) {
+    if (command.size() != 3 || command.substr(1) != word.stem)
+      continue;
+    if (command[0] == 'g')
+      return args.empty() ? Lines{std::to_string(*word.value)} : error(kErrorCount);
+    if (command[0] != 's')
+      break;
+    if (!privileged)
+      return error(kErrorAccess);
+    if (args.size() != 1)
+      return error(kErrorCount);
+    const std::optional<int> value = integer(args[0], word.min, word.max);
+    if (!value || (word.stem == "gt" && gainOffset_ + *value < 0))
+      return error(kErrorValue);
+    *word.value = *value;
+    return ok();
+  }
+  // Quadrant offsets 1..4, unless the family keeps them as settings ("oo 1" ...).
+  if ((command == "soo" || command == "goo") && !parameters_.find("oo 1")) {
+    if (args.size() != (command == "goo" ? 1u : 2u))
+      return error(kErrorCount);
+    const std::optional<int> quadrant = integer(args[0], 1, 4);
+    if (!quadrant)
+      return error(kErrorValue);
+    int& value = quadrantOffsets_[size_t(*quadrant - 1)];
+    if (command == "goo")
+      return Lines{std::to_string(value)};
+    const std::optional<int> offset = integer(args[1], 0, 127);
+    if (!offset)
+      return error(kErrorValue);
+    value = *offset;
+    return ok();
+  }
+  // The linearity potentiometers: 0 the high-gain one, 1 the low-gain one.
+  if (command == "spot" || command == "gpot") {
+    if (args.size() != (command == "gpot" ? 1u : 2u))
+      return error(kErrorCount);
+    const std::optional<int> which = integer(args[0], 0, 1);
+    if (!which)
+      return error(kErrorValue);
+    int& value = linearity_[size_t(*which)];
+    if (command == "gpot")
+      return Lines{std::to_string(value)};
+    if (!privileged)
+      return error(kErrorAccess);
+    const std::optional<int> pot = integer(args[1], 0, 255);
+    if (!pot)
+      return error(kErrorValue);
+    value = *pot;
+    return ok();
+  }
+  return std::nullopt;
 }
 
 std::optional<std::vector<std::string>>
@@ -251,6 +416,8 @@ FactoryHardware::answer(std::string_view command, std::span<const std::string_vi
     if (auto lines = stageAnswer(command, args, privileged))
       return lines;
   }
+  if (auto lines = tuningAnswer(command, args, privileged))
+    return lines;
   return calibrationAnswer(command, args);
 }
 

@@ -67,6 +67,8 @@ private:
                                                             std::span<const std::string_view> args);
   std::optional<std::vector<std::string>>
   stageAnswer(std::string_view command, std::span<const std::string_view> args, bool privileged);
+  std::optional<std::vector<std::string>>
+  tuningAnswer(std::string_view command, std::span<const std::string_view> args, bool privileged);
 
   ParameterStore& parameters_;
   double sensorC_ = kUncooledC;
@@ -78,6 +80,25 @@ private:
   std::array<std::string, 32> columnPoints_{};
   std::map<uint32_t, uint32_t> registers_;
   uint64_t noiseState_ = 7;
+  // The CCD clock edges: thirteen six-bit words each for width and offset, in the order the
+  // "stw" and "sto" commands carry them.
+  std::array<int, 13> timingWidth_{};
+  std::array<int, 13> timingOffset_{};
+  bool offsetClamp_ = false;
+  // Board and sensor serial numbers by key ("bd1" ... "vsub").
+  std::map<std::string, std::string, std::less<>> serials_;
+  double vsub_ = 12.5;
+  int afeDelay_ = 14;
+  int gainOffset_ = 40;
+  int gainRange_ = 800;
+  int gainDifference_ = 0;
+  int gainPreset_ = 512;
+  std::array<int, 4> quadrantOffsets_{64, 64, 64, 64};
+  std::array<int, 2> linearity_{127, 127};
+
+public:
+  const std::array<int, 13>& timingWidth() const { return timingWidth_; }
+  const std::array<int, 13>& timingOffset() const { return timingOffset_; }
 };
 
 } // namespace sim

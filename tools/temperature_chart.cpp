@@ -107,6 +107,18 @@ void CTwoLineChart::addPoints(double x, double first, double second) {
   redraw();
 }
 
+void CTwoLineChart::appendPoints(const std::vector<QPointF>& first,
+                                 const std::vector<QPointF>& second) {
+  const size_t count = std::min(first.size(), second.size());
+  for (size_t i = 0; i < count; ++i) {
+    first_.push_back(first[i]);
+    second_.push_back(second[i]);
+    yMin_ = std::min({yMin_, first[i].y(), second[i].y()});
+    yMax_ = std::max({yMax_, first[i].y(), second[i].y()});
+  }
+  redraw();
+}
+
 void CTwoLineChart::redraw() {
   auto toList = [](const std::vector<QPointF>& points) {
     const std::vector<QPointF> drawn = decimateForDrawing(points);

@@ -43,6 +43,8 @@ public:
 
   // Adds one point to each line at x.
   void addPoints(double x, double first, double second);
+  // Adds many points to each line (equal counts) and draws once: a stored run shown again.
+  void appendPoints(const std::vector<QPointF>& first, const std::vector<QPointF>& second);
   // The caption above the chart ("Aging Time : 00:00:05 ...") and the run's state below it.
   void setCaption(const QString& text);
   void setState(const QString& text);

@@ -31,6 +31,8 @@
 #include "pages/ky/ky29c_pages.h"
 #include "pages/trigger_page.h"
 #include "sim/pty_camera.h"
+#include "tools/column_offset_dlg.h"
+#include "tools/fs_dlg.h"
 
 using namespace kelpax;
 namespace fs = std::filesystem;
@@ -767,6 +769,43 @@ TEST(KelpaxDlg, FactorySettingOpensTheKoFactoryPage) {
   EXPECT_TRUE(factory->button("Download")->isEnabled()) << "the session's transfer engine";
   EXPECT_TRUE(factory->button("Defect Down")->isEnabled());
   factory->hide();
+}
+
+// Tool → Factory Setting shows the factory dialog for a CCD camera with the camera's timing
+// words read; its Close leaves the tuning mode. A Ko camera gets its own factory page instead.
+TEST(KelpaxDlg, FactorySettingShowsTheFactoryDialogWhereTheModelHasIt) {
+  Rig rig({"Kx-4M-M40", "Ko-4M-M180"});
+  writeFile(rig.folder() / "kxfactory.key", "");
+  rig.connect(0);
+  ASSERT_TRUE(rig.dlg->action(kIdFactorySetting)->isEnabled());
+  CFSDlg* fs = rig.dlg->factoryDialog();
+  ASSERT_NE(fs, nullptr);
+  EXPECT_FALSE(fs->isVisible());
+  rig.dlg->action(kIdFactorySetting)->trigger();
+  settle();
+  EXPECT_TRUE(fs->isVisible());
+  EXPECT_TRUE(rig.dlg->tuningPageShown());
+  EXPECT_TRUE(rig.dlg->action(kIdSaveFactory)->isEnabled());
+  EXPECT_EQ(fs->channelEdit(12)->value(), 12) << "RG width as the camera reports it";
+  EXPECT_EQ(fs->intEdit(QStringLiteral("AFE Delay :"))->value(), 14);
+  // The column offset dialog opens from the factory dialog.
+  fs->button(QStringLiteral("Column Offset Download"))->click();
+  ASSERT_NE(fs->columnOffsetDialog(), nullptr);
+  EXPECT_TRUE(fs->columnOffsetDialog()->isVisible());
+  fs->button(QStringLiteral("Close"))->click();
+  EXPECT_FALSE(fs->isVisible());
+  EXPECT_FALSE(rig.dlg->tuningPageShown());
+  EXPECT_TRUE(rig.boxes.shown.empty());
+
+  // A Ko camera is tuned on its own factory page, not in this dialog.
+  rig.dlg->runMenuCommand(kIdChangePort);
+  rig.connect(1);
+  rig.dlg->runMenuCommand(kIdFactorySetting);
+  EXPECT_FALSE(fs->isVisible());
+  auto* koFactory = rig.dlg->findChild<CKo_Kosetting*>();
+  ASSERT_NE(koFactory, nullptr);
+  EXPECT_TRUE(koFactory->isVisible());
+  koFactory->hide();
 }
 
 } // namespace

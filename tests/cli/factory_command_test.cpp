@@ -1,5 +1,7 @@
-// kelpax-cli's factory verbs (temperature, stage) against kelpax-camsim on a pseudo-terminal.
+// kelpax-cli's factory verbs (temperature, stage, timing) against kelpax-camsim on a
+// pseudo-terminal.
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -85,6 +87,45 @@ TEST(KelpaxCliStage, ResetMoveVoltagesAndCheck) {
   EXPECT_NE(text.find("Stage Setup Time : "), std::string::npos);
   EXPECT_NE(check.err.find("fault(s)"), std::string::npos) << check.err;
   EXPECT_FALSE(fs::exists(report + ".part"));
+}
+
+// A ".tmd" file downloaded and saved again comes back byte for byte: the camera holds the file's
+// words. Catches a download in the wrong argument order, a save that writes the dialog's values
+// instead of the camera's, and a short file that reaches the camera.
+TEST(KelpaxCliTiming, LoadDownloadSaveRoundTrip) {
+  FactoryRun f("Kx-4M-M40", "timing");
+  CliRun factory = f.run("timing download");
+  EXPECT_EQ(factory.status, 0) << factory.err;
+  const std::string saved = (f.folder / "factory.tmd").string();
+  EXPECT_EQ(f.run("timing save " + saved).status, 0);
+  std::string bytes = clitest::slurp(saved);
+  ASSERT_EQ(bytes.size(), 104u);
+  EXPECT_EQ(bytes.substr(0, 4), std::string("\0\0\0\x10", 4));
+
+  // Width RG (entry 6) 40, offset SHP1 (entry 21) 5, offset DCK1 (entry 25) 63.
+  bytes[6 * 4 + 3] = 40;
+  bytes[21 * 4 + 3] = 5;
+  bytes[25 * 4 + 3] = 63;
+  const std::string tuned = (f.folder / "tuned.tmd").string();
+  std::ofstream(tuned, std::ios::binary) << bytes;
+  CliRun load = f.run("timing load " + tuned);
+  EXPECT_EQ(load.status, 0) << load.err;
+  EXPECT_NE(load.out.find("\nRG       40     34\n"), std::string::npos) << load.out;
+  EXPECT_NE(load.out.find("\nDCK1     16     63\n"), std::string::npos) << load.out;
+  CliRun download = f.run("timing download " + tuned);
+  EXPECT_EQ(download.status, 0) << download.err;
+  const std::string back = (f.folder / "back.tmd").string();
+  EXPECT_EQ(f.run("timing save " + back).status, 0);
+  EXPECT_EQ(clitest::slurp(back), bytes);
+
+  const std::string shortFile = (f.folder / "short.tmd").string();
+  std::ofstream(shortFile, std::ios::binary) << bytes.substr(0, 103);
+  CliRun refused = f.run("timing download " + shortFile);
+  EXPECT_EQ(refused.status, 4);
+  EXPECT_NE(refused.err.find("103 bytes"), std::string::npos) << refused.err;
+  EXPECT_EQ(f.run("timing save " + back).status, 0);
+  EXPECT_EQ(clitest::slurp(back), bytes) << "the short file changed nothing";
+  EXPECT_EQ(f.run("timing save").status, 4);
 }
 
 } // namespace

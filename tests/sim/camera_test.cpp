@@ -489,3 +489,26 @@ TEST(CameraFaultsTest, CorruptedBytesHaveOneBitFlipped) {
 }
 
 } // namespace
+
+namespace {
+
+// The timing words of a CCD camera need the factory level and thirteen six-bit values; on a Ke
+// camera, whose trigger offset is the setting "to", a one-value "sto" stays that setting.
+// Catches timing words taken without the level, a 64 that lands, and the Ke setting swallowed.
+TEST(CameraTest, TimingWordsAndTheKeTriggerOffset) {
+  sim::Camera ccd("Kx-4M-M40");
+  const std::string words = "1 2 3 4 5 6 7 8 9 10 11 12 13";
+  EXPECT_EQ(ccd.receive("stw " + words + "\r"), "stw " + words + "\r\nError : access denied\r\n>");
+  EXPECT_EQ(ccd.receive("aar qelmarst\r"), "aar qelmarst\r\nOK\r\n>");
+  EXPECT_EQ(ccd.receive("stw " + words + "\r"), "stw " + words + "\r\nOK\r\n>");
+  EXPECT_EQ(ccd.receive("gstw\r"), "gstw\r\n" + words + "\r\n>");
+  EXPECT_EQ(ccd.receive("sto 1 2 3 4 5 6 7 8 9 10 11 12 64\r").find("Error"), 35u);
+  EXPECT_EQ(ccd.receive("sto 1 2\r"), "sto 1 2\r\nError : wrong number of parameters\r\n>");
+  EXPECT_EQ(ccd.receive("gsto\r"), "gsto\r\n0 0 0 0 0 0 34 62 62 24 24 24 24\r\n>");
+
+  sim::Camera ke("Ke-4K5C-M40");
+  EXPECT_EQ(ke.receive("sto 7.125\r"), "sto 7.125\r\nOK\r\n>");
+  EXPECT_EQ(ke.receive("gto\r"), "gto\r\n7.125000\r\n>");
+}
+
+} // namespace

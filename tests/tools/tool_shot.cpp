@@ -1,5 +1,6 @@
 // Saves pictures of the service tools on simulated cameras: the Peltier page with a cooling run
-// in its monitor, and the nano-stage page with its PZT voltage chart.
+// in its monitor, the nano-stage page with its PZT voltage chart, and the factory tuning dialog
+// of a CCD camera.
 //   kelpax-tool-shot FOLDER
 #include <QApplication>
 #include <QDir>
@@ -13,8 +14,10 @@
 #include "link/command_exchange.h"
 #include "session/connected_camera.h"
 #include "sim/pty_camera.h"
+#include "tools/fs_dlg.h"
 #include "tools/peltier_page.h"
 #include "tools/stage_page.h"
+#include "transfer/binary_transfer.h"
 
 using namespace kelpax;
 
@@ -114,6 +117,23 @@ int main(int argc, char** argv) {
     settle([] { return true; });
     ok &= save(&page, folder.filePath(QStringLiteral("stage-page.png")));
     ok &= save(page.voltageChart(), folder.filePath(QStringLiteral("pzt-voltage-chart.png")));
+  }
+  {
+    Connected camera("Kx-4M-M40");
+    BinaryTransfer transfer(camera.exchange);
+    CFSDlg::Options options;
+    options.transfer = &transfer;
+    CFSDlg dlg(camera.connected, std::move(options));
+    dlg.show();
+    dlg.readFromCamera();
+    dlg.button(QStringLiteral("S/N Load"))->click();
+    // A tuning in progress: the offset set on view, the sample-and-hold edges checked.
+    dlg.offsetRadio()->click();
+    for (int row : {6, 7, 8, 9})
+      dlg.channelBox(row)->setChecked(true);
+    dlg.addressEdit()->setText(QStringLiteral("0x1A0"));
+    settle([] { return true; });
+    ok &= save(&dlg, folder.filePath(QStringLiteral("factory-dialog.png")));
   }
   return ok ? 0 : 1;
 }
