@@ -60,24 +60,6 @@ KoFactorySettings::answer(std::string_view command, std::span<const std::string_
                           bool privileged) {
   if (command == "sdbl" && privilegedBlackLevel_ && !privileged)
     return error(kDenied);
-  const bool serialCommand =
-      (command == "gsn" || command == "ssn") && !args.empty() && serials_.count(args[0]) == 1;
-  if (serialCommand) {
-    if (!privileged)
-      return error(kDenied);
-    std::string& serial = serials_.find(args[0])->second;
-    if (command == "gsn")
-      return args.size() == 1 ? Lines{serial} : error(kBadCount);
-    if (args.size() != 2)
-      return error(kBadCount);
-    const std::string_view text = args[1];
-    const bool printable =
-        std::all_of(text.begin(), text.end(), [](char c) { return c > ' ' && c <= '~'; });
-    if (text.empty() || text.size() > kSerialMax || !printable)
-      return error(kBadValue);
-    serial = std::string(text);
-    return Lines{"OK"};
-  }
   if (command == "gvref" || command == "svref") {
     if (args.empty() || bias_.count(args[0]) == 0)
       return error(kBadValue);

@@ -30,16 +30,11 @@ public:
   static constexpr int kBiasMax = 255;
   static constexpr int kBlackOffsetMax = 4095;
   static constexpr int kGainPieceMax = 15;
-  // Serial numbers are printable words of at most this many characters.
-  static constexpr size_t kSerialMax = 32;
 
 private:
   double frameRate() const;
 
   ParameterStore& parameters_;
-  std::map<std::string, std::string, std::less<>> serials_{{"bd1", "B1-0417"},  {"bd2", "B2-0982"},
-                                                           {"bd3", "B3-1120"},  {"bd4", "B4-0031"},
-                                                           {"ccd", "S2201-88"}, {"vsub", "8.50"}};
   std::map<std::string, int, std::less<>> bias_{{"vrst", 180}, {"vln1", 96}, {"vrf2", 140},
                                                 {"vlp", 60},   {"vln2", 88}, {"vcl3", 120}};
   int blackOffset_ = 256;

@@ -42,11 +42,11 @@ bool withPrivilegedLevel(const FactorySend& send, const std::function<void()>& w
   return true;
 }
 
-FactoryReadings readFactorySettings(const FactorySend& send) {
-  FactoryReadings readings;
+KoFactoryReadings readFactorySettings(const FactorySend& send) {
+  KoFactoryReadings readings;
   readings.opened = withPrivilegedLevel(send, [&] {
-    for (size_t i = 0; i < kSerialFields.size(); ++i) {
-      const Answer answer = send("gsn " + std::string(kSerialFields[i].selector));
+    for (size_t i = 0; i < kKoSerialFields.size(); ++i) {
+      const Answer answer = send("gsn " + std::string(kKoSerialFields[i].selector));
       const std::string text = answer.token(0);
       if (answer.accepted() && serialTextValid(text))
         readings.serials[i] = text;

@@ -21,15 +21,15 @@ namespace kelpax {
 using FactorySend = std::function<Answer(const std::string& command)>;
 
 // Serial numbers by the selector the camera knows them by, with the page's captions.
-struct SerialField {
+struct KoSerialField {
   std::string_view selector; // "gsn bd1" / "ssn bd1 %s"
   std::string_view caption;
 };
-inline constexpr std::array<SerialField, 5> kSerialFields{{{"piece", "S/N:"},
-                                                           {"bd1", "B1(CMOS):"},
-                                                           {"bd2", "B2(FPGA):"},
-                                                           {"bd3", "B3(IO):"},
-                                                           {"ccd", "CCD S/N:"}}};
+inline constexpr std::array<KoSerialField, 5> kKoSerialFields{{{"piece", "S/N:"},
+                                                               {"bd1", "B1(CMOS):"},
+                                                               {"bd2", "B2(FPGA):"},
+                                                               {"bd3", "B3(IO):"},
+                                                               {"ccd", "CCD S/N:"}}};
 // The sensor's bias voltages, as "gvref vrst" / "svref vrst %d".
 inline constexpr std::array<std::string_view, 6> kBiasVoltages{"vrst", "vln1", "vrf2",
                                                                "vlp",  "vln2", "vcl3"};
@@ -41,8 +41,8 @@ inline constexpr size_t kSerialMax = 32;
 inline constexpr const char* kSensorInfoOk = "Download OK";
 inline constexpr const char* kSensorInfoFailed = "Download Faild";
 
-struct FactoryReadings {
-  std::array<std::optional<std::string>, kSerialFields.size()> serials{};
+struct KoFactoryReadings {
+  std::array<std::optional<std::string>, kKoSerialFields.size()> serials{};
   std::array<std::optional<int32_t>, kBiasVoltages.size()> bias{};
   std::optional<int32_t> blackOffset;
   // The camera opened its privileged level; nothing was read otherwise.
@@ -55,7 +55,7 @@ bool withPrivilegedLevel(const FactorySend& send, const std::function<void()>& w
 
 // Everything the factory page shows, read in one privileged session. Values the camera
 // refuses or answers with something other than a number stay empty.
-FactoryReadings readFactorySettings(const FactorySend& send);
+KoFactoryReadings readFactorySettings(const FactorySend& send);
 
 // A serial number the camera keeps: 1 to 32 printable characters without blanks.
 bool serialTextValid(std::string_view text);

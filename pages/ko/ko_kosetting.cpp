@@ -38,8 +38,8 @@ void CKo_Kosetting::build() {
 
   auto* serialBox = new QGroupBox("Board S/N", this);
   auto* serialGrid = new QGridLayout(serialBox);
-  for (size_t i = 0; i < kSerialFields.size(); ++i) {
-    const std::string_view caption = kSerialFields[i].caption;
+  for (size_t i = 0; i < kKoSerialFields.size(); ++i) {
+    const std::string_view caption = kKoSerialFields[i].caption;
     serialGrid->addWidget(
         new QLabel(QString::fromLatin1(caption.data(), qsizetype(caption.size())), serialBox),
         int(i), 0);
@@ -136,7 +136,7 @@ Answer CKo_Kosetting::quiet(const std::string& command) {
 }
 
 void CKo_Kosetting::readAll() {
-  const FactoryReadings readings =
+  const KoFactoryReadings readings =
       readFactorySettings([this](const std::string& line) { return quiet(line); });
   // What the camera would not tell is shown empty, never as an old value.
   for (size_t i = 0; i < serials_.size(); ++i)
@@ -163,7 +163,7 @@ void CKo_Kosetting::writeSerial(size_t field) {
     readAll();
     return;
   }
-  writePrivileged("ssn " + std::string(kSerialFields[field].selector) + " " + text);
+  writePrivileged("ssn " + std::string(kKoSerialFields[field].selector) + " " + text);
 }
 
 void CKo_Kosetting::writeBias(size_t voltage) {

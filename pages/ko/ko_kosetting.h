@@ -62,7 +62,7 @@ private:
   // A set command inside the privileged level, then everything read again.
   void writePrivileged(const std::string& command);
 
-  std::array<QLineEdit*, kSerialFields.size()> serials_{};
+  std::array<QLineEdit*, kKoSerialFields.size()> serials_{};
   std::array<QLineEdit*, kBiasVoltages.size()> bias_{};
   QLineEdit* blackOffset_ = nullptr;
   QLineEdit* gainPiece_ = nullptr;

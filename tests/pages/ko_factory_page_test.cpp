@@ -54,8 +54,8 @@ Commands joined(std::initializer_list<Commands> parts) {
 TEST_F(KoFactoryPage, RefreshReadsInsideThePrivilegedLevel) {
   click(page.button("Refresh"));
   EXPECT_EQ(sent(), kReadAll);
-  EXPECT_EQ(page.serialEdit(1)->text(), "B1-0417");
-  EXPECT_EQ(page.serialEdit(4)->text(), "S2201-88");
+  EXPECT_EQ(page.serialEdit(1)->text(), "B1-0001");
+  EXPECT_EQ(page.serialEdit(4)->text(), "CCD-7731");
   EXPECT_FALSE(page.serialEdit(0)->text().isEmpty());
   EXPECT_EQ(page.biasEdit(0)->text(), "180");
   EXPECT_EQ(page.biasEdit(5)->text(), "120");

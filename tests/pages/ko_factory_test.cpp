@@ -100,7 +100,7 @@ TEST(KoFactory, ReadingsKeepOnlyWhatTheCameraToldSensibly) {
                     {"gsn bd1", ""},        {"gsn bd2", "B2-1"},     {"gvref vrst", "999"},
                     {"gvref vln1", "-1"},   {"gvref vrf2", "12abc"}, {"gvref vlp", "60"},
                     {"gvref vln2", "\x1b"}, {"gblo", "4096"}};
-  const FactoryReadings readings = readFactorySettings(camera.send());
+  const KoFactoryReadings readings = readFactorySettings(camera.send());
   EXPECT_TRUE(readings.opened);
   EXPECT_EQ(readings.serials[0], "K0001");
   EXPECT_EQ(readings.serials[1], std::nullopt);
