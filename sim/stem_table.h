@@ -33,6 +33,10 @@ struct SimModel {
   // Ke line-scan cameras: colour correction coefficients ("gscc N"), trigger statistics
   // ("gitr"...) and the all-dark generation ("gdda").
   bool lineScanTdi = false;
+  // Area cameras with flat-field correction: "gfd", "sfd", "lfd" (generate, store in flash,
+  // load from flash). Ku line-scan cameras: dark and PRNU generation ("gdd", "gpd N").
+  bool flatField = false;
+  bool lineScanKu = false;
   std::vector<StemDef> stems;
 };
 
