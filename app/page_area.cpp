@@ -3,6 +3,7 @@
 
 #include <QLabel>
 
+#include "editors/ffc_setting_page.h"
 #include "pages/afe_page.h"
 #include "pages/bayer_gain.h"
 #include "pages/ke/ke_setting.h"
@@ -55,6 +56,10 @@ CPageArea::CPageArea(PageHost& host, QWidget* parent) : QWidget(parent) {
   add(PageId::NewPeltierCtrlDlg, new CNewPeltierCtrlDlg(host, this));
   add(PageId::FanControlDlg, new CFanControlDlg(host, this));
   add(PageId::StageCtrlDlg, new CStageCtrlDlg(host, this));
+  add(PageId::FFCSetting, new CFFCSetting(host, this));
+  add(PageId::FFCSettingXML, new CFFCSettingXML(host, this));
+  add(PageId::FFCSelectorSetting, new CFFCSelectorSetting(host, this));
+  add(PageId::KoKi101_151MC_FFC, new CKoKi101_151MC_FFC(host, this));
   pages_[PageId::ViewSetting]->setWindowTitle(QStringLiteral("Image "));
   pages_[PageId::AFESetting]->setWindowTitle(QStringLiteral("Analog "));
   pages_[PageId::TriggerSetting]->setWindowTitle(QStringLiteral("Mode / Exposure"));

@@ -123,15 +123,17 @@ int runDownload(const TransferOptions& options) {
     std::cerr << "kelpax-cli: " << prepared.error << "\n";
     return kExitFile;
   }
-  StderrProgress progress;
-  InterruptAsCancel interrupt;
-  cli.session.exchange().setEventPump(&progress);
-  BinaryTransfer transfer(cli.session.exchange(), &progress);
-  const TransferResult result =
-      prepared.singleFrame
-          ? transfer.SendSingleFrame(prepared.plan.blockCommand, prepared.plan.payload)
-          : transfer.SendBinary(prepared.plan);
-  cli.session.exchange().setEventPump(nullptr);
+  TransferResult result;
+  if (prepared.singleFrame) {
+    StderrProgress progress;
+    InterruptAsCancel interrupt;
+    cli.session.exchange().setEventPump(&progress);
+    BinaryTransfer transfer(cli.session.exchange(), &progress);
+    result = transfer.SendSingleFrame(prepared.plan.blockCommand, prepared.plan.payload);
+    cli.session.exchange().setEventPump(nullptr);
+  } else {
+    result = sendWithProgress(cli, prepared.plan);
+  }
   if (result.ok())
     std::cout << "sent " << options.file << " (" << prepared.plan.payload.size()
               << " bytes on the wire)\n";
@@ -154,15 +156,7 @@ int runUpload(const TransferOptions& options) {
     return kExitCameraError;
   }
   std::vector<uint8_t> received;
-  TransferResult result;
-  {
-    StderrProgress progress;
-    InterruptAsCancel interrupt;
-    cli.session.exchange().setEventPump(&progress);
-    BinaryTransfer transfer(cli.session.exchange(), &progress);
-    result = transfer.ReceiveBinary(prepared.plan, received);
-    cli.session.exchange().setEventPump(nullptr);
-  }
+  const TransferResult result = receiveWithProgress(cli, prepared.plan, received);
   if (!result.ok())
     return report(result, true);
   std::string fileBytes;
@@ -182,6 +176,31 @@ int runUpload(const TransferOptions& options) {
 }
 
 } // namespace
+
+TransferResult sendWithProgress(CliSession& cli, const DownloadPlan& plan) {
+  StderrProgress progress;
+  InterruptAsCancel interrupt;
+  cli.session.exchange().setEventPump(&progress);
+  BinaryTransfer transfer(cli.session.exchange(), &progress);
+  const TransferResult result = transfer.SendBinary(plan);
+  cli.session.exchange().setEventPump(nullptr);
+  return result;
+}
+
+TransferResult receiveWithProgress(CliSession& cli, const UploadPlan& plan,
+                                   std::vector<uint8_t>& received) {
+  StderrProgress progress;
+  InterruptAsCancel interrupt;
+  cli.session.exchange().setEventPump(&progress);
+  BinaryTransfer transfer(cli.session.exchange(), &progress);
+  const TransferResult result = transfer.ReceiveBinary(plan, received);
+  cli.session.exchange().setEventPump(nullptr);
+  return result;
+}
+
+int transferOutcome(const TransferResult& result, bool upload) {
+  return report(result, upload);
+}
 
 int transferExitCode(const TransferResult& result, bool upload) {
   switch (result.code) {

@@ -22,4 +22,12 @@ int transferExitCode(const TransferResult& result, bool upload);
 
 std::vector<CliCommand> addTransferCommands(CLI::App& app);
 
+// A download or upload on the verb's link, with the progress bar on stderr and Ctrl-C as the
+// Cancel button.
+TransferResult sendWithProgress(CliSession& cli, const DownloadPlan& plan);
+TransferResult receiveWithProgress(CliSession& cli, const UploadPlan& plan,
+                                   std::vector<uint8_t>& received);
+// Says why a transfer failed and returns its exit code.
+int transferOutcome(const TransferResult& result, bool upload);
+
 } // namespace kelpax

@@ -31,15 +31,11 @@ const char* const kModels[] = {
 // tools, and the model pages still to be declared.
 const std::set<PageId> kLater = {
     PageId::LutDlg,
-    PageId::FFCSetting,
-    PageId::FFCSettingXML,
-    PageId::FFCSelectorSetting,
     PageId::Ko12M52_SettingDlg,
     PageId::Ko155M_Setting,
     PageId::Ko4MC2_Setting,
     PageId::Ko50C_SettingDlg,
     PageId::KoKi101_151MC_Setting,
-    PageId::KoKi101_151MC_FFC,
     PageId::Ka47M_Setting,
     PageId::Ka43M_Setting,
     PageId::Ky29CViewDlg,
