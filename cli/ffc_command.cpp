@@ -20,7 +20,8 @@ struct FfcOptions {
 
 int commandOutcome(CliSession& cli, const CommandOutcome& outcome, const Answer& last) {
   if (outcome.accepted) {
-    std::cout << (outcome.message.empty() ? std::string("OK") : std::string(trimBlanks(outcome.message)))
+    std::cout << (outcome.message.empty() ? std::string("OK")
+                                          : std::string(trimBlanks(outcome.message)))
               << "\n";
     return kExitOk;
   }
@@ -28,7 +29,7 @@ int commandOutcome(CliSession& cli, const CommandOutcome& outcome, const Answer&
             << printableBytes(last.errorText().empty() ? cli.status.last : last.errorText())
             << "\n";
   return last.result == CommandResult::CameraError || last.accepted() ? kExitCameraError
-                                                                       : kExitNoAnswer;
+                                                                      : kExitNoAnswer;
 }
 
 int download(CliSession& cli, const FlatFieldDownload& download, const std::string& file) {

@@ -41,12 +41,18 @@ CFFCSetting::CFFCSetting(PageHost& host, QWidget* parent) : SettingsPage(host, p
 
   Value& offset = addValue({.format = cmd::kFfcOffsetLevel,
                             .stem = "fo",
-                            .range = [] { return ValueRange{0, kFfcOffsetMax}; },
+                            .range =
+                                [] {
+                                  return ValueRange{0, kFfcOffsetMax};
+                                },
                             .slider = SliderMap::Linear,
                             .sliderTick = 1024});
   Value& frames = addValue({.format = cmd::kFfcFrames,
                             .stem = "fi",
-                            .range = [] { return ValueRange{0, kFfcFrameIndexMax}; },
+                            .range =
+                                [] {
+                                  return ValueRange{0, kFfcFrameIndexMax};
+                                },
                             .slider = SliderMap::Linear,
                             .sliderTick = 1});
   auto* offsetMarks = new SliderMarks(this);
@@ -68,8 +74,8 @@ CFFCSetting::CFFCSetting(PageHost& host, QWidget* parent) : SettingsPage(host, p
 
   // ---- Layout: data actions on the left, the correction's levels on the right ------------
   auto* grid = new QGridLayout(this);
-  selectorGroup_ = groupBox("FFC Data", {new QLabel(QStringLiteral("Selector:"), this), selector_},
-                            this);
+  selectorGroup_ =
+      groupBox("FFC Data", {new QLabel(QStringLiteral("Selector:"), this), selector_}, this);
   QGroupBox* dataGroup = groupBox("FFC Data", {generateButton}, this);
   offsetGroup_ = groupBox("FFC Offset Level", {valueBlock(offset, ""), offsetMarks}, this);
   framesGroup_ =
@@ -208,10 +214,10 @@ CKoKi101_151MC_FFC::CKoKi101_151MC_FFC(PageHost& host, QWidget* parent)
   Value& count = addValue({.format = cmd::kSequencerCount, .stem = "sqsc"});
   auto* row = new QHBoxLayout(extraArea());
   row->setContentsMargins(0, 0, 0, 0);
-  row->addWidget(groupBox("Sequencer",
-                          {sequencer.box, configuration.box, valueBlock(index, "Index"),
-                           valueBlock(count, "Count")},
-                          extraArea()));
+  row->addWidget(groupBox(
+      "Sequencer",
+      {sequencer.box, configuration.box, valueBlock(index, "Index"), valueBlock(count, "Count")},
+      extraArea()));
 }
 
 } // namespace kelpax

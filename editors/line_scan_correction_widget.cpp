@@ -116,7 +116,8 @@ void CKuCorrectionWidget::download(bool linearity) {
   BinaryTransfer* transfer = host_.binaryTransfer();
   if (!transfer)
     return;
-  const QString path = dialogs_.openFile(qtText(linearity ? kLinearityFileFilter : kPrnuFileFilter));
+  const QString path =
+      dialogs_.openFile(qtText(linearity ? kLinearityFileFilter : kPrnuFileFilter));
   if (path.isEmpty())
     return;
   std::string text, message;

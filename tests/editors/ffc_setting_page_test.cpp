@@ -107,8 +107,8 @@ TEST_F(FFCSettingPage, FfcFileOfOddLengthGoesToTheCameraAndComesBackIdentical) {
   click(page.button("Upload to PC"));
   EXPECT_EQ(readAll(target + ".ffc"), bytes);
   EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
-  EXPECT_EQ(dialogs.filters, (QStringList{"FFC data File(*.ffc) (*.ffc)",
-                                          "FFC data files(*.ffc) (*.ffc)"}));
+  EXPECT_EQ(dialogs.filters,
+            (QStringList{"FFC data File(*.ffc) (*.ffc)", "FFC data files(*.ffc) (*.ffc)"}));
   std::filesystem::remove(source);
   std::filesystem::remove(target + ".ffc");
 }

@@ -30,21 +30,11 @@ const char* const kModels[] = {
 // Pages that arrive with later work: the look-up table, flat-field and region editors, the
 // tools, and the model pages still to be declared.
 const std::set<PageId> kLater = {
-    PageId::LutDlg,
-    PageId::Ko12M52_SettingDlg,
-    PageId::Ko155M_Setting,
-    PageId::Ko4MC2_Setting,
-    PageId::Ko50C_SettingDlg,
-    PageId::KoKi101_151MC_Setting,
-    PageId::Ka47M_Setting,
-    PageId::Ka43M_Setting,
-    PageId::Ky29CViewDlg,
-    PageId::Ky29CTRIGGER,
-    PageId::Ky29CLUTDlg,
-    PageId::Ky29CROIDlg,
-    PageId::Ky29CAutoCtrlDlg,
-    PageId::Ky29COutputCtrlDlg,
-    PageId::KeLutDlg,
+    PageId::LutDlg,           PageId::Ko12M52_SettingDlg, PageId::Ko155M_Setting,
+    PageId::Ko4MC2_Setting,   PageId::Ko50C_SettingDlg,   PageId::KoKi101_151MC_Setting,
+    PageId::Ka47M_Setting,    PageId::Ka43M_Setting,      PageId::Ky29CViewDlg,
+    PageId::Ky29CTRIGGER,     PageId::Ky29CLUTDlg,        PageId::Ky29CROIDlg,
+    PageId::Ky29CAutoCtrlDlg, PageId::Ky29COutputCtrlDlg, PageId::KeLutDlg,
 };
 
 // Would catch a tab of the table with no page behind it, a declared page left out of the
