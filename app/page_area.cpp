@@ -3,6 +3,7 @@
 
 #include <QLabel>
 
+#include "editors/ffc_setting_page.h"
 #include "editors/lut_dlg.h"
 #include "pages/afe_page.h"
 #include "pages/bayer_gain.h"
@@ -75,6 +76,10 @@ CPageArea::CPageArea(PageHost& host, QWidget* parent) : QWidget(parent) {
   add(PageId::LutDlg, new CLutDlg(host, this));
   add(PageId::KeLutDlg, new CKeLutDlg(host, this));
   add(PageId::Ky29CLUTDlg, new CKy29CLUTDlg(host, this));
+  add(PageId::FFCSetting, new CFFCSetting(host, this));
+  add(PageId::FFCSettingXML, new CFFCSettingXML(host, this));
+  add(PageId::FFCSelectorSetting, new CFFCSelectorSetting(host, this));
+  add(PageId::KoKi101_151MC_FFC, new CKoKi101_151MC_FFC(host, this));
   pages_[PageId::ViewSetting]->setWindowTitle(QStringLiteral("Image "));
   pages_[PageId::AFESetting]->setWindowTitle(QStringLiteral("Analog "));
   pages_[PageId::TriggerSetting]->setWindowTitle(QStringLiteral("Mode / Exposure"));

@@ -10,6 +10,7 @@
 #include "camera/model_catalog.h"
 #include "camera/tables/model_rules.h"
 #include "cli/camera_commands.h"
+#include "cli/ffc_command.h"
 #include "cli/genicam_command.h"
 #include "cli/lut_command.h"
 #include "cli/scan_command.h"
@@ -216,6 +217,7 @@ int main(int argc, char** argv) {
   for (CliCommand& command : addLutCommands(app))
     commands.push_back(std::move(command));
   commands.push_back(addTimingCommand(app));
+  commands.push_back(addFfcCommand(app));
 
   try {
     app.parse(argc, argv);

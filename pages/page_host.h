@@ -11,6 +11,8 @@
 
 namespace kelpax {
 
+class BinaryTransfer;
+
 class PageHost {
 public:
   virtual ~PageHost() = default;
@@ -19,6 +21,9 @@ public:
   virtual Answer sendCommand(std::string_view command, ExchangeOptions options) = 0;
   virtual const ParameterCache& parameterCache() const = 0;
   virtual const ModelDescriptor& modelDescriptor() const = 0;
+  // The binary transfers of the camera's channel, for pages that move data files; none where
+  // the host has no such channel.
+  virtual BinaryTransfer* binaryTransfer() { return nullptr; }
 
   int32_t cacheInt(std::string_view name, int index = 0) const {
     return parameterCache().intValue(name, index);

@@ -20,6 +20,7 @@ CameraSession::CameraSession(Options options)
       settings_(workingFolder_),
       modelList_(options.deviceModelListPath.empty() ? deviceModelListPath()
                                                      : options.deviceModelListPath) {
+  camera_.setBinaryTransfer(&transfer_);
   if (!options.libraryFolders.empty())
     scanner_.setLibraryFolders(std::move(options.libraryFolders));
   if (options.comPortLister)

@@ -68,6 +68,9 @@ public:
 
   const ParameterCache& parameterCache() const override { return cache_; }
   const ModelDescriptor& modelDescriptor() const override { return model_; }
+  // The session's transfers, handed to the pages that move data files.
+  BinaryTransfer* binaryTransfer() override { return transfer_; }
+  void setBinaryTransfer(BinaryTransfer* transfer) { transfer_ = transfer; }
 
   // The cache and the model as identification and setting-file handlers build them.
   ParameterCache& cache() { return cache_; }
@@ -112,6 +115,7 @@ private:
   CommandExchange& exchange_;
   ParameterCache cache_;
   ModelDescriptor model_;
+  BinaryTransfer* transfer_ = nullptr;
 };
 
 } // namespace kelpax

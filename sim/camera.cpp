@@ -211,6 +211,7 @@ Reply Camera::answerPacket() {
   ++commandsReceived_;
   ++commandsSinceOpen_;
   Reply reply;
+  answerDelayMs_ = 0;
   if (faults_.closeAfterCommands > 0 && commandsSinceOpen_ >= faults_.closeAfterCommands) {
     reply.closesLink = true;
     linkClosed_ = true;
@@ -299,6 +300,12 @@ Reply Camera::answerLine(std::string_view line) {
   }
   answer += kPrompt;
   reply.answer = outgoing(std::move(answer));
+  if (answerDelayMs_ > 0) {
+    // The echo comes at once; the answer when the camera has done the work.
+    reply.delayed = std::move(reply.answer);
+    reply.answer.clear();
+    reply.delayedMs = answerDelayMs_;
+  }
   return reply;
 }
 
@@ -495,6 +502,44 @@ Camera::modelPageCommand(std::string_view command, std::span<const std::string_v
   return Lines{answer};
 }
 
+std::optional<std::vector<std::string>>
+Camera::correctionDataCommand(std::string_view command, std::span<const std::string_view> args) {
+  struct Work {
+    std::string_view command;
+    bool area;   // flat-field cameras
+    bool ku;     // Ku line-scan cameras
+    bool ke;     // Ke line-scan cameras
+    int delayMs; // well inside the program's time-out for the command
+  };
+  static constexpr Work kWork[] = {
+      {"gfd", true, false, false, 400}, {"sfd", true, false, false, 900},
+      {"lfd", true, false, false, 200}, {"gdd", false, true, true, 300},
+      {"sdd", false, false, true, 500}, {"ldd", false, false, true, 200},
+      {"gpd", false, true, true, 300},  {"spd", false, false, true, 500},
+      {"lpd", false, false, true, 200},
+  };
+  for (const Work& work : kWork) {
+    if (command != work.command)
+      continue;
+    if (!(work.area && info_.flatField) && !(work.ku && info_.lineScanKu) &&
+        !(work.ke && info_.lineScanTdi))
+      return std::nullopt;
+    // "gpd" takes the target level (0: the camera picks it); the others take nothing.
+    if (command == "gpd") {
+      if (args.size() != 1)
+        return std::vector<std::string>{std::string(kErrorCount)};
+      const std::optional<int> level = parseSmallNumber(args[0]);
+      if (!level || *level > 4095)
+        return std::vector<std::string>{"Error : value out of range"};
+    } else if (!args.empty()) {
+      return std::vector<std::string>{std::string(kErrorCount)};
+    }
+    answerDelayMs_ = work.delayMs;
+    return std::vector<std::string>{"OK"};
+  }
+  return std::nullopt;
+}
+
 std::vector<std::string> Camera::commandAnswer(std::string_view line, Reply& reply,
                                                bool& restarts) {
   std::vector<std::string_view> words = splitWords(line);
@@ -608,6 +653,8 @@ std::vector<std::string> Camera::commandAnswer(std::string_view line, Reply& rep
     return {"width = " + std::to_string(info_.sensorWidth),
             "height = " + std::to_string(info_.sensorHeight)};
   }
+  if (auto answer = correctionDataCommand(command, args))
+    return *answer;
   if (auto answer = colourOrLineScanCommand(command, args))
     return *answer;
   if (auto answer = modelPageCommand(command, args))

@@ -108,6 +108,10 @@ private:
   // command is not one of them.
   std::optional<std::vector<std::string>> modelPageCommand(std::string_view command,
                                                            std::span<const std::string_view> args);
+  // Flat-field, dark and PRNU data commands; nullopt when the command is not one of them.
+  // Generating and storing take the camera a while: `delayMs` says how long.
+  std::optional<std::vector<std::string>>
+  correctionDataCommand(std::string_view command, std::span<const std::string_view> args);
   // Loses or corrupts bytes on their way out, as the faults say.
   std::string outgoing(std::string bytes);
   std::string noiseBytes();
@@ -145,6 +149,8 @@ private:
   bool inFrame_ = false;
   size_t frameBytesSeen_ = 0; // bytes of the frame on the wire, lost ones included
   int framesSinceFaults_ = 0;
+  // The answer to the command being answered goes out this much later (generation, flash).
+  int answerDelayMs_ = 0;
 };
 
 } // namespace sim

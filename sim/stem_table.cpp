@@ -41,6 +41,12 @@ const std::unordered_map<std::string_view, Limits>& stemLimits() {
       {"ci", {0, 2, 0}},
       {"fo", {0, 4095, 0}},
       {"fi", {0, 4, 1}},
+      // Flat-field data selector and the Ko-Ki sequencer: on, configuration, index, count.
+      {"fds", {0, 3, 0}},
+      {"sqm", {0, 1, 0}},
+      {"sqcm", {0, 1, 0}},
+      {"sqss", {0, 15, 0}},
+      {"sqsc", {1, 16, 1}},
       {"rm", {0, 2, 0}},
       {"bf", {0, 1, 0}},
       {"cm", {1, 4, 1}},
@@ -266,6 +272,7 @@ SimModel simModelFor(std::string_view modelName) {
   sim.columnData = model.series == Series::Ka;
   sim.columnPrnu = model.is(Series::Ka, "43M");
   sim.motorLens = model.series == Series::Ky;
+  sim.lineScanKu = model.series == Series::Ku;
   sim.answersSensorSize = model.series != Series::Kx && model.series != Series::Kh;
   sim.supportsRegions = (model.series == Series::Ko || model.sizeClass == "25M") &&
                         model.sizeClass != "2M" && model.sizeClass != "3M" &&
@@ -283,6 +290,8 @@ SimModel simModelFor(std::string_view modelName) {
       std::none_of(sim.stems.begin(), sim.stems.end(),
                    [](const StemDef& def) { return def.stem == "ls"; }))
     sim.stems.push_back(stemFor({"ls", 1}, model, sim));
+  sim.flatField = std::any_of(sim.stems.begin(), sim.stems.end(),
+                              [](const StemDef& def) { return def.stem == "fo"; });
   // A camera of no known family still keeps the common exposure and gain.
   if (sim.stems.empty()) {
     for (std::string_view stem : {"et", "ag", "tm"})

@@ -40,6 +40,10 @@ struct SimModel {
   // Ky cameras drive a lens: focus ("mfa", "mfi", "mfz", "mfl", position "gfp") and aperture
   // ("mpa", "mpi", "mpo", "mpc").
   bool motorLens = false;
+  // Area cameras with flat-field correction: "gfd", "sfd", "lfd" (generate, store in flash,
+  // load from flash). Ku line-scan cameras: dark and PRNU generation ("gdd", "gpd N").
+  bool flatField = false;
+  bool lineScanKu = false;
   std::vector<StemDef> stems;
 };
 

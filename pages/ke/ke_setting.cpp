@@ -6,6 +6,7 @@
 
 #include "camera/tables/command_vocabulary.h"
 #include "camera/tables/model_rules.h"
+#include "editors/line_scan_correction_widget.h"
 #include "pages/page_layout.h"
 
 namespace kelpax {
@@ -174,7 +175,8 @@ void CKe_Setting::build(const Wording& wording) {
   viewGrid->addWidget(groupBox("DSNU Correction", {generateAll}, view), 1, 1);
   viewGrid->addWidget(prnu.box, 2, 0);
   viewGrid->addWidget(groupBox("Filter", {filter.box, preEmphasis.box}, view), 2, 1);
-  viewGrid->setRowStretch(3, 1);
+  viewGrid->addWidget(new CKeCorrectionWidget(host(), view), 3, 0, 1, 2);
+  viewGrid->setRowStretch(4, 1);
 
   QWidget* modeExp = addSection();
   auto* modeGrid = new QGridLayout(modeExp);

@@ -5,6 +5,7 @@
 
 #include "camera/tables/command_vocabulary.h"
 #include "camera/tables/model_rules.h"
+#include "editors/line_scan_correction_widget.h"
 #include "pages/line_rate.h"
 #include "pages/page_layout.h"
 
@@ -144,6 +145,7 @@ CKu_Basic_SettingDlg::CKu_Basic_SettingDlg(PageHost& host, QWidget* parent)
   gainLayout->addWidget(groupBox(
       "Video Gain/Offset",
       {valueBlock(digitalGain, "Gain:"), valueBlock(digitalOffset, "Offset:"), filter.box}, gain));
+  gainLayout->addWidget(new CKuCorrectionWidget(host, gain));
   gainLayout->addStretch();
 }
 

@@ -30,10 +30,6 @@ const char* const kModels[] = {
 // Pages that arrive with later work: the look-up table, flat-field and region editors, the
 // tools, and the model pages still to be declared.
 const std::set<PageId> kLater = {
-    PageId::FFCSetting,
-    PageId::FFCSettingXML,
-    PageId::FFCSelectorSetting,
-    PageId::KoKi101_151MC_FFC,
 };
 
 // Would catch a tab of the table with no page behind it, a declared page left out of the

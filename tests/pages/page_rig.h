@@ -15,6 +15,7 @@
 #include "link/command_exchange.h"
 #include "session/connected_camera.h"
 #include "sim/pty_camera.h"
+#include "transfer/binary_transfer.h"
 
 namespace pagetest {
 
@@ -43,6 +44,7 @@ public:
   }
   const ParameterCache& parameterCache() const override { return camera_.parameterCache(); }
   const ModelDescriptor& modelDescriptor() const override { return camera_.modelDescriptor(); }
+  BinaryTransfer* binaryTransfer() override { return camera_.binaryTransfer(); }
 
   Commands commands() const {
     Commands lines;
@@ -86,6 +88,7 @@ public:
     connected_ = std::make_unique<ConnectedCamera>(exchange_);
     connected_->identify(model);
     EXPECT_EQ(connected_->fillCache().missing, 0);
+    connected_->setBinaryTransfer(&transfer_);
     host_ = std::make_unique<RecordingHost>(*connected_);
   }
 
@@ -107,6 +110,7 @@ private:
   CommandExchange exchange_;
   std::unique_ptr<sim::PtyCamera> camera_;
   std::unique_ptr<ConnectedCamera> connected_;
+  BinaryTransfer transfer_{exchange_};
   std::unique_ptr<RecordingHost> host_;
 };
 
