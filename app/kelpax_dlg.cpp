@@ -23,6 +23,8 @@
 #include "pages/control_widgets.h"
 #include "pages/settings_page.h"
 #include "tools/stage_page.h"
+#include "editors/multi_roi.h"
+#include "editors/setting_multi_roi_dlg.h"
 #include "tools/stitch_dlg.h"
 #include "tools/tool_page.h"
 
@@ -227,7 +229,26 @@ void CKelpaxDlg::scanStateChanged(bool scanning) {
 }
 
 void CKelpaxDlg::prepareForModel(const std::string& modelName, const PortEntry&) {
+  // A dialog over the previous camera's regions must not outlive its handler.
+  delete multiRoi_;
+  multiRoi_ = nullptr;
   session_.prepareForModel(modelName, statusBar_);
+  // The multi-region cameras write their regions into setting files.
+  session_.setControlFile(
+      multiRoiControlFileFor(session_.camera(), session_.camera().modelDescriptor()));
+}
+
+void CKelpaxDlg::showMultiRoi() {
+  auto* handler = dynamic_cast<MultiRoiControlFile*>(session_.controlFile());
+  if (!handler) {
+    showMessage("Information", "This camera reads out one region only.", MessageIcon::Information);
+    return;
+  }
+  if (!multiRoi_)
+    multiRoi_ = new CSettingMultiRoi(handler->regions(), messageBox(), this);
+  multiRoi_->show();
+  multiRoi_->raise();
+  multiRoi_->readFromCamera();
 }
 
 int CKelpaxDlg::openGenICam(const PortEntry& slot) {
@@ -289,6 +310,9 @@ bool CKelpaxDlg::InitialRead() {
     Q_EMIT connectedChanged(false);
     return true;
   }
+  // The regions go into setting files: they are read once the camera is connected.
+  if (CControlFile* handler = session_.controlFile())
+    handler->connect(session_.camera());
   statusBar_->showStatus("OK");
   session_.setConnected(true);
   showTemperature();
@@ -320,6 +344,9 @@ void CKelpaxDlg::refreshAllPages() {
 
   const ConnectedCamera& camera = session_.camera();
   checkStartupItem(camera.startupSpace());
+  if (QAction* multiRoi = action(kIdMultiRoi))
+    multiRoi->setEnabled(!locked_ && session_.controlFile() &&
+                         dynamic_cast<MultiRoiControlFile*>(session_.controlFile()));
   if (QAction* highSpeed = action(kIdHighSpeed)) {
     const std::optional<bool> on = camera.highSpeed();
     highSpeed->setEnabled(!locked_ && on.has_value());
@@ -421,6 +448,9 @@ void CKelpaxDlg::runMenuCommand(int id) {
     break;
   case kIdHighSpeed:
     toggleHighSpeed();
+    break;
+  case kIdMultiRoi:
+    showMultiRoi();
     break;
   case kIdAcquisitionStart:
   case kIdAcquisitionStop:

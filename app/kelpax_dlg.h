@@ -38,6 +38,7 @@ class CAboutDlg;
 class CDlgNewKelpax;
 class CTransferView;
 class CStitchCorrDlg;
+class CSettingMultiRoi;
 
 // Menu command identifiers of the main window.
 enum MenuId : int {
@@ -70,6 +71,7 @@ enum MenuId : int {
   kIdAboutInfo = 16,
   kIdChangePort = 32771,
   kIdStagePage = 32815,
+  kIdMultiRoi = 32830,
   kIdTemperatureButton = 32800,
   kIdCancelButton = 32808,
 };
@@ -209,6 +211,8 @@ private:
   CAboutDlg* about_ = nullptr;
   std::unique_ptr<CTransferView> transferView_;
   CStitchCorrDlg* stitch_ = nullptr; // made when the terminal first asks for it
+  CSettingMultiRoi* multiRoi_ = nullptr; // made when Tool -> Multi-ROI first opens it
+  void showMultiRoi();
   QTimer* linkTimer_ = nullptr;
 
   int currentTab_ = 0;

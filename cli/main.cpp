@@ -13,6 +13,7 @@
 #include "cli/genicam_command.h"
 #include "cli/scan_command.h"
 #include "cli/settings_command.h"
+#include "cli/roi_command.h"
 #include "cli/stage_command.h"
 #include "cli/transfer_commands.h"
 #include "cli/verbs.h"
@@ -211,6 +212,7 @@ int main(int argc, char** argv) {
   for (CliCommand& command : addTransferCommands(app))
     commands.push_back(std::move(command));
   commands.push_back(addStageCommand(app));
+  commands.push_back(addRoiCommand(app));
 
   try {
     app.parse(argc, argv);

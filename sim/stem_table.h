@@ -3,6 +3,8 @@
 #pragma once
 
 #include <string>
+
+#include "sim/regions.h"
 #include <string_view>
 #include <vector>
 
@@ -29,6 +31,9 @@ struct SimModel {
   // privileged level.
   bool answersSensorSize = true;
   bool supportsRegions = false; // answers "groi"
+  // The multi-region cameras' region table.
+  RegionCommands regionCommands = RegionCommands::None;
+  int regionCount = 0;
   bool colour = false;          // keeps red, green and blue gains ("grg r", "srg r %f")
   // Ke line-scan cameras: colour correction coefficients ("gscc N"), trigger statistics
   // ("gitr"...) and the all-dark generation ("gdda").
