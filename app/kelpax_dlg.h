@@ -165,6 +165,7 @@ private:
   void showTabPage();
   void onLinkTimer();
   void toolRefresh();
+  void showMultiRoi();
   void showTemperature();
   void showCameraInfo();
   void changePort();
@@ -210,9 +211,8 @@ private:
   CMyButton* cancelButton_ = nullptr;
   CAboutDlg* about_ = nullptr;
   std::unique_ptr<CTransferView> transferView_;
-  CStitchCorrDlg* stitch_ = nullptr; // made when the terminal first asks for it
+  CStitchCorrDlg* stitch_ = nullptr;     // made when the terminal first asks for it
   CSettingMultiRoi* multiRoi_ = nullptr; // made when Tool -> Multi-ROI first opens it
-  void showMultiRoi();
   QTimer* linkTimer_ = nullptr;
 
   int currentTab_ = 0;

@@ -32,9 +32,9 @@ int failed(const RoiOutcome& outcome) {
 }
 
 int runRoi(const RoiOptions& options) {
-  const size_t wanted = options.action == "set"                                ? 5
+  const size_t wanted = options.action == "set"                                     ? 5
                         : options.action == "enable" || options.action == "disable" ? 1
-                                                                                     : 0;
+                                                                                    : 0;
   if (options.numbers.size() != wanted) {
     std::cerr << "kelpax-cli: roi " << options.action << " takes " << wanted
               << " number(s); nothing was sent\n";
@@ -43,8 +43,7 @@ int runRoi(const RoiOptions& options) {
   CliSession cli;
   if (int rc = cli.open(options.link); rc != kExitOk)
     return rc;
-  const std::optional<MultiRoiVariant> variant =
-      multiRoiVariantFor(cli.camera().modelDescriptor());
+  const std::optional<MultiRoiVariant> variant = multiRoiVariantFor(cli.camera().modelDescriptor());
   if (!variant) {
     std::cerr << "kelpax-cli: " << cli.camera().modelDescriptor().modelName
               << " reads out one region only\n";

@@ -67,8 +67,7 @@ int runLoadSettings(const SettingsOptions& options) {
   // The cache is current before the file changes it, as after a connection in the window.
   if (const int rc = fillOutcome(cli.session.fillCache({}, {})); rc != kExitOk)
     return rc;
-  cli.session.setControlFile(
-      multiRoiControlFileFor(cli.camera(), cli.camera().modelDescriptor()));
+  cli.session.setControlFile(multiRoiControlFileFor(cli.camera(), cli.camera().modelDescriptor()));
   const SettingLoadResult result = cli.session.loadSettingFile(options.file);
   if (!result.opened) {
     std::cerr << "kelpax-cli: " << result.message << " (" << result.detail << ")\n";

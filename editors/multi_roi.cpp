@@ -36,7 +36,8 @@ std::string cameraWords(const Answer& answer) {
     return answer.errorText();
   std::string text;
   const size_t echoEnd = answer.text.find('\n');
-  for (char c : std::string_view(answer.text).substr(echoEnd == std::string::npos ? 0 : echoEnd + 1)) {
+  for (char c :
+       std::string_view(answer.text).substr(echoEnd == std::string::npos ? 0 : echoEnd + 1)) {
     if (c == kPrompt)
       break;
     if (c == '\r' || c == '\n') {
@@ -44,7 +45,8 @@ std::string cameraWords(const Answer& answer) {
         text += ' ';
       continue;
     }
-    text += (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e) ? '?' : c;
+    text +=
+        (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e) ? '?' : c;
   }
   while (!text.empty() && text.back() == ' ')
     text.pop_back();
@@ -401,8 +403,8 @@ RoiOutcome MultiRoi::setCell(int row, RoiColumn column, int value) {
   }
   if (const Answer selected = commands_->setSelector(row); !selected.accepted())
     return refusedBy(selected, "the choice of " + regionText(row));
-  const std::string command = std::string(commands_->commandFor(column)) + " " +
-                              std::to_string(value);
+  const std::string command =
+      std::string(commands_->commandFor(column)) + " " + std::to_string(value);
   const Answer answer = host_.sendCommand(command, {.timeoutMs = kRegionTimeoutMs, .shown = true});
   if (!answer.accepted())
     return refusedBy(answer, "\"" + command + "\"");
@@ -414,8 +416,9 @@ RoiOutcome MultiRoi::setRegion(int row, int x, int y, int width, int height) {
   if (!rowInTable(row, outcome))
     return outcome;
   if (x < 0 || y < 0) {
-    outcome.message = "Region " + std::to_string(row) + ": offsets cannot be negative; nothing "
-                                                         "was sent";
+    outcome.message = "Region " + std::to_string(row) +
+                      ": offsets cannot be negative; nothing "
+                      "was sent";
     outcome.nothingSent = true;
     return outcome;
   }

@@ -72,8 +72,8 @@ void CSettingMultiRoi::showRegions() {
   for (int r = 0; r < rows.size(); ++r) {
     table_->setVerticalHeaderItem(r, new QTableWidgetItem(QString::number(r)));
     for (int c = 0; c < kColumns; ++c) {
-      auto* item = new QTableWidgetItem(
-          QString::fromStdString(rows.cellText(r, static_cast<RoiColumn>(c))));
+      auto* item =
+          new QTableWidgetItem(QString::fromStdString(rows.cellText(r, static_cast<RoiColumn>(c))));
       item->setTextAlignment(Qt::AlignCenter);
       if (static_cast<RoiColumn>(c) == RoiColumn::Status)
         item->setFlags(item->flags() & ~Qt::ItemIsEditable);
@@ -104,19 +104,26 @@ void CSettingMultiRoi::onItemChanged(QTableWidgetItem* item) {
     return;
   const int row = item->row();
   const auto column = static_cast<RoiColumn>(item->column());
-  bool number = false;
   const QString text = item->text().trimmed();
-  const int value = text.toInt(&number);
-  RoiOutcome outcome;
-  if (!number) {
-    outcome.message = "'" + text.left(20).toStdString() + "' is not a whole number; nothing was sent";
-  } else {
-    outcome = regions_.setCell(row, column, value);
-  }
-  // The cell shows what the camera has, whether it took the value or not.
-  showRegions();
-  if (!outcome.ok)
-    tell(outcome.message);
+  // The edit is handled once the view has finished with the item: showing the regions
+  // replaces every item, this one too.
+  QMetaObject::invokeMethod(
+      this,
+      [this, row, column, text] {
+        bool number = false;
+        const int value = text.toInt(&number);
+        RoiOutcome outcome;
+        if (!number)
+          outcome.message =
+              "'" + text.left(20).toStdString() + "' is not a whole number; nothing was sent";
+        else
+          outcome = regions_.setCell(row, column, value);
+        // The cell shows what the camera has, whether it took the value or not.
+        showRegions();
+        if (!outcome.ok)
+          tell(outcome.message);
+      },
+      Qt::QueuedConnection);
 }
 
 void CSettingMultiRoi::enableRow(int row, bool on) {

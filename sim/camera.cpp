@@ -62,9 +62,8 @@ std::string serialFor(std::string_view model) {
 
 Camera::Camera(std::string model)
     : model_(std::move(model)), serialNumber_(serialFor(model_)), info_(simModelFor(model_)),
-      parameters_(info_.stems),
-      regions_(info_.regionCommands, info_.regionCount, info_.sensorWidth, info_.sensorHeight,
-               info_.supportsRegions) {
+      parameters_(info_.stems), regions_(info_.regionCommands, info_.regionCount, info_.sensorWidth,
+                                         info_.sensorHeight, info_.supportsRegions) {
   if (isGenCpModel(model_))
     gencp_ = std::make_unique<GenCpDevice>(model_, serialNumber_);
   spaces_.fill(parameters_.allValues());

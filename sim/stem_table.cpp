@@ -211,8 +211,7 @@ SimModel simModelFor(std::string_view modelName) {
                         model.sizeClass != "4M";
   // Multi-region read-out: the 12M and 25M cameras with eight regions of one shared width, the
   // 4M C2 and 50M cameras with sixteen regions of their own.
-  const bool rate4MC2 =
-      model.rateCode == 258 || model.rateCode == 259 || model.rateCode == 264;
+  const bool rate4MC2 = model.rateCode == 258 || model.rateCode == 259 || model.rateCode == 264;
   if ((model.series == Series::Ko && (model.sizeClass == "12M" || model.sizeClass == "25M")) ||
       (model.series == Series::Ki && model.sizeClass == "25M")) {
     sim.regionCommands = RegionCommands::OffsetSize;

@@ -3,10 +3,10 @@
 #pragma once
 
 #include <string>
-
-#include "sim/regions.h"
 #include <string_view>
 #include <vector>
+
+#include "sim/regions.h"
 
 namespace sim {
 
@@ -34,7 +34,7 @@ struct SimModel {
   // The multi-region cameras' region table.
   RegionCommands regionCommands = RegionCommands::None;
   int regionCount = 0;
-  bool colour = false;          // keeps red, green and blue gains ("grg r", "srg r %f")
+  bool colour = false; // keeps red, green and blue gains ("grg r", "srg r %f")
   // Ke line-scan cameras: colour correction coefficients ("gscc N"), trigger statistics
   // ("gitr"...) and the all-dark generation ("gdda").
   bool lineScanTdi = false;

@@ -1,7 +1,5 @@
 // The multi-region table and its operations: against a scripted camera where the exact command
 // sequence matters, and against the simulated cameras on a pseudo-terminal for the round trips.
-#include "editors/multi_roi.h"
-
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -12,6 +10,7 @@
 #include <unistd.h>
 
 #include "camera/tables/model_rules.h"
+#include "editors/multi_roi.h"
 #include "sim/faults.h"
 #include "tests/session/pty_camera_link.h"
 
@@ -359,9 +358,9 @@ TEST(MultiRoiSettingFile, RegionsRoundTripThroughAFile) {
       ASSERT_TRUE(regions.setRegion(2, 900, 1200, 1000, 400).ok);
       ASSERT_TRUE(regions.setEnabled(2, true).ok);
       saved = regions.table();
-      const SettingSaveResult result = handler->save(
-          (folder / "regions").string(), first.connected.parameterCache(),
-          first.connected.modelDescriptor());
+      const SettingSaveResult result =
+          handler->save((folder / "regions").string(), first.connected.parameterCache(),
+                        first.connected.modelDescriptor());
       ASSERT_TRUE(result.saved) << result.detail;
       EXPECT_TRUE(result.detail.empty()) << result.detail;
       path = result.path;
