@@ -310,9 +310,6 @@ bool CKelpaxDlg::InitialRead() {
     Q_EMIT connectedChanged(false);
     return true;
   }
-  // The regions go into setting files: they are read once the camera is connected.
-  if (CControlFile* handler = session_.controlFile())
-    handler->connect(session_.camera());
   statusBar_->showStatus("OK");
   session_.setConnected(true);
   showTemperature();
@@ -645,6 +642,18 @@ void CKelpaxDlg::saveSettingFile() {
           : QFileDialog::getSaveFileName(this, QString(), QString(), kSettingFilter).toStdString();
   if (chosen.empty())
     return;
+  // A multi-region camera's file carries its regions: read them if no one has yet, rather
+  // than write a file without them.
+  if (auto* roi = dynamic_cast<MultiRoiControlFile*>(session_.controlFile());
+      roi && !roi->regions().read()) {
+    if (const RoiOutcome read = roi->regions().readAll(); !read.ok) {
+      showMessage(std::string(kSettingFileErrorCaption),
+                  "The regions could not be read from the camera: " + read.message +
+                      ". Nothing was saved.",
+                  MessageIcon::Warning);
+      return;
+    }
+  }
   const SettingSaveResult result = session_.saveSettingFile(chosen);
   if (!result.saved) {
     debugPrintf("CKelpaxDlg::saveSettingFile, %d, %s\n", __LINE__, result.detail.c_str());

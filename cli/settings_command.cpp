@@ -37,11 +37,14 @@ int runSaveSettings(const SettingsOptions& options) {
   // The multi-region cameras' files carry their regions too, read now.
   if (auto handler = multiRoiControlFileFor(cli.camera(), cli.camera().modelDescriptor())) {
     const RoiOutcome read = handler->regions().readAll();
-    if (!read.ok) {
+    if (!read.ok && !options.allowMissing) {
       std::cerr << "kelpax-cli: the regions could not be read (" << read.message
-                << "); nothing written\n";
+                << "); nothing written (--allow-missing writes the file without them)\n";
       return kExitNoAnswer;
     }
+    if (!read.ok)
+      std::cerr << "kelpax-cli: the regions could not be read (" << read.message
+                << "); the file holds none\n";
     cli.session.setControlFile(std::move(handler));
   }
   const SettingSaveResult saved = cli.session.saveSettingFile(options.file);

@@ -606,7 +606,10 @@ SettingSaveResult MultiRoiControlFile::save(std::string_view chosen, const Param
 }
 
 void MultiRoiControlFile::connect(ConnectedCamera&) {
-  regions_.readAll();
+  // A file may have changed the regions the table shows; a table never read is read when
+  // someone needs it.
+  if (regions_.read())
+    regions_.readAll();
 }
 
 std::unique_ptr<MultiRoiControlFile> multiRoiControlFileFor(PageHost& host,

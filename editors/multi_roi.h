@@ -192,7 +192,8 @@ private:
 };
 
 // The setting-file handler of the multi-region cameras: the generic file's lines (every entry
-// not flagged noFileSave), then the region lines. Its connect step reads the regions again.
+// not flagged noFileSave), then the region lines. Its connect step reads the regions again
+// when they had been read before.
 class MultiRoiControlFile : public CControlFile {
 public:
   MultiRoiControlFile(PageHost& host, MultiRoiVariant variant) : regions_(host, variant) {}

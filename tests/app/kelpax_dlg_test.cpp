@@ -729,7 +729,7 @@ TEST(KelpaxDlg, TerminalOpensStitchAndTheStageCommandShowsTheStagePage) {
 // item is grey. Would catch the handler never installed (the file without regions), or a
 // dialog left over the previous camera's regions after a change of port.
 TEST(KelpaxDlg, MultiRoiFromTheToolMenuAndInSettingFiles) {
-  Rig rig({"Ko-25MC-C65", "Ko-4M-M180"});
+  Rig rig({"Ko-25MC-C65", "Ko-2M-M75"});
   rig.connect(0);
   ASSERT_TRUE(rig.session->connected());
   EXPECT_TRUE(rig.dlg->action(kIdMultiRoi)->isEnabled());
@@ -757,7 +757,7 @@ TEST(KelpaxDlg, MultiRoiFromTheToolMenuAndInSettingFiles) {
   rig.dlg->portDialog().portList()->selectRow(1);
   rig.dlg->portDialog().SelectPort();
   settle();
-  ASSERT_EQ(rig.session->modelName(), "Ko-4M-M180");
+  ASSERT_EQ(rig.session->modelName(), "Ko-2M-M75");
   EXPECT_EQ(rig.dlg->findChild<CSettingMultiRoi*>(), nullptr);
   EXPECT_FALSE(rig.dlg->action(kIdMultiRoi)->isEnabled());
   rig.dlg->runMenuCommand(kIdMultiRoi);

@@ -382,6 +382,9 @@ TEST(MultiRoiSettingFile, RegionsRoundTripThroughAFile) {
     RoiLink second(model, "csf-b");
     ASSERT_EQ(second.connected.fillCache().missing, 0);
     auto handler = multiRoiControlFileFor(second.connected, second.connected.modelDescriptor());
+    // The table as a dialog had shown it before the load: the load's connect step renews it.
+    ASSERT_TRUE(handler->regions().readAll().ok);
+    ASSERT_NE(handler->regions().table().row(1), saved.row(1));
     SettingLoadOptions options;
     options.handler = handler.get();
     const SettingLoadResult loaded = loadSettingFile(path, second.connected, options);

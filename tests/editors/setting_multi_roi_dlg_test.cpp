@@ -46,11 +46,18 @@ struct RoiRig {
 void typeIntoCell(QTableWidget* table, int row, int column, const QString& text) {
   table->setCurrentCell(row, column);
   table->editItem(table->item(row, column));
-  auto* editor = table->viewport()->findChild<QLineEdit*>();
+  QLineEdit* editor = nullptr;
+  for (QLineEdit* candidate : table->viewport()->findChildren<QLineEdit*>())
+    if (candidate->isVisible())
+      editor = candidate;
   ASSERT_NE(editor, nullptr);
   editor->selectAll();
   QTest::keyClicks(editor, text);
+  ASSERT_EQ(editor->text(), text);
   QTest::keyClick(editor, Qt::Key_Return);
+  // The edit is handled queued; the closed editor goes on the next pass.
+  QApplication::processEvents();
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   QApplication::processEvents();
 }
 
