@@ -20,6 +20,8 @@
 #include "app/version.h"
 #include "camera/debug_output.h"
 #include "editors/lut_dlg.h"
+#include "editors/multi_roi.h"
+#include "editors/setting_multi_roi_dlg.h"
 #include "pages/bayer_gain.h"
 #include "pages/control_widgets.h"
 #include "pages/ka/ka_setting.h"
@@ -268,7 +270,26 @@ void CKelpaxDlg::scanStateChanged(bool scanning) {
 }
 
 void CKelpaxDlg::prepareForModel(const std::string& modelName, const PortEntry&) {
+  // A dialog over the previous camera's regions must not outlive its handler.
+  delete multiRoi_;
+  multiRoi_ = nullptr;
   session_.prepareForModel(modelName, statusBar_);
+  // The multi-region cameras write their regions into setting files.
+  session_.setControlFile(
+      multiRoiControlFileFor(session_.camera(), session_.camera().modelDescriptor()));
+}
+
+void CKelpaxDlg::showMultiRoi() {
+  auto* handler = dynamic_cast<MultiRoiControlFile*>(session_.controlFile());
+  if (!handler) {
+    showMessage("Information", "This camera reads out one region only.", MessageIcon::Information);
+    return;
+  }
+  if (!multiRoi_)
+    multiRoi_ = new CSettingMultiRoi(handler->regions(), messageBox(), this);
+  multiRoi_->show();
+  multiRoi_->raise();
+  multiRoi_->readFromCamera();
 }
 
 int CKelpaxDlg::openGenICam(const PortEntry& slot) {
@@ -368,6 +389,9 @@ void CKelpaxDlg::refreshAllPages() {
        camera.modelDescriptor().series == Series::Kn))
     ka47mSelectorFfc_ = ka47m->readFfcSelectorFlag();
   checkStartupItem(camera.startupSpace());
+  if (QAction* multiRoi = action(kIdMultiRoi))
+    multiRoi->setEnabled(!locked_ && session_.controlFile() &&
+                         dynamic_cast<MultiRoiControlFile*>(session_.controlFile()));
   if (QAction* highSpeed = action(kIdHighSpeed)) {
     const std::optional<bool> on = camera.highSpeed();
     highSpeed->setEnabled(!locked_ && on.has_value());
@@ -471,6 +495,9 @@ void CKelpaxDlg::runMenuCommand(int id) {
     break;
   case kIdHighSpeed:
     toggleHighSpeed();
+    break;
+  case kIdMultiRoi:
+    showMultiRoi();
     break;
   case kIdAcquisitionStart:
   case kIdAcquisitionStop:
@@ -686,6 +713,18 @@ void CKelpaxDlg::saveSettingFile() {
           : QFileDialog::getSaveFileName(this, QString(), QString(), kSettingFilter).toStdString();
   if (chosen.empty())
     return;
+  // A multi-region camera's file carries its regions: read them if no one has yet, rather
+  // than write a file without them.
+  if (auto* roi = dynamic_cast<MultiRoiControlFile*>(session_.controlFile());
+      roi && !roi->regions().read()) {
+    if (const RoiOutcome read = roi->regions().readAll(); !read.ok) {
+      showMessage(std::string(kSettingFileErrorCaption),
+                  "The regions could not be read from the camera: " + read.message +
+                      ". Nothing was saved.",
+                  MessageIcon::Warning);
+      return;
+    }
+  }
   const SettingSaveResult result = session_.saveSettingFile(chosen);
   if (!result.saved) {
     debugPrintf("CKelpaxDlg::saveSettingFile, %d, %s\n", __LINE__, result.detail.c_str());

@@ -40,6 +40,7 @@ class CDlgNewKelpax;
 class CTransferView;
 class CStitchCorrDlg;
 class CFSDlg;
+class CSettingMultiRoi;
 
 // Menu command identifiers of the main window.
 enum MenuId : int {
@@ -72,6 +73,7 @@ enum MenuId : int {
   kIdAboutInfo = 16,
   kIdChangePort = 32771,
   kIdStagePage = 32815,
+  kIdMultiRoi = 32830,
   kIdTemperatureButton = 32800,
   kIdCancelButton = 32808,
 };
@@ -170,6 +172,7 @@ private:
   void showTabPage();
   void onLinkTimer();
   void toolRefresh();
+  void showMultiRoi();
   void showTemperature();
   void showCameraInfo();
   void changePort();
@@ -221,6 +224,7 @@ private:
   std::unique_ptr<CTransferView> transferView_;
   CStitchCorrDlg* stitch_ = nullptr; // made when the terminal first asks for it
   CFSDlg* fsDlg_ = nullptr;
+  CSettingMultiRoi* multiRoi_ = nullptr; // made when Tool -> Multi-ROI first opens it
   QTimer* linkTimer_ = nullptr;
 
   int currentTab_ = 0;

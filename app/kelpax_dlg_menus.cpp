@@ -73,6 +73,8 @@ void CKelpaxDlg::buildMenus() {
   addItem(tool, QStringLiteral("Color Calibration"), kIdColorCalibration);
   addItem(tool, QStringLiteral("Factory Setting"), kIdFactorySetting);
   addItem(tool, QStringLiteral("High Speed"), kIdHighSpeed)->setCheckable(true);
+  addItem(tool, QStringLiteral("Multi-ROI"), kIdMultiRoi,
+          QStringLiteral("Edit the regions of a camera that reads out several regions"));
 
   QMenu* acquisition = menuBar_->addMenu(QStringLiteral("&Acquisition"));
   addItem(acquisition, QStringLiteral("Start"), kIdAcquisitionStart);

@@ -13,6 +13,7 @@
 #include "cli/ffc_command.h"
 #include "cli/genicam_command.h"
 #include "cli/lut_command.h"
+#include "cli/roi_command.h"
 #include "cli/scan_command.h"
 #include "cli/settings_command.h"
 #include "cli/stage_command.h"
@@ -218,6 +219,7 @@ int main(int argc, char** argv) {
     commands.push_back(std::move(command));
   commands.push_back(addTimingCommand(app));
   commands.push_back(addFfcCommand(app));
+  commands.push_back(addRoiCommand(app));
 
   try {
     app.parse(argc, argv);

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <memory>
 
+#include "editors/multi_roi.h"
 #include "session/setting_file.h"
 
 namespace kelpax {
@@ -33,6 +34,19 @@ int runSaveSettings(const SettingsOptions& options) {
   if (fill.missing > 0)
     std::cerr << "kelpax-cli: " << fill.missing
               << " settings got no value; they are written as -1\n";
+  // The multi-region cameras' files carry their regions too, read now.
+  if (auto handler = multiRoiControlFileFor(cli.camera(), cli.camera().modelDescriptor())) {
+    const RoiOutcome read = handler->regions().readAll();
+    if (!read.ok && !options.allowMissing) {
+      std::cerr << "kelpax-cli: the regions could not be read (" << read.message
+                << "); nothing written (--allow-missing writes the file without them)\n";
+      return kExitNoAnswer;
+    }
+    if (!read.ok)
+      std::cerr << "kelpax-cli: the regions could not be read (" << read.message
+                << "); the file holds none\n";
+    cli.session.setControlFile(std::move(handler));
+  }
   const SettingSaveResult saved = cli.session.saveSettingFile(options.file);
   if (!saved.saved) {
     std::cerr << "kelpax-cli: " << saved.message << " (" << saved.detail << ")\n";
@@ -56,6 +70,7 @@ int runLoadSettings(const SettingsOptions& options) {
   // The cache is current before the file changes it, as after a connection in the window.
   if (const int rc = fillOutcome(cli.session.fillCache({}, {})); rc != kExitOk)
     return rc;
+  cli.session.setControlFile(multiRoiControlFileFor(cli.camera(), cli.camera().modelDescriptor()));
   const SettingLoadResult result = cli.session.loadSettingFile(options.file);
   if (!result.opened) {
     std::cerr << "kelpax-cli: " << result.message << " (" << result.detail << ")\n";

@@ -79,6 +79,7 @@ public:
   // --- setting files, through the model's handler when it has one
   void setControlFile(std::unique_ptr<CControlFile> handler) { controlFile_ = std::move(handler); }
   bool hasControlFile() const { return controlFile_ != nullptr; }
+  CControlFile* controlFile() const { return controlFile_.get(); }
   SettingSaveResult saveSettingFile(const std::string& chosen);
   SettingLoadResult loadSettingFile(const std::string& path, SettingLoadOptions options = {});
 

@@ -62,7 +62,8 @@ std::string serialFor(std::string_view model) {
 
 Camera::Camera(std::string model)
     : model_(std::move(model)), serialNumber_(serialFor(model_)), info_(simModelFor(model_)),
-      parameters_(info_.stems) {
+      parameters_(info_.stems), regions_(info_.regionCommands, info_.regionCount, info_.sensorWidth,
+                                         info_.sensorHeight, info_.supportsRegions) {
   if (isGenCpModel(model_))
     gencp_ = std::make_unique<GenCpDevice>(model_, serialNumber_);
   koFactory_.setPrivilegedBlackLevel(model_.rfind("Ko-50M", 0) == 0);
@@ -246,7 +247,9 @@ Reply Camera::answerLine(std::string_view line) {
   // The command takes effect even when the camera stays silent about it; a restart or a rate
   // change only when the camera says "OK" to it (or would, were it not silent).
   bool restarts = false;
-  std::vector<std::string> lines = commandAnswer(line, reply, restarts);
+  const bool refused = commandsSinceOpen_ == faults_.refuseCommand && !line.empty();
+  std::vector<std::string> lines = refused ? std::vector<std::string>{"Error : command refused"}
+                                           : commandAnswer(line, reply, restarts);
   if (booting || (faults_.errorAnswers && !line.empty())) {
     restarts = false;
     reply.newBaud = 0;
@@ -658,6 +661,8 @@ std::vector<std::string> Camera::commandAnswer(std::string_view line, Reply& rep
   if (auto answer = colourOrLineScanCommand(command, args))
     return *answer;
   if (auto answer = modelPageCommand(command, args))
+    return *answer;
+  if (auto answer = regions_.answer(command, args))
     return *answer;
   if (command == "groi" && info_.supportsRegions)
     return {"1 0 0 " + std::to_string(info_.sensorWidth) + " " +

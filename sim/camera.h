@@ -17,6 +17,7 @@
 #include "sim/gencp_device.h"
 #include "sim/ko_factory.h"
 #include "sim/parameter_store.h"
+#include "sim/regions.h"
 
 namespace sim {
 
@@ -79,6 +80,8 @@ public:
   ParameterStore& parameters() { return parameters_; }
   // Binary data the camera keeps, by the command that downloaded it.
   FrameStore& frames() { return frames_; }
+  // The region table of a multi-region camera (empty for the others).
+  const RegionTable& regions() const { return regions_; }
   const FrameStore& frames() const { return frames_; }
   // True while a binary frame has begun and not ended.
   bool inFrame() const { return inFrame_; }
@@ -145,6 +148,7 @@ private:
   int commandsSinceOpen_ = 0;
   uint64_t randomState_ = 1;
   FrameStore frames_;
+  RegionTable regions_;
   std::string frame_; // the binary frame being received
   bool inFrame_ = false;
   size_t frameBytesSeen_ = 0; // bytes of the frame on the wire, lost ones included

@@ -83,6 +83,8 @@ bool parseFaults(std::string_view text, Faults& out, std::string* error) {
       ok = toInt(value, 1, faults.closeAfterCommands);
     } else if (key == "silent-after" && hasValue) {
       ok = toInt(value, 0, faults.silentAfterCommands);
+    } else if (key == "refuse-at" && hasValue) {
+      ok = toInt(value, 1, faults.refuseCommand);
     } else if (key == "hang-up" && hasValue) {
       ok = toInt(value, 1, faults.hangUpInAnswer);
     } else if (key == "flood" && !hasValue) {

@@ -21,6 +21,7 @@ struct Faults {
                                // packet) is out
   int silentAfterCommands = -1; // the first N commands are answered, later ones get nothing
   int hangUpInAnswer = -1;      // the Nth command's answer stops halfway, then the link closes
+  int refuseCommand = -1;       // the Nth command is answered "Error" and not carried out
   bool flood = false;           // every command gets its echo and a run of text, never a prompt
   bool noise = false;           // every command gets bytes as a line at a wrong rate delivers
   uint32_t seed = 1;            // seeds the lost/corrupted byte draws so runs repeat
@@ -33,7 +34,7 @@ struct Faults {
 };
 
 // Parses "silent,error,boot-echo=3,boot-message=Booting...,slow=200,drop=0.01,corrupt=0.01,
-// close-after=5,silent-after=4,hang-up=3,flood,noise,seed=7", GenCP cameras'
+// close-after=5,silent-after=4,refuse-at=6,hang-up=3,flood,noise,seed=7", GenCP cameras'
 // "gencp-bad-checksum,gencp-garbage,gencp-pending=400" and the binary transfers' "nak-at=K,
 // bad-ack,frame-drop=N,frame-corrupt=N,reply-checksum=N,frame-close=N,huge-upload" (any subset,
 // any order; empty means no fault). A boot message runs to the end of its item; "\r" and "\n"

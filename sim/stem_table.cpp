@@ -277,6 +277,19 @@ SimModel simModelFor(std::string_view modelName) {
   sim.supportsRegions = (model.series == Series::Ko || model.sizeClass == "25M") &&
                         model.sizeClass != "2M" && model.sizeClass != "3M" &&
                         model.sizeClass != "4M";
+  // Multi-region read-out: the 12M and 25M cameras with eight regions of one shared width, the
+  // 4M C2 and 50M cameras with sixteen regions of their own.
+  const bool rate4MC2 = model.rateCode == 258 || model.rateCode == 259 || model.rateCode == 264;
+  if ((model.series == Series::Ko && (model.sizeClass == "12M" || model.sizeClass == "25M")) ||
+      (model.series == Series::Ki && model.sizeClass == "25M")) {
+    sim.regionCommands = RegionCommands::OffsetSize;
+    sim.regionCount = 8;
+  } else if ((model.series == Series::Ko && model.sizeClass == "50M") ||
+             (model.series == Series::Ko && model.sizeClass == "4M" && rate4MC2) ||
+             (model.series == Series::Kw && model.sizeClass == "4M")) {
+    sim.regionCommands = RegionCommands::RegionXY;
+    sim.regionCount = 16;
+  }
 
   for (const kelpax::StemRegistration& reg : kelpax::stemsForSeries(model.series)) {
     const bool known = std::any_of(sim.stems.begin(), sim.stems.end(),

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/regions.h"
+
 namespace sim {
 
 enum class StemType { Integer, Real };
@@ -29,7 +31,10 @@ struct SimModel {
   // privileged level.
   bool answersSensorSize = true;
   bool supportsRegions = false; // answers "groi"
-  bool colour = false;          // keeps red, green and blue gains ("grg r", "srg r %f")
+  // The multi-region cameras' region table.
+  RegionCommands regionCommands = RegionCommands::None;
+  int regionCount = 0;
+  bool colour = false; // keeps red, green and blue gains ("grg r", "srg r %f")
   // Ke line-scan cameras: colour correction coefficients ("gscc N"), trigger statistics
   // ("gitr"...) and the all-dark generation ("gdda").
   bool lineScanTdi = false;

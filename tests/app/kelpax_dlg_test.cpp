@@ -26,6 +26,7 @@
 #include "app/status_bar_widget.h"
 #include "app/terminal_dlg.h"
 #include "app/window_event_pump.h"
+#include "editors/setting_multi_roi_dlg.h"
 #include "pages/control_widgets.h"
 #include "pages/ko/ko_kosetting.h"
 #include "pages/ky/ky29c_pages.h"
@@ -806,6 +807,47 @@ TEST(KelpaxDlg, FactorySettingShowsTheFactoryDialogWhereTheModelHasIt) {
   ASSERT_NE(koFactory, nullptr);
   EXPECT_TRUE(koFactory->isVisible());
   koFactory->hide();
+}
+
+// Tool -> Multi-ROI on a multi-region camera opens the dialog with the camera's regions, and a
+// setting file saved from the main window ends with them; on a camera without regions the
+// item is grey. Would catch the handler never installed (the file without regions), or a
+// dialog left over the previous camera's regions after a change of port.
+TEST(KelpaxDlg, MultiRoiFromTheToolMenuAndInSettingFiles) {
+  Rig rig({"Ko-25MC-C65", "Ko-2M-M75"});
+  rig.connect(0);
+  ASSERT_TRUE(rig.session->connected());
+  EXPECT_TRUE(rig.dlg->action(kIdMultiRoi)->isEnabled());
+  rig.query("srs 2");
+  rig.query("sih 700");
+  rig.query("src 1");
+  rig.dlg->runMenuCommand(kIdMultiRoi);
+  settle();
+  auto* roi = rig.dlg->findChild<CSettingMultiRoi*>();
+  ASSERT_NE(roi, nullptr);
+  EXPECT_TRUE(roi->isVisible());
+  ASSERT_EQ(roi->table()->rowCount(), 8);
+  EXPECT_EQ(roi->table()->item(2, 3)->text(), "700");
+  EXPECT_EQ(roi->table()->item(2, 4)->text(), "On");
+
+  rig.chosenFile = (rig.folder() / "regions").string();
+  rig.dlg->runMenuCommand(kIdSaveToFile);
+  const std::string text = readFile(rig.folder() / "regions.csf");
+  EXPECT_NE(text.find("\r\nsrs 2\r\nsiw 5120\r\nsih 700\r\nsox 0\r\nsoy 0\r\nsrc 1\r\n"),
+            std::string::npos)
+      << text;
+  EXPECT_TRUE(rig.boxes.shown.empty()) << rig.boxes.shown.front();
+
+  rig.dlg->runMenuCommand(kIdChangePort);
+  rig.dlg->portDialog().portList()->selectRow(1);
+  rig.dlg->portDialog().SelectPort();
+  settle();
+  ASSERT_EQ(rig.session->modelName(), "Ko-2M-M75");
+  EXPECT_EQ(rig.dlg->findChild<CSettingMultiRoi*>(), nullptr);
+  EXPECT_FALSE(rig.dlg->action(kIdMultiRoi)->isEnabled());
+  rig.dlg->runMenuCommand(kIdMultiRoi);
+  ASSERT_EQ(rig.boxes.shown.size(), 1u);
+  EXPECT_EQ(rig.boxes.shown[0], "Information|This camera reads out one region only.");
 }
 
 } // namespace
