@@ -66,7 +66,6 @@ Camera::Camera(std::string model)
                                          info_.sensorHeight, info_.supportsRegions) {
   if (isGenCpModel(model_))
     gencp_ = std::make_unique<GenCpDevice>(model_, serialNumber_);
-  koFactory_.setPrivilegedBlackLevel(model_.rfind("Ko-50M", 0) == 0);
   spaces_.fill(parameters_.allValues());
   // The cameras that offer a table choice ("ls") are the ones that keep look-up tables.
   frames_.setKeepsLuts(parameters_.find("ls") != nullptr);

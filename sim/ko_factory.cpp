@@ -58,8 +58,6 @@ double KoFactorySettings::frameRate() const {
 std::optional<std::vector<std::string>>
 KoFactorySettings::answer(std::string_view command, std::span<const std::string_view> args,
                           bool privileged) {
-  if (command == "sdbl" && privilegedBlackLevel_ && !privileged)
-    return error(kDenied);
   if (command == "gvref" || command == "svref") {
     if (args.empty() || bias_.count(args[0]) == 0)
       return error(kBadValue);

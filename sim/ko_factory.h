@@ -23,9 +23,6 @@ public:
   std::optional<std::vector<std::string>>
   answer(std::string_view command, std::span<const std::string_view> args, bool privileged);
 
-  // The Ko 50M takes its digital black level ("sdbl") at the privileged level only.
-  void setPrivilegedBlackLevel(bool on) { privilegedBlackLevel_ = on; }
-
   // The bias DACs and the black-level offset are 8 and 12 bits wide.
   static constexpr int kBiasMax = 255;
   static constexpr int kBlackOffsetMax = 4095;
@@ -39,7 +36,6 @@ private:
                                                 {"vlp", 60},   {"vln2", 88}, {"vcl3", 120}};
   int blackOffset_ = 256;
   int gainPiece_ = 4;
-  bool privilegedBlackLevel_ = false;
 };
 
 } // namespace sim
