@@ -19,7 +19,6 @@ using Clock = std::chrono::steady_clock;
 // The serial block the bootstrap points to: 4 maximum command packet, 8 maximum acknowledge
 // packet (whole packets in bytes), 12 supported rates, 16 current rate (Camera Link bits).
 constexpr uint64_t kMaxCommandOffset = 4;
-constexpr uint64_t kMaxAckOffset = 8;
 constexpr uint64_t kSupportedRatesOffset = 12;
 constexpr uint64_t kCurrentRateOffset = 16;
 // Identification strings of the bootstrap: 64 bytes each.
