@@ -1,15 +1,24 @@
 // Layout helpers of the declared pages.
 #include "pages/page_layout.h"
 
+#include <algorithm>
+
 namespace kelpax {
 namespace {
+
+// The caption in front of a value's edit; a group gives all of its captions one width, so that
+// the edits of the values stacked in it line up.
+constexpr char kValueCaption[] = "kelpaxValueCaption";
 
 QVBoxLayout* block(QLineEdit* edit, CMySpinCtrl* spin, QSlider* slider, const QString& caption,
                    const QString& unit, std::initializer_list<QWidget*> after) {
   auto* column = new QVBoxLayout;
   auto* row = new QHBoxLayout;
-  if (!caption.isEmpty())
-    row->addWidget(new QLabel(caption));
+  if (!caption.isEmpty()) {
+    auto* label = new QLabel(caption);
+    label->setProperty(kValueCaption, true);
+    row->addWidget(label);
+  }
   edit->setFixedWidth(edit->fontMetrics().horizontalAdvance("000000000") + 12);
   row->addWidget(edit);
   row->addWidget(spin);
@@ -48,6 +57,16 @@ QGroupBox* groupBox(const QString& title, std::initializer_list<GroupItem> items
       layout->addLayout(item.layout);
   }
   layout->addStretch();
+  const QList<QLabel*> captions = box->findChildren<QLabel*>();
+  int widest = 0;
+  for (const QLabel* label : captions) {
+    if (label->property(kValueCaption).toBool())
+      widest = std::max(widest, label->sizeHint().width());
+  }
+  for (QLabel* label : captions) {
+    if (label->property(kValueCaption).toBool())
+      label->setMinimumWidth(widest);
+  }
   return box;
 }
 
