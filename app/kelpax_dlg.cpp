@@ -106,6 +106,7 @@ void CKelpaxDlg::initDialog() {
   buildStatusBar();
   layout->addWidget(statusBar_);
   connectLutPages();
+  connectFfcPages();
   if (auto* stage = qobject_cast<CStageCtrlDlg*>(pageArea_->page(PageId::StageCtrlDlg))) {
     // The stage's timings go to the main window's title, its outcomes to the status line.
     stage->setTitleSink([this](const QString& text) { setWindowTitle(text); });

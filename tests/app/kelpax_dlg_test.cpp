@@ -26,6 +26,7 @@
 #include "app/status_bar_widget.h"
 #include "app/terminal_dlg.h"
 #include "app/window_event_pump.h"
+#include "editors/ffc_setting_page.h"
 #include "editors/setting_multi_roi_dlg.h"
 #include "pages/control_widgets.h"
 #include "pages/ko/ko_kosetting.h"
@@ -848,6 +849,41 @@ TEST(KelpaxDlg, MultiRoiFromTheToolMenuAndInSettingFiles) {
   rig.dlg->runMenuCommand(kIdMultiRoi);
   ASSERT_EQ(rig.boxes.shown.size(), 1u);
   EXPECT_EQ(rig.boxes.shown[0], "Information|This camera reads out one region only.");
+}
+
+// While the port window scans again the flat-field page's buttons neither ask for a file nor
+// send a command; after the camera is chosen again they do. Would catch the page never told of
+// the main window's scan.
+TEST(KelpaxDlg, FlatFieldButtonsWaitWhileThePortsAreScanned) {
+  Rig rig({"Kx-4M-M40"});
+  rig.connect(0);
+  ASSERT_TRUE(rig.session->connected());
+  auto* ffc = qobject_cast<CFFCSetting*>(rig.dlg->page(PageId::FFCSetting));
+  ASSERT_NE(ffc, nullptr);
+  int filesAsked = 0;
+  std::vector<std::string> messages;
+  ffc->dialogs().openFile = [&](const QString&) {
+    ++filesAsked;
+    return QString();
+  };
+  ffc->dialogs().message = [&](const QString& text) { messages.push_back(text.toStdString()); };
+
+  rig.dlg->runMenuCommand(kIdChangePort);
+  settle();
+  ASSERT_TRUE(rig.dlg->portDialog().isVisible());
+  ffc->downloadToCamera();
+  ffc->generate();
+  EXPECT_EQ(filesAsked, 0);
+  EXPECT_TRUE(messages.empty()) << messages.front();
+
+  rig.dlg->portDialog().portList()->selectRow(0);
+  rig.dlg->portDialog().SelectPort();
+  settle();
+  ASSERT_TRUE(rig.session->connected());
+  ffc->downloadToCamera();
+  EXPECT_EQ(filesAsked, 1);
+  ffc->generate();
+  EXPECT_EQ(messages, std::vector<std::string>{" Generated !"});
 }
 
 } // namespace
