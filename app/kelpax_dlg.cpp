@@ -28,6 +28,7 @@
 #include "pages/ko/ko_kosetting.h"
 #include "pages/ky/ky29c_pages.h"
 #include "pages/settings_page.h"
+#include "pages/view_page.h"
 #include "tools/fs_dlg.h"
 #include "tools/stage_page.h"
 #include "tools/stitch_dlg.h"
@@ -106,6 +107,12 @@ void CKelpaxDlg::initDialog() {
   buildStatusBar();
   layout->addWidget(statusBar_);
   connectLutPages();
+  connectFfcPages();
+  // The Ko image pages' "Multi ROI" mode opens the region table, as Tool -> Multi-ROI does.
+  for (PageId id : {PageId::Ko_ViewSetting, PageId::Ko3_ViewSetting}) {
+    if (auto* view = qobject_cast<CKo_ViewSetting*>(pageArea_->page(id)))
+      connect(view, &CKo_ViewSetting::multiRoiRequested, this, [this] { showMultiRoi(); });
+  }
   if (auto* stage = qobject_cast<CStageCtrlDlg*>(pageArea_->page(PageId::StageCtrlDlg))) {
     // The stage's timings go to the main window's title, its outcomes to the status line.
     stage->setTitleSink([this](const QString& text) { setWindowTitle(text); });
@@ -285,8 +292,20 @@ void CKelpaxDlg::showMultiRoi() {
     showMessage("Information", "This camera reads out one region only.", MessageIcon::Information);
     return;
   }
-  if (!multiRoi_)
+  if (!multiRoi_) {
     multiRoi_ = new CSettingMultiRoi(handler->regions(), messageBox(), this);
+    // The Ko image pages show where the pointer is over the region picture and which region
+    // lies under it.
+    for (PageId id : {PageId::Ko_ViewSetting, PageId::Ko3_ViewSetting}) {
+      auto* view = qobject_cast<CKo_ViewSetting*>(pageArea_->page(id));
+      if (!view)
+        continue;
+      connect(multiRoi_->graph(), &CAOIGraph::pointerMoved, view, &CKo_ViewSetting::showPointer);
+      connect(multiRoi_->graph(), &CAOIGraph::regionUnderPointerChanged, view, [view](int row) {
+        view->showRegionNumber(row >= 0 ? std::optional<int>(row) : std::nullopt);
+      });
+    }
+  }
   multiRoi_->show();
   multiRoi_->raise();
   multiRoi_->readFromCamera();

@@ -189,6 +189,7 @@ private:
   // The look-up table pages transfer through the window's engine and tell the view pages of a
   // new table choice.
   void connectLutPages();
+  void connectFfcPages();
   void defectDownload();
   void defectUpload();
   void firmwareUpgrade(FirmwareKind kind);

@@ -5,6 +5,7 @@
 #include "app/page_area.h"
 #include "app/status_bar_widget.h"
 #include "camera/debug_output.h"
+#include "editors/ffc_setting_page.h"
 #include "editors/lut_dlg.h"
 #include "pages/settings_page.h"
 #include "transfer/defect_pixels.h"
@@ -147,6 +148,14 @@ void CKelpaxDlg::connectLutPages() {
   for (PageId id : {PageId::LutDlg, PageId::KeLutDlg, PageId::Ky29CLUTDlg}) {
     if (auto* page = qobject_cast<CLutDlg*>(pageArea_->page(id)))
       page->setServices(services);
+  }
+}
+
+void CKelpaxDlg::connectFfcPages() {
+  for (PageId id : {PageId::FFCSetting, PageId::FFCSettingXML, PageId::FFCSelectorSetting,
+                    PageId::KoKi101_151MC_FFC}) {
+    if (auto* page = qobject_cast<CFFCSetting*>(pageArea_->page(id)))
+      page->setBusyCheck([this] { return session_.transferRunning() || portScan_; });
   }
 }
 

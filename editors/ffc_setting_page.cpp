@@ -124,6 +124,9 @@ void CFFCSetting::loadFromFlash() {
 }
 
 void CFFCSetting::runFlash(int action) {
+  // A command sent now would meet a port being probed or a transfer under way.
+  if (busy())
+    return;
   const CommandOutcome outcome = runFlashAction(FlashAction(action), senderOf(host()));
   showMessage(outcome.message);
   refreshAll();
@@ -135,6 +138,8 @@ void CFFCSetting::showMessage(const std::string& text) {
 }
 
 BinaryTransfer* CFFCSetting::idleTransfer() {
+  if (busy())
+    return nullptr;
   BinaryTransfer* transfer = host().binaryTransfer();
   if (!transfer)
     showMessage("Transfers need a camera connected to a port.");

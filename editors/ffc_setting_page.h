@@ -32,6 +32,9 @@ public:
   explicit CFFCSetting(PageHost& host, QWidget* parent = nullptr);
 
   PageDialogs& dialogs() { return dialogs_; }
+  // Whether the main window has a port scan or a transfer running; the page's buttons then do
+  // nothing. None set: never busy.
+  void setBusyCheck(std::function<bool()> busy) { busy_ = std::move(busy); }
   QGroupBox* offsetGroup() const { return offsetGroup_; }
   QGroupBox* framesGroup() const { return framesGroup_; }
   // The "Selector:" list; hidden on the pages without one.
@@ -52,12 +55,15 @@ protected:
 
 private:
   void runFlash(int action);
+  bool busy() const { return busy_ && busy_(); }
   void onSelectorChosen(int index);
   void showMessage(const std::string& text);
-  // Files and transfers wait while another transfer runs.
+  // The transfer engine for a file button: none while the main window is busy (nothing is
+  // said) or when the camera has no transfer channel (the operator is told).
   BinaryTransfer* idleTransfer();
 
   PageDialogs dialogs_;
+  std::function<bool()> busy_;
   QGroupBox* offsetGroup_ = nullptr;
   QGroupBox* framesGroup_ = nullptr;
   QGroupBox* selectorGroup_ = nullptr;

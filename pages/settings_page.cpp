@@ -471,13 +471,16 @@ void SettingsPage::onRadioClicked() {
       if (!button->isPending())
         continue;
       button->clearPending();
-      if (button->isChecked())
-        return; // already the camera's setting
+      if (button->isChecked()) {
+        radioChosen(group, i); // already the camera's setting
+        return;
+      }
       if (!radioChoiceAllowed(group, i))
         return;
       if (send(formatCommand(group.decl.format, {double(group.valueOf(i))}))) {
         button->postPress();
         queueEnablingUpdate();
+        radioChosen(group, i);
       }
       return;
     }

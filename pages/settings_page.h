@@ -184,6 +184,9 @@ protected:
 
   // After an accepted radio or check-box command (queued behind the button's own change).
   virtual void updateEnabling() {}
+  // The operator pressed a radio whose choice the camera holds now: accepted just now, or
+  // already its setting. Runs before the button shows the change.
+  virtual void radioChosen(const RadioGroup& /*group*/, size_t /*index*/) {}
   // Labels, choices and layout that depend on the connected model; the first step of
   // setControlsFromCache, before any control reads the cache.
   virtual void adaptToModel() {}

@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QMessageBox>
+#include <QMetaObject>
 #include <QVBoxLayout>
 
 #include "camera/tables/command_vocabulary.h"
@@ -16,6 +17,8 @@ namespace {
 constexpr int kFullButtonId = 2001;
 constexpr int kGenerateButtonId = 2002;
 constexpr int kSaveButtonId = 2003;
+// The read-out mode of several regions ("srm 2").
+constexpr int32_t kMultiRoiMode = 2;
 
 const QStringList kTestImages = {"None", "Test #1", "Test #2", "Test #3"};
 const QStringList kLuts = {"Off", "LUT 1", "LUT 2"};
@@ -307,6 +310,14 @@ bool CKo_ViewSetting::radioChoiceAllowed(const RadioGroup& group, size_t index) 
   if (!allowed)
     showMessage(kTenTapsText);
   return allowed;
+}
+
+void CKo_ViewSetting::radioChosen(const RadioGroup& group, size_t index) {
+  if (group.decl.stem != "rm" || group.valueOf(index) != kMultiRoiMode || !regionLayout_)
+    return;
+  // Queued: the mode button shows the camera's choice before the table opens over it.
+  QMetaObject::invokeMethod(
+      this, [this] { Q_EMIT multiRoiRequested(); }, Qt::QueuedConnection);
 }
 
 void CKo_ViewSetting::onButtonClicked(int controlId) {

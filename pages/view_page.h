@@ -70,6 +70,11 @@ public:
   void generateDarkData();
   void saveDarkData();
 
+Q_SIGNALS:
+  // The operator chose the "Multi ROI" read-out mode (or pressed it again): the region table
+  // should open. Emitted from the event loop, after the mode button shows the choice.
+  void multiRoiRequested();
+
 protected:
   struct Wording {
     QStringList taps{};
@@ -82,6 +87,7 @@ protected:
 
   void adaptToModel() override;
   bool radioChoiceAllowed(const RadioGroup& group, size_t index) override;
+  void radioChosen(const RadioGroup& group, size_t index) override;
   void onButtonClicked(int controlId) override;
 
 private:

@@ -9,6 +9,7 @@
 #include "camera/file_io.h"
 #include "transfer/binary_transfer.h"
 #include "transfer/ccd_timing.h"
+#include "transfer/data_lines.h"
 #include "transfer/defect_pixels.h"
 
 namespace kelpax {
@@ -224,6 +225,16 @@ std::optional<int> FactoryTuning::queryInt(const std::string& command, int token
   return int(*value);
 }
 
+std::optional<double> FactoryTuning::queryReal(const std::string& command) {
+  const Answer answer = host_.sendCommand(command, {.timeoutMs = kDefaultTimeoutMs});
+  if (!answer.accepted() || answer.text.find("Error") != std::string::npos)
+    return std::nullopt;
+  const std::optional<double> value = parseDecimalReal(answer.token(0));
+  if (!value || !std::isfinite(*value))
+    return std::nullopt;
+  return value;
+}
+
 FactoryReadings FactoryTuning::readPage() {
   FactoryReadings readings;
   // The level stays open while the page is in use: its commands need it.
@@ -235,6 +246,13 @@ FactoryReadings FactoryTuning::readPage() {
   readings.gainRange = queryInt("gfg", 1);
   readings.gainDifference = queryInt("ggt");
   readings.gainPreset = queryInt("ggp");
+  // A voltage the edit could not send back is not shown either.
+  if (const std::optional<double> volts = queryReal("gsv");
+      volts && *volts >= kVsubMin && *volts <= kVsubMax)
+    readings.vsub = volts;
+  // The clamp is on (1) or off (0); any other answer leaves the box as it is.
+  if (const std::optional<int> clamp = queryInt("gnc"); clamp && (*clamp == 0 || *clamp == 1))
+    readings.offsetClamp = *clamp == 1;
   // The quadrants are numbered 1 to 4 for reading as for writing.
   for (int q = 0; q < kQuadrants; ++q)
     readings.quadrants[size_t(q)] = queryInt("goo " + std::to_string(q + 1));

@@ -131,6 +131,9 @@ struct FactoryReadings {
   std::array<std::optional<int>, kQuadrants> quadrants; // L-T, R-T, L-B, R-B
   std::optional<int> highGain;                          // Ky cameras only
   std::optional<int> lowGain;
+  // The substrate voltage in volts ("gsv") and the offset clamp ("gnc": on when 1).
+  std::optional<double> vsub;
+  std::optional<bool> offsetClamp;
 };
 
 class FactoryTuning {
@@ -173,6 +176,7 @@ public:
 private:
   Answer send(const std::string& command, uint32_t timeoutMs = kDefaultTimeoutMs);
   std::optional<int> queryInt(const std::string& command, int token = 0);
+  std::optional<double> queryReal(const std::string& command);
   PageHost& host_;
 };
 

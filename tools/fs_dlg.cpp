@@ -477,6 +477,12 @@ void CFSDlg::readFromCamera() {
     showInt(intEdit(QString::fromLatin1(kQuadrantCaptions[q])), readings.quadrants[size_t(q)]);
   showInt(intEdit(QStringLiteral("High Gain:")), readings.highGain);
   showInt(intEdit(QStringLiteral("Low Gain:")), readings.lowGain);
+  if (readings.vsub) {
+    acceptedVsub_ = QString::asprintf("%2.2f", *readings.vsub);
+    vsub_->setText(acceptedVsub_);
+  }
+  if (readings.offsetClamp)
+    clamp_->setChecked(*readings.offsetClamp);
   refresh->setEnabled(true);
   showChosenSet();
 }

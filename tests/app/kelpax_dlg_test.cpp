@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTabBar>
@@ -26,11 +27,13 @@
 #include "app/status_bar_widget.h"
 #include "app/terminal_dlg.h"
 #include "app/window_event_pump.h"
+#include "editors/ffc_setting_page.h"
 #include "editors/setting_multi_roi_dlg.h"
 #include "pages/control_widgets.h"
 #include "pages/ko/ko_kosetting.h"
 #include "pages/ky/ky29c_pages.h"
 #include "pages/trigger_page.h"
+#include "pages/view_page.h"
 #include "sim/pty_camera.h"
 #include "tools/column_offset_dlg.h"
 #include "tools/fs_dlg.h"
@@ -848,6 +851,89 @@ TEST(KelpaxDlg, MultiRoiFromTheToolMenuAndInSettingFiles) {
   rig.dlg->runMenuCommand(kIdMultiRoi);
   ASSERT_EQ(rig.boxes.shown.size(), 1u);
   EXPECT_EQ(rig.boxes.shown[0], "Information|This camera reads out one region only.");
+}
+
+// The image page's "Multi ROI" mode opens the region table, as Tool -> Multi-ROI does; the
+// pointer over its picture shows the region number on the image page. Would catch the mode
+// sent without the table opening, or the picture not reaching the page.
+TEST(KelpaxDlg, MultiRoiModeOpensTheRegionTable) {
+  Rig rig({"Ko-25MC-C65"});
+  rig.connect(0);
+  ASSERT_TRUE(rig.session->connected());
+  rig.tabBar()->setCurrentIndex(0);
+  settle();
+  auto* view = qobject_cast<CKo_ViewSetting*>(rig.dlg->page(PageId::Ko_ViewSetting));
+  ASSERT_NE(view, nullptr);
+  ASSERT_TRUE(view->isVisible());
+  EXPECT_EQ(rig.dlg->findChild<CSettingMultiRoi*>(), nullptr);
+  QTest::mouseClick(view->radioGroup("rm")->buttons.at(1), Qt::LeftButton);
+  settle();
+  EXPECT_EQ(rig.dlg->findChild<CSettingMultiRoi*>(), nullptr) << "ROI is one region";
+
+  rig.query("srs 1");
+  rig.query("sih 900");
+  QTest::mouseClick(view->radioGroup("rm")->buttons.at(2), Qt::LeftButton);
+  settle();
+  EXPECT_EQ(rig.session->camera().cacheInt("rm"), 2);
+  auto* roi = rig.dlg->findChild<CSettingMultiRoi*>();
+  ASSERT_NE(roi, nullptr);
+  EXPECT_TRUE(roi->isVisible());
+  ASSERT_EQ(roi->table()->rowCount(), 8);
+  EXPECT_EQ(roi->table()->item(1, 3)->text(), "900") << "the regions were read";
+
+  // Region 0 covers the sensor: the pointer over it names it on the image page.
+  CAOIGraph* graph = roi->graph();
+  const QPointF middle = graph->sensorRectIn().center();
+  QEnterEvent enter(middle, middle, graph->mapToGlobal(middle));
+  QApplication::sendEvent(graph, &enter);
+  EXPECT_EQ(view->regionNumberLabel()->text(), "ROI Number: 0");
+  EXPECT_FALSE(view->regionNumberLabel()->isHidden());
+  EXPECT_FALSE(view->pointerLabel()->isHidden());
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(graph, &leave);
+  EXPECT_TRUE(view->regionNumberLabel()->isHidden());
+
+  // Closed, it opens again when "Multi ROI" is pressed while already chosen.
+  roi->hide();
+  QTest::mouseClick(view->radioGroup("rm")->buttons.at(2), Qt::LeftButton);
+  settle();
+  EXPECT_TRUE(roi->isVisible());
+  EXPECT_TRUE(rig.boxes.shown.empty()) << rig.boxes.shown.front();
+}
+
+// While the port window scans again the flat-field page's buttons neither ask for a file nor
+// send a command; after the camera is chosen again they do. Would catch the page never told of
+// the main window's scan.
+TEST(KelpaxDlg, FlatFieldButtonsWaitWhileThePortsAreScanned) {
+  Rig rig({"Kx-4M-M40"});
+  rig.connect(0);
+  ASSERT_TRUE(rig.session->connected());
+  auto* ffc = qobject_cast<CFFCSetting*>(rig.dlg->page(PageId::FFCSetting));
+  ASSERT_NE(ffc, nullptr);
+  int filesAsked = 0;
+  std::vector<std::string> messages;
+  ffc->dialogs().openFile = [&](const QString&) {
+    ++filesAsked;
+    return QString();
+  };
+  ffc->dialogs().message = [&](const QString& text) { messages.push_back(text.toStdString()); };
+
+  rig.dlg->runMenuCommand(kIdChangePort);
+  settle();
+  ASSERT_TRUE(rig.dlg->portDialog().isVisible());
+  ffc->downloadToCamera();
+  ffc->generate();
+  EXPECT_EQ(filesAsked, 0);
+  EXPECT_TRUE(messages.empty()) << messages.front();
+
+  rig.dlg->portDialog().portList()->selectRow(0);
+  rig.dlg->portDialog().SelectPort();
+  settle();
+  ASSERT_TRUE(rig.session->connected());
+  ffc->downloadToCamera();
+  EXPECT_EQ(filesAsked, 1);
+  ffc->generate();
+  EXPECT_EQ(messages, std::vector<std::string>{" Generated !"});
 }
 
 } // namespace

@@ -129,6 +129,35 @@ TEST_F(FFCSettingPage, AFileThatCannotBeReadSendsNothingAndTheLinkStaysUsable) {
   std::filesystem::remove(empty);
 }
 
+// While the main window scans its ports or runs a transfer, no button of the page sends a
+// command, asks for a file or starts a transfer; once it is done, the same clicks work.
+TEST_F(FFCSettingPage, ButtonsDoNothingWhileTheMainWindowIsBusy) {
+  bool busy = true;
+  page.setBusyCheck([&busy] { return busy; });
+  const std::string source = tempPath("busy.ffc");
+  const std::string target = tempPath("busy-out.ffc");
+  writeAll(source, std::string(64, '\x5a'));
+  dialogs.openName = QString::fromStdString(source);
+  dialogs.saveName = QString::fromStdString(target);
+  for (const char* label :
+       {"Generate", "Save to Flash", "Load from Flash", "Download to camera", "Upload to PC"})
+    click(page.button(label));
+  EXPECT_TRUE(sent().empty()) << sent().front();
+  EXPECT_TRUE(dialogs.filters.isEmpty()) << "no file was asked for";
+  EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
+  EXPECT_EQ(stored("0400"), "0/0");
+  EXPECT_FALSE(std::filesystem::exists(target));
+
+  clearSent();
+  busy = false;
+  click(page.button("Generate"));
+  click(page.button("Download to camera"));
+  EXPECT_EQ(sent(), Commands{"gfd"});
+  EXPECT_EQ(dialogs.messages, std::vector<std::string>{" Generated !"});
+  EXPECT_NE(stored("0400"), "0/0");
+  std::filesystem::remove(source);
+}
+
 class FFCSelectorPage : public DeclaredPageTest<CFFCSelectorSetting> {
 protected:
   FFCSelectorPage() : DeclaredPageTest("Ko-50M-C5") { dialogs.attach(page.dialogs()); }

@@ -1,8 +1,10 @@
 // The multi-region dialog against a simulated Ko 25M camera, offscreen: cells edited in place
 // with the keyboard, refusals shown and undone, the picture following the table.
 #include <QApplication>
+#include <QEnterEvent>
 #include <QImage>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -132,6 +134,108 @@ TEST(SettingMultiRoiDialog, EnableDisableResetAndThePicture) {
   EXPECT_EQ(table->item(0, 2)->text(), "5120");
   EXPECT_NE(before.pixel(inRegion3), after.pixel(inRegion3));
   EXPECT_EQ(rig.cameraValue(3, "grc"), "0");
+}
+
+// The pointer over the region picture, as the window system reports it.
+void enterAt(QWidget* widget, QPointF at) {
+  QEnterEvent event(at, at, widget->mapToGlobal(at));
+  QApplication::sendEvent(widget, &event);
+}
+void moveTo(QWidget* widget, QPointF at) {
+  QMouseEvent event(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(widget, &event);
+}
+void leave(QWidget* widget) {
+  QEvent event(QEvent::Leave);
+  QApplication::sendEvent(widget, &event);
+}
+
+// A 1000 x 1000 sensor with region 0 on at the top left, region 1 switched off, region 2 on and
+// overlapping region 0, and region 3 on but running past the sensor's right edge.
+struct HoverRig {
+  HoverRig() {
+    table.addRow({.x = 0, .y = 0, .width = 400, .height = 400, .on = true});
+    table.addRow({.x = 600, .y = 600, .width = 300, .height = 300, .on = false});
+    table.addRow({.x = 200, .y = 200, .width = 400, .height = 400, .on = true});
+    table.addRow({.x = 800, .y = 100, .width = 400, .height = 200, .on = true});
+    graph.resize(216, 216);
+    graph.setRegions(1000, 1000, table);
+    QObject::connect(&graph, &CAOIGraph::regionUnderPointerChanged,
+                     [this](int row) { reported.push_back(row); });
+    QObject::connect(&graph, &CAOIGraph::pointerMoved,
+                     [this](double x, double y) { pointer = QPointF(x, y); });
+  }
+  // A sensor pixel in widget coordinates.
+  QPointF at(double x, double y) const {
+    const QRectF sensor = graph.sensorRectIn();
+    return sensor.topLeft() + QPointF(x, y) * (sensor.width() / 1000.0);
+  }
+  RoiTable table;
+  CAOIGraph graph;
+  std::vector<int> reported;
+  std::optional<QPointF> pointer;
+};
+
+// The region under the pointer: switched-on regions only, the first in table order where two
+// overlap, nothing past the sensor's edge even where a region's rectangle would reach, and
+// nothing once the pointer has left. Would catch a region switched off being reported, the
+// last overlapping region taken, an unclipped rectangle, or a report that never clears.
+TEST(RegionGraph, ReportsTheSwitchedOnRegionUnderThePointer) {
+  HoverRig rig;
+  CAOIGraph& graph = rig.graph;
+  EXPECT_EQ(graph.hoveredRow(), -1);
+  enterAt(&graph, rig.at(100, 100));
+  EXPECT_EQ(graph.hoveredRow(), 0);
+  ASSERT_TRUE(rig.pointer);
+  EXPECT_NEAR(rig.pointer->x(), 100, 0.01);
+  EXPECT_NEAR(rig.pointer->y(), 100, 0.01);
+  moveTo(&graph, rig.at(300, 300)); // regions 0 and 2
+  EXPECT_EQ(graph.hoveredRow(), 0);
+  moveTo(&graph, rig.at(500, 500));
+  EXPECT_EQ(graph.hoveredRow(), 2);
+  EXPECT_NEAR(rig.pointer->x(), 500, 0.01);
+  moveTo(&graph, rig.at(700, 700)); // region 1 is off
+  EXPECT_EQ(graph.hoveredRow(), -1);
+  moveTo(&graph, rig.at(900, 150));
+  EXPECT_EQ(graph.hoveredRow(), 3);
+  // Right of the sensor, inside the widget, where region 3's rectangle would still reach.
+  const QPointF pastEdge(graph.sensorRectIn().right() + 4, rig.at(0, 150).y());
+  ASSERT_LT(pastEdge.x(), graph.width());
+  rig.pointer.reset();
+  moveTo(&graph, pastEdge);
+  EXPECT_EQ(graph.hoveredRow(), -1);
+  EXPECT_FALSE(rig.pointer) << "no sensor pixel is under the pointer";
+  moveTo(&graph, rig.at(900, 150));
+  leave(&graph);
+  EXPECT_EQ(graph.hoveredRow(), -1);
+  EXPECT_EQ(rig.reported, (std::vector<int>{0, 2, -1, 3, -1, 3, -1}));
+}
+
+// The region under the pointer is drawn differently from the others, and only while the
+// pointer is over it; a region switched off under a still pointer stops being reported.
+TEST(RegionGraph, HighlightFollowsThePointerAndTheTable) {
+  HoverRig rig;
+  CAOIGraph& graph = rig.graph;
+  const QPoint inRegion2Only = rig.at(550, 550).toPoint();
+  const QPoint inRegion0Only = rig.at(350, 50).toPoint();
+  const QImage plain = graph.grab().toImage();
+  enterAt(&graph, rig.at(500, 500));
+  ASSERT_EQ(graph.hoveredRow(), 2);
+  const QImage hovered = graph.grab().toImage();
+  EXPECT_NE(plain.pixel(inRegion2Only), hovered.pixel(inRegion2Only));
+  EXPECT_EQ(plain.pixel(inRegion0Only), hovered.pixel(inRegion0Only));
+  leave(&graph);
+  EXPECT_EQ(graph.grab().toImage().pixel(inRegion2Only), plain.pixel(inRegion2Only));
+
+  enterAt(&graph, rig.at(500, 500));
+  rig.table.row(2).on = false;
+  graph.setRegions(1000, 1000, rig.table);
+  EXPECT_EQ(graph.hoveredRow(), -1);
+  EXPECT_EQ(rig.reported, (std::vector<int>{2, -1, 2, -1}));
+  rig.table.row(2).on = true;
+  graph.setRegions(1000, 1000, rig.table);
+  EXPECT_EQ(graph.hoveredRow(), 2) << "the pointer is still there";
 }
 
 } // namespace

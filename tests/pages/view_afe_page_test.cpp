@@ -185,6 +185,28 @@ TEST_F(Ko25MViewPage, RegionLayoutAndItsLabels) {
   EXPECT_TRUE(page.regionNumberLabel()->isHidden());
 }
 
+// Choosing "Multi ROI" asks for the region table once the camera took the mode, and again when
+// it is pressed while already chosen; a refused mode or another mode does not. Would catch the
+// table asked for before the camera agreed, or never.
+TEST_F(Ko25MViewPage, MultiRoiModeAsksForTheRegionTable) {
+  int requests = 0;
+  QObject::connect(&page, &CKo_ViewSetting::multiRoiRequested, [&requests] { ++requests; });
+  click(radio("rm", 1));
+  EXPECT_EQ(requests, 0);
+  rig.refuseEverything(true);
+  click(radio("rm", 2));
+  rig.refuseEverything(false);
+  EXPECT_EQ(requests, 0);
+  EXPECT_TRUE(radio("rm", 1)->isChecked());
+  click(radio("rm", 2));
+  EXPECT_EQ(requests, 1);
+  EXPECT_TRUE(radio("rm", 2)->isChecked());
+  click(radio("rm", 2));
+  EXPECT_EQ(requests, 2);
+  EXPECT_EQ(sent(), (Commands{"srm 1", "srm 2", "srm 2"}));
+  EXPECT_EQ(cached("rm"), 2);
+}
+
 // The Ko 25M numbers its outputs 0, 4, 2, 3. Would catch the button index sent instead, or
 // the cached value read back as an index.
 TEST_F(Ko25MViewPage, TapLabelsAndValuesBothWays) {

@@ -406,6 +406,13 @@ TEST(TimingEndToEnd, PageReadingsAndRefusedValues) {
   EXPECT_EQ(tuning.readSerial(SerialField::Board2), "B2-7777");
   EXPECT_FALSE(tuning.readSerial(SerialField::Board1).value_or("").empty());
   EXPECT_FALSE(readings.highGain); // not a Ky camera
+  EXPECT_EQ(readings.vsub, 12.5) << "the refused voltage left the camera's";
+  EXPECT_EQ(readings.offsetClamp, false);
+  ASSERT_TRUE(tuning.setVsub(19.75)->accepted());
+  ASSERT_TRUE(tuning.toggleOffsetClamp(false).accepted());
+  const FactoryReadings changed = tuning.readPage();
+  EXPECT_EQ(changed.vsub, 19.75);
+  EXPECT_EQ(changed.offsetClamp, true);
 }
 
 // The soak test against the camera: rounds until stopped, then nothing more is sent.

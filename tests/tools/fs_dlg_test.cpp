@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <QWheelEvent>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -166,6 +167,48 @@ TEST(FactoryDialog, OffsetClampFollowsTheCamera) {
   EXPECT_FALSE(clamp->isChecked());
 }
 
+// Opening the dialog shows the voltage and the clamp the camera holds, also after they changed
+// behind its back; the clamp then asks for the state opposite to the camera's. A camera that
+// does not tell them leaves both as they were shown.
+TEST(FactoryDialog, OpeningShowsTheCamerasVoltageAndClamp) {
+  Rig rig;
+  EXPECT_EQ(rig.dlg->vsubEdit()->text(), QStringLiteral("12.50"));
+  EXPECT_FALSE(rig.dlg->offsetClamp()->isChecked());
+  ConnectedCamera& camera = rig.link.connected;
+  ASSERT_TRUE(camera.sendCommand("ssv 7.25", {.timeoutMs = 3000}).accepted());
+  ASSERT_TRUE(camera.sendCommand("snc 1", {.timeoutMs = 3000}).accepted());
+
+  rig.dlg->readFromCamera();
+  EXPECT_EQ(rig.dlg->vsubEdit()->text(), QStringLiteral("7.25"));
+  QCheckBox* clamp = rig.dlg->offsetClamp();
+  EXPECT_TRUE(clamp->isChecked());
+  EXPECT_NE(std::find(rig.host.sent.begin(), rig.host.sent.end(), "gsv"), rig.host.sent.end());
+  EXPECT_NE(std::find(rig.host.sent.begin(), rig.host.sent.end(), "gnc"), rig.host.sent.end());
+  rig.host.sent.clear();
+  clamp->click();
+  ASSERT_EQ(rig.host.sent.size(), 1u);
+  EXPECT_EQ(rig.host.sent[0], "snc 0") << "the camera's clamp is on: the click turns it off";
+  EXPECT_FALSE(clamp->isChecked());
+  EXPECT_EQ(camera.sendCommand("gnc", {.timeoutMs = 3000}).token(), "0");
+
+  // Both read-backs refused: the dialog keeps what it showed, and a refused voltage edit still
+  // snaps back to the camera's last value.
+  ASSERT_TRUE(camera.sendCommand("ssv 3.10", {.timeoutMs = 3000}).accepted());
+  ASSERT_TRUE(camera.sendCommand("snc 1", {.timeoutMs = 3000}).accepted());
+  rig.host.refuse = {"gsv", "gnc"};
+  rig.dlg->readFromCamera();
+  EXPECT_EQ(rig.dlg->vsubEdit()->text(), QStringLiteral("7.25"));
+  EXPECT_FALSE(clamp->isChecked());
+  rig.host.refuse.clear();
+  rig.dlg->readFromCamera();
+  EXPECT_EQ(rig.dlg->vsubEdit()->text(), QStringLiteral("3.10"));
+  EXPECT_TRUE(clamp->isChecked());
+  rig.host.refuse = {"ssv 4.00"};
+  rig.dlg->vsubEdit()->setText(QStringLiteral("4"));
+  QTest::keyClick(rig.dlg->vsubEdit(), Qt::Key_Return);
+  EXPECT_EQ(rig.dlg->vsubEdit()->text(), QStringLiteral("3.10"));
+}
+
 // Save after Reset writes the factory words (first entry 00 00 00 10); Load of a file of the
 // wrong length says why and leaves the words as they were; Load of a good one shows it.
 TEST(FactoryDialog, SaveAndLoadTimingFiles) {
@@ -220,7 +263,7 @@ TEST(FactoryDialog, RefusedValuesSnapBack) {
   vsub->setText(QStringLiteral("30"));
   QTest::keyClick(vsub, Qt::Key_Return);
   EXPECT_EQ(rig.host.sent.back(), "soo 1 77") << "an out-of-range voltage is not sent";
-  EXPECT_TRUE(vsub->text().isEmpty());
+  EXPECT_EQ(vsub->text(), QStringLiteral("12.50")) << "the camera's voltage stays shown";
   vsub->setText(QStringLiteral("12.5"));
   QTest::keyClick(vsub, Qt::Key_Return);
   EXPECT_EQ(rig.host.sent.back(), "ssv 12.50");
