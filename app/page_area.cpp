@@ -10,7 +10,7 @@
 #include "pages/ka/ka_setting.h"
 #include "pages/ke/ke_setting.h"
 #include "pages/ko/ko12m52_setting.h"
-#include "pages/ko/ko_area_setting.h"
+#include "pages/ko/ko_area_pages.h"
 #include "pages/ku/ku_setting.h"
 #include "pages/ky/ky29c_pages.h"
 #include "pages/settings_page.h"

@@ -8,6 +8,7 @@
 #include "camera/tables/command_vocabulary.h"
 #include "pages/exposure_format.h"
 #include "pages/page_rules.h"
+#include "pages/trigger_groups.h"
 
 namespace kelpax {
 namespace {
@@ -76,11 +77,7 @@ void CTriggerSetting::build(const Wording& wording) {
                                     .format = cmd::kTriggerMode,
                                     .stem = "tm",
                                     .labels = wording.modes});
-  RadioGroup& source = addRadioGroup({.title = "Source",
-                                      .format = cmd::kTriggerSource,
-                                      .stem = "ts",
-                                      .labels = wording.sources,
-                                      .firstValue = 1});
+  RadioGroup& source = addRadioGroup(trigger::source(wording.sources));
   RadioGroup& exposure = addRadioGroup({.title = "Exposure",
                                         .format = cmd::kExposureSource,
                                         .stem = "es",
@@ -106,12 +103,7 @@ void CTriggerSetting::build(const Wording& wording) {
       addValue({.format = cmd::kFrameNumber, .stem = "fn", .spinStep = 1, .range = [] {
                   return kFrameNumberRange;
                 }});
-  Value& exposureTime = addValue({.format = cmd::kExposureTime,
-                                  .stem = "et",
-                                  .spinStep = 10,
-                                  .slider = SliderMap::ExposureLog,
-                                  .sliderTick = kExposureSliderTick,
-                                  .timeoutMs = [this] { return exposureTimeoutMs(); }});
+  Value& exposureTime = addValue(trigger::exposureTime([this] { return exposureTimeoutMs(); }));
   Value& strobeOffset = addValue({.format = cmd::kStrobeOffset,
                                   .stem = "so",
                                   .spinStep = 10,

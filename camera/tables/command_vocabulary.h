@@ -142,9 +142,99 @@ inline constexpr CommandSpec kSensorWidth{"gsw", ValueKind::None, 0};
 inline constexpr CommandSpec kSensorHeight{"gsh", ValueKind::None, 0};
 inline constexpr CommandSpec kSensorInfo{"gccd", ValueKind::None, 0};
 
-// The privileged command level.
+// The area cameras' own model pages (Ka, Ko, Ky): gain and black level, frame rate,
+// timers, outputs, fan, the image window and the column PRNU data.
+inline constexpr CommandSpec kGain{"sg", ValueKind::Real, 1, 3};
+inline constexpr CommandSpec kBlackLevel{"sbl"};
+inline constexpr CommandSpec kFrameRate{"sfr", ValueKind::Real, 1, 3};
+inline constexpr CommandSpec kTimerDelay{"stdl"};
+inline constexpr CommandSpec kTimerDuration{"stdu"};
+inline constexpr CommandSpec kTimerTriggerSource{"stts"};
+inline constexpr CommandSpec kTimerTriggerActivation{"stta"};
+inline constexpr CommandSpec kLineOutSource{"slos"};
+inline constexpr CommandSpec kLineOutInverter{"sloi"};
+inline constexpr CommandSpec kUserOutputValue{"suov"};
+inline constexpr CommandSpec kFanMode{"sfm"};
+inline constexpr CommandSpec kFanTemperature{"stt"};
+inline constexpr CommandSpec kOffsetY{"soy"};
+inline constexpr CommandSpec kHeight{"sih"};
+inline constexpr CommandSpec kWindowX{"swx"};
+inline constexpr CommandSpec kWindowY{"swy"};
+inline constexpr CommandSpec kWindowWidth{"sww"};
+inline constexpr CommandSpec kWindowHeight{"swh"};
+inline constexpr CommandSpec kColumnPrnu{"sprnuc"};
+inline constexpr CommandSpec kColumnPrnuQuery{"gprnuc", ValueKind::None, 0};
+inline constexpr CommandSpec kGenerateColumnData{"gpdc", ValueKind::None, 0};
+inline constexpr CommandSpec kSaveColumnData{"spdc", ValueKind::None, 0};
+// Ky 29C: overlap and double exposure, knee, outputs, the auto-function windows and limits,
+// and the focus and aperture motors.
+inline constexpr CommandSpec kOverlap{"sol"};
+inline constexpr CommandSpec kDoubleExposure{"sde"};
+inline constexpr CommandSpec kKnee{"sks"};
+inline constexpr CommandSpec kLineSource{"sss"};
+inline constexpr CommandSpec kLineInverter{"sli"};
+inline constexpr CommandSpec kUserOutput{"suo"};
+inline constexpr CommandSpec kPulsePeriod{"spp"};
+inline constexpr CommandSpec kPulseWidth{"spw"};
+inline constexpr CommandSpec kWindowSelect{"srd"};
+inline constexpr CommandSpec kExposureWindowX{"sex"};
+inline constexpr CommandSpec kExposureWindowY{"sey"};
+inline constexpr CommandSpec kExposureWindowWidth{"sew"};
+inline constexpr CommandSpec kExposureWindowHeight{"seh"};
+inline constexpr CommandSpec kFocusWindowX{"sfx"};
+inline constexpr CommandSpec kFocusWindowY{"sfy"};
+inline constexpr CommandSpec kFocusWindowWidth{"sfw"};
+inline constexpr CommandSpec kFocusWindowHeight{"sfh"};
+inline constexpr CommandSpec kAutoExposure{"sea"};
+inline constexpr CommandSpec kAutoExposureMin{"sel"};
+inline constexpr CommandSpec kAutoExposureMax{"seu"};
+inline constexpr CommandSpec kAutoExposureTolerance{"stl"};
+inline constexpr CommandSpec kAutoExposureTarget{"sat"};
+inline constexpr CommandSpec kAutoGain{"sga"};
+inline constexpr CommandSpec kAutoGainMin{"sgl", ValueKind::Real, 1, 6};
+inline constexpr CommandSpec kAutoGainMax{"sgu", ValueKind::Real, 1, 6};
+inline constexpr CommandSpec kAutoFocus{"sfa"};
+inline constexpr CommandSpec kFocusAbsolute{"mfa"};
+inline constexpr CommandSpec kFocusIncremental{"mfi"};
+inline constexpr CommandSpec kFocusZero{"mfz", ValueKind::None, 0};
+inline constexpr CommandSpec kFocusInfinite{"mfl", ValueKind::None, 0};
+inline constexpr CommandSpec kFocusPositionQuery{"gfp", ValueKind::None, 0};
+inline constexpr CommandSpec kAutoAperture{"spa"};
+inline constexpr CommandSpec kApertureLower{"spl"};
+inline constexpr CommandSpec kApertureUpper{"spu"};
+inline constexpr CommandSpec kApertureAbsolute{"mpa"};
+inline constexpr CommandSpec kApertureIncremental{"mpi"};
+inline constexpr CommandSpec kApertureOpen{"mpo", ValueKind::None, 0};
+inline constexpr CommandSpec kApertureClose{"mpc", ValueKind::None, 0};
+
+// The Ko area and factory pages: exposure and line-noise modes, pixel format, binning mode,
+// pixel offsets, read-out speed, sensor gain, and the factory's black-level offset and gain
+// piece (these inside the privileged level).
+inline constexpr CommandSpec kExposureMode{"sem"};
+inline constexpr CommandSpec kPixelFormat{"spf"};
+inline constexpr CommandSpec kLineNoiseCorrection{"slni"};
+inline constexpr CommandSpec kLineNoiseCalibration{"slnc"};
+inline constexpr CommandSpec kLineNoiseMode{"slnm"};
+inline constexpr CommandSpec kBinningMode{"sbm"};
+inline constexpr CommandSpec kTriggerFilter{"stg"};
+inline constexpr CommandSpec kDynamicDefectCorrection{"sddc"};
+inline constexpr CommandSpec kDarkBlackTarget{"sdbt", ValueKind::Real, 1, 2};
+inline constexpr CommandSpec kMeasurePixelOffset{"shpo", ValueKind::None, 0};
+inline constexpr CommandSpec kClearPixelOffset{"scpo -", ValueKind::None, 0};
+inline constexpr CommandSpec kHighSpeedMode{"shsm"};
+inline constexpr CommandSpec kNoiseFilter{"snfe"};
+inline constexpr CommandSpec kSensorGain{"ssc"};
+inline constexpr CommandSpec kGlobalReset{"sfag"};
+inline constexpr CommandSpec kFrameRateRegister{"rur 0x10002028 f", ValueKind::None, 0};
+inline constexpr CommandSpec kBlackLevelOffset{"sblo"};
+inline constexpr CommandSpec kBlackLevelOffsetQuery{"gblo", ValueKind::None, 0};
+inline constexpr CommandSpec kGainPiece{"sgp"};
+
+// The privileged command level, as text and as commands.
 inline constexpr std::string_view kPrivilegedOn = "aar qelmarst";
 inline constexpr std::string_view kPrivilegedOff = "aar off";
+inline constexpr CommandSpec kPrivilegedOpen{"aar qelmarst", ValueKind::None, 0};
+inline constexpr CommandSpec kPrivilegedClose{"aar off", ValueKind::None, 0};
 
 } // namespace cmd
 

@@ -2,13 +2,13 @@
 #include "pages/ka/ka_setting.h"
 
 #include <QCheckBox>
-#include <QGridLayout>
 #include <QMessageBox>
 
-#include "camera/tables/model_page_commands.h"
 #include "pages/bayer_gain.h"
 #include "pages/exposure_format.h"
+#include "pages/image_rules.h"
 #include "pages/page_layout.h"
+#include "pages/trigger_groups.h"
 
 namespace kelpax {
 namespace {
@@ -21,225 +21,284 @@ const std::pair<const char*, int32_t> kExposureMarks[] = {
 constexpr int32_t kTriggerOff = 0;
 // Exposure "Trigger Width": the trigger pulse, not the exposure time, sets the exposure.
 constexpr int32_t kExposureTriggerWidth = 1;
+// Groups placed below a section's own flow three to a row; extra height goes below them.
+constexpr int kColumns = 3;
+constexpr int kStretchRow = 16;
 
 } // namespace
 
-CKa47M_Setting::CKa47M_Setting(PageHost& host, QWidget* parent)
-    : CKa47M_Setting(host, Wording{}, parent) {}
-
-CKa47M_Setting::CKa47M_Setting(PageHost& host, const Wording& wording, QWidget* parent)
-    : SettingsPage(host, parent) {
-  build(wording);
+CKa47M_Setting::Declaration CKa47M_Setting::kaDeclaration(PageHost& host) {
+  // The window starts inside the sensor and is at least one pixel.
+  auto sensor = [&host](bool columns, int32_t low) {
+    return [&host, columns, low] {
+      const ModelDescriptor& m = host.modelDescriptor();
+      const int32_t side = columns ? m.sensorWidth : m.sensorHeight;
+      return ValueRange{low, std::max<int32_t>(low, side - (low == 0 ? 1 : 0))};
+    };
+  };
+  return {
+      .testImage = {.title = "Test Image",
+                    .format = cmd::kTestImage,
+                    .stem = "ti",
+                    .labels = {"None", "Test #1", "Test #2", "Test #3"}},
+      .taps = {.title = "CameraLink Output",
+               .format = cmd::kCameraLinkTaps,
+               .stem = "cl",
+               .labels = {"2 Tap (Base)", "4 Tap (Medium)", "8 Tap (Full)", "10 Tap (Full)"}},
+      .pixelFormat = {.title = "Pixel Format",
+                      .format = cmd::kDataBits,
+                      .stem = "db",
+                      .labels = {"8 Bit", "10 Bit", "12 Bit"},
+                      .values = {8, 10, 12},
+                      .onlyKnownValues = true},
+      .binningH = {.title = "Horizontal",
+                   .format = cmd::kBinningHorizontal,
+                   .stem = "bh",
+                   .labels = {"x1", "x2", "x4"},
+                   .values = {1, 2, 4},
+                   .onlyKnownValues = true},
+      .binningV = {.title = "Vertical",
+                   .format = cmd::kBinningVertical,
+                   .stem = "bv",
+                   .labels = {"x1", "x2", "x4"},
+                   .values = {1, 2, 4},
+                   .onlyKnownValues = true},
+      .processing = {{.label = "Defect Corr.", .format = cmd::kDefectCorrection, .stem = "dc"},
+                     {.label = "Flat Field Corr.",
+                      .format = cmd::kFlatFieldCorrection,
+                      .stem = "fc"},
+                     {.label = "Horizontal Flip", .format = cmd::kHorizontalFlip, .stem = "hf"},
+                     {.label = "Invert", .format = cmd::kInvert, .stem = "ii"}},
+      .windowX = {.format = cmd::kWindowX, .stem = "wx", .range = sensor(true, 0)},
+      .windowY = {.format = cmd::kWindowY, .stem = "wy", .range = sensor(false, 0)},
+      .windowWidth = {.format = cmd::kWindowWidth, .stem = "ww", .range = sensor(true, 1)},
+      .windowHeight = {.format = cmd::kWindowHeight, .stem = "wh", .range = sensor(false, 1)},
+      .correctionTitle = "Dark Image Correction",
+      .mode = {.title = "Trigger Mode",
+               .format = cmd::kTriggerMode,
+               .stem = "tm",
+               .labels = {"Off", "On"}},
+      .exposureMode = RadioGroupDecl{.title = "Exposure Mode",
+                                     .format = cmd::kExposureSource,
+                                     .stem = "es",
+                                     .labels = {"Timed", "Trigger Width"}},
+      .source = trigger::source(),
+      .activation = trigger::activation(trigger::FirstEdge::Rising),
+      .exposure = trigger::exposureTime(),
+      .frameRate = {.format = cmd::kFrameRate,
+                    .stem = "fr",
+                    .spinStep = 1.0,
+                    .range = [] { return kFrameRateRange; }},
+      .frameRateCaption = "FPS:",
+      .timerDelay = {.format = cmd::kTimerDelay,
+                     .stem = "tdl",
+                     .spinStep = 10,
+                     .range = [] { return kTimerRange; }},
+      .timerDuration = {.format = cmd::kTimerDuration,
+                        .stem = "tdu",
+                        .spinStep = 10,
+                        .range =
+                            [] {
+                              return ValueRange{1, kTimerRange.max};
+                            }},
+      .timerSource = {.title = "Timer Trigger Source",
+                      .format = cmd::kTimerTriggerSource,
+                      .stem = "tts",
+                      .labels = {"Off", "CC1", "External"}},
+      .timerActivation = {.title = "Timer Trigger Activation",
+                          .format = cmd::kTimerTriggerActivation,
+                          .stem = "tta",
+                          .labels = {"Rising Edge", "Falling Edge"}},
+      .gain = RealValueDecl{.format = cmd::kGain,
+                            .stem = "g",
+                            .spinStep = 0.1,
+                            .range = [] { return kGainRange; },
+                            .slider = true,
+                            .sliderSteps = 150},
+      .blackLevel = {.format = cmd::kBlackLevel,
+                     .stem = "bl",
+                     .range = [] { return kBlackLevelRange; },
+                     .slider = SliderMap::Linear,
+                     .sliderTick = 16},
+      .fan = {.title = "Fan Operation Mode",
+              .format = cmd::kFanMode,
+              .stem = "fm",
+              .labels = {"Off", "On", "Continuous"}},
+      .fanTemperature = {.format = cmd::kFanTemperature,
+                         .stem = "tt",
+                         .range = [] { return kFanTemperatureRange; }},
+      .temperatureTitle = "Temperature",
+      .temperatureCaption = "Fan On:",
+      .lineOut = {.title = "Lineout Source",
+                  .format = cmd::kLineOutSource,
+                  .stem = "los",
+                  .labels = {"Off", "Exposure Active", "Timer Active", "User Output"}},
+      .lineInverter = {.label = "Line Inverter", .format = cmd::kLineOutInverter, .stem = "loi"},
+      .userOutput = {.label = "User Output", .format = cmd::kUserOutputValue, .stem = "uov"},
+      .colourTitle = "Bayer Gain",
+  };
 }
 
-void CKa47M_Setting::build(const Wording& wording) {
+CKa47M_Setting::CKa47M_Setting(PageHost& host, QWidget* parent)
+    : CKa47M_Setting(host, kaDeclaration(host), parent) {}
+
+CKa47M_Setting::CKa47M_Setting(PageHost& host, const Declaration& declaration, QWidget* parent)
+    : SettingsPage(host, parent),
+      exposureModeStem_(declaration.exposureMode ? declaration.exposureMode->stem : ""),
+      freeRunDisablesTrigger_(declaration.freeRunDisablesTrigger),
+      pixelFormatStem_(declaration.pixelFormat.stem),
+      bitsOfPixelFormat_(declaration.bitsOfPixelFormat) {
+  build(declaration);
+}
+
+void CKa47M_Setting::place(int section, QWidget* widget) {
+  const int at = placed_[size_t(section)]++;
+  widget->setParent(this->section(section));
+  grids_[size_t(section)]->addWidget(widget, firstFreeRow_[size_t(section)] + at / kColumns,
+                                     at % kColumns);
+}
+
+void CKa47M_Setting::build(const Declaration& d) {
+  for (int i = 0; i < kSections; ++i) {
+    grids_.push_back(new QGridLayout(addSection()));
+    grids_.back()->setRowStretch(kStretchRow, 1);
+  }
+  auto grid = [this](Section s) { return grids_[size_t(s)]; };
+  // Each section's own groups; place() flows the pages' additions after them.
+  auto flowFrom = [this](int row, int placed) {
+    firstFreeRow_.push_back(row);
+    placed_.push_back(placed);
+  };
+
   // ---- VIEW -----------------------------------------------------------------------------
-  RadioGroup& testImage = addRadioGroup({.title = "Test Image",
-                                         .format = cmd::kTestImage,
-                                         .stem = "ti",
-                                         .labels = {"None", "Test #1", "Test #2", "Test #3"}});
-  RadioGroup& taps = addRadioGroup(
-      {.title = "CameraLink Output",
-       .format = cmd::kCameraLinkTaps,
-       .stem = "cl",
-       .labels = {"2 Tap (Base)", "4 Tap (Medium)", "8 Tap (Full)", "10 Tap (Full)"}});
-  RadioGroup& pixelFormat = addRadioGroup({.title = "Pixel Format",
-                                           .format = cmd::kDataBits,
-                                           .stem = "db",
-                                           .labels = {"8 Bit", "10 Bit", "12 Bit"},
-                                           .values = {8, 10, 12},
-                                           .onlyKnownValues = true});
-  CheckBox& defect =
-      addCheckBox({.label = "Defect Corr.", .format = cmd::kDefectCorrection, .stem = "dc"});
-  CheckBox& flatField =
-      addCheckBox({.label = "Flat Field Corr.", .format = cmd::kFlatFieldCorrection, .stem = "fc"});
-  CheckBox& flip =
-      addCheckBox({.label = "Horizontal Flip", .format = cmd::kHorizontalFlip, .stem = "hf"});
-  CheckBox& invert = addCheckBox({.label = "Invert", .format = cmd::kInvert, .stem = "ii"});
-  RadioGroup& binningH = addRadioGroup({.title = "Horizontal",
-                                        .format = cmd::kBinningHorizontal,
-                                        .stem = "bh",
-                                        .labels = {"x1", "x2", "x4"},
-                                        .values = {1, 2, 4},
-                                        .onlyKnownValues = true});
-  RadioGroup& binningV = addRadioGroup({.title = "Vertical",
-                                        .format = cmd::kBinningVertical,
-                                        .stem = "bv",
-                                        .labels = {"x1", "x2", "x4"},
-                                        .values = {1, 2, 4},
-                                        .onlyKnownValues = true});
-  // The window starts inside the sensor and is at least one pixel.
-  auto columns = [this](int32_t low) {
-    return [this, low] {
-      return ValueRange{low, std::max<int32_t>(low, this->host().modelDescriptor().sensorWidth -
-                                                        (low == 0 ? 1 : 0))};
-    };
-  };
-  auto lines = [this](int32_t low) {
-    return [this, low] {
-      return ValueRange{low, std::max<int32_t>(low, this->host().modelDescriptor().sensorHeight -
-                                                        (low == 0 ? 1 : 0))};
-    };
-  };
-  Value& windowX = addValue({.format = cmd::kWindowX, .stem = "wx", .range = columns(0)});
-  Value& windowY = addValue({.format = cmd::kWindowY, .stem = "wy", .range = lines(0)});
-  Value& windowWidth = addValue({.format = cmd::kWindowWidth, .stem = "ww", .range = columns(1)});
-  Value& windowHeight = addValue({.format = cmd::kWindowHeight, .stem = "wh", .range = lines(1)});
-  CMyButton* generate = addButton({.label = "Generate Data", .action = [this] { generateData(); }});
-  CMyButton* save = addButton({.label = "Save Data", .action = [this] { saveData(); }});
-
-  // ---- MODE/EXP -------------------------------------------------------------------------
-  RadioGroup& mode = addRadioGroup({.title = "Trigger Mode",
-                                    .format = cmd::kTriggerMode,
-                                    .stem = "tm",
-                                    .labels = {"Off", "On"}});
-  RadioGroup& exposureMode = addRadioGroup({.title = "Exposure Mode",
-                                            .format = cmd::kExposureSource,
-                                            .stem = "es",
-                                            .labels = {"Timed", "Trigger Width"}});
-  RadioGroup& source = addRadioGroup({.title = "Source",
-                                      .format = cmd::kTriggerSource,
-                                      .stem = "ts",
-                                      .labels = {"CC1", "External"},
-                                      .firstValue = 1});
-  RadioGroup& activation = addRadioGroup({.title = "Activation",
-                                          .format = cmd::kTriggerPolarity,
-                                          .stem = "tp",
-                                          .labels = {"Rising Edge", "Falling Edge"}});
-  Value& exposure = addValue({.format = cmd::kExposureTime,
-                              .stem = "et",
-                              .spinStep = 10,
-                              .slider = SliderMap::ExposureLog,
-                              .sliderTick = kExposureSliderTick});
-  RealValue& frameRate =
-      addRealValue({.format = cmd::kFrameRate, .stem = "fr", .spinStep = 1.0, .range = [] {
-                      return kFrameRateRange;
-                    }});
-  Value& timerDelay =
-      addValue({.format = cmd::kTimerDelay, .stem = "tdl", .spinStep = 10, .range = [] {
-                  return kTimerRange;
-                }});
-  Value& timerDuration =
-      addValue({.format = cmd::kTimerDuration, .stem = "tdu", .spinStep = 10, .range = [] {
-                  return ValueRange{1, kTimerRange.max};
-                }});
-  RadioGroup& timerSource = addRadioGroup({.title = "Timer Trigger Source",
-                                           .format = cmd::kTimerTriggerSource,
-                                           .stem = "tts",
-                                           .labels = {"Off", "CC1", "External"}});
-  RadioGroup& timerActivation = addRadioGroup({.title = "Timer Trigger Activation",
-                                               .format = cmd::kTimerTriggerActivation,
-                                               .stem = "tta",
-                                               .labels = {"Rising Edge", "Falling Edge"}});
-
-  // ---- ANALOG ---------------------------------------------------------------------------
-  RealValue& gain = addRealValue({.format = cmd::kGain,
-                                  .stem = "g",
-                                  .spinStep = 0.1,
-                                  .range = [] { return kGainRange; },
-                                  .slider = true,
-                                  .sliderSteps = 150});
-  Value& blackLevel = addValue({.format = cmd::kBlackLevel,
-                                .stem = "bl",
-                                .range = [] { return kBlackLevelRange; },
-                                .slider = SliderMap::Linear,
-                                .sliderTick = 16});
-
-  // ---- FAN ------------------------------------------------------------------------------
-  RadioGroup& fan = addRadioGroup({.title = "Fan Operation Mode",
-                                   .format = cmd::kFanMode,
-                                   .stem = "fm",
-                                   .labels = {"Off", "On", "Continuous"}});
-  Value& fanTemperature = addValue(
-      {.format = cmd::kFanTemperature, .stem = "tt", .range = [] { return kFanTemperatureRange; }});
-
-  // ---- Digital I/O ----------------------------------------------------------------------
-  RadioGroup& lineOut =
-      addRadioGroup({.title = "Lineout Source",
-                     .format = cmd::kLineOutSource,
-                     .stem = "los",
-                     .labels = {"Off", "Exposure Active", "Timer Active", "User Output"}});
-  CheckBox& lineInverter =
-      addCheckBox({.label = "Line Inverter", .format = cmd::kLineOutInverter, .stem = "loi"});
-  CheckBox& userOutput =
-      addCheckBox({.label = "User Output", .format = cmd::kUserOutputValue, .stem = "uov"});
-
-  // ---- Layout ---------------------------------------------------------------------------
-  QWidget* view = addSection();
-  auto* viewGrid = new QGridLayout(view);
-  viewGrid->addWidget(testImage.box, 0, 0);
-  viewGrid->addWidget(taps.box, 0, 1);
-  viewGrid->addWidget(pixelFormat.box, 0, 2);
-  viewGrid->addWidget(
-      groupBox("Image Processing", {defect.box, flatField.box, flip.box, invert.box}, view), 0, 3);
-  viewGrid->addWidget(groupBox("Binning", {binningH.box, binningV.box}, view), 1, 0);
-  viewGrid->addWidget(
+  QWidget* view = section(kView);
+  grid(kView)->addWidget(addRadioGroup(d.testImage).box, 0, 0);
+  grid(kView)->addWidget(addRadioGroup(d.taps).box, 0, 1);
+  grid(kView)->addWidget(addRadioGroup(d.pixelFormat).box, 0, 2);
+  auto* processing = groupBox("Image Processing", {}, view);
+  auto* processingRows = static_cast<QVBoxLayout*>(processing->layout());
+  for (const CheckBoxDecl& box : d.processing)
+    processingRows->insertWidget(processingRows->count() - 1, addCheckBox(box).box);
+  grid(kView)->addWidget(processing, 0, 3);
+  RadioGroup& binningH = addRadioGroup(d.binningH);
+  RadioGroup& binningV = addRadioGroup(d.binningV);
+  grid(kView)->addWidget(groupBox("Binning", {binningH.box, binningV.box}, view), 1, 0);
+  Value& windowX = addValue(d.windowX);
+  Value& windowY = addValue(d.windowY);
+  Value& windowWidth = addValue(d.windowWidth);
+  Value& windowHeight = addValue(d.windowHeight);
+  grid(kView)->addWidget(
       groupBox("ROI Selection",
                {valueBlock(windowX, "OffsetX:"), valueBlock(windowY, "OffsetY:"),
                 valueBlock(windowWidth, "Width:"), valueBlock(windowHeight, "Height:")},
                view),
       1, 1, 1, 2);
-  correctionBox_ = groupBox(wording.correctionTitle, {generate, save}, view);
-  viewGrid->addWidget(correctionBox_, 1, 3);
-  viewGrid->setRowStretch(2, 1);
+  if (!d.correctionTitle.isEmpty()) {
+    CMyButton* generate =
+        addButton({.label = "Generate Data", .action = [this] { generateData(); }});
+    CMyButton* save = addButton({.label = "Save Data", .action = [this] { saveData(); }});
+    correctionBox_ = groupBox(d.correctionTitle, {generate, save}, view);
+    grid(kView)->addWidget(correctionBox_, 1, 3);
+  }
+  flowFrom(2, 0);
 
-  QWidget* modeExp = addSection();
-  auto* modeGrid = new QGridLayout(modeExp);
-  modeGrid->addWidget(
-      groupBox("Trigger Mode", {mode.box, exposureMode.box, source.box, activation.box}, modeExp),
-      0, 0, 2, 1);
-  exposureLabel_ = new QLabel(modeExp);
-  exposureLabel_->setMinimumWidth(exposureLabel_->fontMetrics().horizontalAdvance("000.00 ms"));
-  rangeMinLabel_ = new QLabel(modeExp);
-  rangeMaxLabel_ = new QLabel(modeExp);
-  exposureMarks_ = new SliderMarks(modeExp);
-  auto* rangeRow = new QHBoxLayout;
-  rangeRow->addWidget(rangeMinLabel_);
-  rangeRow->addStretch();
-  rangeRow->addWidget(rangeMaxLabel_);
-  QVBoxLayout* exposureBlock = valueBlock(exposure, {}, "us", {exposureLabel_});
-  exposureBlock->addWidget(exposureMarks_);
-  exposureBlock->addLayout(rangeRow);
-  exposure.showLabels = [this](std::optional<int32_t> us) { showExposureLabel(us); };
-  modeGrid->addWidget(
-      groupBox("Exposure Time", {exposureBlock, valueBlock(frameRate, "FPS:")}, modeExp), 0, 1, 1,
-      2);
-  modeGrid->addWidget(groupBox("Timer Delay", {valueBlock(timerDelay, {}, "us")}, modeExp), 1, 1);
-  modeGrid->addWidget(groupBox("Timer Duration", {valueBlock(timerDuration, {}, "us")}, modeExp), 1,
-                      2);
-  modeGrid->addWidget(timerSource.box, 2, 1);
-  modeGrid->addWidget(timerActivation.box, 2, 2);
-  modeGrid->setRowStretch(3, 1);
+  // ---- MODE/EXP -------------------------------------------------------------------------
+  QWidget* modeExp = section(kModeExposure);
+  auto* trigger = groupBox("Trigger Mode", {addRadioGroup(d.mode).box}, modeExp);
+  auto* triggerRows = static_cast<QVBoxLayout*>(trigger->layout());
+  if (d.exposureMode)
+    triggerRows->insertWidget(triggerRows->count() - 1, addRadioGroup(*d.exposureMode).box);
+  triggerRows->insertWidget(triggerRows->count() - 1, addRadioGroup(d.source).box);
+  triggerRows->insertWidget(triggerRows->count() - 1, addRadioGroup(d.activation).box);
+  grid(kModeExposure)->addWidget(trigger, 0, 0, 2, 1);
 
-  QWidget* analog = addSection();
-  auto* analogLayout = new QVBoxLayout(analog);
-  analogLayout->addWidget(
-      groupBox("Video Gain/Offset",
-               {valueBlock(gain, "Gain:"), valueBlock(blackLevel, "Black level:")}, analog));
-  analogLayout->addStretch();
+  Value& exposure = addValue(d.exposure);
+  QVBoxLayout* exposureBlock;
+  if (d.exposureMarks) {
+    exposureLabel_ = new QLabel(modeExp);
+    exposureLabel_->setMinimumWidth(exposureLabel_->fontMetrics().horizontalAdvance("000.00 ms"));
+    rangeMinLabel_ = new QLabel(modeExp);
+    rangeMaxLabel_ = new QLabel(modeExp);
+    exposureMarks_ = new SliderMarks(modeExp);
+    auto* rangeRow = new QHBoxLayout;
+    rangeRow->addWidget(rangeMinLabel_);
+    rangeRow->addStretch();
+    rangeRow->addWidget(rangeMaxLabel_);
+    exposureBlock = valueBlock(exposure, {}, "us", {exposureLabel_});
+    exposureBlock->addWidget(exposureMarks_);
+    exposureBlock->addLayout(rangeRow);
+    exposure.showLabels = [this](std::optional<int32_t> us) { showExposureLabel(us); };
+  } else {
+    exposureBlock = valueBlock(exposure, {}, "us");
+  }
+  RealValue& frameRate = addRealValue(d.frameRate);
+  QVBoxLayout* frameRateBlock = valueBlock(frameRate, d.frameRateCaption, d.frameRateUnit);
+  if (d.frameRateTitle.isEmpty()) {
+    grid(kModeExposure)
+        ->addWidget(groupBox("Exposure Time", {exposureBlock, frameRateBlock}, modeExp), 0, 1, 1,
+                    2);
+  } else {
+    grid(kModeExposure)->addWidget(groupBox("Exposure Time", {exposureBlock}, modeExp), 0, 1, 1, 2);
+    grid(kModeExposure)->addWidget(groupBox(d.frameRateTitle, {frameRateBlock}, modeExp), 2, 0);
+  }
+  Value& timerDelay = addValue(d.timerDelay);
+  Value& timerDuration = addValue(d.timerDuration);
+  grid(kModeExposure)
+      ->addWidget(groupBox("Timer Delay", {valueBlock(timerDelay, {}, "us")}, modeExp), 1, 1);
+  grid(kModeExposure)
+      ->addWidget(groupBox("Timer Duration", {valueBlock(timerDuration, {}, "us")}, modeExp), 1, 2);
+  grid(kModeExposure)->addWidget(addRadioGroup(d.timerSource).box, 2, 1);
+  grid(kModeExposure)->addWidget(addRadioGroup(d.timerActivation).box, 2, 2);
+  flowFrom(3, 0);
 
-  QWidget* fanSection = addSection();
-  auto* fanLayout = new QHBoxLayout(fanSection);
-  fanLayout->addWidget(fan.box);
-  fanLayout->addWidget(
-      groupBox("Temperature", {valueBlock(fanTemperature, "Fan On:", "\u00b0C")}, fanSection));
-  fanLayout->addStretch();
+  // ---- ANALOG ---------------------------------------------------------------------------
+  QWidget* analog = section(kAnalog);
+  QVBoxLayout* gainBlock = d.gain ? valueBlock(addRealValue(*d.gain), "Gain:")
+                                  : valueBlock(addValue(d.analogGain.value()), "Gain:");
+  QGroupBox* video = groupBox(
+      "Video Gain/Offset", {gainBlock, valueBlock(addValue(d.blackLevel), "Black level:")}, analog);
+  if (d.digitalGain) {
+    auto* rows = static_cast<QVBoxLayout*>(video->layout());
+    rows->insertLayout(rows->count() - 1,
+                       valueBlock(addRealValue(*d.digitalGain), "Digital Gain:"));
+  }
+  grid(kAnalog)->addWidget(video, 0, 0);
+  flowFrom(0, 1);
 
-  QWidget* io = addSection();
-  auto* ioLayout = new QHBoxLayout(io);
-  ioLayout->addWidget(lineOut.box);
-  ioLayout->addWidget(groupBox("Line Inverter", {lineInverter.box}, io));
-  ioLayout->addWidget(groupBox("User Output", {userOutput.box}, io));
-  ioLayout->addStretch();
+  // ---- FAN ------------------------------------------------------------------------------
+  QWidget* fan = section(kFan);
+  grid(kFan)->addWidget(addRadioGroup(d.fan).box, 0, 0);
+  grid(kFan)->addWidget(
+      groupBox(d.temperatureTitle,
+               {valueBlock(addValue(d.fanTemperature), d.temperatureCaption, "\u00b0C")}, fan),
+      0, 1);
+  flowFrom(0, 2);
 
-  QWidget* colour = addSection();
-  auto* colourLayout = new QVBoxLayout(colour);
+  // ---- Digital I/O ----------------------------------------------------------------------
+  QWidget* io = section(kDigitalIo);
+  grid(kDigitalIo)->addWidget(addRadioGroup(d.lineOut).box, 0, 0);
+  grid(kDigitalIo)
+      ->addWidget(groupBox("Line Inverter", {addCheckBox(d.lineInverter).box}, io), 0, 1);
+  grid(kDigitalIo)->addWidget(groupBox("User Output", {addCheckBox(d.userOutput).box}, io), 0, 2);
+  flowFrom(0, 3);
+
+  // ---- AWB ------------------------------------------------------------------------------
+  QWidget* colour = section(kColour);
   colourGains_ = new CBayerGain(host(), colour);
-  colourLayout->addWidget(groupBox("Bayer Gain", {colourGains_}, colour));
-  colourLayout->addStretch();
+  grid(kColour)->addWidget(d.colourTitle.isEmpty()
+                               ? static_cast<QWidget*>(colourGains_)
+                               : groupBox(d.colourTitle, {colourGains_}, colour),
+                           0, 0);
+  flowFrom(0, 1);
+
+  // Groups keep their width; what is left goes to the right.
+  for (QGridLayout* g : grids_)
+    g->setColumnStretch(4, 1);
 }
 
 void CKa47M_Setting::adaptToModel() {
+  if (!exposureMarks_)
+    return;
   const ValueRange range = host().modelDescriptor().exposureUs;
   std::vector<SliderMarks::Mark> marks;
   for (const auto& [text, us] : kExposureMarks) {
@@ -256,15 +315,37 @@ void CKa47M_Setting::showExposureLabel(std::optional<int32_t> us) {
 }
 
 void CKa47M_Setting::updateEnabling() {
-  const bool triggered = host().cacheInt("tm") != kTriggerOff;
-  for (const char* stem : {"es", "ts", "tp"})
-    radioGroup(stem)->box->setEnabled(triggered);
+  bool triggered = true;
+  if (freeRunDisablesTrigger_) {
+    triggered = host().cacheInt("tm") != kTriggerOff;
+    for (const std::string& stem : {exposureModeStem_, std::string("ts"), std::string("tp")}) {
+      if (RadioGroup* group = radioGroup(stem))
+        group->box->setEnabled(triggered);
+    }
+  }
+  if (exposureModeStem_.empty())
+    return;
   // With the trigger's width exposing, the exposure time does not apply.
-  const bool timed = !triggered || host().cacheInt("es") != kExposureTriggerWidth;
+  const bool timed = !triggered || host().cacheInt(exposureModeStem_) != kExposureTriggerWidth;
   Value* exposure = value("et");
   for (QWidget* w : {static_cast<QWidget*>(exposure->edit), static_cast<QWidget*>(exposure->spin),
                      static_cast<QWidget*>(exposure->slider)})
     w->setEnabled(timed);
+}
+
+bool CKa47M_Setting::radioChoiceAllowed(const RadioGroup& group, size_t index) {
+  if (!bitsOfPixelFormat_)
+    return true;
+  // Ten taps carry 8-bit pixels only, whichever of the two the operator changes.
+  bool allowed = true;
+  if (group.decl.stem == "cl" && cachedValue(pixelFormatStem_))
+    allowed =
+        tapsCarryBits(group.valueOf(index), bitsOfPixelFormat_(host().cacheInt(pixelFormatStem_)));
+  else if (group.decl.stem == pixelFormatStem_ && cachedValue("cl"))
+    allowed = tapsCarryBits(host().cacheInt("cl"), bitsOfPixelFormat_(group.valueOf(index)));
+  if (!allowed)
+    showMessage(kTenTapsText);
+  return allowed;
 }
 
 void CKa47M_Setting::showMessage(const QString& text) {
@@ -290,7 +371,6 @@ void CKa47M_Setting::saveData() {
   correctionBox_->setEnabled(true);
   report(done ? QStringLiteral("Saving completed!") : QStringLiteral("Saving failed!"));
 }
-
 bool CKa47M_Setting::readFfcSelectorFlag() {
   const Answer answer = host().sendCommand(formatCommand(cmd::kFpgaVersion),
                                            {.timeoutMs = kCommandTimeoutMs, .shown = false});
@@ -306,7 +386,14 @@ bool CKa47M_Setting::readFfcSelectorFlag() {
 // ---- Ka 43M -------------------------------------------------------------------------------
 
 CKa43M_Setting::CKa43M_Setting(PageHost& host, QWidget* parent)
-    : CKa47M_Setting(host, Wording{.correctionTitle = "Column PRNU Correction"}, parent) {
+    : CKa47M_Setting(
+          host,
+          [&host] {
+            Declaration d = kaDeclaration(host);
+            d.correctionTitle = "Column PRNU Correction";
+            return d;
+          }(),
+          parent) {
   RealValue& gain = gainValue();
   gain.slider->setRange(kGainSlider.minimum, kGainSlider.maximum);
   gain.slider->setTickInterval(int(kGainSlider.step()));

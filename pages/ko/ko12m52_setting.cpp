@@ -3,25 +3,14 @@
 
 #include <QGridLayout>
 
+#include "camera/tables/command_vocabulary.h"
 #include "pages/dark_image.h"
 #include "pages/image_rules.h"
-#include "pages/ko/ko_commands.h"
 #include "pages/ko/ko_factory.h"
 #include "pages/page_layout.h"
+#include "pages/trigger_groups.h"
 
 namespace kelpax {
-namespace {
-
-QGroupBox* checks(const QString& title, std::initializer_list<QWidget*> boxes, QWidget* parent) {
-  auto* group = new QGroupBox(title, parent);
-  auto* layout = new QVBoxLayout(group);
-  for (QWidget* box : boxes)
-    layout->addWidget(box);
-  layout->addStretch();
-  return group;
-}
-
-} // namespace
 
 CKo12M52_SettingDlg::CKo12M52_SettingDlg(PageHost& host, QWidget* parent)
     : ImageSettingsPage(host, parent) {
@@ -64,12 +53,12 @@ void CKo12M52_SettingDlg::build() {
   viewGrid->addWidget(testImage.box, 0, 2);
   viewGrid->addWidget(taps.box, 1, 0);
   viewGrid->addWidget(dataBit.box, 1, 1);
-  viewGrid->addWidget(checks("Image Processing", {defect.box, flatField.box, flip.box}, view), 1,
+  viewGrid->addWidget(groupBox("Image Processing", {defect.box, flatField.box, flip.box}, view), 1,
                       2);
   QGroupBox* region = buildRegionBox();
   region->setParent(view);
   viewGrid->addWidget(region, 2, 0, 1, 2);
-  viewGrid->addWidget(checks("Dark Image Correction", {generate_, save_}, view), 2, 2);
+  viewGrid->addWidget(groupBox("Dark Image Correction", {generate_, save_}, view), 2, 2);
   viewGrid->setRowStretch(3, 1);
 
   // ---- MODE/EXP -------------------------------------------------------------------------
@@ -78,11 +67,7 @@ void CKo12M52_SettingDlg::build() {
                      .format = cmd::kTriggerMode,
                      .stem = "tm",
                      .labels = {"Free-Run", "Standard", "Fast", "Double", "Overlap"}});
-  RadioGroup& source = addRadioGroup({.title = "Source",
-                                      .format = cmd::kTriggerSource,
-                                      .stem = "ts",
-                                      .labels = {"CC1", "Ext."},
-                                      .firstValue = 1});
+  RadioGroup& source = addRadioGroup(trigger::source({"CC1", "Ext."}));
   RadioGroup& exposureSource = addRadioGroup({.title = "Exposure",
                                               .format = cmd::kExposureSource,
                                               .stem = "es",
@@ -91,16 +76,9 @@ void CKo12M52_SettingDlg::build() {
                                         .format = cmd::kTriggerPolarity,
                                         .stem = "tp",
                                         .labels = {"Active Low", "Active High"}});
-  Value& exposure =
-      addValue({.format = cmd::kExposureTime,
-                .stem = "et",
-                .spinStep = 10,
-                .slider = SliderMap::ExposureLog,
-                .sliderTick = 171,
-                // The 12M sensors take long to settle a new exposure.
-                .timeoutMs = [this] {
-                  return this->host().modelDescriptor().sizeClass == "12M" ? 10000u : 3000u;
-                }});
+  // The 12M sensors take long to settle a new exposure.
+  Value& exposure = addValue(trigger::exposureTime(
+      [this] { return this->host().modelDescriptor().sizeClass == "12M" ? 10000u : 3000u; }));
   Value& strobe = addValue({.format = cmd::kStrobeOffset,
                             .stem = "so",
                             .spinStep = 10,
@@ -121,7 +99,7 @@ void CKo12M52_SettingDlg::build() {
   modeGrid->addWidget(source.box, 0, 1);
   modeGrid->addWidget(exposureSource.box, 0, 2);
   modeGrid->addWidget(polarity.box, 1, 1);
-  modeGrid->addWidget(checks("Global", {global.box}, modeExp), 1, 2);
+  modeGrid->addWidget(groupBox("Global", {global.box}, modeExp), 1, 2);
   modeGrid->addWidget(groupBox("Exposure Time", {valueBlock(exposure, {}, "us")}, modeExp), 2, 0, 1,
                       2);
   modeGrid->addWidget(groupBox("Frame Rate", {labelRow("fps:", frameRate_), readRate}, modeExp), 2,

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "pages/ko/ko_commands.h"
+#include "camera/tables/command_vocabulary.h"
 #include "transfer/ccd_timing.h"
 
 namespace kelpax {

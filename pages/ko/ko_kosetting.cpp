@@ -5,7 +5,7 @@
 #include <QGridLayout>
 #include <QMessageBox>
 
-#include "pages/ko/ko_commands.h"
+#include "camera/tables/command_vocabulary.h"
 #include "pages/page_layout.h"
 #include "transfer/ccd_timing.h"
 

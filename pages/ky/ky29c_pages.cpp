@@ -3,9 +3,10 @@
 
 #include <QGridLayout>
 
-#include "camera/tables/model_page_commands.h"
+#include "camera/tables/command_vocabulary.h"
 #include "pages/exposure_format.h"
 #include "pages/page_layout.h"
+#include "pages/trigger_groups.h"
 
 namespace kelpax {
 
@@ -96,20 +97,9 @@ CKy29CTRIGGER::CKy29CTRIGGER(PageHost& host, QWidget* parent) : SettingsPage(hos
   CheckBox& overlap = addCheckBox({.label = "Overlap", .format = cmd::kOverlap, .stem = "ol"});
   CheckBox& doubleExposure =
       addCheckBox({.label = "Double Exposure", .format = cmd::kDoubleExposure, .stem = "de"});
-  RadioGroup& source = addRadioGroup({.title = "Source",
-                                      .format = cmd::kTriggerSource,
-                                      .stem = "ts",
-                                      .labels = {"CC1", "External"},
-                                      .firstValue = 1});
-  RadioGroup& activation = addRadioGroup({.title = "Activation",
-                                          .format = cmd::kTriggerPolarity,
-                                          .stem = "tp",
-                                          .labels = {"Rising Edge", "Falling Edge"}});
-  Value& exposure = addValue({.format = cmd::kExposureTime,
-                              .stem = "et",
-                              .spinStep = 10,
-                              .slider = SliderMap::ExposureLog,
-                              .sliderTick = kExposureSliderTick});
+  RadioGroup& source = addRadioGroup(trigger::source());
+  RadioGroup& activation = addRadioGroup(trigger::activation(trigger::FirstEdge::Rising));
+  Value& exposure = addValue(trigger::exposureTime());
   Value& strobe = addValue({.format = cmd::kStrobeOffset,
                             .stem = "so",
                             .spinStep = 10,

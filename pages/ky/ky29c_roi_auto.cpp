@@ -1,7 +1,7 @@
 // The Ky 29C window selection and automatic-function pages.
 #include <QGridLayout>
 
-#include "camera/tables/model_page_commands.h"
+#include "camera/tables/command_vocabulary.h"
 #include "pages/ky/ky29c_pages.h"
 #include "pages/page_layout.h"
 

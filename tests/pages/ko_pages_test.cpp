@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "pages/ko/ko12m52_setting.h"
-#include "pages/ko/ko_area_setting.h"
+#include "pages/ko/ko_area_pages.h"
 #include "tests/pages/declared_page_rig.h"
 
 using namespace kelpax;
@@ -274,7 +274,7 @@ TEST_F(Ko101MPage, OwnSwitchesAndPixelOffset) {
 // gains shown that were never read.
 TEST_F(Ko101MPage, ColourTabShowsTheColourGains) {
   ASSERT_NE(page.colourGains(), nullptr);
-  showSection(KoAreaSetting::kColour);
+  showSection(CKoKi101_151MC_Setting::kColour);
   EXPECT_TRUE(page.colourGains()->isVisible());
   EXPECT_EQ(sent(), (Commands{"grg r", "grg g", "grg b"}));
   clearSent();
@@ -303,6 +303,38 @@ TEST_F(Ko50MPage, DigitalBlackLevelInsideThePrivilegedLevel) {
   clearSent();
   click(radio("bm", 1));
   EXPECT_EQ(sent(), Commands{"sbm 1"});
+}
+
+// The Ko area pages share the Ka 47M page's tabs but keep what their cameras do: the edges
+// listed falling first, pixel format numbers, an integer analog gain, their own timer and
+// line-out choices, trigger choices open while the camera runs free, and none of the Ka
+// cameras' invert switch, exposure source, real gain or correction data buttons. Would catch
+// a Ko page that took over a Ka choice its camera does not know, or an edge sent reversed.
+TEST_F(Ko50MPage, KeepsTheKoCamerasChoicesOnTheKaPage) {
+  EXPECT_EQ(page.radioGroup("tp")->decl.labels, (QStringList{"Falling Edge", "Rising Edge"}));
+  EXPECT_EQ(page.radioGroup("tts")->decl.labels, (QStringList{"CC1", "External", "Software"}));
+  EXPECT_EQ(page.radioGroup("los")->decl.labels,
+            (QStringList{"Exposure Active", "Frame Valid", "Timer Out", "User Output"}));
+  EXPECT_EQ(page.radioGroup("bh")->decl.labels, (QStringList{"x1", "x2"}));
+  EXPECT_EQ(page.radioGroup("db"), nullptr);
+  EXPECT_EQ(page.radioGroup("es"), nullptr);
+  EXPECT_EQ(page.checkBox("ii"), nullptr);
+  EXPECT_EQ(page.realValue("g"), nullptr);
+  EXPECT_EQ(page.button("Generate Data"), nullptr);
+  EXPECT_EQ(page.exposureLabel(), nullptr);
+
+  onCamera({"stm 0", "stp 0"});
+  showSection(CKo50C_SettingDlg::kModeExposure);
+  EXPECT_TRUE(radio("tp", 0)->isChecked());
+  EXPECT_EQ(radio("tp", 1)->text(), "Rising Edge");
+  ASSERT_TRUE(page.radioGroup("ts")->box->isEnabled()) << "free running leaves the source open";
+  click(radio("tp", 1));
+  click(radio("ts", 1));
+  showSection(CKo50C_SettingDlg::kView);
+  click(radio("pf", 1));
+  showSection(CKo50C_SettingDlg::kAnalog);
+  type("ag", "12");
+  EXPECT_EQ(sent(), (Commands{"stp 1", "sts 2", "spf 1", "sag 12"}));
 }
 
 // The 90M / 155M page's own switches and its frame-rate caption. Would catch the pixel
