@@ -109,8 +109,12 @@ void CPageArea::showTab(const TabPage& tab, bool enabled) {
     shown_.push_back(id);
   }
   placePages();
-  for (PageId id : shown_)
+  firstShown_.clear();
+  for (PageId id : shown_) {
     page(id)->show();
+    if (shownSinceRebuild_.insert(id).second)
+      firstShown_.push_back(id);
+  }
 }
 
 void CPageArea::setPagesEnabled(bool enabled) {
