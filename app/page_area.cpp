@@ -1,6 +1,7 @@
 // The main window's page area.
 #include "app/page_area.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 
 #include "editors/ffc_setting_page.h"
@@ -115,6 +116,9 @@ void CPageArea::showTab(const TabPage& tab, bool enabled) {
     if (shownSinceRebuild_.insert(id).second)
       firstShown_.push_back(id);
   }
+  // Every control that has just become visible has its repaint queued; taking those now puts
+  // them into the one paint of the switch instead of a second paint after it.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateLater);
 }
 
 void CPageArea::setPagesEnabled(bool enabled) {

@@ -363,12 +363,9 @@ TEST(IdentifyQueries, GoOutInOrder) {
     const char* wire;
   };
   const Case cases[] = {
-      {"Ko-25MC-C65", "groi\rgsw\rgsh\r"},
-      {"Ka-25M-M40", "groi\rgsw\rgsh\r"},
-      {"Ka-29M-M40", "gsw\rgsh\r"},
-      {"Kn-47M-M40", "gsw\rgsh\r"},
-      {"Ko-101M-C40", "groi\rgsw\rgsh\r"},
-      {"Kx-4M-M40", "gsw\rgsh\raar qelmarst\rgccd\raar off\r"},
+      {"Ko-25MC-C65", "groi\rgsw\rgsh\r"}, {"Ka-25M-M40", "groi\rgsw\rgsh\r"},
+      {"Ka-29M-M40", "gsw\rgsh\r"},        {"Kn-47M-M40", "gsw\rgsh\r"},
+      {"Ko-101M-C40", "groi\rgsw\rgsh\r"}, {"Kx-4M-M40", "gsw\rgsh\raar qelmarst\rgccd\raar off\r"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.model);
