@@ -431,6 +431,7 @@ void CKelpaxDlg::refreshAllPages() {
   }
   if (auto* roi = qobject_cast<CKy29CROIDlg*>(pageArea_->page(PageId::Ky29CROIDlg)))
     roi->tabsRebuilt();
+  pageArea_->tabsRebuilt();
   showTabPage();
 
   if (!locked_ && session_.factoryKeyPresent())
@@ -446,6 +447,20 @@ void CKelpaxDlg::showTabPage() {
   pageArea_->showTab(pageForTab(session_.camera().modelDescriptor(),
                                 session_.camera().parameterCache(), currentTab_, ka47mSelectorFfc_),
                      !locked_);
+  for (PageId id : pageArea_->firstShown()) {
+    if (id == PageId::KoKi101_151MC_Setting)
+      initialiseAcquisitionPage();
+  }
+}
+
+void CKelpaxDlg::initialiseAcquisitionPage() {
+  if (auto* page = qobject_cast<SettingsPage*>(pageArea_->page(PageId::KoKi101_151MC_Setting))) {
+    page->setControlsFromCache();
+    page->refreshAll();
+  }
+  // A refused or unanswered query leaves the flag as it was; the operator is not bothered.
+  if (const std::optional<bool> running = session_.camera().readAcquisitionState())
+    acquisitionRunning_ = *running;
 }
 
 // --- menu handlers --------------------------------------------------------------------------
@@ -522,6 +537,7 @@ void CKelpaxDlg::runMenuCommand(int id) {
   case kIdAcquisitionStop:
     // Whatever the camera says: the operator asked for it.
     session_.camera().acquisition(id == kIdAcquisitionStart);
+    acquisitionRunning_ = id == kIdAcquisitionStart;
     break;
   case kIdCameraInfo:
   case kIdAboutInfo:

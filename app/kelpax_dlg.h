@@ -145,6 +145,9 @@ public:
   CFSDlg* factoryDialog() const { return fsDlg_; }
   bool tuningMode() const { return tuningMode_; }
   bool tuningPageShown() const { return tuningPage_; }
+  // Whether the camera acquires, as far as the window knows: set by Acquisition -> Start and
+  // Stop and by the camera's answer when the Ko/Ki 101M page is first shown.
+  bool acquisitionRunning() const { return acquisitionRunning_; }
 
 Q_SIGNALS:
   void connectedChanged(bool connected);
@@ -170,6 +173,8 @@ private:
   void buildFactoryDialog();
   void onTabChanged(int index);
   void showTabPage();
+  // The Ko/Ki 101M page shown for the first time since the tabs were rebuilt.
+  void initialiseAcquisitionPage();
   void onLinkTimer();
   void toolRefresh();
   void showMultiRoi();
@@ -238,6 +243,7 @@ private:
   bool mayShow_ = false;
   bool initialReadRunning_ = false;
   bool locked_ = false;
+  bool acquisitionRunning_ = true;
 };
 
 } // namespace kelpax

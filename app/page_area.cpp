@@ -1,6 +1,7 @@
 // The main window's page area.
 #include "app/page_area.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 
 #include "editors/ffc_setting_page.h"
@@ -109,8 +110,15 @@ void CPageArea::showTab(const TabPage& tab, bool enabled) {
     shown_.push_back(id);
   }
   placePages();
-  for (PageId id : shown_)
+  firstShown_.clear();
+  for (PageId id : shown_) {
     page(id)->show();
+    if (shownSinceRebuild_.insert(id).second)
+      firstShown_.push_back(id);
+  }
+  // Every control that has just become visible has its repaint queued; taking those now puts
+  // them into the one paint of the switch instead of a second paint after it.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateLater);
 }
 
 void CPageArea::setPagesEnabled(bool enabled) {

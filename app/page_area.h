@@ -4,6 +4,7 @@
 
 #include <QWidget>
 #include <map>
+#include <set>
 #include <vector>
 
 #include "camera/model_catalog.h"
@@ -26,6 +27,10 @@ public:
   // Shows the tab's page (and the page shown with it); a page that arrives with a later release
   // shows a one-line note instead. `enabled` is false while the LOCK entry holds.
   void showTab(const TabPage& tab, bool enabled);
+  // The main window rebuilt its tabs: every page counts as not shown since.
+  void tabsRebuilt() { shownSinceRebuild_.clear(); }
+  // The pages the last showTab showed for the first time since the tabs were rebuilt.
+  const std::vector<PageId>& firstShown() const { return firstShown_; }
   void setPagesEnabled(bool enabled);
   // The generic pages the main window sets from the cache itself.
   std::vector<SettingsPage*> genericPages() const;
@@ -38,6 +43,8 @@ private:
 
   std::map<PageId, QWidget*> pages_;
   std::vector<PageId> shown_;
+  std::set<PageId> shownSinceRebuild_;
+  std::vector<PageId> firstShown_;
 };
 
 } // namespace kelpax

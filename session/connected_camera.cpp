@@ -142,6 +142,14 @@ Answer ConnectedCamera::acquisition(bool start) {
   return sendShown(start ? cmd::kAcquisitionStart : cmd::kAcquisitionStop, {}, kDefaultTimeoutMs);
 }
 
+std::optional<bool> ConnectedCamera::readAcquisitionState() {
+  const Answer answer = sendCommand(formatCommand(cmd::kAcquisitionState),
+                                    {.timeoutMs = kAcquisitionStateTimeoutMs, .shown = false});
+  if (!answer.cached)
+    return std::nullopt;
+  return cache_.intValue("ast") != 0;
+}
+
 std::optional<std::string> ConnectedCamera::readTemperature() {
   // Text that never reached the prompt is no reading, even when it holds a '.'.
   const Answer answer = query(formatCommand(cmd::kCameraTemperature));

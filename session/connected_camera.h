@@ -22,6 +22,7 @@ inline constexpr uint32_t kStartupSpaceTimeoutMs = 3000;
 inline constexpr uint32_t kHighSpeedTimeoutMs = 6000;
 inline constexpr uint32_t kCameraInfoTimeoutMs = 300;
 inline constexpr uint32_t kModelCheckTimeoutMs = 1000;
+inline constexpr uint32_t kAcquisitionStateTimeoutMs = 1000;
 
 // Queries in a row without any answer after which a cache fill gives the camera up.
 inline constexpr int kUnansweredBeforeLost = 5;
@@ -101,6 +102,9 @@ public:
   Answer setHighSpeed(bool on);
   // "ast" / "asp".
   Answer acquisition(bool start);
+  // "gast", out of the status line's sight: whether the camera acquires, as its cache entry
+  // "ast" now holds it; nothing when the camera refused, did not answer or keeps no entry.
+  std::optional<bool> readAcquisitionState();
   // "gct": the camera temperature as shown in the status line ("41.5").
   std::optional<std::string> readTemperature();
   // "gmn", "gsn piece", "gfv", "gmv".

@@ -82,7 +82,7 @@ bool identifyModel(std::string_view modelName, CommandExchange& exchange, ModelD
   model.aoiMaxY = model.sensorHeight - 1;
 
   cache.clear();
-  for (const StemRegistration& stem : stemsForSeries(model.series))
+  for (const StemRegistration& stem : stemsForModel(model))
     cache.registerEntry(stem.stem, stem.flags);
   return true;
 }

@@ -550,8 +550,24 @@ std::vector<std::string> Camera::commandAnswer(std::string_view line, Reply& rep
   std::string_view command = words[0];
   std::span<const std::string_view> args(words.begin() + 1, words.end());
 
+  // The simulator's own diagnostic: how often a command word arrived before this one.
+  if (command == "simcount" && args.size() == 1) {
+    auto it = commandCounts_.find(args[0]);
+    return {std::to_string(it == commandCounts_.end() ? 0 : it->second)};
+  }
+  ++commandCounts_[std::string(command)];
+
   if (command == "gmn")
     return {model_};
+  // Acquisition start and stop; cameras that report the state ("gast") keep it.
+  if ((command == "ast" || command == "asp") && args.empty()) {
+    if (!parameters_.find("ast"))
+      return {"Error : unknown command"};
+    const std::string_view running[] = {command == "ast" ? "1" : "0"};
+    std::string answer;
+    parameters_.set("ast", running, answer);
+    return {answer};
+  }
   // The camera's own serial number; the boards' and the sensor's are factory hardware.
   if (command == "gsn" && (args.empty() || (args.size() == 1 && args[0] == "piece")))
     return {serialNumber_};

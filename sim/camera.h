@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -144,6 +145,8 @@ private:
   bool privileged_ = false;
   bool linkClosed_ = false;
   int commandsReceived_ = 0;
+  // How often each command word arrived, for the "simcount" diagnostic.
+  std::map<std::string, int, std::less<>> commandCounts_;
   int bootEchoLeft_ = 0; // commands still to be only echoed while the camera boots
   int commandsSinceOpen_ = 0;
   uint64_t randomState_ = 1;

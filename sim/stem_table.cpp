@@ -76,7 +76,7 @@ const std::unordered_map<std::string_view, Limits>& stemLimits() {
       {"dbt", {0, 100, 0}},
       {"cpo", {0, 100, 0}},
       {"hpo", {0, 100, 0}},
-      {"ast", {0, 1, 0}},
+      {"ast", {0, 1, 1}}, // acquiring from power-up
       {"np x", {0, 30000, 0}},
       {"np y", {0, 30000, 0}},
       {"ptm", {0, 1, 0}},
@@ -291,7 +291,7 @@ SimModel simModelFor(std::string_view modelName) {
     sim.regionCount = 16;
   }
 
-  for (const kelpax::StemRegistration& reg : kelpax::stemsForSeries(model.series)) {
+  for (const kelpax::StemRegistration& reg : kelpax::stemsForModel(model)) {
     const bool known = std::any_of(sim.stems.begin(), sim.stems.end(),
                                    [&](const StemDef& def) { return def.stem == reg.stem; });
     if (!known)

@@ -130,6 +130,7 @@ inline constexpr CommandSpec kStartupSpace{"sci"};
 inline constexpr CommandSpec kHighSpeed{"sps"};
 inline constexpr CommandSpec kAcquisitionStart{"ast", ValueKind::None, 0};
 inline constexpr CommandSpec kAcquisitionStop{"asp", ValueKind::None, 0};
+inline constexpr CommandSpec kAcquisitionState{"gast", ValueKind::None, 0};
 
 // Identification and the camera's own state
 inline constexpr CommandSpec kModelName{"gmn", ValueKind::None, 0};

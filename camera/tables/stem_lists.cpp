@@ -117,4 +117,18 @@ std::span<const StemRegistration> stemsForSeries(Series series) {
   return parsedLists().bySeries[static_cast<size_t>(series)];
 }
 
+std::vector<StemRegistration> stemsForModel(const ModelDescriptor& model) {
+  const std::span<const StemRegistration> family = stemsForSeries(model.series);
+  std::vector<StemRegistration> stems(family.begin(), family.end());
+  // Registered after the family's own, so setting files of the family keep their order.
+  std::string_view extra;
+  if (model.is(Series::Kn, "47M"))
+    extra = "wx, wy, ww, wh"; // the Ka 47M page's region window, as the Ka cameras keep it
+  else if (model.is(Series::Ko, "101M") || model.is(Series::Ko, "151M"))
+    extra = "ast (65)"; // acquisition running, read by the page the Ki 101M shares
+  for (const StemRegistration& reg : parseStemList(extra))
+    stems.push_back(reg);
+  return stems;
+}
+
 } // namespace kelpax

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "camera/tables/camera_series.h"
+#include "camera/tables/model_descriptor.h"
 
 namespace kelpax {
 
@@ -26,6 +27,11 @@ struct StemRegistration {
 // The family's stems in order. A stem listed twice keeps its first registration when
 // registered; the list itself keeps both, as the family's table has them.
 std::span<const StemRegistration> stemsForSeries(Series series);
+
+// What the identified model registers: its family's stems, then the few a model keeps beyond
+// its family because it shares another family's page (the Kn 47M's region window, the Ko
+// 101M and 151M cameras' acquisition state).
+std::vector<StemRegistration> stemsForModel(const ModelDescriptor& model);
 
 // Parses a list written as the family tables are: "rm, bf, ha (2), g (33)".
 std::vector<StemRegistration> parseStemList(std::string_view list);

@@ -936,4 +936,77 @@ TEST(KelpaxDlg, FlatFieldButtonsWaitWhileThePortsAreScanned) {
   EXPECT_EQ(messages, std::vector<std::string>{" Generated !"});
 }
 
+// How often the camera on the rig's first port received a command word.
+int timesReceived(Rig& rig, const std::string& word) {
+  return std::stoi("0" + rig.query("simcount " + word));
+}
+
+// The Ko/Ki 101M page asks the camera whether it acquires the first time it is shown after the
+// tabs were rebuilt, and only then; the answer sets the window's flag, a refused or missing one
+// leaves it. Would catch the query sent at every tab switch or never, the flag taken from a
+// stale cache or a refusal, or a message box over a camera that does not answer.
+TEST(KelpaxDlg, Ko101MPageReadsTheAcquisitionStateWhenFirstShown) {
+  Rig rig({"Ko-101M-C40"});
+  rig.connect(0);
+  ASSERT_TRUE(rig.session->connected());
+  ASSERT_EQ(rig.dlg->visiblePages(), std::vector<PageId>{PageId::KoKi101_151MC_Setting});
+  // One from reading every value at connection, one from the page's first show.
+  EXPECT_EQ(timesReceived(rig, "gast"), 2);
+  EXPECT_TRUE(rig.dlg->acquisitionRunning());
+  for (int tab : {1, 3, 0, 2})
+    rig.tabBar()->setCurrentIndex(tab);
+  EXPECT_EQ(timesReceived(rig, "gast"), 2) << "switching tabs shows the page again, not first";
+
+  // The camera stops behind the window's back: the next first show after a rebuild tells.
+  ASSERT_TRUE(rig.session->exchange().SendCommand("asp").accepted());
+  EXPECT_TRUE(rig.dlg->acquisitionRunning());
+  rig.tabBar()->setCurrentIndex(3); // the flat-field tab: the page is not shown by the rebuild
+  rig.dlg->refreshAllPages();
+  EXPECT_EQ(timesReceived(rig, "gast"), 2);
+  EXPECT_TRUE(rig.dlg->acquisitionRunning());
+  rig.statusBar()->showStatus("before");
+  rig.tabBar()->setCurrentIndex(1);
+  EXPECT_EQ(rig.statusBar()->partText(0), "before") << "the query stays out of the status line";
+  EXPECT_EQ(timesReceived(rig, "gast"), 3);
+  EXPECT_FALSE(rig.dlg->acquisitionRunning());
+  EXPECT_EQ(rig.session->camera().parameterCache().intValue("ast"), 0);
+
+  ASSERT_TRUE(rig.session->exchange().SendCommand("ast").accepted());
+  rig.dlg->refreshAllPages();
+  EXPECT_TRUE(rig.dlg->acquisitionRunning());
+  EXPECT_EQ(timesReceived(rig, "gast"), 4);
+
+  // Acquisition -> Stop sets the flag; a camera that then refuses the query, or says nothing,
+  // leaves it although the cache still says running.
+  rig.dlg->runMenuCommand(kIdAcquisitionStop);
+  EXPECT_FALSE(rig.dlg->acquisitionRunning());
+  ASSERT_TRUE(rig.session->exchange().SendCommand("ast").accepted());
+  ASSERT_EQ(rig.session->camera().parameterCache().intValue("ast"), 1);
+  sim::Faults refusing;
+  refusing.errorAnswers = true;
+  rig.camera(0).setFaults(refusing);
+  rig.dlg->refreshAllPages();
+  EXPECT_FALSE(rig.dlg->acquisitionRunning());
+  sim::Faults silent;
+  silent.silent = true;
+  rig.camera(0).setFaults(silent);
+  rig.dlg->refreshAllPages();
+  EXPECT_FALSE(rig.dlg->acquisitionRunning());
+  rig.camera(0).setFaults({});
+  EXPECT_EQ(timesReceived(rig, "gast"), 6);
+  EXPECT_TRUE(rig.boxes.shown.empty()) << rig.boxes.shown.front();
+}
+
+// Pages that do not drive acquisition never ask for it. Would catch the query sent for every
+// model's first page.
+TEST(KelpaxDlg, OtherPagesDoNotReadTheAcquisitionState) {
+  Rig rig({"Ko-50M-C40"});
+  rig.connect(0);
+  ASSERT_TRUE(rig.session->connected());
+  for (int tab = 0; tab < rig.tabBar()->count(); ++tab)
+    rig.tabBar()->setCurrentIndex(tab);
+  EXPECT_EQ(timesReceived(rig, "gast"), 0);
+  EXPECT_TRUE(rig.dlg->acquisitionRunning());
+}
+
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "camera/parameter_cache.h"
 #include "camera/tables/command_vocabulary.h"
+#include "camera/tables/model_rules.h"
 #include "camera/tables/stem_lists.h"
 
 using namespace kelpax;
@@ -202,6 +203,44 @@ TEST(StemLists, FamiliesFitTheCacheAndKeepFirstRegistrations) {
   EXPECT_TRUE(ka.find("et")->isFloat);
   EXPECT_TRUE(ko.find("wx")->variantNoSave == false); // "wx" plain before "wx (17)"
   EXPECT_TRUE(stemsForSeries(Series::None).empty());
+}
+
+// Models that share another family's page keep that page's stems after their own family's:
+// the Kn 47M its region window, the Ko 101M and 151M the acquisition state (never saved).
+// Would catch the window edits of a Kn 47M left without values, the stems given to the whole
+// family, or the family's own order disturbed.
+TEST(StemLists, ModelsKeepTheStemsOfThePageTheyShare) {
+  auto registered = [](const char* name) {
+    ModelDescriptor model;
+    describeModelName(name, model);
+    ParameterCache cache;
+    for (const StemRegistration& stem : stemsForModel(model))
+      cache.registerEntry(stem.stem, stem.flags);
+    ParameterCache family;
+    for (const StemRegistration& stem : stemsForSeries(model.series))
+      family.registerEntry(stem.stem, stem.flags);
+    EXPECT_GE(cache.size(), family.size()) << name;
+    for (size_t i = 0; i < family.size() && i < cache.size(); ++i)
+      EXPECT_EQ(cache.entry(i).name, family.entry(i).name) << name;
+    return cache;
+  };
+  const ParameterCache kn47 = registered("Kn-47M-M40");
+  for (const char* stem : {"wx", "wy", "ww", "wh"}) {
+    ASSERT_NE(kn47.find(stem), nullptr) << stem;
+    EXPECT_EQ(kn47.find(stem)->valueCount, 1);
+    EXPECT_FALSE(kn47.find(stem)->noFileSave) << "the window is a setting";
+  }
+  EXPECT_EQ(kn47.entries().back().name, "wh");
+  EXPECT_EQ(registered("Kn-47M-C40").find("ww")->valueCount, 1);
+  EXPECT_EQ(registered("Kn-8M-M40").find("wx"), nullptr);
+
+  for (const char* name : {"Ko-101M-C40", "Ko-151M-M40"}) {
+    const ParameterCache ko = registered(name);
+    ASSERT_NE(ko.find("ast"), nullptr) << name;
+    EXPECT_TRUE(ko.find("ast")->noFileSave) << "acquiring is no setting to save";
+    EXPECT_LT(ko.size(), ParameterCache::kCapacity);
+  }
+  EXPECT_EQ(registered("Ko-50M-C40").find("ast"), nullptr);
 }
 
 // Each family's table as the cameras' command reference gives it: how many stems it lists,

@@ -363,10 +363,9 @@ TEST(IdentifyQueries, GoOutInOrder) {
     const char* wire;
   };
   const Case cases[] = {
-      {"Ko-25MC-C65", "groi\rgsw\rgsh\r"},
-      {"Ka-25M-M40", "groi\rgsw\rgsh\r"},
-      {"Ka-29M-M40", "gsw\rgsh\r"},
-      {"Kx-4M-M40", "gsw\rgsh\raar qelmarst\rgccd\raar off\r"},
+      {"Ko-25MC-C65", "groi\rgsw\rgsh\r"}, {"Ka-25M-M40", "groi\rgsw\rgsh\r"},
+      {"Ka-29M-M40", "gsw\rgsh\r"},        {"Kn-47M-M40", "gsw\rgsh\r"},
+      {"Ko-101M-C40", "groi\rgsw\rgsh\r"}, {"Kx-4M-M40", "gsw\rgsh\raar qelmarst\rgccd\raar off\r"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.model);
@@ -392,9 +391,9 @@ TEST(IdentifyQueries, GoOutInOrder) {
     port.ClosePort();
     EXPECT_EQ(wire.sent, c.wire);
     EXPECT_GT(model.sensorWidth, 0);
-    // The identified family's stems, and only those, are registered.
+    // The identified model's stems, and only those, are registered.
     ParameterCache family;
-    for (const StemRegistration& stem : stemsForSeries(model.series))
+    for (const StemRegistration& stem : stemsForModel(model))
       family.registerEntry(stem.stem, stem.flags);
     ASSERT_EQ(cache.size(), family.size());
     for (size_t i = 0; i < cache.size(); ++i)

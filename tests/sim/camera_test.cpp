@@ -244,6 +244,26 @@ TEST(CameraTest, HighSpeedSwitch) {
   }
 }
 
+// The cameras that report acquiring come up acquiring and follow "ast"/"asp"; a camera that
+// keeps no state refuses both. "simcount" tells how often a command word arrived. Would catch
+// a Ko 101M that cannot answer "gast", or a stop the camera forgets.
+TEST(CameraTest, AcquisitionStartStopAndState) {
+  for (const char* model : {"Ko-101M-C40", "Ki-101M-C40", "Ko-151M-M40"}) {
+    sim::Camera camera(model);
+    EXPECT_EQ(camera.receive("gast\r"), "gast\r\n1\r\n>") << model;
+    EXPECT_EQ(camera.receive("asp\r"), "asp\r\nOK\r\n>") << model;
+    EXPECT_EQ(camera.receive("gast\r"), "gast\r\n0\r\n>") << model;
+    EXPECT_NE(camera.receive("asp 1\r").find("\r\nError"), std::string::npos) << model;
+    EXPECT_EQ(camera.receive("ast\r"), "ast\r\nOK\r\n>") << model;
+    EXPECT_EQ(camera.receive("gast\r"), "gast\r\n1\r\n>") << model;
+    EXPECT_EQ(camera.receive("simcount gast\r"), "simcount gast\r\n3\r\n>") << model;
+  }
+  sim::Camera other("Ko-50M-C40");
+  EXPECT_NE(other.receive("ast\r").find("\r\nError"), std::string::npos);
+  EXPECT_NE(other.receive("gast\r").find("\r\nError"), std::string::npos);
+  EXPECT_EQ(other.receive("simcount nothing\r"), "simcount nothing\r\n0\r\n>");
+}
+
 // "sbr" says "OK" and asks its transport to change the rate; other rates are refused and
 // leave the rate alone.
 TEST(CameraTest, LineRateChangeIsAcceptedOnlyForTheCameraRates) {
