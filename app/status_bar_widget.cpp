@@ -60,6 +60,12 @@ void CMyStatusBar::setPartIcon(int part, const QIcon& icon) {
   update(partRect(part));
 }
 
+QIcon CMyStatusBar::partIcon(int part) const {
+  if (part < 0 || part >= kParts)
+    return {};
+  return icons_[static_cast<size_t>(part)];
+}
+
 void CMyStatusBar::setDrawnText(const QString& text) {
   drawnText_ = text;
   update(partRect(kDrawnPart));
@@ -134,7 +140,7 @@ void CMyStatusBar::paintEvent(QPaintEvent*) {
 }
 
 void CMyStatusBar::setLinkState(bool up) {
-  setPartIcon(1, linkIcon(up));
+  setPartIcon(1, up ? linkUp_ : linkDown_);
 }
 
 CMyButton* CMyStatusBar::addButton(const QString& text, int controlId, QRect place) {

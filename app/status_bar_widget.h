@@ -35,7 +35,9 @@ public:
   void setPartText(int part, const QString& text);
   QString partText(int part) const;
   void setPartIcon(int part, const QIcon& icon);
-  // The link icon of part 1: the camera answers, or it does not.
+  QIcon partIcon(int part) const;
+  // The link icon of part 1: the camera answers, or it does not. The two icons are drawn once:
+  // a new icon at every change would leave its pictures in the application's pixmap cache.
   void setLinkState(bool up);
   // The text the bar draws in part 2 while no progress bar is shown there.
   void setDrawnText(const QString& text);
@@ -62,6 +64,8 @@ private:
 
   std::array<QString, kParts> texts_;
   std::array<QIcon, kParts> icons_;
+  const QIcon linkUp_ = linkIcon(true);
+  const QIcon linkDown_ = linkIcon(false);
   QString drawnText_;
   QPointer<QProgressBar> progressBar_;
 };

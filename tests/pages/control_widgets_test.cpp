@@ -592,6 +592,28 @@ TEST(CMyStatusBar, PartsAndProgressBar) {
   EXPECT_TRUE(bar.partRect(0).contains(progress->geometry())) << "follows a resize";
 }
 
+// The link icon changes with every connection and loss: the bar must reuse its two icons, as a
+// new icon each time leaves its pictures in the application's pixmap cache for good. Would catch
+// an icon drawn at every change, or up and down drawn alike.
+TEST(CMyStatusBar, LinkStateReusesItsTwoIcons) {
+  CMyStatusBar bar;
+  bar.resize(840, 24);
+  bar.show();
+  bar.setLinkState(true);
+  const qint64 up = bar.partIcon(1).cacheKey();
+  bar.setLinkState(false);
+  const qint64 down = bar.partIcon(1).cacheKey();
+  EXPECT_NE(up, down);
+  const QImage downPicture = bar.partIcon(1).pixmap(16, 16).toImage();
+  for (int i = 0; i < 50; ++i) {
+    bar.setLinkState(i % 2 == 0);
+    bar.repaint();
+    EXPECT_EQ(bar.partIcon(1).cacheKey(), i % 2 == 0 ? up : down);
+  }
+  bar.setLinkState(true);
+  EXPECT_NE(bar.partIcon(1).pixmap(16, 16).toImage(), downPicture) << "up and down look alike";
+}
+
 // Would catch the whole status tip shown, or the popup left open after the menu closes.
 TEST(CMenuTipManager, ShowsThePromptOfTheHighlightedItem) {
   QMenu menu;
