@@ -204,12 +204,13 @@ StemDef stemFor(const kelpax::StemRegistration& reg, const kelpax::ModelDescript
     limits = {static_cast<double>(range->min), static_cast<double>(range->max), start};
   } else if (base == "iw" || base == "ww" || base == "wx" || base == "ox" || base == "io" ||
              base == "ew" || base == "ex" || base == "fw" || base == "fx") {
+    // A window is at least one pixel wide and starts on the sensor.
     const bool size = base == "iw" || base == "ww" || base == "ew" || base == "fw";
-    limits = {0, width, size ? width : 0};
+    limits = {size ? 1.0 : 0.0, size ? width : std::max(0.0, width - 1), size ? width : 0};
   } else if (base == "ih" || base == "wh" || base == "wy" || base == "oy" || base == "eh" ||
              base == "ey" || base == "fh" || base == "fy") {
     const bool size = base == "ih" || base == "wh" || base == "eh" || base == "fh";
-    limits = {0, height, size ? height : 0};
+    limits = {size ? 1.0 : 0.0, size ? height : std::max(0.0, height - 1), size ? height : 0};
   }
   def.min = limits.min;
   def.max = limits.max;

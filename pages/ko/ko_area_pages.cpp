@@ -13,7 +13,7 @@ constexpr ValueRange kTimerRange{0, 1000000};
 constexpr SettingsPage::RealRange kDigitalGainRange{1.0, 16.0};
 
 // Pixel format numbers instead of bits, two binning factors, an integer analog gain, their
-// own timer, line-out and window choices, and no correction data buttons.
+// own timer and line-out choices, and no correction data buttons.
 CKa47M_Setting::Declaration koDeclaration(PageHost& host, const CommandSpec& digitalGain,
                                           const QString& frameRateCaption = "FPS:") {
   using Page = CKa47M_Setting;
@@ -34,15 +34,6 @@ CKa47M_Setting::Declaration koDeclaration(PageHost& host, const CommandSpec& dig
   d.binningV.format = cmd::kBinningVertical;
   d.binningV.stem = "bv";
   d.processing.pop_back(); // no invert
-  // The window edits take anything up to the sensor's side.
-  auto sensor = [&host](bool columns) {
-    return [&host, columns] {
-      const ModelDescriptor& m = host.modelDescriptor();
-      return ValueRange{0, std::max<int32_t>(0, columns ? m.sensorWidth : m.sensorHeight)};
-    };
-  };
-  d.windowX.range = d.windowWidth.range = sensor(true);
-  d.windowY.range = d.windowHeight.range = sensor(false);
   d.correctionTitle.clear();
 
   d.exposureMode.reset();

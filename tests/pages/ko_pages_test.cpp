@@ -99,7 +99,7 @@ TEST_F(Ko4MC2Page, EveryChoiceSendsItsCommand) {
 // Typing, spinning and sliding every value: the command carries the camera's unit and
 // precision (six decimals for this model's digital gain), and the edit shows the cached
 // value. Would catch a spin stepping from the text instead of the cache, the wrong
-// precision, or a window edit bounded by the wrong sensor side.
+// precision, or a window edit bounded by the wrong sensor side or taking an empty window.
 TEST_F(Ko4MC2Page, ValuesTypeSpinAndSlide) {
   showSection(0);
   type("wx", "16");
@@ -107,8 +107,11 @@ TEST_F(Ko4MC2Page, ValuesTypeSpinAndSlide) {
   type("ww", "1024");
   type("wh", "2048");
   type("wh", "2049"); // beyond the sensor's 2048 lines
+  type("ww", "0");    // a window of no columns
+  type("wy", "2048"); // starting below the last line
   EXPECT_EQ(sent(), (Commands{"swx 16", "swy 8", "sww 1024", "swh 2048"}));
   EXPECT_EQ(shown("wh"), "2048");
+  EXPECT_EQ(shown("ww"), "1024");
 
   showSection(1);
   clearSent();

@@ -66,7 +66,7 @@ TEST(ModelPageCommands, KyLensMotors) {
 
 // The ranges of the stems the Ka and Ky pages set: both ends taken, one past refused. Would
 // catch a switch stem left at the catch-all 0-65535, or a window that may start off the
-// sensor.
+// sensor or be empty.
 TEST(ModelPageCommands, PageStemsKeepPlausibleRanges) {
   struct Case {
     const char* model;
@@ -78,9 +78,9 @@ TEST(ModelPageCommands, PageStemsKeepPlausibleRanges) {
   const Case cases[] = {
       {"Ka-43M-C40", "g", "1", "16", "16.5"},    {"Ka-43M-C40", "los", "0", "3", "4"},
       {"Ka-43M-C40", "tts", "0", "2", "3"},      {"Ka-43M-C40", "tdu", "1", "10000000", "0"},
-      {"Ka-43M-C40", "wx", "0", "7920", "7921"}, {"Ky-29M-C5", "rd", "0", "3", "4"},
+      {"Ka-43M-C40", "wx", "0", "7919", "7920"}, {"Ky-29M-C5", "rd", "0", "3", "4"},
       {"Ky-29M-C5", "ea", "0", "2", "3"},        {"Ky-29M-C5", "ss", "0", "3", "4"},
-      {"Ky-29M-C5", "fw", "0", "6576", "6577"},  {"Ky-29M-C5", "eh", "0", "4384", "4385"},
+      {"Ky-29M-C5", "fw", "1", "6576", "0"},     {"Ky-29M-C5", "eh", "1", "4384", "0"},
       {"Ky-29M-C5", "pw", "1", "1000000", "0"},  {"Ky-29M-C5", "gu", "0", "24", "24.5"},
       {"Ky-29M-C5", "mc", "0", "1", "2"},
   };

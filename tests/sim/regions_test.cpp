@@ -68,3 +68,17 @@ TEST(SimRegions, RefusedCommandIsNotCarriedOut) {
   EXPECT_EQ(answerOf(camera, "src 1"), "OK");
   EXPECT_TRUE(camera.regions().region(1).on);
 }
+
+// The window of the image pages' "ROI Selection": at least one pixel, starting on the sensor.
+// Would catch a camera taking an empty window or one starting past the last column.
+TEST(SimRegions, ImageWindowIsNeverEmpty) {
+  sim::Camera camera("Ka-47M-M40");
+  const int width = std::stoi(answerOf(camera, "gww")); // the whole sensor at power-up
+  ASSERT_GT(width, 1);
+  EXPECT_NE(answerOf(camera, "sww 0"), "OK");
+  EXPECT_NE(answerOf(camera, "swh 0"), "OK");
+  EXPECT_EQ(answerOf(camera, "sww 1"), "OK");
+  EXPECT_EQ(answerOf(camera, "sww " + std::to_string(width)), "OK");
+  EXPECT_EQ(answerOf(camera, "swx " + std::to_string(width - 1)), "OK");
+  EXPECT_NE(answerOf(camera, "swx " + std::to_string(width)), "OK");
+}
