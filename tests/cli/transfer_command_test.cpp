@@ -88,8 +88,10 @@ TEST_F(TransferCli, OutcomesAndExitCodes) {
   }
   {
     clitest::CamsimProcess camera(KELPAX_CAMSIM, link(), "Ko-25MC-C65", "slow=5000");
-    // Ctrl-C during the wait for the first acknowledgement cancels like the Cancel button.
-    const CliRun r = run("timeout --preserve-status -s INT 0.7 " + cli + " download raw " +
+    // Ctrl-C during the wait for the first acknowledgement cancels like the Cancel button. The
+    // camera answers after 5 s; the interrupt comes after 2.5 s, time enough for a program built
+    // with the sanitizers to start on a loaded machine and reach that wait.
+    const CliRun r = run("timeout --preserve-status -s INT 2.5 " + cli + " download raw " +
                          path("data.bin") + on() + "--commands 0x5000,0x5001");
     EXPECT_EQ(r.status, 130) << r.err;
     EXPECT_NE(r.err.find("Download Canceled"), std::string::npos) << r.err;
