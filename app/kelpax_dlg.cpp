@@ -109,10 +109,8 @@ void CKelpaxDlg::initDialog() {
   connectLutPages();
   connectFfcPages();
   // The Ko image pages' "Multi ROI" mode opens the region table, as Tool -> Multi-ROI does.
-  for (PageId id : {PageId::Ko_ViewSetting, PageId::Ko3_ViewSetting}) {
-    if (auto* view = qobject_cast<CKo_ViewSetting*>(pageArea_->page(id)))
-      connect(view, &CKo_ViewSetting::multiRoiRequested, this, [this] { showMultiRoi(); });
-  }
+  for (CKo_ViewSetting* view : koViewPages())
+    connect(view, &CKo_ViewSetting::multiRoiRequested, this, [this] { showMultiRoi(); });
   if (auto* stage = qobject_cast<CStageCtrlDlg*>(pageArea_->page(PageId::StageCtrlDlg))) {
     // The stage's timings go to the main window's title, its outcomes to the status line.
     stage->setTitleSink([this](const QString& text) { setWindowTitle(text); });
@@ -286,6 +284,15 @@ void CKelpaxDlg::prepareForModel(const std::string& modelName, const PortEntry&)
       multiRoiControlFileFor(session_.camera(), session_.camera().modelDescriptor()));
 }
 
+std::vector<CKo_ViewSetting*> CKelpaxDlg::koViewPages() const {
+  std::vector<CKo_ViewSetting*> views;
+  for (PageId id : {PageId::Ko_ViewSetting, PageId::Ko3_ViewSetting}) {
+    if (auto* view = qobject_cast<CKo_ViewSetting*>(pageArea_->page(id)))
+      views.push_back(view);
+  }
+  return views;
+}
+
 void CKelpaxDlg::showMultiRoi() {
   auto* handler = dynamic_cast<MultiRoiControlFile*>(session_.controlFile());
   if (!handler) {
@@ -296,10 +303,7 @@ void CKelpaxDlg::showMultiRoi() {
     multiRoi_ = new CSettingMultiRoi(handler->regions(), messageBox(), this);
     // The Ko image pages show where the pointer is over the region picture and which region
     // lies under it.
-    for (PageId id : {PageId::Ko_ViewSetting, PageId::Ko3_ViewSetting}) {
-      auto* view = qobject_cast<CKo_ViewSetting*>(pageArea_->page(id));
-      if (!view)
-        continue;
+    for (CKo_ViewSetting* view : koViewPages()) {
       connect(multiRoi_->graph(), &CAOIGraph::pointerMoved, view, &CKo_ViewSetting::showPointer);
       connect(multiRoi_->graph(), &CAOIGraph::regionUnderPointerChanged, view, [view](int row) {
         view->showRegionNumber(row >= 0 ? std::optional<int>(row) : std::nullopt);

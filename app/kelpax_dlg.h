@@ -34,6 +34,7 @@ class CMyStatusBar;
 class CTerminal;
 class CBayerGain;
 class CKo_Kosetting;
+class CKo_ViewSetting;
 class SettingsPage;
 class CAboutDlg;
 class CDlgNewKelpax;
@@ -178,6 +179,8 @@ private:
   void onLinkTimer();
   void toolRefresh();
   void showMultiRoi();
+  // The Ko image pages, which open the region table and show the pointer over it.
+  std::vector<CKo_ViewSetting*> koViewPages() const;
   void showTemperature();
   void showCameraInfo();
   void changePort();
