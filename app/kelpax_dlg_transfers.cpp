@@ -6,6 +6,7 @@
 #include "app/status_bar_widget.h"
 #include "camera/debug_output.h"
 #include "editors/ffc_setting_page.h"
+#include "editors/line_scan_correction_widget.h"
 #include "editors/lut_dlg.h"
 #include "pages/settings_page.h"
 #include "transfer/defect_pixels.h"
@@ -152,11 +153,17 @@ void CKelpaxDlg::connectLutPages() {
 }
 
 void CKelpaxDlg::connectFfcPages() {
+  auto busy = [this] { return session_.transferRunning() || portScan_; };
   for (PageId id : {PageId::FFCSetting, PageId::FFCSettingXML, PageId::FFCSelectorSetting,
                     PageId::KoKi101_151MC_FFC}) {
     if (auto* page = qobject_cast<CFFCSetting*>(pageArea_->page(id)))
-      page->setBusyCheck([this] { return session_.transferRunning() || portScan_; });
+      page->setBusyCheck(busy);
   }
+  // The line-scan pages' dark and PRNU controls.
+  for (auto* controls : pageArea_->findChildren<CKuCorrectionWidget*>())
+    controls->setBusyCheck(busy);
+  for (auto* controls : pageArea_->findChildren<CKeCorrectionWidget*>())
+    controls->setBusyCheck(busy);
 }
 
 } // namespace kelpax

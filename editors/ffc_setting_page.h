@@ -25,6 +25,18 @@ struct PageDialogs {
   std::function<void(const QString& text)> message;
 };
 
+// Whether the main window has a port scan or a transfer running: a data button then does
+// nothing, since its command would meet a port being probed or a transfer under way. None set:
+// never busy.
+class ChannelBusyCheck {
+public:
+  void set(std::function<bool()> busy) { busy_ = std::move(busy); }
+  bool operator()() const { return busy_ && busy_(); }
+
+private:
+  std::function<bool()> busy_;
+};
+
 class CFFCSetting : public SettingsPage {
   Q_OBJECT
 
@@ -32,9 +44,8 @@ public:
   explicit CFFCSetting(PageHost& host, QWidget* parent = nullptr);
 
   PageDialogs& dialogs() { return dialogs_; }
-  // Whether the main window has a port scan or a transfer running; the page's buttons then do
-  // nothing. None set: never busy.
-  void setBusyCheck(std::function<bool()> busy) { busy_ = std::move(busy); }
+  // The page's buttons do nothing while this says the channel is busy.
+  void setBusyCheck(std::function<bool()> busy) { busy_.set(std::move(busy)); }
   QGroupBox* offsetGroup() const { return offsetGroup_; }
   QGroupBox* framesGroup() const { return framesGroup_; }
   // The "Selector:" list; hidden on the pages without one.
@@ -55,7 +66,7 @@ protected:
 
 private:
   void runFlash(int action);
-  bool busy() const { return busy_ && busy_(); }
+  bool busy() const { return busy_(); }
   void onSelectorChosen(int index);
   void showMessage(const std::string& text);
   // The transfer engine for a file button: none while the main window is busy (nothing is
@@ -63,7 +74,7 @@ private:
   BinaryTransfer* idleTransfer();
 
   PageDialogs dialogs_;
-  std::function<bool()> busy_;
+  ChannelBusyCheck busy_;
   QGroupBox* offsetGroup_ = nullptr;
   QGroupBox* framesGroup_ = nullptr;
   QGroupBox* selectorGroup_ = nullptr;

@@ -91,6 +91,8 @@ void CKuCorrectionWidget::say(const std::string& text) {
 }
 
 void CKuCorrectionWidget::generateDark() {
+  if (busy_())
+    return;
   dark_->setEnabled(false);
   say(std::string(kDarkCaution));
   say(generateKuDark(senderOf(host_)).message);
@@ -98,6 +100,8 @@ void CKuCorrectionWidget::generateDark() {
 }
 
 void CKuCorrectionWidget::generatePrnu() {
+  if (busy_())
+    return;
   std::optional<int32_t> level;
   if (targetCheck_->isChecked()) {
     level = levelOf(target_);
@@ -113,6 +117,8 @@ void CKuCorrectionWidget::generatePrnu() {
 }
 
 void CKuCorrectionWidget::download(bool linearity) {
+  if (busy_())
+    return;
   BinaryTransfer* transfer = host_.binaryTransfer();
   if (!transfer)
     return;
@@ -144,6 +150,8 @@ void CKuCorrectionWidget::downloadLinearity() {
 }
 
 void CKuCorrectionWidget::uploadCoefficients() {
+  if (busy_())
+    return;
   BinaryTransfer* transfer = host_.binaryTransfer();
   if (!transfer)
     return;
@@ -186,12 +194,16 @@ CKeCorrectionWidget::CKeCorrectionWidget(PageHost& host, QWidget* parent)
 }
 
 void CKeCorrectionWidget::run(int action) {
+  if (busy_())
+    return;
   const CommandOutcome outcome = runKeAction(KeAction(action), senderOf(host_));
   if (!outcome.message.empty() && dialogs_.message)
     dialogs_.message(qtText(outcome.message));
 }
 
 void CKeCorrectionWidget::generatePrnu() {
+  if (busy_())
+    return;
   const std::optional<int32_t> level = levelOf(target_);
   const std::string message = level ? generateKePrnu(*level, senderOf(host_)).message
                                     : "The target level is a whole number from 0 to 4095.";

@@ -19,6 +19,8 @@ public:
   explicit CKuCorrectionWidget(PageHost& host, QWidget* parent = nullptr);
 
   PageDialogs& dialogs() { return dialogs_; }
+  // The buttons do nothing while this says the channel is busy.
+  void setBusyCheck(std::function<bool()> busy) { busy_.set(std::move(busy)); }
   QPushButton* darkButton() const { return dark_; }
   QPushButton* prnuButton() const { return prnu_; }
   QCheckBox* targetCheck() const { return targetCheck_; }
@@ -36,6 +38,7 @@ private:
 
   PageHost& host_;
   PageDialogs dialogs_;
+  ChannelBusyCheck busy_;
   QPushButton* dark_ = nullptr;
   QPushButton* prnu_ = nullptr;
   QCheckBox* targetCheck_ = nullptr;
@@ -49,6 +52,8 @@ public:
   explicit CKeCorrectionWidget(PageHost& host, QWidget* parent = nullptr);
 
   PageDialogs& dialogs() { return dialogs_; }
+  // The buttons do nothing while this says the channel is busy.
+  void setBusyCheck(std::function<bool()> busy) { busy_.set(std::move(busy)); }
   QLineEdit* targetEdit() const { return target_; }
   // Runs a button of the page: dark "Generate", "Save", "Load"; PRNU the same.
   void run(int action);
@@ -57,6 +62,7 @@ public:
 private:
   PageHost& host_;
   PageDialogs dialogs_;
+  ChannelBusyCheck busy_;
   QLineEdit* target_ = nullptr;
 };
 

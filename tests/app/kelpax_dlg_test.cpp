@@ -28,6 +28,8 @@
 #include "app/terminal_dlg.h"
 #include "app/window_event_pump.h"
 #include "editors/ffc_setting_page.h"
+#include "editors/flat_field.h"
+#include "editors/line_scan_correction_widget.h"
 #include "editors/setting_multi_roi_dlg.h"
 #include "pages/control_widgets.h"
 #include "pages/ko/ko_kosetting.h"
@@ -901,28 +903,40 @@ TEST(KelpaxDlg, MultiRoiModeOpensTheRegionTable) {
   EXPECT_TRUE(rig.boxes.shown.empty()) << rig.boxes.shown.front();
 }
 
-// While the port window scans again the flat-field page's buttons neither ask for a file nor
-// send a command; after the camera is chosen again they do. Would catch the page never told of
-// the main window's scan.
+// While the port window scans again the flat-field page's buttons and the line-scan pages'
+// dark and PRNU controls neither ask for a file nor send a command; after the camera is chosen
+// again they do. Would catch a page or control never told of the main window's scan.
 TEST(KelpaxDlg, FlatFieldButtonsWaitWhileThePortsAreScanned) {
   Rig rig({"Kx-4M-M40"});
   rig.connect(0);
   ASSERT_TRUE(rig.session->connected());
   auto* ffc = qobject_cast<CFFCSetting*>(rig.dlg->page(PageId::FFCSetting));
+  auto* ku = rig.dlg->findChild<CKuCorrectionWidget*>();
+  auto* ke = rig.dlg->findChild<CKeCorrectionWidget*>();
   ASSERT_NE(ffc, nullptr);
+  ASSERT_NE(ku, nullptr);
+  ASSERT_NE(ke, nullptr);
   int filesAsked = 0;
   std::vector<std::string> messages;
-  ffc->dialogs().openFile = [&](const QString&) {
-    ++filesAsked;
-    return QString();
+  for (PageDialogs* dialogs : {&ffc->dialogs(), &ku->dialogs(), &ke->dialogs()}) {
+    dialogs->openFile = [&](const QString&) {
+      ++filesAsked;
+      return QString();
+    };
+    dialogs->message = [&](const QString& text) { messages.push_back(text.toStdString()); };
+  }
+  auto pressEverything = [&] {
+    ffc->downloadToCamera();
+    ffc->generate();
+    ku->downloadCoefficients();
+    ku->generateDark();
+    ke->run(int(KeAction::SaveDark));
   };
-  ffc->dialogs().message = [&](const QString& text) { messages.push_back(text.toStdString()); };
 
   rig.dlg->runMenuCommand(kIdChangePort);
   settle();
   ASSERT_TRUE(rig.dlg->portDialog().isVisible());
-  ffc->downloadToCamera();
-  ffc->generate();
+  pressEverything();
   EXPECT_EQ(filesAsked, 0);
   EXPECT_TRUE(messages.empty()) << messages.front();
 
@@ -930,10 +944,13 @@ TEST(KelpaxDlg, FlatFieldButtonsWaitWhileThePortsAreScanned) {
   rig.dlg->portDialog().SelectPort();
   settle();
   ASSERT_TRUE(rig.session->connected());
-  ffc->downloadToCamera();
-  EXPECT_EQ(filesAsked, 1);
-  ffc->generate();
-  EXPECT_EQ(messages, std::vector<std::string>{" Generated !"});
+  pressEverything();
+  EXPECT_EQ(filesAsked, 2);
+  // The area camera takes "gfd"; the line-scan commands it refuses, and each says so.
+  ASSERT_EQ(messages.size(), 4u);
+  EXPECT_EQ(messages[0], " Generated !");
+  EXPECT_EQ(messages[1], kDarkCaution);
+  EXPECT_EQ(messages[3], "Failed to save");
 }
 
 // How often the camera on the rig's first port received a command word.
