@@ -162,7 +162,8 @@ FactoryHardware::tuningAnswer(std::string_view command, std::span<const std::str
     if (args.size() != 1)
       return error(kErrorCount);
     const std::optional<double> volts = parseReal(args[0]);
-    if (!volts || *volts < 0 || *volts > 20.0)
+    // 0-25 V, as the factory dialog offers.
+    if (!volts || *volts < 0 || *volts > 25.0)
       return error(kErrorValue);
     vsub_ = *volts;
     return ok();

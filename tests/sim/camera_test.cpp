@@ -531,4 +531,21 @@ TEST(CameraTest, TimingWordsAndTheKeTriggerOffset) {
   EXPECT_EQ(ke.receive("gto\r"), "gto\r\n7.125000\r\n>");
 }
 
+// The substrate voltage takes the factory dialog's whole range, 0-25 V, at the factory level
+// only, and nothing outside it.
+TEST(CameraTest, SubstrateVoltageRange) {
+  sim::Camera ccd("Kx-4M-M40");
+  EXPECT_EQ(ccd.receive("ssv 7.00\r"), "ssv 7.00\r\nError : access denied\r\n>");
+  ccd.receive("aar qelmarst\r");
+  for (const char* volts : {"0.00", "20.50", "25.00"}) {
+    const std::string command = std::string("ssv ") + volts + "\r";
+    EXPECT_EQ(ccd.receive(command), command + "\nOK\r\n>");
+    EXPECT_EQ(ccd.receive("gsv\r"), std::string("gsv\r\n") + volts + "\r\n>");
+  }
+  for (const char* volts : {"25.01", "-0.01", "x"})
+    EXPECT_NE(ccd.receive(std::string("ssv ") + volts + "\r").find("Error"), std::string::npos)
+        << volts;
+  EXPECT_EQ(ccd.receive("gsv\r"), "gsv\r\n25.00\r\n>");
+}
+
 } // namespace
