@@ -1014,6 +1014,20 @@ TEST(KelpaxDlg, Ko101MPageReadsTheAcquisitionStateWhenFirstShown) {
   EXPECT_TRUE(rig.boxes.shown.empty()) << rig.boxes.shown.front();
 }
 
+// The Ki 101M shares the Ko 101M page and its query; the camera's answer, not the window's
+// flag, decides. Would catch the query wired to the Ko model only.
+TEST(KelpaxDlg, Ki101MPageReadsTheAcquisitionStateToo) {
+  Rig rig({"Ki-101M-C40"});
+  rig.connect(0);
+  ASSERT_TRUE(rig.session->connected());
+  ASSERT_EQ(rig.dlg->visiblePages(), std::vector<PageId>{PageId::KoKi101_151MC_Setting});
+  EXPECT_EQ(timesReceived(rig, "gast"), 2);
+  ASSERT_TRUE(rig.session->exchange().SendCommand("asp").accepted());
+  rig.dlg->refreshAllPages();
+  EXPECT_EQ(timesReceived(rig, "gast"), 3);
+  EXPECT_FALSE(rig.dlg->acquisitionRunning());
+}
+
 // Pages that do not drive acquisition never ask for it. Would catch the query sent for every
 // model's first page.
 TEST(KelpaxDlg, OtherPagesDoNotReadTheAcquisitionState) {
