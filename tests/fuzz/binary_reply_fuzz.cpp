@@ -6,10 +6,10 @@
 //
 // Input: the operation, a size, then the camera's answers, each a big-endian 16-bit length and
 // that many bytes (the last one cut where the input ends).
-#include <dlfcn.h>
-
 #include <string>
 #include <vector>
+
+#include <dlfcn.h>
 
 #include "link/camera_port.h"
 #include "link/command_exchange.h"
