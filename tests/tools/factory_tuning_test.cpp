@@ -395,7 +395,9 @@ TEST(TimingEndToEnd, PageReadingsAndRefusedValues) {
   ASSERT_TRUE(tuning.setAfeDelay(20)->accepted());
   ASSERT_TRUE(tuning.setGainCalibration(12, 900)->accepted());
   EXPECT_TRUE(tuning.setSerial(SerialField::Board2, "B2-7777")->accepted());
-  // The camera takes at most 20 V: a value the dialog allows may still be refused.
+  // A value the dialog allows may still be refused by the camera: here the factory level was
+  // closed behind the dialog's back.
+  ASSERT_TRUE(rig.link.exchange.SendCommand("aar off").accepted());
   EXPECT_FALSE(tuning.setVsub(22.0)->accepted());
   const FactoryReadings readings = tuning.readPage();
   EXPECT_EQ(readings.quadrants[2], 99);
