@@ -437,6 +437,14 @@ void CKelpaxDlg::refreshAllPages() {
     roi->tabsRebuilt();
   pageArea_->tabsRebuilt();
   showTabPage();
+  // The other tabs' pages are drawn while the operator looks at this one.
+  std::vector<TabPage> others;
+  for (int index = 0; index < tabs_->count(); ++index) {
+    if (index != currentTab_)
+      others.push_back(
+          pageForTab(camera.modelDescriptor(), camera.parameterCache(), index, ka47mSelectorFfc_));
+  }
+  pageArea_->prepareTabs(std::move(others));
 
   if (!locked_ && session_.factoryKeyPresent())
     action(kIdFactorySetting)->setEnabled(true);

@@ -3,6 +3,8 @@
 
 #include <QCoreApplication>
 #include <QLabel>
+#include <QTimer>
+#include <algorithm>
 
 #include "editors/ffc_setting_page.h"
 #include "editors/lut_dlg.h"
@@ -138,6 +140,38 @@ std::vector<SettingsPage*> CPageArea::genericPages() const {
 void CPageArea::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   placePages();
+}
+
+void CPageArea::prepareTabs(std::vector<TabPage> tabs) {
+  const bool idle = preparing_.empty();
+  preparing_ = std::move(tabs);
+  // Taken from the back: the first tab first.
+  std::reverse(preparing_.begin(), preparing_.end());
+  if (idle && !preparing_.empty())
+    QTimer::singleShot(0, this, &CPageArea::prepareNext);
+}
+
+void CPageArea::prepareNext() {
+  if (preparing_.empty())
+    return;
+  const TabPage tab = preparing_.back();
+  preparing_.pop_back();
+  for (PageId id : {tab.page, tab.alsoShown}) {
+    QWidget* target = id == PageId::None ? nullptr : page(id);
+    if (!target)
+      continue;
+    // A tab's section of a page over several tabs fills the page as the page fills the area.
+    auto* settings = qobject_cast<SettingsPage*>(target);
+    if (QWidget* section = settings ? settings->section(tab.section) : nullptr)
+      target = section;
+    if (target->isVisible())
+      continue;
+    target->setGeometry(rect());
+    target->grab();
+    ++preparedCount_;
+  }
+  if (!preparing_.empty())
+    QTimer::singleShot(0, this, &CPageArea::prepareNext);
 }
 
 void CPageArea::placePages() {

@@ -1,11 +1,13 @@
 // The main window's page area over a simulated camera: how a tab switch reaches the screen.
 #include <QApplication>
 #include <QEvent>
+#include <QLayout>
 
 #include <gtest/gtest.h>
 
 #include "app/page_area.h"
 #include "camera/model_catalog.h"
+#include "pages/settings_page.h"
 #include "tests/pages/page_rig.h"
 
 using namespace kelpax;
@@ -52,6 +54,42 @@ TEST(PageArea, ATabSwitchIsPaintedOnce) {
     EXPECT_EQ(counter.paints, painted) << "painted again after the switch's paint";
   }
   qApp->removeEventFilter(&counter);
+}
+
+// Drawing the other tabs' pages ahead leaves the tab on screen as it is, draws each other tab's
+// controls at the place its switch shows them, and leaves a page on screen alone. Would catch
+// the preparation flipping the section on screen, laying out at another size, or never running.
+TEST(PageArea, PreparedTabsAreLaidOutWhereTheyWillBeShown) {
+  pagetest::CameraRig rig("Ke-4K5C-M40");
+  pagetest::RecordingHost& host = rig.host();
+  CPageArea area(host);
+  area.resize(1000, 700);
+  area.show();
+  const TabPage view = pageForTab(host.modelDescriptor(), host.parameterCache(), 0);
+  const TabPage modeExp = pageForTab(host.modelDescriptor(), host.parameterCache(), 1);
+  area.showTab(view, true);
+  pagetest::settle();
+  auto* page = qobject_cast<SettingsPage*>(area.page(view.page));
+  ASSERT_NE(page, nullptr);
+  QWidget* onScreen = page->section(view.section);
+  QWidget* ahead = page->section(modeExp.section);
+  ASSERT_TRUE(onScreen->isVisible());
+  ASSERT_FALSE(ahead->isVisible());
+  ASSERT_NE(ahead->layout(), nullptr);
+
+  area.prepareTabs({view, modeExp});
+  EXPECT_EQ(area.preparedCount(), 0) << "drawn from the event loop, not at once";
+  pagetest::settle();
+  EXPECT_EQ(area.preparedCount(), 1) << "the tab on screen is not drawn again";
+  EXPECT_TRUE(onScreen->isVisible());
+  EXPECT_FALSE(ahead->isVisible());
+  EXPECT_EQ(ahead->layout()->geometry(), ahead->rect()) << "laid out";
+  const QRect drawnAt = ahead->geometry();
+
+  area.showTab(modeExp, true);
+  pagetest::settle();
+  EXPECT_TRUE(ahead->isVisible());
+  EXPECT_EQ(ahead->geometry(), drawnAt) << "shown where it was drawn";
 }
 
 } // namespace
