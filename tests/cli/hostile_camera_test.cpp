@@ -27,6 +27,8 @@ namespace {
 const fs::path& scratch() {
   static const fs::path dir = [] {
     fs::path d = fs::temp_directory_path() / ("kelpax-hostile-" + std::to_string(getpid()));
+    // Empty at the start: a run long ago under the same process number left its files here.
+    fs::remove_all(d);
     fs::create_directories(d);
     return d;
   }();
