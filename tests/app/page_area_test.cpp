@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QLayout>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -57,8 +58,9 @@ TEST(PageArea, ATabSwitchIsPaintedOnce) {
 }
 
 // Drawing the other tabs' pages ahead leaves the tab on screen as it is, draws each other tab's
-// controls at the place its switch shows them, and leaves a page on screen alone. Would catch
-// the preparation flipping the section on screen, laying out at another size, or never running.
+// controls at the place its switch shows them, leaves a page on screen alone and sends nothing.
+// Would catch the preparation flipping the section on screen, laying out at another size, never
+// running, or showing a page (whose show reads values from the camera).
 TEST(PageArea, PreparedTabsAreLaidOutWhereTheyWillBeShown) {
   pagetest::CameraRig rig("Ke-4K5C-M40");
   pagetest::RecordingHost& host = rig.host();
@@ -77,10 +79,12 @@ TEST(PageArea, PreparedTabsAreLaidOutWhereTheyWillBeShown) {
   ASSERT_FALSE(ahead->isVisible());
   ASSERT_NE(ahead->layout(), nullptr);
 
+  const size_t commandsBefore = host.commands().size();
   area.prepareTabs({view, modeExp});
   EXPECT_EQ(area.preparedCount(), 0) << "drawn from the event loop, not at once";
   pagetest::settle();
   EXPECT_EQ(area.preparedCount(), 1) << "the tab on screen is not drawn again";
+  EXPECT_EQ(host.commands().size(), commandsBefore) << "drawing ahead asks the camera nothing";
   EXPECT_TRUE(onScreen->isVisible());
   EXPECT_FALSE(ahead->isVisible());
   EXPECT_EQ(ahead->layout()->geometry(), ahead->rect()) << "laid out";
@@ -90,6 +94,34 @@ TEST(PageArea, PreparedTabsAreLaidOutWhereTheyWillBeShown) {
   pagetest::settle();
   EXPECT_TRUE(ahead->isVisible());
   EXPECT_EQ(ahead->geometry(), drawnAt) << "shown where it was drawn";
+}
+
+// A page that reads from the camera when it is shown (the colour gains) asks nothing when it is
+// drawn ahead, and asks when the operator opens its tab. Would catch drawing ahead by showing.
+TEST(PageArea, DrawingAheadIsNotShowing) {
+  pagetest::CameraRig rig("Ko-4M-C80");
+  pagetest::RecordingHost& host = rig.host();
+  CPageArea area(host);
+  area.resize(1000, 700);
+  area.show();
+  const ModelDescriptor& model = host.modelDescriptor();
+  std::optional<TabPage> gains;
+  for (size_t index = 0; index < tabCaptions(model, host.parameterCache()).size(); ++index) {
+    const TabPage tab = pageForTab(model, host.parameterCache(), int(index));
+    if (tab.page == PageId::BayerGain)
+      gains = tab;
+  }
+  ASSERT_TRUE(gains.has_value());
+  area.showTab(pageForTab(model, host.parameterCache(), 0), true);
+  pagetest::settle();
+  const size_t before = host.commands().size();
+  area.prepareTabs({*gains});
+  pagetest::settle();
+  EXPECT_EQ(area.preparedCount(), 1);
+  EXPECT_EQ(host.commands().size(), before);
+  area.showTab(*gains, true);
+  pagetest::settle();
+  EXPECT_GT(host.commands().size(), before) << "shown, the page reads the gains";
 }
 
 } // namespace
