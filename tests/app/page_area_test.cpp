@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QLayout>
 #include <optional>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -27,21 +28,32 @@ protected:
   }
 };
 
+// A page area over a simulated camera, shown, with the camera's first tab on screen.
+struct AreaRig {
+  explicit AreaRig(const std::string& model) : rig(model), host(rig.host()), area(host) {
+    area.resize(1000, 700);
+    area.show();
+    area.showTab(tab(0), true);
+    pagetest::settle();
+  }
+  TabPage tab(int index) const {
+    return pageForTab(host.modelDescriptor(), host.parameterCache(), index);
+  }
+  pagetest::CameraRig rig;
+  pagetest::RecordingHost& host;
+  CPageArea area;
+};
+
 // A switch between two sections of the largest page is painted once: the controls that became
 // visible are in that paint, and nothing is painted again once the events queued by the switch
 // are handled. Would catch every switch painting its page twice.
 TEST(PageArea, ATabSwitchIsPaintedOnce) {
-  pagetest::CameraRig rig("Ke-4K5C-M40");
-  pagetest::RecordingHost& host = rig.host();
-  CPageArea area(host);
-  area.resize(1000, 700);
-  area.show();
-  const TabPage view = pageForTab(host.modelDescriptor(), host.parameterCache(), 0);
-  const TabPage modeExp = pageForTab(host.modelDescriptor(), host.parameterCache(), 1);
+  AreaRig ke("Ke-4K5C-M40");
+  CPageArea& area = ke.area;
+  const TabPage view = ke.tab(0);
+  const TabPage modeExp = ke.tab(1);
   ASSERT_EQ(view.page, modeExp.page);
   ASSERT_NE(view.section, modeExp.section);
-  area.showTab(view, true);
-  pagetest::settle();
 
   PaintCounter counter;
   qApp->installEventFilter(&counter);
@@ -62,15 +74,10 @@ TEST(PageArea, ATabSwitchIsPaintedOnce) {
 // Would catch the preparation flipping the section on screen, laying out at another size, never
 // running, or showing a page (whose show reads values from the camera).
 TEST(PageArea, PreparedTabsAreLaidOutWhereTheyWillBeShown) {
-  pagetest::CameraRig rig("Ke-4K5C-M40");
-  pagetest::RecordingHost& host = rig.host();
-  CPageArea area(host);
-  area.resize(1000, 700);
-  area.show();
-  const TabPage view = pageForTab(host.modelDescriptor(), host.parameterCache(), 0);
-  const TabPage modeExp = pageForTab(host.modelDescriptor(), host.parameterCache(), 1);
-  area.showTab(view, true);
-  pagetest::settle();
+  AreaRig ke("Ke-4K5C-M40");
+  CPageArea& area = ke.area;
+  const TabPage view = ke.tab(0);
+  const TabPage modeExp = ke.tab(1);
   auto* page = qobject_cast<SettingsPage*>(area.page(view.page));
   ASSERT_NE(page, nullptr);
   QWidget* onScreen = page->section(view.section);
@@ -79,12 +86,12 @@ TEST(PageArea, PreparedTabsAreLaidOutWhereTheyWillBeShown) {
   ASSERT_FALSE(ahead->isVisible());
   ASSERT_NE(ahead->layout(), nullptr);
 
-  const size_t commandsBefore = host.commands().size();
+  const size_t commandsBefore = ke.host.commands().size();
   area.prepareTabs({view, modeExp});
   EXPECT_EQ(area.preparedCount(), 0) << "drawn from the event loop, not at once";
   pagetest::settle();
   EXPECT_EQ(area.preparedCount(), 1) << "the tab on screen is not drawn again";
-  EXPECT_EQ(host.commands().size(), commandsBefore) << "drawing ahead asks the camera nothing";
+  EXPECT_EQ(ke.host.commands().size(), commandsBefore) << "drawing ahead asks the camera nothing";
   EXPECT_TRUE(onScreen->isVisible());
   EXPECT_FALSE(ahead->isVisible());
   EXPECT_EQ(ahead->layout()->geometry(), ahead->rect()) << "laid out";
@@ -99,21 +106,16 @@ TEST(PageArea, PreparedTabsAreLaidOutWhereTheyWillBeShown) {
 // A page that reads from the camera when it is shown (the colour gains) asks nothing when it is
 // drawn ahead, and asks when the operator opens its tab. Would catch drawing ahead by showing.
 TEST(PageArea, DrawingAheadIsNotShowing) {
-  pagetest::CameraRig rig("Ko-4M-C80");
-  pagetest::RecordingHost& host = rig.host();
-  CPageArea area(host);
-  area.resize(1000, 700);
-  area.show();
-  const ModelDescriptor& model = host.modelDescriptor();
+  AreaRig ko("Ko-4M-C80");
+  CPageArea& area = ko.area;
+  pagetest::RecordingHost& host = ko.host;
   std::optional<TabPage> gains;
-  for (size_t index = 0; index < tabCaptions(model, host.parameterCache()).size(); ++index) {
-    const TabPage tab = pageForTab(model, host.parameterCache(), int(index));
-    if (tab.page == PageId::BayerGain)
-      gains = tab;
+  for (size_t index = 0; index < tabCaptions(host.modelDescriptor(), host.parameterCache()).size();
+       ++index) {
+    if (ko.tab(int(index)).page == PageId::BayerGain)
+      gains = ko.tab(int(index));
   }
   ASSERT_TRUE(gains.has_value());
-  area.showTab(pageForTab(model, host.parameterCache(), 0), true);
-  pagetest::settle();
   const size_t before = host.commands().size();
   area.prepareTabs({*gains});
   pagetest::settle();
