@@ -34,6 +34,16 @@ inline std::string slurp(const std::filesystem::path& path) {
   return text.str();
 }
 
+// A folder of this test process under the temporary folder, empty when first made: a run long
+// ago under the same process number may have left its files there.
+inline std::filesystem::path freshScratchFolder(const std::string& prefix) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / (prefix + std::to_string(getpid()));
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  return folder;
+}
+
 // Runs a shell line with stdout and stderr captured in files of `folder`.
 inline CliRun runShell(const std::string& line, const std::filesystem::path& folder) {
   const std::filesystem::path out = folder / "out", err = folder / "err";

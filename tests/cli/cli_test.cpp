@@ -28,13 +28,7 @@ using clitest::runShell;
 using clitest::slurp;
 
 const fs::path& scratch() {
-  static const fs::path dir = [] {
-    fs::path d = fs::temp_directory_path() / ("kelpax-cli-test-" + std::to_string(getpid()));
-    // Empty at the start: a run long ago under the same process number left its files here.
-    fs::remove_all(d);
-    fs::create_directories(d);
-    return d;
-  }();
+  static const fs::path dir = clitest::freshScratchFolder("kelpax-cli-test-");
   return dir;
 }
 

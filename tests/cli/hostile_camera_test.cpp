@@ -25,13 +25,7 @@ using clitest::CliRun;
 namespace {
 
 const fs::path& scratch() {
-  static const fs::path dir = [] {
-    fs::path d = fs::temp_directory_path() / ("kelpax-hostile-" + std::to_string(getpid()));
-    // Empty at the start: a run long ago under the same process number left its files here.
-    fs::remove_all(d);
-    fs::create_directories(d);
-    return d;
-  }();
+  static const fs::path dir = clitest::freshScratchFolder("kelpax-hostile-");
   return dir;
 }
 

@@ -4,7 +4,6 @@
 //
 // Input: the description to use, then the bytes the camera answers reads with, one after the
 // other and from the start again when they run out.
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -19,7 +18,7 @@ using namespace GenApi;
 
 namespace {
 
-// The largest register the walk reads whole; longer ones are read in their first bytes only.
+// The largest register the walk reads; longer ones are left unread.
 constexpr int64_t kLongestRead = 4096;
 
 class AnsweringPort : public IPort {
@@ -78,9 +77,10 @@ void readEverything(INode* node) {
   } else if (auto* reg = dynamic_cast<IRegister*>(node)) {
     const int64_t length = reg->GetLength();
     FUZZ_CHECK(length >= 0);
-    std::vector<uint8_t> bytes(size_t(std::min(length, kLongestRead)));
-    if (length <= kLongestRead)
+    if (length <= kLongestRead) {
+      std::vector<uint8_t> bytes(static_cast<size_t>(length));
       reg->Get(bytes.data(), length);
+    }
   } else if (auto* command = dynamic_cast<ICommand*>(node)) {
     command->IsDone();
     return;
