@@ -80,6 +80,44 @@ TEST(GenCpPacket, DecodingCatchesEveryDamagedPart) {
 
 // Device IDs: full IDs name the driver, short ones start at the manufacturer, and a template
 // may stop early.
+// A zipped description is taken only when its text is whole: a checksum that disagrees with
+// the text, or a stated size that is not the text's, refuses it with a reason.
+TEST(DescriptionArchive, DamagedTextIsRefused) {
+  const std::string xml = "<?xml version=\"1.0\"?><RegisterDescription ModelName=\"Kg\"/>";
+  const std::string archive = sim::zipText("camera.xml", xml);
+  ASSERT_EQ(std::string(UnzipFirstFile(archive, 1 << 16)), xml);
+
+  auto field = [](std::string& bytes, const char* signature, std::size_t offset) {
+    std::size_t header = bytes.find(signature, 0, 4);
+    EXPECT_NE(header, std::string::npos) << "no " << signature + 2 << " header";
+    return header == std::string::npos ? nullptr : &bytes[header + offset];
+  };
+  auto refused = [](const std::string& bytes) {
+    try {
+      UnzipFirstFile(bytes, 1 << 16);
+      return std::string("unzipped");
+    } catch (const GenICam::RuntimeException& e) {
+      return std::string(e.GetDescription());
+    }
+  };
+
+  // The same checksum, changed in the local and the central header alike.
+  std::string badChecksum = archive;
+  for (auto [signature, offset] : {std::pair{"PK\x03\x04", 14}, std::pair{"PK\x01\x02", 16}}) {
+    if (char* crc = field(badChecksum, signature, offset))
+      crc[0] = static_cast<char>(crc[0] ^ 0x5a);
+  }
+  EXPECT_NE(refused(badChecksum).find("CRC"), std::string::npos) << refused(badChecksum);
+
+  // A stated size one short of the text: the text goes on past it.
+  std::string shortSize = archive;
+  for (auto [signature, offset] : {std::pair{"PK\x03\x04", 22}, std::pair{"PK\x01\x02", 24}}) {
+    if (char* size = field(shortSize, signature, offset))
+      size[0] = static_cast<char>(size[0] - 1);
+  }
+  EXPECT_NE(refused(shortSize), "unzipped");
+}
+
 TEST(DeviceId, FullShortAndTemplateForms) {
   auto full = CDeviceID::FromString("/opt/gencp#libgencp_serial.so#Quorvane#Kelpax Line#Kg-12M"
                                     "#1.0#S123");

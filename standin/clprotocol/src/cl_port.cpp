@@ -624,8 +624,14 @@ gcstring UnzipFirstFile(const std::string& archive, uint64_t maxSize) {
   else {
     text.resize(st.size);
     zip_int64_t got = zip_fread(file, text.data(), st.size);
-    if (got < 0 || static_cast<uint64_t>(got) != st.size)
+    // The checksum is only compared once the file is read to its end, one read past the size.
+    char past = 0;
+    zip_int64_t more = got < 0 ? -1 : zip_fread(file, &past, 1);
+    if (got < 0 || more < 0)
       problem = std::string("the description cannot be unzipped: ") + zip_file_strerror(file);
+    else if (static_cast<uint64_t>(got) != st.size || more != 0)
+      problem = "the description's archive gives " + std::string(more != 0 ? "more" : "fewer") +
+                " bytes than its stated " + std::to_string(st.size);
     zip_fclose(file);
   }
   zip_discard(zip);
