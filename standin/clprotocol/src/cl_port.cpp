@@ -7,6 +7,7 @@
 
 #include <dlfcn.h>
 #include <zip.h>
+#include <zlib.h>
 
 #include "CLProtocol/CLPort.h"
 #include "link/port_search.h"
@@ -632,6 +633,11 @@ gcstring UnzipFirstFile(const std::string& archive, uint64_t maxSize) {
     else if (static_cast<uint64_t>(got) != st.size || more != 0)
       problem = "the description's archive gives " + std::string(more != 0 ? "more" : "fewer") +
                 " bytes than its stated " + std::to_string(st.size);
+    // Checked here as well: the library skips its own check for a file it was told is empty.
+    else if ((st.valid & ZIP_STAT_CRC) &&
+             crc32(0, reinterpret_cast<const Bytef*>(text.data()),
+                   static_cast<uInt>(text.size())) != st.crc)
+      problem = "the description's text fails its archive's CRC";
     zip_fclose(file);
   }
   zip_discard(zip);
