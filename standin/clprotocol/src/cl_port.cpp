@@ -634,9 +634,8 @@ gcstring UnzipFirstFile(const std::string& archive, uint64_t maxSize) {
       problem = "the description's archive gives " + std::string(more != 0 ? "more" : "fewer") +
                 " bytes than its stated " + std::to_string(st.size);
     // Checked here as well: the library skips its own check for a file it was told is empty.
-    else if ((st.valid & ZIP_STAT_CRC) &&
-             crc32(0, reinterpret_cast<const Bytef*>(text.data()),
-                   static_cast<uInt>(text.size())) != st.crc)
+    else if ((st.valid & ZIP_STAT_CRC) && crc32(0, reinterpret_cast<const Bytef*>(text.data()),
+                                                static_cast<uInt>(text.size())) != st.crc)
       problem = "the description's text fails its archive's CRC";
     zip_fclose(file);
   }
