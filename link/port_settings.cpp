@@ -250,6 +250,12 @@ void PortSettings::WritePortSetting(std::string_view rawKey, std::string_view ra
       out += '\n';
     }
   }
+  if (out.size() > kMaxFileSize) {
+    // The reader would refuse the grown file and lose every setting in it.
+    debugPrintf("%s, %d, %s would grow too large; %s not written\n",
+                "CGetPortDlg::WritePortSetting", __LINE__, path_.c_str(), key.c_str());
+    return;
+  }
   if (!writeFileAtomically(path_, out, modeOf(path_, kNewFileMode))) {
     debugPrintf("%s, %d, cannot write %s; %s not written\n", "CGetPortDlg::WritePortSetting",
                 __LINE__, path_.c_str(), key.c_str());

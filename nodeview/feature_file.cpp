@@ -293,6 +293,11 @@ std::string writeVisibilityLevel(const std::string& folder, int level) {
     }
     out += entry;
   }
+  // A file the reader would then refuse keeps the old one.
+  if (out.size() > GenICam::kMaxOptionsFileBytes) {
+    return path + " would grow larger than " + std::to_string(GenICam::kMaxOptionsFileBytes) +
+           " bytes";
+  }
   return writeFileReplacing(path, out);
 }
 

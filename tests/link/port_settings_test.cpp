@@ -214,6 +214,23 @@ TEST_F(PortListFile, OversizedFileIsLeftAlone) {
   EXPECT_EQ(contents().size(), big.size());
 }
 
+// Would catch a write growing a file past what the reader takes: every setting in it was
+// lost on the next read. The file stays as it was, still readable.
+TEST_F(PortListFile, WriteNeverGrowsTheFilePastTheReadLimit) {
+  const std::string head = "COMPORT_ONLY=1\n";
+  const std::string full =
+      head + std::string(PortSettings::kMaxFileSize - head.size() - 1, '#') + "\n";
+  ASSERT_EQ(full.size(), PortSettings::kMaxFileSize);
+  write(full);
+  PortSettings settings(folder_.string());
+  EXPECT_EQ(settings.ReadPortSetting("COMPORT_ONLY"), "1");
+  settings.WritePortSetting(kBaudRateKey, "AUTO");
+  EXPECT_EQ(contents(), full);
+  EXPECT_EQ(settings.ReadPortSetting("COMPORT_ONLY"), "1");
+  settings.WritePortSetting("COMPORT_ONLY", "2");
+  EXPECT_EQ(settings.ReadPortSetting("COMPORT_ONLY"), "2") << "a same-size change is written";
+}
+
 // Would catch a crash or a stray file when the folder is not there: reads are empty, writes
 // are dropped.
 TEST_F(PortListFile, FolderThatCannotHoldTheFile) {

@@ -171,6 +171,22 @@ TEST(FeatureFile, KeepsTheVisibilityLevel) {
   EXPECT_EQ(readVisibilityLevel(folder.path().string()), 1) << "an existing file is kept";
 }
 
+// Catches a saved level that grows the options file past what its reader takes: the level
+// and the file's other settings were lost on the next start. The old file stays.
+TEST(FeatureFile, VisibilityLevelNeverGrowsTheFilePastTheReadLimit) {
+  TempFolder folder;
+  const std::string head = "[Visibility]\n";
+  const std::string full =
+      head + std::string(GenICam::kMaxOptionsFileBytes - head.size() - 1, ';') + "\n";
+  {
+    std::ofstream out(folder.file(kOptionsFileName));
+    out << full;
+  }
+  EXPECT_EQ(readVisibilityLevel(folder.path().string()), 0);
+  EXPECT_NE(writeVisibilityLevel(folder.path().string(), 2).find("larger than"), std::string::npos);
+  EXPECT_EQ(readText(folder.file(kOptionsFileName)), full);
+}
+
 // Catches a hostile feature file overflowing the parser's stack: 150,000 nested "[" once
 // crashed the browser. The text is refused, with nothing applied.
 TEST(FeatureFile, RefusesDeeplyNestedJson) {
