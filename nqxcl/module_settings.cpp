@@ -7,11 +7,12 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
+#include <sstream>
 
 #include <unistd.h>
 
 #include "CLProtocol/CLPort.h"
+#include "GenICam/BoundedFile.h"
 
 namespace nqxcl {
 namespace {
@@ -25,12 +26,16 @@ std::string trim(std::string text) {
   return text.substr(first, last - first + 1);
 }
 
-// The value of key in [section] of an INI file; nullopt-like false when absent.
+// Settings files are a few lines; anything larger, or a FIFO or device, is not read.
+constexpr std::size_t kMaxSettingsFileBytes = std::size_t{64} << 10;
+
+// The value of key in [section] of an INI file; nullopt-like false when absent or unreadable.
 bool iniValue(const std::string& path, const std::string& section, const std::string& key,
               std::string& value) {
-  std::ifstream in(path);
-  if (!in)
+  std::string text;
+  if (!GenICam::readBoundedFile(path, kMaxSettingsFileBytes, text).empty())
     return false;
+  std::istringstream in(text);
   std::string line, current;
   while (std::getline(in, line)) {
     line = trim(line);

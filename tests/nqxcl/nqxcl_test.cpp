@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "../standin/session_channel.h"
 #include "nqxcl/module_settings.h"
@@ -189,6 +190,26 @@ TEST(ProbeBaudMask, ReadsTheOptionFileInOrder) {
   EXPECT_EQ(nqxcl::ProbeBaudMask({system.path()}), 16u);
   system.write("CLSettingOptions.ini", "[BAUDRATE]\nMAX_BAUDRATE=35\n");
   EXPECT_EQ(nqxcl::ProbeBaudMask({system.path()}), 8u) << "taken modulo 32";
+}
+
+// Would catch the module hanging on a settings file that is a FIFO, or reading a huge one
+// whole: either counts as no setting.
+TEST_F(ModuleTest, SettingsFilesThatCannotBeReadGiveTheDefaults) {
+  const std::string settings = config_.path() + "/Quorvane/Lumeris Suite 7.conf";
+  fs::create_directories(fs::path(settings).parent_path());
+  ASSERT_EQ(::mkfifo(settings.c_str(), 0600), 0);
+  EXPECT_EQ(nqxcl::ComPort1Usable(), 0u);
+  EXPECT_EQ(nqxcl::GenCpCtiFilePath(), "");
+  fs::remove(settings);
+  config_.write("Quorvane/Lumeris Suite 7.conf",
+                "[Application_Data]\nCOMPort1Usable=1\n" + std::string(1 << 20, ';'));
+  EXPECT_EQ(nqxcl::ComPort1Usable(), 0u);
+  config_.write("Quorvane/Lumeris Suite 7.conf", "[Application_Data]\nCOMPort1Usable=1\n");
+  EXPECT_EQ(nqxcl::ComPort1Usable(), 1u);
+
+  TempFolder system;
+  system.write("CLSettingOptions.ini", "[BAUDRATE]\nMAX_BAUDRATE=1\n" + std::string(1 << 20, ';'));
+  EXPECT_EQ(nqxcl::ProbeBaudMask({system.path()}), 16u);
 }
 
 // A family name of two words gets a "-"; the manufacturer keeps its blank; empty pieces go.
