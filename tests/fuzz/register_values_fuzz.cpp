@@ -3,10 +3,14 @@
 // one takes its own value back, or the layer throws one of its own exceptions.
 //
 // Input: the description to use, then the bytes the camera answers reads with, one after the
-// other and from the start again when they run out.
+// other and from the start again when they run out. KELPAX_FUZZ_DESCRIPTIONS (paths separated
+// by ":") puts other descriptions, such as real cameras' kept outside the tree, in place of the
+// three built in.
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -94,9 +98,21 @@ void readEverything(INode* node) {
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
   static std::vector<std::unique_ptr<Camera>> cameras = [] {
+    std::vector<std::string> paths = {REAL_CONSTRUCTS_XML, TEST_CAMERA_XML, GENCP_CAMERA_XML};
+    if (const char* chosen = std::getenv("KELPAX_FUZZ_DESCRIPTIONS"); chosen && *chosen) {
+      paths.clear();
+      std::string_view rest = chosen;
+      while (!rest.empty()) {
+        const std::size_t colon = rest.find(':');
+        if (colon != 0)
+          paths.emplace_back(rest.substr(0, colon));
+        rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+      }
+    }
     std::vector<std::unique_ptr<Camera>> loaded;
-    for (const char* path : {REAL_CONSTRUCTS_XML, TEST_CAMERA_XML, GENCP_CAMERA_XML})
-      loaded.push_back(std::make_unique<Camera>(path));
+    for (const std::string& path : paths)
+      loaded.push_back(std::make_unique<Camera>(path.c_str()));
+    FUZZ_CHECK(!loaded.empty());
     return loaded;
   }();
   if (size < 1)
