@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -242,6 +243,57 @@ TEST(HostileDescription, LengthsComputedAtRunTimeAreBoundedToo) {
   auto* text = dynamic_cast<IString*>(map._GetNode("A"));
   ASSERT_NE(text, nullptr);
   EXPECT_THROW(text->GetValue(), GenICam::OutOfRangeException);
+}
+
+// A camera whose length register answers 4 the first time it is read and 2^62 after: the
+// layer checks the first answer, the engine evaluates the length again before it allocates.
+class ChangingLengthPort : public IPort {
+public:
+  void Read(void* buffer, int64_t address, int64_t length) override {
+    std::memset(buffer, 0, static_cast<size_t>(length));
+    if (address == 0x100 && length == 8) {
+      const uint64_t answer = lengthReads_++ == 0 ? 4 : uint64_t{1} << 62;
+      std::memcpy(buffer, &answer, sizeof answer);
+    }
+  }
+  void Write(const void*, int64_t, int64_t) override { ++writes_; }
+  EAccessMode GetAccessMode() const override { return RW; }
+  int lengthReads_ = 0;
+  int writes_ = 0;
+};
+
+TEST(HostileCamera, ALengthReadTwiceInOneCallIsTheSameLength) {
+  // Caught the engine allocating 2^62 bytes (an abort) for a register whose length this layer
+  // had already found to be 4.
+  const std::string xml =
+      description("<Register Name=\"A\"><Address>0</Address><pLength>Len</pLength>"
+                  "<AccessMode>RW</AccessMode><pPort>Device</pPort></Register>"
+                  "<StringReg Name=\"S\"><Address>0x40</Address><pLength>Len</pLength>"
+                  "<AccessMode>RO</AccessMode><pPort>Device</pPort></StringReg>" +
+                  intReg("Len", "0x100", "8", "<Endianess>LittleEndian</Endianess>"));
+  CNodeMapRef map;
+  map._LoadXMLFromString(xml);
+  ChangingLengthPort port;
+  map._Connect(&port, "Device");
+  auto* reg = dynamic_cast<IRegister*>(map._GetNode("A"));
+  ASSERT_NE(reg, nullptr);
+  uint8_t bytes[4] = {1, 1, 1, 1};
+  EXPECT_NO_THROW(reg->Get(bytes, 4));
+  EXPECT_EQ(bytes[0], 0);
+  EXPECT_THROW(reg->Get(bytes, 4), GenICam::OutOfRangeException) << "2^62 from now on";
+
+  port.lengthReads_ = 0;
+  auto* text = dynamic_cast<IString*>(map._GetNode("S"));
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text->GetValue(), "");
+  EXPECT_THROW(text->GetValue(), GenICam::OutOfRangeException);
+
+  // A write in between is not answered from what was read before it.
+  port.lengthReads_ = 0;
+  const uint8_t four[4] = {1, 2, 3, 4};
+  EXPECT_NO_THROW(reg->Set(four, 4));
+  EXPECT_EQ(port.writes_, 1);
+  EXPECT_THROW(reg->GetLength(), GenICam::OutOfRangeException);
 }
 
 TEST(XmlInteger, TheMostNegativeNumberIsReadWithoutOverflow) {

@@ -255,9 +255,23 @@ bool NodeMapImpl::readMemory(uint64_t address, uint32_t size, void* buffer, std:
       std::memcpy(buffer, data.data() + offset, std::min<uint64_t>(size, data.size() - offset));
     return true;
   }
-  return accessPort(port_, error, [&](GenApi::IPort& port) {
+  const bool small = depth_ > 0 && size <= sizeof(SmallRead::bytes);
+  if (small) {
+    for (const SmallRead& read : smallReads_)
+      if (read.address == address && read.size == size) {
+        std::memcpy(buffer, read.bytes, size);
+        return true;
+      }
+  }
+  const bool ok = accessPort(port_, error, [&](GenApi::IPort& port) {
     port.Read(buffer, static_cast<int64_t>(address), size);
   });
+  if (ok && small) {
+    SmallRead read{address, size, {}};
+    std::memcpy(read.bytes, buffer, size);
+    smallReads_.push_back(read);
+  }
+  return ok;
 }
 
 bool NodeMapImpl::writeMemory(uint64_t address, uint32_t size, const void* buffer,
@@ -266,6 +280,7 @@ bool NodeMapImpl::writeMemory(uint64_t address, uint32_t size, const void* buffe
     error = "Event data cannot be written";
     return false;
   }
+  smallReads_.clear();
   return accessPort(port_, error, [&](GenApi::IPort& port) {
     port.Write(buffer, static_cast<int64_t>(address), size);
   });
@@ -309,6 +324,8 @@ void NodeMapImpl::enter() const {
 }
 
 void NodeMapImpl::leave() const {
+  if (depth_ == 1)
+    smallReads_.clear();
   if (--depth_ > 0 || pending_.empty()) {
     mutex_.unlock();
     return;

@@ -168,6 +168,16 @@ private:
 
   mutable std::recursive_mutex mutex_;
   mutable int depth_ = 0;
+  // Small reads (integer registers: lengths, addresses, indexes) taken once per outermost lock.
+  // The engine evaluates a length again after this layer has checked it, and sizes its buffer
+  // by what it gets: a camera answering differently the second time made it allocate whatever
+  // that answer said. Any write, and the release of the outermost lock, forgets them.
+  struct SmallRead {
+    uint64_t address;
+    uint32_t size;
+    uint8_t bytes[8];
+  };
+  mutable std::vector<SmallRead> smallReads_;
   mutable std::vector<size_t> pending_;
   mutable std::vector<bool> isPending_;
   mutable GenApi::IPort* port_ = nullptr;
