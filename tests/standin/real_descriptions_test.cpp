@@ -206,6 +206,10 @@ TEST(HostileDescription, EachEndsInAClearErrorBeforeTheEngineSeesIt) {
                    "<Formula>X</Formula></IntSwissKnife>"
                    "<Integer Name=\"B\"><pValue>A</pValue></Integer>"),
        "depends on itself"},
+      {"a node inside another naming itself",
+       description("<Integer Name=\"X\"><pValue>A</pValue>"
+                   "<Integer Name=\"A\"><pValue>A</pValue></Integer></Integer>"),
+       "A -> A"},
       {"chain of 1000 links", longChain(1000), "more than 256 nodes"},
       {"category listing itself",
        description("<Category Name=\"A\"><pFeature>B</pFeature></Category>"

@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <unordered_map>
 #include <unordered_set>
 
 #include <libxml/parser.h>
@@ -229,10 +231,18 @@ void collectEvaluationLinks(const XmlElement& e, std::vector<const std::string*>
   }
 }
 
+// An element with a name inside a node's element that is a node itself, not one of the named
+// parts of a formula (pVariable, Constant, Expression).
+bool holdsNode(const XmlElement& e) {
+  return !e.tag.empty() && std::isupper(static_cast<unsigned char>(e.tag[0])) &&
+         e.tag != "Constant" && e.tag != "Expression";
+}
+
 // Depth first over `links`, without recursion: a link back to a node still on the path is a
 // cycle; the longest path is the deepest recursion of whoever follows the links.
-void checkGraph(const XmlModel& model, const std::vector<std::vector<size_t>>& links,
-                const std::string& cycleText, size_t maxDepth, const std::string& depthText) {
+void checkGraph(const std::vector<const XmlNode*>& nodes,
+                const std::vector<std::vector<size_t>>& links, const std::string& cycleText,
+                size_t maxDepth, const std::string& depthText) {
   enum : uint8_t { kNew, kOnPath, kDone };
   const size_t count = links.size();
   std::vector<uint8_t> state(count, kNew);
@@ -248,13 +258,13 @@ void checkGraph(const XmlModel& model, const std::vector<std::vector<size_t>>& l
       if (next < links[node].size()) {
         size_t to = links[node][next++];
         if (state[to] == kOnPath) {
-          std::string cycle = model.nodes[to].name;
+          std::string cycle = nodes[to]->name;
           for (size_t k = path.size(); k-- > 0;) {
-            cycle = model.nodes[path[k].first].name + " -> " + cycle;
+            cycle = nodes[path[k].first]->name + " -> " + cycle;
             if (path[k].first == to)
               break;
           }
-          refuse(model.nodes[to], cycleText + " (" + cycle + ")");
+          refuse(*nodes[to], cycleText + " (" + cycle + ")");
         }
         if (state[to] == kNew) {
           state[to] = kOnPath;
@@ -268,7 +278,7 @@ void checkGraph(const XmlModel& model, const std::vector<std::vector<size_t>>& l
       height[node] = h;
       state[node] = kDone;
       if (h > maxDepth)
-        refuse(model.nodes[node], depthText);
+        refuse(*nodes[node], depthText);
       path.pop_back();
     }
   }
@@ -296,30 +306,55 @@ void validateModel(const XmlModel& model) {
       }
     }
   }
+  // A named node written inside another node's element (an IntSwissKnife giving a register's
+  // address, or anything a hostile text puts there) is a node to the engine as well: its links
+  // count, though the model keeps it among its holder's properties.
+  std::vector<const XmlNode*> nodes;
+  for (const XmlNode& n : model.nodes)
+    nodes.push_back(&n);
+  std::unordered_map<std::string, size_t> byName(model.byName.begin(), model.byName.end());
+  std::deque<XmlNode> embedded;
+  for (const XmlNode& n : model.nodes) {
+    std::vector<const XmlElement*> todo;
+    for (const XmlElement& p : n.properties)
+      todo.push_back(&p);
+    while (!todo.empty()) {
+      const XmlElement* e = todo.back();
+      todo.pop_back();
+      for (const XmlElement& c : e->children)
+        todo.push_back(&c);
+      for (const auto& [key, value] : e->attributes)
+        if (key == "Name" && !value.empty() && holdsNode(*e) &&
+            byName.emplace(value, nodes.size()).second) {
+          embedded.push_back(XmlNode{e->tag, value, {}, e->children});
+          nodes.push_back(&embedded.back());
+        }
+    }
+  }
   // The links along which the engine evaluates, and those along which categories list
   // categories (the tree is walked along them).
-  const size_t count = model.nodes.size();
+  const size_t count = nodes.size();
   std::vector<std::vector<size_t>> evaluation(count), listing(count);
   std::vector<const std::string*> names;
   for (size_t i = 0; i < count; ++i) {
-    const XmlNode& n = model.nodes[i];
+    const XmlNode& n = *nodes[i];
     names.clear();
     for (const XmlElement& p : n.properties)
       collectEvaluationLinks(p, names);
     for (const std::string* name : names)
-      if (auto it = model.byName.find(*name); it != model.byName.end())
+      if (auto it = byName.find(*name); it != byName.end())
         evaluation[i].push_back(it->second);
     if (n.kind != "Category")
       continue;
     for (const XmlElement& p : n.properties)
       if (p.tag == "pFeature")
-        if (auto it = model.byName.find(p.text);
-            it != model.byName.end() && model.nodes[it->second].kind == "Category")
+        if (auto it = byName.find(p.text);
+            it != byName.end() && nodes[it->second]->kind == "Category")
           listing[i].push_back(it->second);
   }
-  checkGraph(model, evaluation, "its value depends on itself", kMaxLinkDepth,
+  checkGraph(nodes, evaluation, "its value depends on itself", kMaxLinkDepth,
              "its value is reached through more than " + std::to_string(kMaxLinkDepth) + " nodes");
-  checkGraph(model, listing, "the category lists itself", kMaxCategoryDepth,
+  checkGraph(nodes, listing, "the category lists itself", kMaxCategoryDepth,
              "categories nest more than " + std::to_string(kMaxCategoryDepth) + " levels");
 }
 
