@@ -210,6 +210,10 @@ TEST(HostileDescription, EachEndsInAClearErrorBeforeTheEngineSeesIt) {
        description("<Integer Name=\"X\"><pValue>A</pValue>"
                    "<Integer Name=\"A\"><pValue>A</pValue></Integer></Integer>"),
        "A -> A"},
+      {"a node inside another taking a top-level node's name",
+       description("<Integer Name=\"A\"><Value>1</Value></Integer><Integer Name=\"X\">"
+                   "<Value>2</Value><Integer Name=\"A\"><pValue>A</pValue></Integer></Integer>"),
+       "Node 'A' is defined twice"},
       {"chain of 1000 links", longChain(1000), "more than 256 nodes"},
       {"category listing itself",
        description("<Category Name=\"A\"><pFeature>B</pFeature></Category>"

@@ -323,12 +323,15 @@ void validateModel(const XmlModel& model) {
       todo.pop_back();
       for (const XmlElement& c : e->children)
         todo.push_back(&c);
-      for (const auto& [key, value] : e->attributes)
-        if (key == "Name" && !value.empty() && holdsNode(*e) &&
-            byName.emplace(value, nodes.size()).second) {
-          embedded.push_back(XmlNode{e->tag, value, {}, e->children});
-          nodes.push_back(&embedded.back());
-        }
+      for (const auto& [key, value] : e->attributes) {
+        if (key != "Name" || value.empty() || !holdsNode(*e))
+          continue;
+        // The engine would take this node for the other of its name.
+        if (!byName.emplace(value, nodes.size()).second)
+          throw GenICam::RuntimeException("Node '" + value + "' is defined twice in the XML");
+        embedded.push_back(XmlNode{e->tag, value, {}, e->children});
+        nodes.push_back(&embedded.back());
+      }
     }
   }
   // The links along which the engine evaluates, and those along which categories list
