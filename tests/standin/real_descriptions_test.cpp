@@ -214,6 +214,10 @@ TEST(HostileDescription, EachEndsInAClearErrorBeforeTheEngineSeesIt) {
        description("<Integer Name=\"A\"><Value>1</Value></Integer><Integer Name=\"X\">"
                    "<Value>2</Value><Integer Name=\"A\"><pValue>A</pValue></Integer></Integer>"),
        "Node 'A' is defined twice"},
+      {"a node inside an element without a name naming itself",
+       description("<Integer><Value>2</Value><Integer Name=\"A\"><pValue>A</pValue></Integer>"
+                   "</Integer>"),
+       "A -> A"},
       {"chain of 1000 links", longChain(1000), "more than 256 nodes"},
       {"category listing itself",
        description("<Category Name=\"A\"><pFeature>B</pFeature></Category>"

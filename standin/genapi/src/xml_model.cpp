@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
@@ -233,9 +232,31 @@ void collectEvaluationLinks(const XmlElement& e, std::vector<const std::string*>
 
 // An element with a name inside a node's element that is a node itself, not one of the named
 // parts of a formula (pVariable, Constant, Expression).
-bool holdsNode(const XmlElement& e) {
-  return !e.tag.empty() && std::isupper(static_cast<unsigned char>(e.tag[0])) &&
-         e.tag != "Constant" && e.tag != "Expression";
+bool holdsNode(const std::string& tag) {
+  return !tag.empty() && std::isupper(static_cast<unsigned char>(tag[0])) && tag != "Constant" &&
+         tag != "Expression";
+}
+
+// The named elements the engine makes nodes of that the model holds no node for: anywhere
+// below the root except the model's own node elements.
+std::vector<XmlNode> embeddedNodes(xmlNode* root, const std::vector<xmlNode*>& elements) {
+  const std::unordered_set<const xmlNode*> modelled(elements.begin(), elements.end());
+  std::vector<XmlNode> found;
+  std::vector<xmlNode*> todo{root};
+  while (!todo.empty()) {
+    xmlNode* n = todo.back();
+    todo.pop_back();
+    for (xmlNode* c = n->children; c; c = c->next)
+      if (c->type == XML_ELEMENT_NODE)
+        todo.push_back(c);
+    if (n == root || modelled.count(n))
+      continue;
+    std::string nodeName = attribute(n, "Name");
+    if (nodeName.empty() || !holdsNode(name(n)))
+      continue;
+    found.push_back(XmlNode{name(n), nodeName, {}, readElement(n).children});
+  }
+  return found;
 }
 
 // Depth first over `links`, without recursion: a link back to a node still on the path is a
@@ -288,7 +309,7 @@ void checkGraph(const std::vector<const XmlNode*>& nodes,
 // allocates what a Length says and follows links by recursion, so either would bring the
 // program down instead of giving an error. Categories neither list themselves nor nest
 // without end: the feature tree is walked along them.
-void validateModel(const XmlModel& model) {
+void validateModel(const XmlModel& model, const std::vector<XmlNode>& embedded) {
   for (const XmlNode& n : model.nodes) {
     for (const XmlElement& p : n.properties) {
       if (p.tag != "Address" && p.tag != "Length")
@@ -306,33 +327,18 @@ void validateModel(const XmlModel& model) {
       }
     }
   }
-  // A named node written inside another node's element (an IntSwissKnife giving a register's
-  // address, or anything a hostile text puts there) is a node to the engine as well: its links
-  // count, though the model keeps it among its holder's properties.
+  // A named node written inside another element (an IntSwissKnife giving a register's
+  // address, or anything a hostile text puts there, even inside an element without a name) is
+  // a node to the engine as well: its links count, though the model keeps no node for it.
   std::vector<const XmlNode*> nodes;
   for (const XmlNode& n : model.nodes)
     nodes.push_back(&n);
   std::unordered_map<std::string, size_t> byName(model.byName.begin(), model.byName.end());
-  std::deque<XmlNode> embedded;
-  for (const XmlNode& n : model.nodes) {
-    std::vector<const XmlElement*> todo;
-    for (const XmlElement& p : n.properties)
-      todo.push_back(&p);
-    while (!todo.empty()) {
-      const XmlElement* e = todo.back();
-      todo.pop_back();
-      for (const XmlElement& c : e->children)
-        todo.push_back(&c);
-      for (const auto& [key, value] : e->attributes) {
-        if (key != "Name" || value.empty() || !holdsNode(*e))
-          continue;
-        // The engine would take this node for the other of its name.
-        if (!byName.emplace(value, nodes.size()).second)
-          throw GenICam::RuntimeException("Node '" + value + "' is defined twice in the XML");
-        embedded.push_back(XmlNode{e->tag, value, {}, e->children});
-        nodes.push_back(&embedded.back());
-      }
-    }
+  for (const XmlNode& n : embedded) {
+    // The engine would take this node for the other of its name.
+    if (!byName.emplace(n.name, nodes.size()).second)
+      throw GenICam::RuntimeException("Node '" + n.name + "' is defined twice in the XML");
+    nodes.push_back(&n);
   }
   // The links along which the engine evaluates, and those along which categories list
   // categories (the tree is walked along them).
@@ -456,7 +462,7 @@ XmlModel parseXmlModel(const std::string& text) {
   XmlModel model;
   std::vector<xmlNode*> elements;
   readContainer(root, model, elements);
-  validateModel(model);
+  validateModel(model, embeddedNodes(root, elements));
 
   // Event ports: features read through a Port with an EventID are moved onto the device
   // port, at an address the port bridge recognises, because the engine reads every port
