@@ -209,15 +209,25 @@ TEST(HostileDescription, EachEndsInAClearErrorBeforeTheEngineSeesIt) {
       {"a node inside another naming itself",
        description("<Integer Name=\"X\"><pValue>A</pValue>"
                    "<Integer Name=\"A\"><pValue>A</pValue></Integer></Integer>"),
-       "A -> A"},
-      {"a node inside another taking a top-level node's name",
-       description("<Integer Name=\"A\"><Value>1</Value></Integer><Integer Name=\"X\">"
-                   "<Value>2</Value><Integer Name=\"A\"><pValue>A</pValue></Integer></Integer>"),
-       "Node 'A' is defined twice"},
-      {"a node inside an element without a name naming itself",
+       "A <Integer> element stands inside <Integer>"},
+      {"a node without a name inside another",
+       description("<Integer Name=\"A\"><pValue>B</pValue></Integer><Integer Name=\"X\">"
+                   "<Integer><Max>1</Max></Integer><pValue>A</pValue></Integer>"),
+       "stands inside <Integer>"},
+      {"a node inside an element without a name",
        description("<Integer><Value>2</Value><Integer Name=\"A\"><pValue>A</pValue></Integer>"
                    "</Integer>"),
-       "A -> A"},
+       "stands inside <Integer>"},
+      {"an address's IntSwissKnife naming itself",
+       description("<IntReg Name=\"A\"><IntSwissKnife Name=\"S\"><pVariable Name=\"V\">S"
+                   "</pVariable><Formula>V</Formula></IntSwissKnife><Length>4</Length>"
+                   "<AccessMode>RO</AccessMode><pPort>Device</pPort></IntReg>"),
+       "S -> S"},
+      {"an address's IntSwissKnife taking a top-level node's name",
+       description("<Integer Name=\"S\"><Value>1</Value></Integer><IntReg Name=\"A\">"
+                   "<IntSwissKnife Name=\"S\"><Formula>4</Formula></IntSwissKnife>"
+                   "<Length>4</Length><AccessMode>RO</AccessMode><pPort>Device</pPort></IntReg>"),
+       "Node 'S' is defined twice"},
       {"chain of 1000 links", longChain(1000), "more than 256 nodes"},
       {"category listing itself",
        description("<Category Name=\"A\"><pFeature>B</pFeature></Category>"

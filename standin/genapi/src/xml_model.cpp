@@ -237,6 +237,21 @@ bool holdsNode(const std::string& tag) {
          tag != "Expression";
 }
 
+bool isNodeKind(const std::string& tag) {
+  static const std::unordered_set<std::string> kinds = {
+      "Node",           "Category",    "Integer",       "IntReg",  "MaskedIntReg", "Boolean",
+      "Command",        "Enumeration", "EnumEntry",     "Float",   "FloatReg",     "Converter",
+      "IntConverter",   "SwissKnife",  "IntSwissKnife", "String",  "StringReg",    "Register",
+      "StructReg",      "StructEntry", "Port",          "ConfRom", "TextDesc",     "IntKey",
+      "AdvFeatureLock", "SmartFeature"};
+  return kinds.count(tag) != 0;
+}
+
+bool isRegisterKind(const std::string& tag) {
+  return tag == "IntReg" || tag == "MaskedIntReg" || tag == "FloatReg" || tag == "StringReg" ||
+         tag == "Register" || tag == "StructReg";
+}
+
 // The named elements the engine makes nodes of that the model holds no node for: anywhere
 // below the root except the model's own node elements.
 std::vector<XmlNode> embeddedNodes(xmlNode* root, const std::vector<xmlNode*>& elements) {
@@ -249,7 +264,20 @@ std::vector<XmlNode> embeddedNodes(xmlNode* root, const std::vector<xmlNode*>& e
     for (xmlNode* c = n->children; c; c = c->next)
       if (c->type == XML_ELEMENT_NODE)
         todo.push_back(c);
-    if (n == root || modelled.count(n))
+    if (n == root)
+      continue;
+    // The engine makes nodes of these wherever they stand and then follows links between
+    // them that never end; a description has them only at its top level or in a group,
+    // entries in their enumeration or struct, and an address's IntSwissKnife in its register.
+    const std::string tag = name(n);
+    const std::string holder = name(n->parent);
+    if (isNodeKind(tag) && n->parent != root && holder != "Group" &&
+        !(tag == "EnumEntry" && holder == "Enumeration") &&
+        !(tag == "StructEntry" && holder == "StructReg") &&
+        !(tag == "IntSwissKnife" && isRegisterKind(holder)))
+      throw GenICam::RuntimeException("A <" + tag + "> element stands inside <" + holder +
+                                      ">, where a description has no node");
+    if (modelled.count(n))
       continue;
     std::string nodeName = attribute(n, "Name");
     if (nodeName.empty() || !holdsNode(name(n)))
