@@ -230,13 +230,7 @@ void collectEvaluationLinks(const XmlElement& e, std::vector<const std::string*>
   }
 }
 
-// An element with a name inside a node's element that is a node itself, not one of the named
-// parts of a formula (pVariable, Constant, Expression).
-bool holdsNode(const std::string& tag) {
-  return !tag.empty() && std::isupper(static_cast<unsigned char>(tag[0])) && tag != "Constant" &&
-         tag != "Expression";
-}
-
+// The elements the engine makes nodes of.
 bool isNodeKind(const std::string& tag) {
   static const std::unordered_set<std::string> kinds = {
       "Node",           "Category",    "Integer",       "IntReg",  "MaskedIntReg", "Boolean",
@@ -280,9 +274,9 @@ std::vector<XmlNode> embeddedNodes(xmlNode* root, const std::vector<xmlNode*>& e
     if (modelled.count(n))
       continue;
     std::string nodeName = attribute(n, "Name");
-    if (nodeName.empty() || !holdsNode(name(n)))
+    if (nodeName.empty() || !isNodeKind(tag))
       continue;
-    found.push_back(XmlNode{name(n), nodeName, {}, readElement(n).children});
+    found.push_back(XmlNode{tag, nodeName, {}, readElement(n).children});
   }
   return found;
 }
