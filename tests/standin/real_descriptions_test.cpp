@@ -228,6 +228,20 @@ TEST(HostileDescription, EachEndsInAClearErrorBeforeTheEngineSeesIt) {
                    "<IntSwissKnife Name=\"S\"><Formula>4</Formula></IntSwissKnife>"
                    "<Length>4</Length><AccessMode>RO</AccessMode><pPort>Device</pPort></IntReg>"),
        "Node 'S' is defined twice"},
+      {"pValue naming no node, another node leading to it",
+       description("<Integer Name=\"A\"><pValue>B</pValue></Integer>"
+                   "<Integer Name=\"0\"><pValue>A</pValue></Integer>"),
+       "Node 'A' (Integer): <pValue> names 'B', which is no node of the description"},
+      {"pValueIndexed naming a node the engine has no kind for",
+       description("<Integer Name=\"A\"><pIndex>I</pIndex><pValueIndexed Index=\"1\">K"
+                   "</pValueIndexed><ValueDefault>0</ValueDefault></Integer>"
+                   "<Integer Name=\"I\"><Value>1</Value></Integer><IntKey Name=\"K\"/>"),
+       "<pValueIndexed> names 'K'"},
+      {"pValueDefault naming no node",
+       description("<Float Name=\"A\"><pIndex>I</pIndex><pValueIndexed Index=\"2\">I"
+                   "</pValueIndexed><pValueDefault>Gone</pValueDefault></Float>"
+                   "<Integer Name=\"I\"><Value>1</Value></Integer>"),
+       "<pValueDefault> names 'Gone'"},
       {"chain of 1000 links", longChain(1000), "more than 256 nodes"},
       {"category listing itself",
        description("<Category Name=\"A\"><pFeature>B</pFeature></Category>"

@@ -241,6 +241,21 @@ bool isNodeKind(const std::string& tag) {
   return kinds.count(tag) != 0;
 }
 
+// The node kinds the engine keeps by name: a link naming anything else finds nothing there.
+bool isEngineNodeKind(const std::string& tag) {
+  static const std::unordered_set<std::string> kinds = {
+      "Category",    "Command",      "Converter",     "IntConverter", "Register",
+      "IntReg",      "MaskedIntReg", "FloatReg",      "String",       "StringReg",
+      "StructReg",   "StructEntry",  "Integer",       "Float",        "Boolean",
+      "Enumeration", "SwissKnife",   "IntSwissKnife", "Port"};
+  return kinds.count(tag) != 0;
+}
+
+// The links a value is written through.
+bool isWrittenLink(const std::string& tag) {
+  return tag == "pValue" || tag == "pValueIndexed" || tag == "pValueDefault";
+}
+
 bool isRegisterKind(const std::string& tag) {
   return tag == "IntReg" || tag == "MaskedIntReg" || tag == "FloatReg" || tag == "StringReg" ||
          tag == "Register" || tag == "StructReg";
@@ -362,6 +377,16 @@ void validateModel(const XmlModel& model, const std::vector<XmlNode>& embedded) 
       throw GenICam::RuntimeException("Node '" + n.name + "' is defined twice in the XML");
     nodes.push_back(&n);
   }
+  // A value written through a link that finds no node replaces the link's text: the node then
+  // names another node, one that may lead back to it, and the engine follows the two for ever.
+  for (const XmlNode* n : nodes)
+    for (const XmlElement& p : n->properties) {
+      if (!isWrittenLink(p.tag) || p.text.empty())
+        continue;
+      auto it = byName.find(p.text);
+      if (it == byName.end() || !isEngineNodeKind(nodes[it->second]->kind))
+        refuse(*n, "<" + p.tag + "> names '" + p.text + "', which is no node of the description");
+    }
   // The links along which the engine evaluates, and those along which categories list
   // categories (the tree is walked along them).
   const size_t count = nodes.size();
