@@ -230,7 +230,8 @@ void collectEvaluationLinks(const XmlElement& e, std::vector<const std::string*>
   }
 }
 
-// The elements the engine makes nodes of.
+// The node kinds a description holds. The engine makes nodes of most of them, and keeps by
+// name those `isEngineNodeKind` lists.
 bool isNodeKind(const std::string& tag) {
   static const std::unordered_set<std::string> kinds = {
       "Node",           "Category",    "Integer",       "IntReg",  "MaskedIntReg", "Boolean",
